@@ -1,0 +1,3 @@
+#!/usr/bin/env bash
+# Placeholder until the mozjpeg build lands.
+exit 0

@@ -1,0 +1,42 @@
+#include "ApplicationBundle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+ApplicationBundle::ApplicationBundle(std::optional<QString> executablesFolder, std::optional<QString> resourcesFolder)
+    : m_executablesFolder(std::move(executablesFolder))
+    , m_resourcesFolder(std::move(resourcesFolder))
+{
+}
+
+ApplicationBundle ApplicationBundle::main()
+{
+    if (!QCoreApplication::instance())
+        return ApplicationBundle(std::nullopt, std::nullopt);
+    return forBinFolder(QCoreApplication::applicationDirPath());
+}
+
+ApplicationBundle ApplicationBundle::forBinFolder(const QString &binFolder)
+{
+    const QDir prefix(QDir::cleanPath(binFolder + QStringLiteral("/..")));
+    return ApplicationBundle(prefix.filePath(QStringLiteral("libexec/pressel")),
+                             prefix.filePath(QStringLiteral("share/pressel")));
+}
+
+std::optional<QUrl> ApplicationBundle::urlForAuxiliaryExecutable(const QString &name) const
+{
+    if (!m_executablesFolder)
+        return std::nullopt;
+    const QString path = QDir(*m_executablesFolder).filePath(name);
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    return QUrl::fromLocalFile(path);
+}
+
+std::optional<QUrl> ApplicationBundle::resourceURL() const
+{
+    if (!m_resourcesFolder)
+        return std::nullopt;
+    return QUrl::fromLocalFile(*m_resourcesFolder);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QUrl>
+
+// The file a backend wrote and its size on disk, read back after writing.
+struct CompressionArtifact {
+    QUrl outputURL;
+    qint64 outputBytes = 0;
+};

@@ -1,0 +1,108 @@
+#include "CompressionService.h"
+
+#include "OutputFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPromise>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+CompressionService::CompressionService(ImageFormatDetector formatDetector,
+                                       std::shared_ptr<const CompressionBackend> jpegBackend,
+                                       std::shared_ptr<const CompressionBackend> pngBackend)
+    : m_formatDetector(formatDetector)
+    , m_jpegBackend(std::move(jpegBackend))
+    , m_pngBackend(std::move(pngBackend))
+    , m_executor(std::make_unique<QThreadPool>())
+{
+    // One worker: calls run strictly one after another, off the caller's thread.
+    m_executor->setMaxThreadCount(1);
+    m_executor->setExpiryTimeout(-1);
+}
+
+CompressionService::~CompressionService()
+{
+    m_executor->waitForDone();
+}
+
+QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<QUrl> &urls)
+{
+    return QtConcurrent::run(m_executor.get(), [this, urls](QPromise<QList<CompressionResult>> &promise) {
+        promise.addResult(compressFiles(urls, [&promise] { return promise.isCanceled(); }));
+    });
+}
+
+QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &urls,
+                                                           const std::function<bool()> &isCancelled) const
+{
+    QList<CompressionResult> results;
+    results.reserve(urls.size());
+    for (const QUrl &url : urls) {
+        if (isCancelled())
+            break;
+        results.append(compressFile(url));
+    }
+    return results;
+}
+
+static Expected<void> ensureFolderExists(const QUrl &folderURL)
+{
+    const QString path = folderURL.toLocalFile();
+    if (QFileInfo(path).isDir() || QDir().mkpath(path))
+        return {};
+    return failure(CompressionError::other(
+        QStringLiteral("无法创建文件夹“%1”。").arg(QDir::toNativeSeparators(path))));
+}
+
+// Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
+// output and compress.
+Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL) const
+{
+    const auto profile = m_formatDetector.detect(sourceURL);
+    if (!profile)
+        return failure(profile.error());
+    const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
+    if (const auto folder = ensureFolderExists(folderURL); !folder)
+        return failure(folder.error());
+    const auto backend = backendForFormat(profile->format);
+    if (!backend)
+        return failure(backend.error());
+    const auto outputURL = (*backend)->makeOutputURL(*profile, folderURL);
+    if (!outputURL)
+        return failure(outputURL.error());
+    return (*backend)->compress(*profile, *outputURL);
+}
+
+CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const
+{
+    const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
+    const auto artifact = encode(sourceURL);
+    if (!artifact)
+        return CompressionResult::failure(sourceURL, originalBytes, artifact.error());
+    if (artifact->outputBytes >= originalBytes) {
+        removeItemIgnoringErrors(artifact->outputURL);
+        return CompressionResult::failure(sourceURL, originalBytes,
+                                          CompressionPipelineError::notSmallerAfterCompression());
+    }
+    return CompressionResult::success(sourceURL, originalBytes, *artifact);
+}
+
+Expected<const CompressionBackend *> CompressionService::backendForFormat(const ImageFormat &format) const
+{
+    switch (format.kind()) {
+    case ImageFormat::Kind::jpeg:
+        return m_jpegBackend.get();
+    case ImageFormat::Kind::png:
+        return m_pngBackend.get();
+    case ImageFormat::Kind::heic:
+    case ImageFormat::Kind::heif:
+        return failure(CompressionPipelineError::backendUnavailable(QStringLiteral("当前阶段暂不处理 HEIC / HEIF")));
+    case ImageFormat::Kind::tiff:
+        return failure(CompressionPipelineError::backendUnavailable(QStringLiteral("当前阶段暂不处理 TIFF")));
+    case ImageFormat::Kind::unknown:
+        return failure(CompressionPipelineError::unsupportedFormat(format));
+    }
+    Q_UNREACHABLE();
+    return failure(CompressionPipelineError::unsupportedFormat(format));
+}

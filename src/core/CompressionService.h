@@ -1,0 +1,45 @@
+#pragma once
+
+#include "CompressionBackend.h"
+#include "CompressionResult.h"
+#include "ImageFormatDetector.h"
+
+#include <QFuture>
+#include <QList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QThreadPool;
+
+// Compresses one batch of files, one file at a time on an executor of its own, and answers
+// with one result per file in order. Every outcome is a row: the batch never fails as a whole.
+class CompressionService
+{
+public:
+    CompressionService(ImageFormatDetector formatDetector,
+                       std::shared_ptr<const CompressionBackend> jpegBackend,
+                       std::shared_ptr<const CompressionBackend> pngBackend);
+    // Waits for the file in hand; a running external tool is never cut short.
+    ~CompressionService();
+    CompressionService(const CompressionService &) = delete;
+    CompressionService &operator=(const CompressionService &) = delete;
+
+    // Runs the batch on the service's executor. Cancelling the future is looked at before each
+    // file: the file in hand is always finished.
+    QFuture<QList<CompressionResult>> compressFiles(const QList<QUrl> &urls);
+
+    // The batch loop itself, on the calling thread.
+    QList<CompressionResult> compressFiles(const QList<QUrl> &urls, const std::function<bool()> &isCancelled) const;
+    CompressionResult compressFile(const QUrl &sourceURL) const;
+    Expected<const CompressionBackend *> backendForFormat(const ImageFormat &format) const;
+
+private:
+    Expected<CompressionArtifact> encode(const QUrl &sourceURL) const;
+
+    ImageFormatDetector m_formatDetector;
+    std::shared_ptr<const CompressionBackend> m_jpegBackend;
+    std::shared_ptr<const CompressionBackend> m_pngBackend;
+    std::unique_ptr<QThreadPool> m_executor;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// A small table of content types in the manner of uniform type identifiers: an identifier,
+// the types it is declared under, and the filename extensions that denote it.
+class ContentType
+{
+public:
+    static std::optional<ContentType> fromIdentifier(const QString &identifier);
+    // The type a filename extension (any case) denotes among types conforming to `supertype`.
+    static std::optional<ContentType> fromFilenameExtension(const QString &extension, const ContentType &supertype);
+
+    static ContentType data();
+    static ContentType image();
+    static ContentType jpeg();
+    static ContentType png();
+    static ContentType heic();
+    static ContentType heif();
+    static ContentType tiff();
+
+    const QString &identifier() const { return m_identifier; }
+    // A type conforms to itself and to every type it is declared under, transitively.
+    bool conforms(const ContentType &supertype) const;
+
+    friend bool operator==(const ContentType &, const ContentType &) = default;
+
+private:
+    explicit ContentType(QString identifier) : m_identifier(std::move(identifier)) {}
+
+    QString m_identifier;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// How one run of an external tool ended. A tool killed by a signal has crashed, whatever
+// exit code the platform reports: it never counts as success.
+struct ProcessOutcome {
+    enum class Kind { succeeded, exitedNonZero, crashed, failedToStart };
+
+    Kind kind = Kind::failedToStart;
+    int exitCode = -1;
+    QByteArray standardError;
+    QString startErrorDescription; // set for failedToStart
+
+    // The tool's diagnostic: standard error as strict UTF-8, trimmed; "未知错误" when it is
+    // empty, blank or not UTF-8.
+    QString diagnosticText() const;
+};
+
+// Runs a tool without a shell, each argument passed as it is. Standard error is captured and
+// drained while the tool runs; standard input and output are the application's own. Waits
+// without a time limit.
+class ExternalProcess
+{
+public:
+    static ProcessOutcome run(const QString &program, const QStringList &arguments);
+};

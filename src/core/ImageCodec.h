@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+// The image operations the pipeline needs: open a file as an image source, report its
+// container type, decode its first image, write one image as JPEG or PNG, and render an image
+// as 8-bit sRGB premultiplied RGBA. A null/absent result is the only failure signal.
+
+// The alpha layout of a decoded image, with the values the detector's table uses.
+enum class AlphaInfo {
+    none = 0,
+    premultipliedLast = 1,
+    premultipliedFirst = 2,
+    last = 3,
+    first = 4,
+    noneSkipLast = 5,
+    noneSkipFirst = 6,
+    only = 7,
+};
+
+// A decoded first image: its pixels upright (any EXIF orientation applied), tagged with the
+// colour space they are in.
+struct DecodedImage {
+    QImage image;
+    AlphaInfo alphaInfo = AlphaInfo::none;
+
+    qint64 width() const { return image.width(); }
+    qint64 height() const { return image.height(); }
+};
+
+// An image file opened for reading. Only regular files in a container that we decode open;
+// folders, FIFOs and devices never do, and opening never blocks.
+class ImageSource
+{
+public:
+    static std::optional<ImageSource> create(const QUrl &url);
+
+    // The container's type identifier (e.g. "public.jpeg"), sniffed from the file's bytes;
+    // empty when the container is not one we know.
+    QString typeIdentifier() const;
+
+    // The first image, decoded; absent when it cannot be decoded or would need more memory
+    // than a photo of the largest size we accept.
+    std::optional<DecodedImage> createImageAtIndex0() const;
+
+private:
+    struct Private;
+    explicit ImageSource(std::shared_ptr<const Private> d) : d(std::move(d)) {}
+    std::shared_ptr<const Private> d;
+};
+
+// A one-image output file. The file appears under its name only when finalize succeeds;
+// a failed write leaves nothing that looks like a result.
+class ImageDestination
+{
+public:
+    // typeIdentifier is "public.jpeg" or "public.png"; absent when the file cannot be created.
+    static std::optional<ImageDestination> create(const QUrl &url, const QString &typeIdentifier);
+    ~ImageDestination();
+    ImageDestination(ImageDestination &&) noexcept;
+    ImageDestination &operator=(ImageDestination &&) noexcept;
+
+    // lossyCompressionQuality from 0 to 1 applies to JPEG only.
+    void addImage(const DecodedImage &image, std::optional<double> lossyCompressionQuality = std::nullopt);
+    // True when the whole file was written and moved into place.
+    bool finalize();
+
+private:
+    struct Private;
+    explicit ImageDestination(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
+};
+
+// The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly
+// width * 4 bytes (QImage::Format_RGBA8888_Premultiplied). Absent when it cannot be set up.
+std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The decided format of a source. JPEG carries the extension its output gets ("jpeg" or "jpg"),
+// unknown carries the source's lowercased filename extension (possibly empty).
+class ImageFormat
+{
+public:
+    enum class Kind { jpeg, png, heic, heif, tiff, unknown };
+
+    static ImageFormat jpeg(const QString &preferredExtension) { return {Kind::jpeg, preferredExtension}; }
+    static ImageFormat png() { return {Kind::png, {}}; }
+    static ImageFormat heic() { return {Kind::heic, {}}; }
+    static ImageFormat heif() { return {Kind::heif, {}}; }
+    static ImageFormat tiff() { return {Kind::tiff, {}}; }
+    static ImageFormat unknown(const QString &pathExtension) { return {Kind::unknown, pathExtension}; }
+
+    Kind kind() const { return m_kind; }
+    // preferredExtension for jpeg, pathExtension for unknown, empty otherwise.
+    const QString &payload() const { return m_payload; }
+    QString fileExtension() const;
+
+private:
+    ImageFormat(Kind kind, QString payload) : m_kind(kind), m_payload(std::move(payload)) {}
+
+    Kind m_kind;
+    QString m_payload;
+};

@@ -1,0 +1,18 @@
+#include "Logging.h"
+
+Q_LOGGING_CATEGORY(lcCompression, "com.korvane.Pressel.Compression", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcJPEGCompression, "com.korvane.Pressel.JPEGCompression", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcMozJPEG, "com.korvane.Pressel.MozJPEG", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcPNGCompression, "com.korvane.Pressel.PNGCompression", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcPNGQuant, "com.korvane.Pressel.PNGQuant", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcDockDrop, "com.korvane.Pressel.DockDrop", QtInfoMsg)
+
+namespace pressel {
+
+void installLogFormat()
+{
+    // Every line names its category so a road can be traced by grepping one component.
+    qSetMessagePattern(QStringLiteral("%{if-critical}[error] %{endif}%{category}: %{message}"));
+}
+
+} // namespace pressel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// One category per component, named "<bundle identifier>.<component>".
+// Progress lines go out at info level, the chains' fallback lines at critical level.
+namespace pressel {
+inline constexpr char bundleIdentifier[] = "com.korvane.Pressel";
+void installLogFormat();
+} // namespace pressel
+
+Q_DECLARE_LOGGING_CATEGORY(lcCompression)
+Q_DECLARE_LOGGING_CATEGORY(lcJPEGCompression)
+Q_DECLARE_LOGGING_CATEGORY(lcMozJPEG)
+Q_DECLARE_LOGGING_CATEGORY(lcPNGCompression)
+Q_DECLARE_LOGGING_CATEGORY(lcPNGQuant)
+Q_DECLARE_LOGGING_CATEGORY(lcDockDrop)
