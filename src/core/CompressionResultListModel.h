@@ -1,0 +1,48 @@
+#pragma once
+
+#include "CompressionResult.h"
+
+#include <QAbstractListModel>
+#include <QList>
+
+// The rows of the window: the results of the last batch, in file order. Views build only the
+// rows they show.
+class CompressionResultListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ count NOTIFY countChanged FINAL)
+
+public:
+    enum Role {
+        IdRole = Qt::UserRole + 1, // text form of the result's UUID
+        SourceURLRole,             // url
+        SourcePathRole,            // text
+        FileNameRole,              // text: last path component of the source
+        OutputURLRole,             // url, or undefined
+        OutputPathRole,            // text, or undefined
+        OriginalBytesRole,         // number
+        CompressedBytesRole,       // number, or undefined when absent
+        StatusRole,                // "success", "skipped" or "failed"
+        MessageRole,               // text, or undefined when absent
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_results.size()); }
+    const QList<CompressionResult> &results() const { return m_results; }
+
+    // Empties the list; observers are told even when it was empty already.
+    void clear();
+    // Inserts the results at the front, in their order, as one change.
+    void insertAtFront(const QList<CompressionResult> &results);
+
+signals:
+    void countChanged();
+
+private:
+    QList<CompressionResult> m_results;
+};

@@ -1,0 +1,1 @@
+#include "CompressionViewModel.h"

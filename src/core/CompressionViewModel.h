@@ -1,0 +1,48 @@
+#pragma once
+
+#include "CompressionResultListModel.h"
+#include "CompressionService.h"
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QUrl>
+
+#include <memory>
+
+// The batch controller behind the main window. A list of files becomes one batch; a new list
+// cancels the running batch, empties the rows and starts afresh. Lives on the GUI thread; the
+// service works off it and the rows are published all at once when a batch ends uncancelled.
+class CompressionViewModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(CompressionResultListModel *results READ results CONSTANT FINAL)
+    Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged FINAL)
+    Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged FINAL)
+
+public:
+    explicit CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent = nullptr);
+    ~CompressionViewModel() override;
+
+    CompressionResultListModel *results() { return &m_results; }
+    bool isProcessing() const { return m_isProcessing; }
+    bool isDropTargeted() const { return m_isDropTargeted; }
+    void setDropTargeted(bool targeted);
+
+    // True when a batch was started; false, with nothing changed, when no URL was a file URL.
+    Q_INVOKABLE bool handleDroppedFiles(const QList<QUrl> &urls);
+    // Cancels whatever runs and empties the window.
+    Q_INVOKABLE void clearResults();
+
+signals:
+    void isProcessingChanged();
+    void isDropTargetedChanged();
+
+private:
+    void setProcessing(bool processing);
+
+    std::unique_ptr<CompressionService> m_compressionService;
+    CompressionResultListModel m_results;
+    std::unique_ptr<QFutureWatcher<QList<CompressionResult>>> m_compressionTask;
+    bool m_isDropTargeted = false;
+    bool m_isProcessing = false;
+};
