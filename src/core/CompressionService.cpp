@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QPromise>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 CompressionService::CompressionService(ImageFormatDetector formatDetector,
                                        std::shared_ptr<const CompressionBackend> jpegBackend,
@@ -28,9 +27,18 @@ CompressionService::~CompressionService()
 
 QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<QUrl> &urls)
 {
-    return QtConcurrent::run(m_executor.get(), [this, urls](QPromise<QList<CompressionResult>> &promise) {
-        promise.addResult(compressFiles(urls, [&promise] { return promise.isCanceled(); }));
+    // The future comes from a promise of our own rather than from QtConcurrent::run: a thread
+    // that waits on a QtConcurrent future takes a still-queued task and runs it itself, which
+    // would run a second batch on the waiting thread beside the first.
+    auto promise = std::make_shared<QPromise<QList<CompressionResult>>>();
+    QFuture<QList<CompressionResult>> future = promise->future();
+    promise->start();
+    m_executor->start([this, urls, promise] {
+        const QList<CompressionResult> results = compressFiles(urls, [&] { return promise->isCanceled(); });
+        promise->addResult(results);
+        promise->finish();
     });
+    return future;
 }
 
 QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &urls,

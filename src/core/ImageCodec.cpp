@@ -1,21 +1,31 @@
 #include "ImageCodec.h"
 
-#include <QBuffer>
+#include "CMYKJPEGDecoder.h"
+#include "HEIFImageDecoder.h"
+#include "ImageContainer.h"
+#include "SRGBConversion.h"
+
 #include <QColorSpace>
 #include <QFile>
-#include <QFileInfo>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-// Photos of a few hundred megapixels must decode; headers that claim far more are refused
-// before any pixel memory is taken.
-constexpr int allocationLimitMiB = 2047;
+// Qt's own guard against huge allocations, raised so that the largest accepted picture fits
+// even at 16 bits per channel. Pictures are normally refused earlier, from their header.
+constexpr int allocationLimitMiB = int(ImageSource::maximumPixelCount * 8 / (1024 * 1024));
 
 void raiseAllocationLimitOnce()
 {
@@ -23,54 +33,104 @@ void raiseAllocationLimitOnce()
     std::call_once(once, [] { QImageReader::setAllocationLimit(allocationLimitMiB); });
 }
 
-struct Container {
-    QString typeIdentifier;
-    QByteArray qtFormat; // the Qt image plugin that decodes it; empty when none does
-};
-
-Container sniff(const QByteArray &head)
+// Opens a regular, non-empty file for reading. The descriptor is opened without blocking and
+// checked before anything is read from it, so a FIFO, a device or a folder is refused at once
+// and a file swapped for one of them after a check cannot block us either.
+bool openRegularFile(const QString &path, QFile &file)
 {
-    const auto startsWith = [&](const char *magic, qsizetype offset = 0) {
-        return head.mid(offset).startsWith(QByteArray(magic));
-    };
-    if (startsWith("\xFF\xD8\xFF"))
-        return {QStringLiteral("public.jpeg"), "jpeg"};
-    if (startsWith("\x89PNG\r\n\x1A\n"))
-        return {QStringLiteral("public.png"), "png"};
-    if (startsWith("GIF87a") || startsWith("GIF89a"))
-        return {QStringLiteral("com.compuserve.gif"), "gif"};
-    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)))
-        return {QStringLiteral("public.tiff"), "tiff"};
-    if (startsWith("RIFF") && startsWith("WEBP", 8))
-        return {QStringLiteral("org.webmproject.webp"), "webp"};
-    if (startsWith("BM"))
-        return {QStringLiteral("com.microsoft.bmp"), "bmp"};
-    if (head.startsWith(QByteArray("\0\0\1\0", 4)))
-        return {QStringLiteral("com.microsoft.ico"), "ico"};
-    return {};
+    const QByteArray encoded = QFile::encodeName(path);
+    const int descriptor = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0
+        || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return false;
+    }
+    return true;
+}
+
+QImage applyTransformation(const QImage &image, QImageIOHandler::Transformations transformation)
+{
+    if (transformation == QImageIOHandler::TransformationNone)
+        return image;
+    if (transformation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    QImage result = image.mirrored(transformation.testFlag(QImageIOHandler::TransformationMirror),
+                                   transformation.testFlag(QImageIOHandler::TransformationFlip));
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        result = result.transformed(QTransform().rotate(90));
+    return result;
+}
+
+// The pixels of `image` under a QImage of their own that carries no text, colour space or other
+// metadata of the source; Qt's writers copy text into comments and text chunks. The pixel
+// buffer is shared, not copied.
+QImage withoutMetadata(QImage image)
+{
+    if (image.isNull() || (image.textKeys().isEmpty() && !image.colorSpace().isValid()))
+        return image;
+    auto *owner = new QImage(std::move(image));
+    const QImage &source = *owner;
+    const auto release = [](void *held) { delete static_cast<QImage *>(held); };
+    // A buffer that nothing else shares stays writable, so later in-place work copies nothing.
+    QImage bare = owner->isDetached()
+        ? QImage(owner->bits(), source.width(), source.height(), source.bytesPerLine(), source.format(), release, owner)
+        : QImage(source.constBits(), source.width(), source.height(), source.bytesPerLine(), source.format(), release,
+                 owner);
+    if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono
+        || source.format() == QImage::Format_MonoLSB)
+        bare.setColorTable(source.colorTable());
+    return bare;
+}
+
+// Puts pixels described by `iccProfile` into sRGB; a profile that cannot be applied leaves
+// them as they are, which is what a viewer without colour management shows.
+void convertProfiledToSRGB(QImage &image, const QByteArray &iccProfile)
+{
+    if (!iccProfile.isEmpty() && !isSRGBProfile(iccProfile))
+        convertToSRGB(image, iccProfile);
+}
+
+// A decoded image made ready for every consumer: sRGB, untagged, without metadata.
+QImage inSRGBWithoutMetadata(const QImage &image)
+{
+    const QColorSpace space = image.colorSpace();
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb))
+        return withoutMetadata(image);
+    QImage converted = image.copy();
+    convertProfiledToSRGB(converted, space.iccProfile());
+    return withoutMetadata(std::move(converted));
+}
+
+AlphaInfo alphaInfoOf(const QImage &image)
+{
+    if (image.hasAlphaChannel())
+        return image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied ? AlphaInfo::premultipliedLast
+                                                                                  : AlphaInfo::last;
+    return image.depth() == 32 || image.depth() == 64 ? AlphaInfo::noneSkipLast : AlphaInfo::none;
 }
 
 } // namespace
 
 struct ImageSource::Private {
-    QString path;
-    Container container;
+    mutable QFile file;
+    ImageContainer container;
+
+    std::optional<QImage> decodeWithQt() const;
+    std::optional<QImage> decodeCMYKJPEG() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
 {
     raiseAllocationLimitOnce();
-    const QString path = url.toLocalFile();
-    const QFileInfo info(path);
-    // Only regular files: reading a FIFO or a device could block for ever.
-    if (path.isEmpty() || !info.isFile() || !info.isReadable() || info.size() == 0)
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!url.isLocalFile())
         return std::nullopt;
     auto d = std::make_shared<Private>();
-    d->path = path;
-    d->container = sniff(file.read(64));
+    if (!openRegularFile(url.toLocalFile(), d->file))
+        return std::nullopt;
+    d->container = ImageContainer::sniff(d->file.read(ImageContainer::headerLength));
     return ImageSource(std::move(d));
 }
 
@@ -79,41 +139,63 @@ QString ImageSource::typeIdentifier() const
     return d->container.typeIdentifier;
 }
 
-std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
+std::optional<QImage> ImageSource::Private::decodeWithQt() const
 {
-    if (d->container.qtFormat.isEmpty())
+    if (!file.seek(0))
         return std::nullopt;
-    QImageReader reader(d->path, d->container.qtFormat);
+    QImageReader reader(&file, container.qtFormat);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > maximumPixelCount)
+        return std::nullopt;
     QImage image = reader.read();
     if (image.isNull())
         return std::nullopt;
-
-    AlphaInfo alphaInfo = AlphaInfo::none;
-    if (image.hasAlphaChannel()) {
-        const bool premultiplied = image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
-        alphaInfo = premultiplied ? AlphaInfo::premultipliedLast : AlphaInfo::last;
-    } else if (image.depth() == 32) {
-        alphaInfo = AlphaInfo::noneSkipLast;
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid()) {
+        convertProfiledToSRGB(image, space.iccProfile());
+        image.setColorSpace(QColorSpace()); // the pixels are sRGB now, or as good as it gets
     }
-    return DecodedImage{std::move(image), alphaInfo};
+    return image;
 }
 
-namespace {
-
-// Pixels in sRGB and untagged, as every viewer reads an image without a profile.
-QImage toSRGB(const QImage &image)
+std::optional<QImage> ImageSource::Private::decodeCMYKJPEG() const
 {
-    QImage converted = image;
-    const QColorSpace space = converted.colorSpace();
-    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
-        converted.convertToColorSpace(QColorSpace::SRgb);
-    converted.setColorSpace(QColorSpace());
-    return converted;
+    if (!file.seek(0))
+        return std::nullopt;
+    auto image = CMYKJPEGDecoder::decode(file, maximumPixelCount);
+    if (!image || !file.seek(0))
+        return std::nullopt;
+    QImageReader orientation(&file, "jpeg");
+    return applyTransformation(*image, orientation.transformation());
 }
 
-} // namespace
+std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
+{
+    std::optional<QImage> image;
+    switch (d->container.decoder) {
+    case ImageContainer::Decoder::none:
+        return std::nullopt;
+    case ImageContainer::Decoder::heif:
+        if (auto decoded = HEIFImageDecoder::decode(d->file, maximumPixelCount)) {
+            convertProfiledToSRGB(decoded->image, decoded->iccProfile);
+            image = std::move(decoded->image);
+        }
+        break;
+    case ImageContainer::Decoder::qt: {
+        const bool profiledCMYK =
+            d->container.qtFormat == "jpeg" && d->file.seek(0) && CMYKJPEGDecoder::canDecode(d->file);
+        image = profiledCMYK ? d->decodeCMYKJPEG() : d->decodeWithQt();
+        break;
+    }
+    }
+    if (!image || image->isNull())
+        return std::nullopt;
+    QImage bare = withoutMetadata(std::move(*image));
+    const AlphaInfo alphaInfo = alphaInfoOf(bare);
+    return DecodedImage{std::move(bare), alphaInfo};
+}
 
 struct ImageDestination::Private {
     QSaveFile file;
@@ -136,8 +218,13 @@ std::optional<ImageDestination> ImageDestination::create(const QUrl &url, const 
         format = "png";
     else
         return std::nullopt;
+    if (!url.isLocalFile())
+        return std::nullopt;
     auto d = std::make_unique<Private>();
+    // Written beside the target under a temporary name and renamed over it only when complete;
+    // never written in place, even where the folder refuses new files.
     d->file.setFileName(url.toLocalFile());
+    d->file.setDirectWriteFallback(false);
     d->qtFormat = format;
     if (!d->file.open(QIODevice::WriteOnly))
         return std::nullopt;
@@ -152,16 +239,19 @@ void ImageDestination::addImage(const DecodedImage &image, std::optional<double>
 
 bool ImageDestination::finalize()
 {
-    if (!d->image)
+    if (!d->image || d->image->isNull()) {
+        d->file.cancelWriting();
         return false;
+    }
     QImageWriter writer(&d->file, d->qtFormat);
     if (d->qtFormat == "jpeg") {
+        // The quality is handed over as it is: 0.75 is libjpeg's 75.
         writer.setQuality(int(std::lround(std::clamp(d->quality.value_or(0.75), 0.0, 1.0) * 100.0)));
         writer.setOptimizedWrite(true);
     } else {
-        writer.setQuality(0); // PNG: best compression, lossless either way
+        writer.setQuality(0); // zlib's best compression; PNG stays lossless at any level
     }
-    if (!writer.write(toSRGB(*d->image))) {
+    if (!writer.write(inSRGBWithoutMetadata(*d->image))) {
         d->file.cancelWriting();
         return false;
     }
@@ -170,7 +260,7 @@ bool ImageDestination::finalize()
 
 std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image)
 {
-    QImage rendered = toSRGB(image.image).convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    QImage rendered = inSRGBWithoutMetadata(image.image).convertToFormat(QImage::Format_RGBA8888_Premultiplied);
     if (rendered.isNull())
         return std::nullopt;
     return rendered;

@@ -23,8 +23,9 @@ enum class AlphaInfo {
     only = 7,
 };
 
-// A decoded first image: its pixels upright (any EXIF orientation applied), tagged with the
-// colour space they are in.
+// A decoded first image: its pixels upright (any EXIF orientation applied) and in sRGB (an
+// embedded profile already applied), untagged and without the source's metadata (EXIF, GPS,
+// comments, text chunks), so that nothing of it reaches an output.
 struct DecodedImage {
     QImage image;
     AlphaInfo alphaInfo = AlphaInfo::none;
@@ -38,7 +39,12 @@ struct DecodedImage {
 class ImageSource
 {
 public:
+    // Empty, unreadable and non-regular files give no source.
     static std::optional<ImageSource> create(const QUrl &url);
+
+    // The largest picture that decodes, in pixels (16384 x 16384, so photos of a few hundred
+    // megapixels). Larger ones are refused from their header, before any pixel memory is taken.
+    static constexpr qint64 maximumPixelCount = qint64(16384) * 16384;
 
     // The container's type identifier (e.g. "public.jpeg"), sniffed from the file's bytes;
     // empty when the container is not one we know.
