@@ -51,6 +51,44 @@ QString toLine(const CompressionResult &result)
     return line;
 }
 
+struct Invocation {
+    bool json = false;
+    bool help = false;
+    QStringList files;
+    QString error; // set for a usage error
+};
+
+// Options may come anywhere before "--"; everything after it is a file, so a file named
+// "--json" or "-x.jpg" can be passed as `-- --json`.
+Invocation parseArguments(const QStringList &arguments)
+{
+    Invocation invocation;
+    bool optionsEnded = false;
+    for (const QString &argument : arguments) {
+        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+            invocation.files.append(argument);
+        } else if (argument == u"--") {
+            optionsEnded = true;
+        } else if (argument == u"--json") {
+            invocation.json = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            invocation.help = true;
+        } else {
+            invocation.error = QStringLiteral("unknown option: %1").arg(argument);
+            return invocation;
+        }
+    }
+    if (invocation.files.isEmpty() && !invocation.help)
+        invocation.error = QStringLiteral("no files given");
+    return invocation;
+}
+
+constexpr char usage[] = "usage: pressel-cli [--json] [--] FILE...\n"
+                         "Compresses the files as one batch, in order, and prints one row per file.\n"
+                         "  --json  print one JSON array instead of one line per row\n"
+                         "  --      end of options: every argument after it is a file\n"
+                         "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -59,27 +97,28 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
     pressel::installLogFormat();
 
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    const bool json = arguments.removeAll(QStringLiteral("--json")) > 0;
+    const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
+    QTextStream out(stdout);
     QTextStream err(stderr);
-    if (arguments.isEmpty() || arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
-        err << "usage: pressel-cli [--json] FILE...\n";
+    if (invocation.help) {
+        out << usage;
+        return 0;
+    }
+    if (!invocation.error.isEmpty()) {
+        err << "pressel-cli: " << invocation.error << '\n' << usage;
         return 2;
     }
-    if (!arguments.isEmpty() && arguments.first() == u"--")
-        arguments.removeFirst();
 
     QList<QUrl> urls;
-    for (const QString &argument : std::as_const(arguments))
-        urls.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+    for (const QString &file : invocation.files)
+        urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
     auto batch = service->compressFiles(urls);
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();
 
-    QTextStream out(stdout);
-    if (json) {
+    if (invocation.json) {
         QJsonArray rows;
         for (const CompressionResult &result : results)
             rows.append(toJson(result));
