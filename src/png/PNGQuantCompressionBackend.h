@@ -17,8 +17,10 @@ class PNGQuantCompressionBackend : public CompressionBackend
 {
 public:
     PNGQuantCompressionBackend(PNGQuantCommandLocator commandLocator, QualityRange qualityRange)
-        : m_commandLocator(std::move(commandLocator)), m_qualityRange(qualityRange)
+        : m_commandLocator(std::move(commandLocator))
+        , m_qualityRange(qualityRange)
     {
+        Q_ASSERT(qualityRange.lower <= qualityRange.upper);
     }
 
     const PNGQuantCommandLocator &commandLocator() const { return m_commandLocator; }
@@ -31,6 +33,8 @@ public:
                                QualityRange qualityRange) const;
     // The nine arguments, in order; the source comes after "--" so a leading hyphen is harmless.
     static QStringList arguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath);
+    // Where pngquant writes before it renames onto outputPath.
+    static QString scratchPath(const QString &outputPath);
 
 private:
     PNGQuantCommandLocator m_commandLocator;
