@@ -1,0 +1,13 @@
+#pragma once
+
+#include "CompressionResultListModel.h"
+
+#include <QQmlEngine>
+
+// The rows of the window as a QML type; only the batch controller makes one.
+struct CompressionResultListModelForeign {
+    Q_GADGET
+    QML_FOREIGN(CompressionResultListModel)
+    QML_NAMED_ELEMENT(CompressionResultListModel)
+    QML_UNCREATABLE("The batch controller owns its rows.")
+};

@@ -1,0 +1,8 @@
+#include "DockDropLog.h"
+
+#include "Logging.h"
+
+void DockDropLog::processingDockFiles(int count) const
+{
+    qCInfo(lcDockDrop).noquote() << QStringLiteral("ContentView processing %1 dock file(s)").arg(count);
+}

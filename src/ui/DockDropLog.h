@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+// The window content's lines in the "DockDrop" category, for QML.
+class DockDropLog : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using QObject::QObject;
+
+    Q_INVOKABLE void processingDockFiles(int count) const;
+};

@@ -1,0 +1,116 @@
+import QtQuick
+
+// The empty window's invitation to drop images. The whole window takes the drop; this panel
+// only shows, through isTargeted, whether a drag is hovering.
+Item {
+    id: zone
+
+    property bool isTargeted: false
+
+    readonly property color fillColor: isTargeted ? Theme.withAlpha(Theme.accent, 0.12)
+                                                  : Theme.withAlpha(Theme.quaternaryFill, 0.35)
+    readonly property color borderColor: isTargeted ? Theme.accent : Theme.withAlpha(Theme.secondaryText, 0.5)
+    readonly property int cornerRadius: 28
+    readonly property real borderWidth: 2
+    readonly property real dashLength: 8
+
+    implicitWidth: content.implicitWidth + 64
+    implicitHeight: content.implicitHeight + 64
+
+    Rectangle {
+        id: fill
+        objectName: "dropZoneFill"
+        anchors.fill: parent
+        radius: zone.cornerRadius
+        color: zone.fillColor
+
+        Behavior on color {
+            ColorAnimation { duration: Theme.dropZoneAnimationDuration; easing.type: Easing.InOutQuad }
+        }
+    }
+
+    Canvas {
+        id: dashedBorder
+        objectName: "dropZoneBorder"
+
+        property color strokeColor: zone.borderColor
+
+        anchors.fill: parent
+        onStrokeColorChanged: requestPaint()
+        onWidthChanged: requestPaint()
+        onHeightChanged: requestPaint()
+        onPaint: {
+            const ctx = getContext("2d")
+            ctx.reset()
+            ctx.lineWidth = zone.borderWidth
+            ctx.lineCap = "butt"
+            ctx.lineJoin = "miter"
+            ctx.miterLimit = 10
+            ctx.strokeStyle = strokeColor
+            ctx.setLineDash([zone.dashLength, zone.dashLength])
+            ctx.lineDashOffset = 0
+            // Stroked inside the outline: the path runs half a line width in from the edge.
+            const inset = zone.borderWidth / 2
+            ctx.beginPath()
+            ctx.roundedRect(inset, inset, width - 2 * inset, height - 2 * inset,
+                            zone.cornerRadius - inset, zone.cornerRadius - inset)
+            ctx.stroke()
+        }
+
+        Behavior on strokeColor {
+            ColorAnimation { duration: Theme.dropZoneAnimationDuration; easing.type: Easing.InOutQuad }
+        }
+    }
+
+    Column {
+        id: content
+        anchors.centerIn: parent
+        width: Math.min(implicitContentWidth, zone.width - 64)
+        spacing: 16
+
+        readonly property real implicitContentWidth: Math.max(title.implicitWidth, formats.implicitWidth,
+                                                              destination.implicitWidth)
+
+        Image {
+            objectName: "orangeArtwork"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 150
+            height: 150
+            source: "artwork/orange.svg"
+            sourceSize: Qt.size(300, 300)
+            fillMode: Image.Stretch
+            smooth: true
+            mipmap: true
+        }
+
+        StyledText {
+            id: title
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: qsTr("拖拽图片到这里")
+            font.pixelSize: 28
+            font.bold: true
+        }
+
+        StyledText {
+            id: formats
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: qsTr("支持批量压缩，按原格式输出（当前支持 JPEG、PNG）")
+            font.pixelSize: Theme.title3Size
+            color: Theme.secondaryText
+        }
+
+        StyledText {
+            id: destination
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: qsTr("输出文件会保存在原图所在目录")
+            font.pixelSize: Theme.subheadlineSize
+            color: Theme.secondaryText
+        }
+    }
+}

@@ -1,0 +1,58 @@
+#include "FileManagerReveal.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QFileInfo>
+
+namespace {
+
+const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
+const QString fileManagerPath = QStringLiteral("/org/freedesktop/FileManager1");
+const QString fileManagerInterface = QStringLiteral("org.freedesktop.FileManager1");
+
+} // namespace
+
+FileManagerReveal::FileManagerReveal(QObject *parent)
+    : FileManagerReveal(QDBusConnection::sessionBus(), [](const QUrl &folder) { QDesktopServices::openUrl(folder); },
+                        parent)
+{
+}
+
+FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent)
+    : QObject(parent)
+    , m_connection(connection)
+    , m_openFolder(std::move(openFolder))
+{
+}
+
+void FileManagerReveal::reveal(const QUrl &file)
+{
+    if (!file.isLocalFile())
+        return;
+    if (!m_connection.isConnected()) {
+        openContainingFolder(file);
+        return;
+    }
+
+    QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService, fileManagerPath, fileManagerInterface,
+                                                       QStringLiteral("ShowItems"));
+    call << QStringList{QString::fromUtf8(file.toEncoded())} << QString();
+    auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, file](QDBusPendingCallWatcher *finishedCall) {
+        finishedCall->deleteLater();
+        const QDBusPendingReply<> reply = *finishedCall;
+        if (reply.isError()) {
+            openContainingFolder(file);
+            return;
+        }
+        emit finished(file, true);
+    });
+}
+
+void FileManagerReveal::openContainingFolder(const QUrl &file)
+{
+    m_openFolder(QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath()));
+    emit finished(file, false);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+// Shows a file selected in the desktop's file manager: asks for it over the freedesktop
+// FileManager1 interface, and opens the file's folder when no file manager answers there.
+class FileManagerReveal : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using FolderOpener = std::function<void(const QUrl &folder)>;
+
+    // The session bus and the desktop's default handler for folders.
+    explicit FileManagerReveal(QObject *parent = nullptr);
+    FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent = nullptr);
+
+    // Returns at once; the file manager is asked asynchronously so that a slow D-Bus
+    // activation never freezes the window.
+    Q_INVOKABLE void reveal(const QUrl &file);
+
+signals:
+    // After each reveal: whether the file manager took the request or the folder was opened.
+    void finished(const QUrl &file, bool shownByFileManager);
+
+private:
+    void openContainingFolder(const QUrl &file);
+
+    QDBusConnection m_connection;
+    FolderOpener m_openFolder;
+};

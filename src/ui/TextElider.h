@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFont>
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+// Cuts a text to a number of wrapped lines, ending the last one with "…". Selectable text
+// items cannot elide by themselves, so they show what this returns.
+class TextElider : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using QObject::QObject;
+
+    // Lines wrap at word boundaries, or anywhere inside words that do not fit (long paths).
+    Q_INVOKABLE QString elide(const QString &text, const QFont &font, qreal width, int maximumLineCount) const;
+};

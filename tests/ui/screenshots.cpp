@@ -1,0 +1,202 @@
+// pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
+// each face — empty, hover, processing, results, results while hovering — for people to look at.
+//
+//   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
+//
+// The files it drops are written at run time into a temporary folder: a large photo (so the
+// batch runs long enough to be seen), a small one, a graphic, a TIFF and a file that only
+// pretends to be a JPEG, which give success, skipped and failed rows.
+
+#include "CompressionViewModel.h"
+#include "Logging.h"
+#include "StandardCompressionService.h"
+#include "TestImages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <functional>
+#include <memory>
+
+Q_IMPORT_QML_PLUGIN(PresselPlugin)
+
+namespace {
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void settle(int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+bool waitFor(const std::function<bool()> &condition, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+class Drag
+{
+public:
+    Drag(QQuickWindow *window, const QList<QUrl> &urls)
+        : m_window(window)
+        , m_position(window->width() / 2, window->height() / 2)
+    {
+        m_mimeData.setUrls(urls);
+    }
+
+    void enter()
+    {
+        QDragEnterEvent event(m_position, Qt::CopyAction, &m_mimeData, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_window, &event);
+    }
+
+    void leave()
+    {
+        QDragLeaveEvent event;
+        QCoreApplication::sendEvent(m_window, &event);
+    }
+
+    bool drop()
+    {
+        enter();
+        QDropEvent event(m_position, Qt::CopyAction, &m_mimeData, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_window, &event);
+        return event.isAccepted();
+    }
+
+private:
+    QQuickWindow *m_window;
+    QPoint m_position;
+    QMimeData m_mimeData;
+};
+
+QList<QUrl> writeFixtures(const QDir &folder)
+{
+    const auto path = [&folder](const char *name) { return folder.filePath(QString::fromUtf8(name)); };
+    TestImages::write(TestImages::photo(6000, 4000, 11), path("海边日落.jpg"), "jpeg", 95);
+    TestImages::write(TestImages::transparentGraphic(900, 600), path("产品图标.png"), "png");
+    TestImages::write(TestImages::photo(1200, 900, 12), path("IMG_2048.jpg"), "jpeg", 92);
+    TestImages::write(TestImages::photo(800, 600, 13), path("扫描件.tiff"), "tiff");
+    QFile broken(path("损坏的照片.jpg"));
+    if (broken.open(QIODevice::WriteOnly))
+        broken.write(QByteArray("\xff\xd8\xff\xe0 not really a picture", 26));
+    TestImages::write(TestImages::noise(640, 480), path("noise.jpg"), "jpeg", 40);
+
+    QList<QUrl> urls;
+    for (const char *name : {"海边日落.jpg", "产品图标.png", "IMG_2048.jpg", "扫描件.tiff", "损坏的照片.jpg", "noise.jpg"})
+        urls << QUrl::fromLocalFile(path(name));
+    return urls;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    pressel::installLogFormat();
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() < 2) {
+        err() << "usage: pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]\n";
+        return 2;
+    }
+    const QDir output(arguments.at(1));
+    if (!QDir().mkpath(output.path())) {
+        err() << "cannot create " << output.path() << "\n";
+        return 1;
+    }
+    const QString buildFolder = arguments.size() > 2 ? arguments.at(2)
+                                                     : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../.."));
+
+    QTemporaryDir fixtures;
+    const QList<QUrl> files = writeFixtures(QDir(fixtures.path()));
+
+    CompressionViewModel viewModel(
+        makeStandardCompressionService(ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
+    QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
+    engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));
+    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    if (!window) {
+        err() << "the window did not load\n";
+        return 1;
+    }
+    window->setPosition(40, 40);
+    window->show();
+
+    bool saved = true;
+    const auto shoot = [&](const char *name) {
+        const QString path = output.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+        if (!window->grabWindow().save(path)) {
+            err() << "could not save " << path << "\n";
+            saved = false;
+            return;
+        }
+        err() << "saved " << path << "\n";
+    };
+
+    settle(800);
+    shoot("1-empty");
+
+    Drag hover(window, files);
+    hover.enter();
+    settle(500);
+    shoot("2-hover");
+    hover.leave();
+    settle(300);
+
+    Drag drop(window, files);
+    if (!drop.drop()) {
+        err() << "the window rejected the drop\n";
+        return 1;
+    }
+    settle(600);
+    if (!viewModel.isProcessing()) {
+        err() << "the batch ended before the processing face could be shot\n";
+        return 1;
+    }
+    shoot("3-processing");
+
+    if (!waitFor([&viewModel] { return !viewModel.isProcessing(); }, 300'000)) {
+        err() << "the batch did not end\n";
+        return 1;
+    }
+    // Thumbnails load asynchronously after the rows appear.
+    settle(2500);
+    shoot("4-results");
+
+    hover.enter();
+    settle(500);
+    shoot("5-results-hover");
+    hover.leave();
+
+    return saved ? 0 : 1;
+}
