@@ -133,14 +133,16 @@ Item {
             Layout.alignment: Qt.AlignVCenter
             spacing: 12
 
-            RowLayout {
+            // The name takes what it needs, up to the room left by the symbol that follows it.
+            Item {
                 Layout.fillWidth: true
-                spacing: 10
+                implicitHeight: Math.max(fileNameText.implicitHeight, statusIcon.height)
 
                 StyledText {
                     id: fileNameText
                     objectName: "fileName"
-                    Layout.maximumWidth: parent.width - statusIcon.width - parent.spacing
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: Math.min(implicitWidth, parent.width - statusIcon.width - 10)
                     text: row.fileName
                     font.pixelSize: 18
                     font.bold: true
@@ -151,15 +153,12 @@ Item {
                 Image {
                     id: statusIcon
                     objectName: "statusSymbol"
-                    Layout.preferredWidth: 20
-                    Layout.preferredHeight: 20
-                    Layout.alignment: Qt.AlignVCenter
+                    anchors.verticalCenter: parent.verticalCenter
+                    x: fileNameText.width + 10
+                    width: 20
+                    height: 20
                     source: "icons/" + row.statusSymbol + ".svg"
                     sourceSize: Qt.size(40, 40)
-                }
-
-                Item {
-                    Layout.fillWidth: true
                 }
             }
 

@@ -47,7 +47,8 @@ Item {
             ctx.lineJoin = "miter"
             ctx.miterLimit = 10
             ctx.strokeStyle = strokeColor
-            ctx.setLineDash([zone.dashLength, zone.dashLength])
+            // Qt's canvas counts dashes in line widths, not in pixels.
+            ctx.setLineDash([zone.dashLength / zone.borderWidth, zone.dashLength / zone.borderWidth])
             ctx.lineDashOffset = 0
             // Stroked inside the outline: the path runs half a line width in from the edge.
             const inset = zone.borderWidth / 2

@@ -13,7 +13,7 @@ Row {
                                       || window.visibility === Window.FullScreen
     readonly property bool showsSymbols: hover.hovered
 
-    spacing: 4
+    spacing: 0
 
     HoverHandler {
         id: hover
@@ -25,8 +25,8 @@ Row {
         property color tint
         property string symbol
 
-        implicitWidth: 22
-        implicitHeight: 22
+        implicitWidth: 20
+        implicitHeight: 18
         focusPolicy: Qt.NoFocus
         hoverEnabled: true
         Accessible.name: text
@@ -39,9 +39,9 @@ Row {
             Rectangle {
                 id: dot
                 anchors.centerIn: parent
-                width: 14
-                height: 14
-                radius: 7
+                width: 12
+                height: 12
+                radius: 6
                 color: controls.window.active ? button.tint : Qt.rgba(1, 1, 1, 0.22)
                 border.width: 1
                 border.color: Qt.rgba(0, 0, 0, 0.18)
@@ -57,8 +57,8 @@ Row {
                         Rectangle {
                             required property var modelData
                             anchors.centerIn: parent
-                            width: 8
-                            height: 1.6
+                            width: 7
+                            height: 1.5
                             radius: 0.8
                             antialiasing: true
                             color: Qt.rgba(0, 0, 0, 0.62)
@@ -69,20 +69,20 @@ Row {
                     Rectangle {
                         visible: button.symbol === "minimize"
                         anchors.centerIn: parent
-                        width: 8
-                        height: 1.6
-                        radius: 0.8
+                        width: 7
+                        height: 1.5
+                        radius: 0.75
                         color: Qt.rgba(0, 0, 0, 0.62)
                     }
                     // Maximise: a square; restore: a smaller one.
                     Rectangle {
                         visible: button.symbol === "maximize" || button.symbol === "restore"
                         anchors.centerIn: parent
-                        width: button.symbol === "maximize" ? 7 : 5
+                        width: button.symbol === "maximize" ? 6 : 4
                         height: width
                         radius: 1
                         color: "transparent"
-                        border.width: 1.4
+                        border.width: 1.3
                         border.color: Qt.rgba(0, 0, 0, 0.62)
                     }
                 }

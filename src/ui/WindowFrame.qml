@@ -87,8 +87,9 @@ Item {
         WindowControls {
             anchors.top: parent.top
             anchors.right: parent.right
+            // Inside the content's outer margin, clear of the drop zone and the drag border.
             anchors.topMargin: 0
-            anchors.rightMargin: 14
+            anchors.rightMargin: 10
             window: frame.window
         }
     }

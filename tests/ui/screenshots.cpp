@@ -1,7 +1,11 @@
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
-// each face — empty, hover, processing, results, results while hovering — for people to look at.
+// each face — empty, hover, processing, results (top, scrolled to the end, while hovering, and
+// in a larger window that shows every row) — for people to look at.
 //
 //   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
+//
+// Where a compositor runs, the window is see-through: each shot is then laid over a painted
+// desktop picture, so the translucent backdrop and the shadow can be seen.
 //
 // The files it drops are written at run time into a temporary folder: a large photo (so the
 // batch runs long enough to be seen), a small one, a graphic, a TIFF and a file that only
@@ -19,6 +23,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPainter>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -99,6 +104,42 @@ private:
     QMimeData m_mimeData;
 };
 
+// A stand-in desktop: bands of colour and a few shapes, so translucency shows.
+QImage desktopBehind(const QSize &size)
+{
+    QImage desktop(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&desktop);
+    QLinearGradient sky(0, 0, size.width(), size.height());
+    sky.setColorAt(0, QColor(0x2b, 0x5d, 0xa8));
+    sky.setColorAt(0.55, QColor(0x8e, 0x4f, 0xa8));
+    sky.setColorAt(1, QColor(0xf0, 0x8a, 0x4b));
+    painter.fillRect(desktop.rect(), sky);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 150));
+    painter.drawEllipse(QPointF(size.width() * 0.2, size.height() * 0.3), size.width() * 0.12, size.width() * 0.12);
+    painter.setBrush(QColor(20, 30, 60, 170));
+    painter.drawRect(QRectF(size.width() * 0.55, size.height() * 0.55, size.width() * 0.5, size.height() * 0.2));
+    return desktop;
+}
+
+QImage asSeenOnDesktop(const QImage &window)
+{
+    const QImage grabbed = window.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    bool seeThrough = false;
+    for (int y = 0; y < grabbed.height() && !seeThrough; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(grabbed.constScanLine(y));
+        for (int x = 0; x < grabbed.width() && !seeThrough; ++x)
+            seeThrough = qAlpha(line[x]) < 255;
+    }
+    if (!seeThrough)
+        return window;
+    QImage composed = desktopBehind(grabbed.size());
+    QPainter painter(&composed);
+    painter.drawImage(0, 0, grabbed);
+    return composed;
+}
+
 QList<QUrl> writeFixtures(const QDir &folder)
 {
     const auto path = [&folder](const char *name) { return folder.filePath(QString::fromUtf8(name)); };
@@ -155,7 +196,7 @@ int main(int argc, char *argv[])
     bool saved = true;
     const auto shoot = [&](const char *name) {
         const QString path = output.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-        if (!window->grabWindow().save(path)) {
+        if (!asSeenOnDesktop(window->grabWindow()).save(path)) {
             err() << "could not save " << path << "\n";
             saved = false;
             return;
@@ -193,10 +234,20 @@ int main(int argc, char *argv[])
     settle(2500);
     shoot("4-results");
 
+    auto *list = window->findChild<QQuickItem *>(QStringLiteral("resultList"));
+    QMetaObject::invokeMethod(list, "positionViewAtEnd");
+    settle(1500);
+    shoot("5-results-scrolled");
+    QMetaObject::invokeMethod(list, "positionViewAtBeginning");
+
     hover.enter();
     settle(500);
-    shoot("5-results-hover");
+    shoot("6-results-hover");
     hover.leave();
+
+    window->resize(980, 1060);
+    settle(1500);
+    shoot("7-results-large");
 
     return saved ? 0 : 1;
 }
