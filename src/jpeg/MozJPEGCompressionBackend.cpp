@@ -32,10 +32,25 @@ Expected<CompressionArtifact> MozJPEGCompressionBackend::compress(const ImagePro
     return CompressionArtifact{outputURL, *outputBytes};
 }
 
+namespace {
+
+QString temporaryFolder()
+{
+    // QDir::tempPath() answers "" when TMPDIR names a folder that does not exist, and a bare
+    // file name would put the picture in the working folder. Keep the folder as configured
+    // instead, so that writing there fails and says why.
+    if (const QString resolved = QDir::tempPath(); !resolved.isEmpty())
+        return resolved;
+    const QString configured = qEnvironmentVariable("TMPDIR");
+    return QDir::cleanPath(QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
+}
+
+} // namespace
+
 QUrl MozJPEGCompressionBackend::makeTemporaryPPMURL()
 {
     const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".ppm");
-    return QUrl::fromLocalFile(QDir(QDir::tempPath()).filePath(name));
+    return QUrl::fromLocalFile(QDir(temporaryFolder()).filePath(name));
 }
 
 QStringList MozJPEGCompressionBackend::arguments(double quality, const QString &outputPath, const QString &ppmPath)
