@@ -1,29 +1,65 @@
 #include "PPMPreprocessing.h"
 
+#include <QColorSpace>
 #include <QSaveFile>
 
-std::optional<QByteArray> makePPMData(const DecodedImage &image)
-{
-    const auto rgba = renderSRGBPremultipliedRGBA(image);
-    if (!rgba)
-        return std::nullopt;
-    const qsizetype width = rgba->width();
-    const qsizetype height = rgba->height();
+#include <array>
 
-    QByteArray ppm = "P6\n" + QByteArray::number(width) + ' ' + QByteArray::number(height) + "\n255\n";
+namespace {
+
+QByteArray header(qsizetype width, qsizetype height)
+{
+    return "P6\n" + QByteArray::number(width) + ' ' + QByteArray::number(height) + "\n255\n";
+}
+
+// Pixels whose red, green and blue already are the sRGB, premultiplied samples the picture
+// needs: 32-bit RGB, or premultiplied ARGB, not tagged with another colour space. Taken
+// straight from the decoded image, which spares a full RGBA copy of a photo.
+bool holdsSRGBPremultipliedSamples(const QImage &image)
+{
+    const bool format = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
+    const QColorSpace space = image.colorSpace();
+    return format && (!space.isValid() || space == QColorSpace(QColorSpace::SRgb));
+}
+
+template<typename Pixel, typename Samples>
+QByteArray pictureFrom(const QImage &image, Samples samples)
+{
+    const qsizetype width = image.width();
+    const qsizetype height = image.height();
+    QByteArray ppm = header(width, height);
     const qsizetype headerLength = ppm.size();
     // Sized once: the pixel loop never reallocates.
     ppm.resize(headerLength + width * height * 3);
-    char *out = ppm.data() + headerLength;
+    auto *out = reinterpret_cast<uchar *>(ppm.data() + headerLength);
     for (qsizetype y = 0; y < height; ++y) {
-        const uchar *pixel = rgba->constScanLine(int(y));
-        for (qsizetype x = 0; x < width; ++x, pixel += 4) {
-            *out++ = char(pixel[0]);
-            *out++ = char(pixel[1]);
-            *out++ = char(pixel[2]);
-        }
+        const auto *pixel = reinterpret_cast<const Pixel *>(image.constScanLine(int(y)));
+        for (qsizetype x = 0; x < width; ++x, ++pixel, out += 3)
+            samples(*pixel, out);
     }
     return ppm;
+}
+
+} // namespace
+
+std::optional<QByteArray> makePPMData(const DecodedImage &image)
+{
+    if (holdsSRGBPremultipliedSamples(image.image)) {
+        return pictureFrom<QRgb>(image.image, [](QRgb pixel, uchar *out) {
+            out[0] = uchar(qRed(pixel));
+            out[1] = uchar(qGreen(pixel));
+            out[2] = uchar(qBlue(pixel));
+        });
+    }
+    const auto rgba = renderSRGBPremultipliedRGBA(image);
+    if (!rgba)
+        return std::nullopt;
+    // Red, green, blue and alpha bytes in memory order; alpha is dropped.
+    return pictureFrom<std::array<uchar, 4>>(*rgba, [](const std::array<uchar, 4> &pixel, uchar *out) {
+        out[0] = pixel[0];
+        out[1] = pixel[1];
+        out[2] = pixel[2];
+    });
 }
 
 Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
