@@ -55,10 +55,10 @@ double milliseconds(const QElapsedTimer &timer)
 double cpuMilliseconds()
 {
     const auto total = [](int who) {
-        rusage usage {};
+        rusage usage{};
         getrusage(who, &usage);
-        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     };
     return total(RUSAGE_SELF) + total(RUSAGE_CHILDREN);
 }
@@ -124,7 +124,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(quietPipelineLog);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("The mozjpeg road against djpeg + cjpeg and the in-process encoder."));
+    parser.setApplicationDescription(
+        QStringLiteral("The mozjpeg road against djpeg + cjpeg and the in-process encoder."));
     parser.addHelpOption();
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Timed runs per way and file."),
                                         QStringLiteral("N"), QStringLiteral("3"));
@@ -139,12 +140,13 @@ int main(int argc, char *argv[])
     const auto cjpegURL = MozJPEGCommandLocator(bundle).locate();
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
     if (!cjpegURL || djpeg.isEmpty()) {
-        fprintf(stderr, "needs the bundled cjpeg below %s and libjpeg-turbo's djpeg on the PATH\n", qPrintable(binFolder));
+        fprintf(stderr, "needs the bundled cjpeg below %s and libjpeg-turbo's djpeg on the PATH\n",
+                qPrintable(binFolder));
         return 2;
     }
     const QString cjpeg = cjpegURL->toLocalFile();
-    const QFileInfoList files = QDir(corpus).entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")},
-                                                           QDir::Files, QDir::Name);
+    const QFileInfoList files =
+        QDir(corpus).entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files, QDir::Name);
     if (files.isEmpty()) {
         fprintf(stderr, "no JPEG files in %s (build the corpus with make-corpus.sh)\n", qPrintable(corpus));
         return 2;
@@ -158,9 +160,9 @@ int main(int argc, char *argv[])
     const MozJPEGCompressionBackend road(MozJPEGCommandLocator(bundle), 0.75);
     const ImageIOJPEGCompressionBackend imageIO(0.75);
     printf("cjpeg: %s\ndjpeg: %s\nmedian of %d runs\n\n", qPrintable(cjpeg), qPrintable(djpeg), runs);
-    printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road",
-           "floor", "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B",
-           "ImageIO B", "saved");
+    printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road", "floor",
+           "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B", "ImageIO B",
+           "saved");
 
     double roadTotal = 0, floorTotal = 0, roadCPUTotal = 0, floorCPUTotal = 0, megapixels = 0;
     qint64 sourceBytes = 0, roadBytes = 0, floorBytes = 0, imageIOBytes = 0;
@@ -193,8 +195,8 @@ int main(int argc, char *argv[])
             QFile::remove(floorOutput);
             cpu = cpuMilliseconds();
             timer.restart();
-            const bool floorOK = runTool(djpeg, {QStringLiteral("-outfile"), floorPPM, file.absoluteFilePath()})
-                && runTool(cjpeg, cjpegArguments(floorOutput, floorPPM));
+            const bool floorOK = runTool(djpeg, {QStringLiteral("-outfile"), floorPPM, file.absoluteFilePath()}) &&
+                                 runTool(cjpeg, cjpegArguments(floorOutput, floorPPM));
             floorTimes.append(milliseconds(timer));
             floorCPU.append(cpuMilliseconds() - cpu);
             QFile::remove(floorPPM);
@@ -224,7 +226,8 @@ int main(int argc, char *argv[])
         const double floorCPUMs = median(floorCPU);
         const qint64 thisRoad = QFileInfo(roadOutput).size();
         const qint64 thisImageIO = inProcess->outputBytes;
-        printf("%-32s %5.1f | %7.0f %7.0f %5.2f | %7.0f %7.0f %5.2f | %6.0f %5.0f %5.0f %6.0f | %8lld %8lld %9lld %5.1f%%\n",
+        printf("%-32s %5.1f | %7.0f %7.0f %5.2f | %7.0f %7.0f %5.2f | %6.0f %5.0f %5.0f %6.0f | %8lld %8lld %9lld "
+               "%5.1f%%\n",
                qPrintable(file.fileName().left(32)), mp, roadMs, floorMs, roadMs / floorMs, roadCPUMs, floorCPUMs,
                roadCPUMs / floorCPUMs, steps->decode, steps->ppmBytes, steps->ppmWrite, steps->cjpeg, file.size(),
                thisRoad, thisImageIO, 100.0 * (1.0 - double(thisRoad) / double(thisImageIO)));
@@ -250,7 +253,8 @@ int main(int argc, char *argv[])
     printf("bytes: sources %lld, road %lld, floor %lld, in-process %lld\n", sourceBytes, roadBytes, floorBytes,
            imageIOBytes);
     printf("saved: road vs in-process %.1f%% (target >= 25%%), road vs sources %.1f%%, in-process vs sources %.1f%%\n",
-           100.0 * (1.0 - double(roadBytes) / double(imageIOBytes)), 100.0 * (1.0 - double(roadBytes) / double(sourceBytes)),
+           100.0 * (1.0 - double(roadBytes) / double(imageIOBytes)),
+           100.0 * (1.0 - double(roadBytes) / double(sourceBytes)),
            100.0 * (1.0 - double(imageIOBytes) / double(sourceBytes)));
     return 0;
 }

@@ -14,8 +14,7 @@ public:
         : m_compressionQuality(compressionQuality)
         , m_mozJPEGBackend(std::move(mozJPEGBackend))
         , m_imageIOBackend(std::move(imageIOBackend))
-    {
-    }
+    {}
 
     double compressionQuality() const { return m_compressionQuality; }
 

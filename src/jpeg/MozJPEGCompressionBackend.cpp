@@ -17,13 +17,16 @@ Expected<QUrl> MozJPEGCompressionBackend::makeOutputURL(const ImageProfile &prof
     return makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
 }
 
-Expected<CompressionArtifact> MozJPEGCompressionBackend::compress(const ImageProfile &profile, const QUrl &outputURL) const
+Expected<CompressionArtifact> MozJPEGCompressionBackend::compress(const ImageProfile &profile,
+                                                                  const QUrl &outputURL) const
 {
     const auto executable = m_commandLocator.locate();
     if (!executable)
-        return failure(CompressionPipelineError::backendUnavailable(QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩")));
+        return failure(CompressionPipelineError::backendUnavailable(
+            QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩")));
     qCInfo(lcMozJPEG).noquote() << QStringLiteral("Using cjpeg at %1 for %2")
-                                       .arg(executable->toLocalFile(), QFileInfo(profile.sourceURL.toLocalFile()).fileName());
+                                       .arg(executable->toLocalFile(),
+                                            QFileInfo(profile.sourceURL.toLocalFile()).fileName());
     if (const auto run = runCJPEG(*executable, profile, outputURL, m_compressionQuality); !run)
         return failure(run.error());
     const auto outputBytes = readFileSize(outputURL);
@@ -42,7 +45,8 @@ QString temporaryFolder()
     if (const QString resolved = QDir::tempPath(); !resolved.isEmpty())
         return resolved;
     const QString configured = qEnvironmentVariable("TMPDIR");
-    return QDir::cleanPath(QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
+    return QDir::cleanPath(
+        QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
 }
 
 } // namespace
@@ -57,8 +61,13 @@ QStringList MozJPEGCompressionBackend::arguments(double quality, const QString &
 {
     // Rounded from the product, halves away from zero: 0.285 * 100 lies just below 28.5.
     const qint64 percent = std::llround(quality * 100.0);
-    return {QStringLiteral("-quality"), QString::number(percent), QStringLiteral("-optimize"),
-            QStringLiteral("-progressive"), QStringLiteral("-outfile"), outputPath, ppmPath};
+    return {QStringLiteral("-quality"),
+            QString::number(percent),
+            QStringLiteral("-optimize"),
+            QStringLiteral("-progressive"),
+            QStringLiteral("-outfile"),
+            outputPath,
+            ppmPath};
 }
 
 Expected<void> MozJPEGCompressionBackend::runCJPEG(const QUrl &executableURL, const ImageProfile &profile,
@@ -76,12 +85,12 @@ Expected<void> MozJPEGCompressionBackend::runCJPEG(const QUrl &executableURL, co
     case ProcessOutcome::Kind::succeeded:
         return {};
     case ProcessOutcome::Kind::failedToStart:
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 启动失败：")
-                                                                        + outcome.startErrorDescription));
+        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 启动失败：") +
+                                                                        outcome.startErrorDescription));
     case ProcessOutcome::Kind::exitedNonZero:
     case ProcessOutcome::Kind::crashed:
         break;
     }
-    return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 执行失败：")
-                                                                    + outcome.diagnosticText()));
+    return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 执行失败：") +
+                                                                    outcome.diagnosticText()));
 }

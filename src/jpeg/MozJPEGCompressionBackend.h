@@ -10,9 +10,9 @@ class MozJPEGCompressionBackend : public CompressionBackend
 {
 public:
     MozJPEGCompressionBackend(MozJPEGCommandLocator commandLocator, double compressionQuality)
-        : m_commandLocator(std::move(commandLocator)), m_compressionQuality(compressionQuality)
-    {
-    }
+        : m_commandLocator(std::move(commandLocator))
+        , m_compressionQuality(compressionQuality)
+    {}
 
     const MozJPEGCommandLocator &commandLocator() const { return m_commandLocator; }
     double compressionQuality() const { return m_compressionQuality; }

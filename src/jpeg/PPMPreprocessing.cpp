@@ -22,8 +22,7 @@ bool holdsSRGBPremultipliedSamples(const QImage &image)
     return format && (!space.isValid() || space == QColorSpace(QColorSpace::SRgb));
 }
 
-template<typename Pixel, typename Samples>
-QByteArray pictureFrom(const QImage &image, Samples samples)
+template<typename Pixel, typename Samples> QByteArray pictureFrom(const QImage &image, Samples samples)
 {
     const qsizetype width = image.width();
     const qsizetype height = image.height();
@@ -72,11 +71,13 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
         return failure(CompressionPipelineError::imageDecodeFailed());
     const auto ppm = makePPMData(*image);
     if (!ppm)
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
+        return failure(
+            CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
 
     QSaveFile file(ppmURL.toLocalFile());
     const bool written = file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.commit();
     if (!written)
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") + file.errorString()));
+        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") +
+                                                                        file.errorString()));
     return {};
 }

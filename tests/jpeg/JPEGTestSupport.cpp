@@ -116,7 +116,8 @@ QStringList entryNames(const QString &folder)
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const QString &folder)
-    : m_previous(qgetenv("TMPDIR")), m_wasSet(qEnvironmentVariableIsSet("TMPDIR"))
+    : m_previous(qgetenv("TMPDIR"))
+    , m_wasSet(qEnvironmentVariableIsSet("TMPDIR"))
 {
     qputenv("TMPDIR", QFile::encodeName(folder));
 }

@@ -57,8 +57,8 @@ bool matches(const QList<LogLine> &actual, const QList<LogLine> &expected)
     for (qsizetype i = 0; i < actual.size(); ++i) {
         const LogLine &want = expected[i];
         const bool prefix = want.message.endsWith(u'…');
-        const bool messageMatches = prefix ? actual[i].message.startsWith(want.message.chopped(1))
-                                           : actual[i].message == want.message;
+        const bool messageMatches =
+            prefix ? actual[i].message.startsWith(want.message.chopped(1)) : actual[i].message == want.message;
         if (actual[i].type != want.type || actual[i].category != want.category || !messageMatches)
             return false;
     }
@@ -89,9 +89,9 @@ void tst_JPEGCompressionBackend::cleanup()
 
 void tst_JPEGCompressionBackend::roads_data()
 {
-    QTest::addColumn<QString>("tool");       // "script", "none" (empty bundle) or "absent" (no mozjpeg encoder)
-    QTest::addColumn<QByteArray>("script");  // the fake cjpeg's body
-    QTest::addColumn<QString>("source");     // "photo", "missing", "text" or "undecodable"
+    QTest::addColumn<QString>("tool");      // "script", "none" (empty bundle) or "absent" (no mozjpeg encoder)
+    QTest::addColumn<QByteArray>("script"); // the fake cjpeg's body
+    QTest::addColumn<QString>("source");    // "photo", "missing", "text" or "undecodable"
     QTest::addColumn<bool>("outputFolderExists");
     QTest::addColumn<QStringList>("expectedLog");
     QTest::addColumn<QString>("expectedResult"); // "mozjpeg", "ImageIO" or the error message
@@ -101,8 +101,8 @@ void tst_JPEGCompressionBackend::roads_data()
         << QStringLiteral("script") << writesOutput << QStringLiteral("photo") << true
         << QStringList{usingLine, mozjpegLine} << QStringLiteral("mozjpeg");
     QTest::newRow("mozjpeg output larger than the source is still taken")
-        << QStringLiteral("script") << QByteArray("head -c 900000 /dev/zero > \"$6\"") << QStringLiteral("photo") << true
-        << QStringList{usingLine, mozjpegLine} << QStringLiteral("mozjpeg");
+        << QStringLiteral("script") << QByteArray("head -c 900000 /dev/zero > \"$6\"") << QStringLiteral("photo")
+        << true << QStringList{usingLine, mozjpegLine} << QStringLiteral("mozjpeg");
     QTest::newRow("no cjpeg in the bundle")
         << QStringLiteral("none") << QByteArray() << QStringLiteral("photo") << true
         << QStringList{fallbackLine(QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩")), imageIOLine}
@@ -111,17 +111,18 @@ void tst_JPEGCompressionBackend::roads_data()
         << QStringLiteral("script")
         << QByteArray("printf '\\377\\330\\377partial' > \"$6\"\necho 'Premature end of input file' >&2\nexit 1")
         << QStringLiteral("photo") << true
-        << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 执行失败：Premature end of input file")), imageIOLine}
+        << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 执行失败：Premature end of input file")),
+                       imageIOLine}
         << QStringLiteral("ImageIO");
     QTest::newRow("cjpeg killed by a signal after writing its output")
         << QStringLiteral("script") << QByteArray("printf 'from mozjpeg' > \"$6\"\nkill -KILL $$")
         << QStringLiteral("photo") << true
         << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 执行失败：未知错误")), imageIOLine}
         << QStringLiteral("ImageIO");
-    QTest::newRow("cjpeg is no program")
-        << QStringLiteral("garbage") << QByteArray() << QStringLiteral("photo") << true
-        << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 启动失败：…")), imageIOLine}
-        << QStringLiteral("ImageIO");
+    QTest::newRow("cjpeg is no program") << QStringLiteral("garbage") << QByteArray() << QStringLiteral("photo") << true
+                                         << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 启动失败：…")),
+                                                        imageIOLine}
+                                         << QStringLiteral("ImageIO");
     QTest::newRow("cjpeg exits 0 without output")
         << QStringLiteral("script") << QByteArray("exit 0") << QStringLiteral("photo") << true
         << QStringList{usingLine, fallbackLine(QStringLiteral("无法读取输出文件大小")), imageIOLine}
@@ -131,17 +132,18 @@ void tst_JPEGCompressionBackend::roads_data()
         << QStringList{usingLine, fallbackLine(QStringLiteral("图片读取失败"))} << QStringLiteral("图片读取失败");
     QTest::newRow("source is text: both encoders fail")
         << QStringLiteral("script") << writesOutput << QStringLiteral("text") << true
-        << QStringList{usingLine, fallbackLine(QStringLiteral("无法解码图片内容"))} << QStringLiteral("无法解码图片内容");
+        << QStringList{usingLine, fallbackLine(QStringLiteral("无法解码图片内容"))}
+        << QStringLiteral("无法解码图片内容");
     QTest::newRow("source does not decode: both encoders fail")
         << QStringLiteral("script") << writesOutput << QStringLiteral("undecodable") << true
-        << QStringList{usingLine, fallbackLine(QStringLiteral("无法解码图片内容"))} << QStringLiteral("无法解码图片内容");
+        << QStringList{usingLine, fallbackLine(QStringLiteral("无法解码图片内容"))}
+        << QStringLiteral("无法解码图片内容");
     QTest::newRow("output folder gone: the fallback fails too")
         << QStringLiteral("script") << QByteArray("exit 1") << QStringLiteral("photo") << false
         << QStringList{usingLine, fallbackLine(QStringLiteral("mozjpeg 执行失败：未知错误"))}
         << QStringLiteral("导出器创建失败");
-    QTest::newRow("no mozjpeg encoder")
-        << QStringLiteral("absent") << QByteArray() << QStringLiteral("photo") << true << QStringList{imageIOLine}
-        << QStringLiteral("ImageIO");
+    QTest::newRow("no mozjpeg encoder") << QStringLiteral("absent") << QByteArray() << QStringLiteral("photo") << true
+                                        << QStringList{imageIOLine} << QStringLiteral("ImageIO");
     QTest::newRow("no mozjpeg encoder, source cannot be opened")
         << QStringLiteral("absent") << QByteArray() << QStringLiteral("missing") << true << QStringList{}
         << QStringLiteral("图片读取失败");
@@ -240,7 +242,8 @@ void tst_JPEGCompressionBackend::outputNameFollowsTheSource()
     const auto url = chain.makeOutputURL(profile, folderURL);
     QVERIFY(url);
     QCOMPARE(QFileInfo(url->toLocalFile()).fileName(), expected);
-    const auto mozJPEGURL = MozJPEGCompressionBackend(MozJPEGCommandLocator(bundleAt(folder)), 0.75).makeOutputURL(profile, folderURL);
+    const auto mozJPEGURL =
+        MozJPEGCompressionBackend(MozJPEGCommandLocator(bundleAt(folder)), 0.75).makeOutputURL(profile, folderURL);
     const auto imageIOURL = ImageIOJPEGCompressionBackend(0.75).makeOutputURL(profile, folderURL);
     QVERIFY(mozJPEGURL && imageIOURL);
     QCOMPARE(*mozJPEGURL, *url);

@@ -75,9 +75,9 @@ qint64 tst_MozJPEGBundled::referenceSize(const QString &source, const QString &s
     const QString jpeg = scratch + QStringLiteral("/reference.jpg");
     if (!writePPM(QUrl::fromLocalFile(source), QUrl::fromLocalFile(ppm)))
         return -1;
-    const int status = QProcess::execute(bundledCJPEG(), {QStringLiteral("-quality"), QStringLiteral("75"),
-                                                          QStringLiteral("-optimize"), QStringLiteral("-progressive"),
-                                                          QStringLiteral("-outfile"), jpeg, ppm});
+    const int status = QProcess::execute(bundledCJPEG(),
+                                         {QStringLiteral("-quality"), QStringLiteral("75"), QStringLiteral("-optimize"),
+                                          QStringLiteral("-progressive"), QStringLiteral("-outfile"), jpeg, ppm});
     return status == 0 ? QFileInfo(jpeg).size() : -1;
 }
 
@@ -149,10 +149,12 @@ void tst_MozJPEGBundled::cliWritesThroughMozJPEG()
     QVERIFY2(run.exitCode == 0, qPrintable(run.standardError));
     QVERIFY2(run.standardError.contains(QStringLiteral("Using cjpeg at %1 for photo.jpg").arg(bundledCJPEG())),
              qPrintable(run.standardError));
-    QVERIFY2(run.standardError.contains(QStringLiteral("JPEG backend: mozjpeg, input: %1, output: %2").arg(source, output)),
-             qPrintable(run.standardError));
+    QVERIFY2(
+        run.standardError.contains(QStringLiteral("JPEG backend: mozjpeg, input: %1, output: %2").arg(source, output)),
+        qPrintable(run.standardError));
     QVERIFY(!run.standardError.contains(QStringLiteral("fallback")));
-    QVERIFY2(run.standardOutput.startsWith(QStringLiteral("success\t%1\t").arg(source)), qPrintable(run.standardOutput));
+    QVERIFY2(run.standardOutput.startsWith(QStringLiteral("success\t%1\t").arg(source)),
+             qPrintable(run.standardOutput));
     QVERIFY(run.standardOutput.trimmed().endsWith(output));
     QCOMPARE(TestImages::sha256(source), sourceHash);
     QCOMPARE(entryNames(temporary), QStringList());
@@ -190,7 +192,8 @@ void tst_MozJPEGBundled::cliFallsBackWhenCJPEGIsGone()
     const qsizetype imageIOAt = run.standardError.indexOf(imageIO);
     QVERIFY2(fallbackAt >= 0 && imageIOAt > fallbackAt, qPrintable(run.standardError));
     QVERIFY(!run.standardError.contains(QStringLiteral("Using cjpeg")));
-    QVERIFY2(run.standardOutput.startsWith(QStringLiteral("success\t%1\t").arg(source)), qPrintable(run.standardOutput));
+    QVERIFY2(run.standardOutput.startsWith(QStringLiteral("success\t%1\t").arg(source)),
+             qPrintable(run.standardOutput));
     QVERIFY(QImage(output).size() == QSize(800, 600));
     QCOMPARE(entryNames(temporary), QStringList());
 }

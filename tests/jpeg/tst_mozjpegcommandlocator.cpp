@@ -58,7 +58,8 @@ void tst_MozJPEGCommandLocator::candidateURLs_data()
     QTest::addColumn<bool>("auxiliaryPresent");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("all four, auxiliary first") << true << true << true << QStringList{auxiliary, resources, tools, nested};
+    QTest::newRow("all four, auxiliary first")
+        << true << true << true << QStringList{auxiliary, resources, tools, nested};
     QTest::newRow("no auxiliary executable") << true << true << false << QStringList{resources, tools, nested};
     QTest::newRow("no executables folder") << false << true << false << QStringList{resources, tools, nested};
     QTest::newRow("no resources folder") << true << false << true << QStringList{auxiliary};

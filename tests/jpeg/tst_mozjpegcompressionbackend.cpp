@@ -57,9 +57,8 @@ const QString notFound = QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续
 // it was given as `seen`, and writes a small output file.
 QByteArray recordingScript(const QString &record, const QString &seen)
 {
-    return "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + shellQuoted(record) + "\n"
-         + "cp \"$7\" " + shellQuoted(seen) + "\n"
-         + "printf 'fake jpeg' > \"$6\"\n";
+    return "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + shellQuoted(record) + "\n" + "cp \"$7\" " +
+           shellQuoted(seen) + "\n" + "printf 'fake jpeg' > \"$6\"\n";
 }
 
 QStringList recordedArguments(const QString &record)
@@ -73,7 +72,8 @@ QStringList recordedArguments(const QString &record)
     return arguments;
 }
 
-const QRegularExpression ppmName(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.ppm$"));
+const QRegularExpression
+    ppmName(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.ppm$"));
 
 } // namespace
 
@@ -170,7 +170,8 @@ void tst_MozJPEGCompressionBackend::commandLine()
     const QString output = folder + QStringLiteral("/-photo 1-1.jpg");
     const QString record = caseFolder() + QStringLiteral("/argv");
     const QString seen = caseFolder() + QStringLiteral("/seen.ppm");
-    const auto backend = backendWithScript(caseFolder() + QStringLiteral("/bundle"), recordingScript(record, seen), quality);
+    const auto backend =
+        backendWithScript(caseFolder() + QStringLiteral("/bundle"), recordingScript(record, seen), quality);
 
     const auto artifact = backend.compress(jpegProfile(source), QUrl::fromLocalFile(output));
     QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription()));
@@ -204,12 +205,12 @@ void tst_MozJPEGCompressionBackend::toolFailures_data()
     QTest::newRow("Chinese on stderr") << QByteArray("printf '无法写入\\n' >&2\nexit 1")
                                        << failed + QStringLiteral("无法写入") << false;
     QTest::newRow("nothing on stderr") << QByteArray("exit 1") << failed + QStringLiteral("未知错误") << false;
-    QTest::newRow("blanks and line breaks only") << QByteArray("printf '  \\n\\t\\r\\n ' >&2\nexit 3")
-                                                 << failed + QStringLiteral("未知错误") << false;
+    QTest::newRow("blanks and line breaks only")
+        << QByteArray("printf '  \\n\\t\\r\\n ' >&2\nexit 3") << failed + QStringLiteral("未知错误") << false;
     QTest::newRow("invalid UTF-8") << QByteArray("printf 'bad \\377\\376 bytes\\n' >&2\nexit 1")
                                    << failed + QStringLiteral("未知错误") << false;
-    QTest::newRow("truncated UTF-8 at the end") << QByteArray("printf 'cut \\344\\270' >&2\nexit 1")
-                                                << failed + QStringLiteral("未知错误") << false;
+    QTest::newRow("truncated UTF-8 at the end")
+        << QByteArray("printf 'cut \\344\\270' >&2\nexit 1") << failed + QStringLiteral("未知错误") << false;
     QTest::newRow("partial output, then failure")
         << QByteArray("printf '\\377\\330\\377partial' > \"$6\"\necho 'Premature end of input' >&2\nexit 1")
         << failed + QStringLiteral("Premature end of input") << true;
@@ -220,8 +221,8 @@ void tst_MozJPEGCompressionBackend::toolFailures_data()
     QTest::newRow("more than a pipe holds on stderr, then failure")
         << QByteArray("head -c 2000000 /dev/zero | tr '\\0' 'e' >&2\nexit 1") << failed + QString(2000000, u'e')
         << false;
-    QTest::newRow("exit status 0 without output") << QByteArray("exit 0") << QStringLiteral("无法读取输出文件大小")
-                                                  << false;
+    QTest::newRow("exit status 0 without output")
+        << QByteArray("exit 0") << QStringLiteral("无法读取输出文件大小") << false;
 }
 
 void tst_MozJPEGCompressionBackend::toolFailures()
@@ -280,11 +281,11 @@ void tst_MozJPEGCompressionBackend::chattyToolThatSucceeds()
 {
     const QString source = makeSource(caseFolder());
     const QString output = caseFolder() + QStringLiteral("/photo-1.jpg");
-    const auto backend = backendWithScript(caseFolder() + QStringLiteral("/bundle"),
-                                           "head -c 3000000 /dev/zero | tr '\\0' 'w' >&2\n"
-                                           "printf 'twelve bytes' > \"$6\"\n"
-                                           "head -c 100000 /dev/zero | tr '\\0' 'w' >&2\n"
-                                           "exit 0");
+    const auto backend =
+        backendWithScript(caseFolder() + QStringLiteral("/bundle"), "head -c 3000000 /dev/zero | tr '\\0' 'w' >&2\n"
+                                                                    "printf 'twelve bytes' > \"$6\"\n"
+                                                                    "head -c 100000 /dev/zero | tr '\\0' 'w' >&2\n"
+                                                                    "exit 0");
 
     const auto artifact = backend.compress(jpegProfile(source), QUrl::fromLocalFile(output));
     QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription().left(200)));
@@ -295,7 +296,8 @@ void tst_MozJPEGCompressionBackend::missingTool()
 {
     const QString source = makeSource(caseFolder());
     const QString output = caseFolder() + QStringLiteral("/photo-1.jpg");
-    const MozJPEGCompressionBackend backend(MozJPEGCommandLocator(bundleAt(caseFolder() + QStringLiteral("/bundle"))), 0.75);
+    const MozJPEGCompressionBackend backend(MozJPEGCommandLocator(bundleAt(caseFolder() + QStringLiteral("/bundle"))),
+                                            0.75);
 
     const LogCapture log;
     const auto artifact = backend.compress(jpegProfile(source), QUrl::fromLocalFile(output));
@@ -313,8 +315,8 @@ void tst_MozJPEGCompressionBackend::unreadableSource_data()
 
     QTest::newRow("missing") << QByteArray() << QStringLiteral("图片读取失败");
     QTest::newRow("text") << QByteArray("just some words, no picture") << QStringLiteral("无法解码图片内容");
-    QTest::newRow("JPEG header, no picture") << QByteArray("\xFF\xD8\xFF\xE0 broken", 11)
-                                             << QStringLiteral("无法解码图片内容");
+    QTest::newRow("JPEG header, no picture")
+        << QByteArray("\xFF\xD8\xFF\xE0 broken", 11) << QStringLiteral("无法解码图片内容");
 }
 
 void tst_MozJPEGCompressionBackend::unreadableSource()
@@ -335,9 +337,9 @@ void tst_MozJPEGCompressionBackend::unreadableSource()
     QVERIFY(!artifact);
     QCOMPARE(artifact.error().localizedDescription(), expected);
     QVERIFY(!QFileInfo::exists(record));
-    const QList<LogLine> expectedLines{
-        {QtInfoMsg, QStringLiteral("MozJPEG"),
-         QStringLiteral("Using cjpeg at %1 for broken.jpg").arg(executablesFolder(bundleRoot) + QStringLiteral("/cjpeg"))}};
+    const QList<LogLine> expectedLines{{QtInfoMsg, QStringLiteral("MozJPEG"),
+                                        QStringLiteral("Using cjpeg at %1 for broken.jpg")
+                                            .arg(executablesFolder(bundleRoot) + QStringLiteral("/cjpeg"))}};
     QCOMPARE(log.lines(), expectedLines);
 }
 

@@ -86,9 +86,9 @@ std::optional<PPM> parse(const QByteArray &bytes)
 
 bool near(QRgb actual, QRgb expected, int tolerance)
 {
-    return std::abs(qRed(actual) - qRed(expected)) <= tolerance
-        && std::abs(qGreen(actual) - qGreen(expected)) <= tolerance
-        && std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
+    return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(actual) - qBlue(expected)) <= tolerance;
 }
 
 QString describeRgb(QRgb value)
@@ -104,9 +104,8 @@ void tst_PPMPreprocessing::makePPMDataBytes_data()
     QTest::addColumn<QByteArray>("expected");
 
     const QByteArray header21("P6\n2 1\n255\n");
-    QTest::newRow("2x1 red and blue: 17 bytes")
-        << pixels(QImage::Format_RGB32, 2, {qRgb(255, 0, 0), qRgb(0, 0, 255)})
-        << header21 + rgb({255, 0, 0, 0, 0, 255});
+    QTest::newRow("2x1 red and blue: 17 bytes") << pixels(QImage::Format_RGB32, 2, {qRgb(255, 0, 0), qRgb(0, 0, 255)})
+                                                << header21 + rgb({255, 0, 0, 0, 0, 255});
     QTest::newRow("rows top first, pixels left first")
         << pixels(QImage::Format_RGB32, 2, {qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9), qRgb(10, 11, 12)})
         << QByteArray("P6\n2 2\n255\n") + rgb({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
@@ -331,14 +330,14 @@ void tst_PPMPreprocessing::writePPMFailures_data()
 
     QTest::newRow("missing source") << QStringLiteral("missing") << QStringLiteral("out.ppm")
                                     << QStringLiteral("图片读取失败");
-    QTest::newRow("JPEG header, no picture") << QStringLiteral("garbage") << QStringLiteral("out.ppm")
-                                             << QStringLiteral("无法解码图片内容");
-    QTest::newRow("folder below a regular file") << QStringLiteral("photo") << QStringLiteral("plain/sub/out.ppm")
-                                                 << QStringLiteral("mozjpeg 输入预处理失败：");
-    QTest::newRow("folder that does not exist") << QStringLiteral("photo") << QStringLiteral("absent/out.ppm")
-                                                << QStringLiteral("mozjpeg 输入预处理失败：");
-    QTest::newRow("a folder stands at the picture's name") << QStringLiteral("photo") << QStringLiteral("taken.ppm")
-                                                           << QStringLiteral("mozjpeg 输入预处理失败：");
+    QTest::newRow("JPEG header, no picture")
+        << QStringLiteral("garbage") << QStringLiteral("out.ppm") << QStringLiteral("无法解码图片内容");
+    QTest::newRow("folder below a regular file")
+        << QStringLiteral("photo") << QStringLiteral("plain/sub/out.ppm") << QStringLiteral("mozjpeg 输入预处理失败：");
+    QTest::newRow("folder that does not exist")
+        << QStringLiteral("photo") << QStringLiteral("absent/out.ppm") << QStringLiteral("mozjpeg 输入预处理失败：");
+    QTest::newRow("a folder stands at the picture's name")
+        << QStringLiteral("photo") << QStringLiteral("taken.ppm") << QStringLiteral("mozjpeg 输入预处理失败：");
 }
 
 void tst_PPMPreprocessing::writePPMFailures()
