@@ -384,7 +384,7 @@ void ImageCodecTest::refusesPicturesTooLargeToHold_data()
 
     QTest::newRow("png bomb, 60000 x 60000") << pngBomb(60000, 60000);
     QTest::newRow("png bomb, header only") << pngBomb(60000, 60000, true);
-    QTest::newRow("png just over the limit") << pngBomb(16385, 16384, true);
+    QTest::newRow("png one column over the limit") << pngBomb(16385, 16384);
     QByteArray jpeg = encode(TestImages::photo(64, 48), "jpeg");
     const qsizetype frame = jpeg.indexOf("\xFF\xC0");
     QVERIFY(frame > 0);
