@@ -30,6 +30,8 @@ public:
 
     // What brings the application's window to the front; the shell installs it.
     void setActivationHook(std::function<void()> hook) { m_activate = std::move(hook); }
+    // Brings the window to the front, when a hook is installed.
+    void activateApplication();
 
 signals:
     void didEnqueue(DockFileDropRelay *relay);

@@ -1,1 +1,95 @@
 #include "CompressionResultListModel.h"
+
+#include <QFileInfo>
+
+static QString statusName(CompressionResultStatus status)
+{
+    switch (status) {
+    case CompressionResultStatus::success:
+        return QStringLiteral("success");
+    case CompressionResultStatus::skipped:
+        return QStringLiteral("skipped");
+    case CompressionResultStatus::failed:
+        return QStringLiteral("failed");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+int CompressionResultListModel::rowCount(const QModelIndex &parent) const
+{
+    // A flat list: only the invisible root has children.
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant CompressionResultListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const CompressionResult &result = m_results.at(index.row());
+    // An absent value is an invalid QVariant, which QML reads as undefined.
+    switch (role) {
+    case IdRole:
+        return result.id.toString(QUuid::WithoutBraces);
+    case SourceURLRole:
+        return result.sourceURL;
+    case SourcePathRole:
+        return result.sourceURL.toLocalFile();
+    case FileNameRole:
+        return QFileInfo(result.sourceURL.toLocalFile()).fileName();
+    case OutputURLRole:
+        return result.outputURL ? QVariant(*result.outputURL) : QVariant();
+    case OutputPathRole:
+        return result.outputURL ? QVariant(result.outputURL->toLocalFile()) : QVariant();
+    case OriginalBytesRole:
+        return result.originalBytes;
+    case CompressedBytesRole:
+        return result.compressedBytes ? QVariant(*result.compressedBytes) : QVariant();
+    case StatusRole:
+        return statusName(result.status);
+    case MessageRole:
+        return result.message ? QVariant(*result.message) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> CompressionResultListModel::roleNames() const
+{
+    return {
+        {IdRole, "id"},
+        {SourceURLRole, "sourceURL"},
+        {SourcePathRole, "sourcePath"},
+        {FileNameRole, "fileName"},
+        {OutputURLRole, "outputURL"},
+        {OutputPathRole, "outputPath"},
+        {OriginalBytesRole, "originalBytes"},
+        {CompressedBytesRole, "compressedBytes"},
+        {StatusRole, "status"},
+        {MessageRole, "message"},
+    };
+}
+
+void CompressionResultListModel::clear()
+{
+    const int previousCount = count();
+    // A reset even of an empty list: every write of the rows is announced.
+    beginResetModel();
+    m_results.clear();
+    endResetModel();
+    if (previousCount != count())
+        emit countChanged();
+}
+
+void CompressionResultListModel::insertAtFront(const QList<CompressionResult> &results)
+{
+    if (results.isEmpty()) {
+        beginResetModel();
+        endResetModel();
+        return;
+    }
+    beginInsertRows({}, 0, int(results.size()) - 1);
+    m_results = results + m_results;
+    endInsertRows();
+    emit countChanged();
+}

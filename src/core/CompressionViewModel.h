@@ -38,11 +38,16 @@ signals:
     void isDropTargetedChanged();
 
 private:
+    using BatchWatcher = QFutureWatcher<QList<CompressionResult>>;
+
     void setProcessing(bool processing);
+    void finishBatch(BatchWatcher *watcher);
+    void discardCompressionTask();
 
     std::unique_ptr<CompressionService> m_compressionService;
     CompressionResultListModel m_results;
-    std::unique_ptr<QFutureWatcher<QList<CompressionResult>>> m_compressionTask;
+    // The running batch, a child of this object; null when no batch runs.
+    BatchWatcher *m_compressionTask = nullptr;
     bool m_isDropTargeted = false;
     bool m_isProcessing = false;
 };

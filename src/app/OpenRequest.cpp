@@ -1,0 +1,45 @@
+#include "OpenRequest.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+constexpr QLatin1StringView argumentsKey("arguments");
+constexpr QLatin1StringView workingDirectoryKey("workingDirectory");
+} // namespace
+
+QByteArray OpenRequest::encode() const
+{
+    const QJsonObject object{
+        {argumentsKey, QJsonArray::fromStringList(arguments)},
+        {workingDirectoryKey, workingDirectory},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<OpenRequest> OpenRequest::decode(const QByteArray &message)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(message, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    const QJsonValue arguments = object.value(argumentsKey);
+    const QJsonValue workingDirectory = object.value(workingDirectoryKey);
+    if (!arguments.isArray() || !workingDirectory.isString())
+        return std::nullopt;
+    // Relative paths are read against it, so it must name a folder on its own.
+    if (!QDir::isAbsolutePath(workingDirectory.toString()))
+        return std::nullopt;
+
+    OpenRequest request;
+    request.workingDirectory = workingDirectory.toString();
+    for (const QJsonValue &argument : arguments.toArray()) {
+        if (!argument.isString())
+            return std::nullopt;
+        request.arguments.append(argument.toString());
+    }
+    return request;
+}

@@ -1,0 +1,75 @@
+// pressel: the application. One window per user session; a later launch hands its files to
+// the running one and leaves.
+
+#include "AppDelegate.h"
+#include "CompressionViewModel.h"
+#include "DockFileDropRelay.h"
+#include "Logging.h"
+#include "OpenRequest.h"
+#include "SingleInstance.h"
+#include "StandardCompressionService.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(PresselPlugin)
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    // The application name stays the executable's; the desktop entry names the window's owner.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));
+    pressel::installLogFormat();
+
+    const OpenRequest launch{QCoreApplication::arguments().mid(1), QDir::currentPath()};
+    SingleInstance instance(SingleInstance::instanceIdFromEnvironment());
+    if (!instance.isPrimaryInstance()) {
+        if (instance.sendMessage(launch.encode()))
+            return 0;
+        qCCritical(lcDockDrop).noquote() << QStringLiteral("The running Pressel did not take the request");
+        return 1;
+    }
+
+    AppDelegate delegate;
+#ifdef Q_OS_MACOS
+    app.installEventFilter(&delegate);
+#endif
+    CompressionViewModel viewModel(makeStandardCompressionService());
+
+    QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    engine.loadFromModule("Pressel", "Main");
+#else
+    // Qt 6.4 places a module's files under its URI at the root of the resources.
+    engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));
+#endif
+    QPointer<QQuickWindow> window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    if (!window)
+        return 1;
+
+    DockFileDropRelay::shared().setActivationHook([window] {
+        if (!window)
+            return;
+        window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
+        window->show();
+        window->raise();
+        window->requestActivate();
+    });
+    delegate.applicationDidFinishLaunching();
+
+    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
+        const auto request = OpenRequest::decode(message);
+        if (!request) {
+            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
+            return;
+        }
+        delegate.open(*request);
+    });
+    delegate.open(launch);
+    return app.exec();
+}

@@ -1,0 +1,209 @@
+// The built pressel end to end, as a user starts it: files on the command line are compressed
+// beside their sources, a second launch hands its files to the first and leaves, and the log
+// tells the road every file took. The window runs on the platform given by the environment
+// (offscreen, or an X server). Every wait has a limit and the first instance is killed at the
+// end, whatever happened.
+
+#include "AppTestSupport.h"
+#include "SingleInstance.h"
+#include "TestImages.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+using namespace AppTestSupport;
+
+namespace {
+
+// Only a broken build waits this long.
+constexpr int watchdogMs = 60'000;
+
+// A finished output: present and readable as an image (cjpeg and pngquant write in place).
+bool isCompleteImage(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    QImageReader reader(path);
+    return !reader.read().isNull();
+}
+
+} // namespace
+
+class tst_PresselApp : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::optional<QTemporaryDir> m_folder;
+    std::unique_ptr<QProcess> m_first;
+    QString m_firstLog;
+    QString m_instanceId;
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(SingleInstance::instanceIdVariable), m_instanceId);
+        if (!environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return environment;
+    }
+
+    std::unique_ptr<QProcess> launch(const QStringList &arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProgram(presselExecutable());
+        process->setArguments(arguments);
+        process->setWorkingDirectory(m_folder->path());
+        process->setProcessEnvironment(environment());
+        process->start();
+        return process;
+    }
+
+    QString firstLog()
+    {
+        m_firstLog += QString::fromUtf8(m_first->readAllStandardError());
+        return m_firstLog;
+    }
+
+    // Waits for a whole line of the first instance's log; shows the log when it never comes.
+    bool firstLogShows(const QString &line)
+    {
+        if (QTest::qWaitFor([&] { return firstLog().contains(line + u'\n'); }, watchdogMs))
+            return true;
+        qInfo().noquote() << "log of the first instance:\n" << firstLog();
+        return false;
+    }
+
+    // A later launch with these arguments: it must leave at once with success.
+    void handOver(const QStringList &arguments)
+    {
+        const auto later = launch(arguments);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(later->waitForFinished(watchdogMs));
+        const qint64 elapsed = clock.elapsed();
+        qInfo("pressel %s handed over and exited after %lld ms", qPrintable(arguments.join(u' ')), elapsed);
+        QCOMPARE(later->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(later->exitCode(), 0);
+        // What a user waits for at most; it takes some tens of milliseconds.
+        QVERIFY2(elapsed < 1000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    }
+
+    QString path(const QString &name) const { return m_folder->filePath(name); }
+
+    // Waits for the output of that name; shows the first instance's log when it never comes.
+    bool waitForOutput(const QString &name)
+    {
+        if (QTest::qWaitFor([&] { return isCompleteImage(path(name)); }, watchdogMs))
+            return true;
+        qInfo().noquote() << "log of the first instance:\n" << firstLog();
+        return false;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY2(QFileInfo(presselExecutable()).isExecutable(), qPrintable(presselExecutable()));
+        m_folder.emplace();
+        QVERIFY(m_folder->isValid());
+        m_instanceId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        m_firstLog.clear();
+    }
+
+    void cleanup()
+    {
+        if (m_first && m_first->state() != QProcess::NotRunning) {
+            m_first->kill();
+            m_first->waitForFinished(watchdogMs);
+        }
+        m_first.reset();
+        m_folder.reset();
+    }
+
+    void filesFromEveryLaunchAreCompressed()
+    {
+        TestImages::write(TestImages::photo(480, 360, 11), path(QStringLiteral("a.jpg")), "jpeg", 95);
+        TestImages::write(TestImages::transparentGraphic(320, 240), path(QStringLiteral("b.png")), "png");
+        TestImages::write(TestImages::photo(320, 240, 13), path(QStringLiteral("c d.jpg")), "jpeg", 95);
+        const QMap<QString, QByteArray> sources = TestImages::fingerprint(m_folder->path());
+
+        m_first = launch({QStringLiteral("a.jpg")});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.DockDrop: applicationDidFinishLaunching")));
+        QVERIFY(waitForOutput(QStringLiteral("a-1.jpg")));
+
+        handOver({QStringLiteral("b.png")});
+        QVERIFY(waitForOutput(QStringLiteral("b-1.png")));
+
+        // A file manager passes URIs.
+        handOver({QUrl::fromLocalFile(path(QStringLiteral("c d.jpg"))).toString(QUrl::FullyEncoded)});
+        QVERIFY(waitForOutput(QStringLiteral("c d-1.jpg")));
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
+                              + path(QStringLiteral("c d.jpg"))));
+
+        const QStringList expected{
+            QStringLiteral("DockDrop: applicationDidFinishLaunching"),
+            QStringLiteral("DockDrop: application(openFiles:) received 1 file(s): a.jpg"),
+            QStringLiteral("DockDrop: enqueue 1 file(s): ") + path(QStringLiteral("a.jpg")),
+            QStringLiteral("DockDrop: consumePendingURLs -> 1 file(s)"),
+            QStringLiteral("DockDrop: ContentView processing 1 dock file(s)"),
+            QStringLiteral("Compression: handleDroppedFiles received 1 file(s): ") + path(QStringLiteral("a.jpg")),
+            QStringLiteral("DockDrop: application(openFiles:) received 1 file(s): b.png"),
+            QStringLiteral("DockDrop: enqueue 1 file(s): ") + path(QStringLiteral("b.png")),
+            QStringLiteral("DockDrop: consumePendingURLs -> 1 file(s)"),
+            QStringLiteral("DockDrop: ContentView processing 1 dock file(s)"),
+            QStringLiteral("Compression: handleDroppedFiles received 1 file(s): ") + path(QStringLiteral("b.png")),
+            QStringLiteral("DockDrop: application(open:) received 1 url(s): ") + path(QStringLiteral("c d.jpg")),
+            QStringLiteral("DockDrop: enqueue 1 file(s): ") + path(QStringLiteral("c d.jpg")),
+            QStringLiteral("DockDrop: consumePendingURLs -> 1 file(s)"),
+            QStringLiteral("DockDrop: ContentView processing 1 dock file(s)"),
+            QStringLiteral("Compression: handleDroppedFiles received 1 file(s): ") + path(QStringLiteral("c d.jpg")),
+        };
+        QStringList shellLines;
+        const QString prefix = QStringLiteral("com.korvane.Pressel.");
+        for (const QString &line : firstLog().split(u'\n')) {
+            if (line.startsWith(prefix + QStringLiteral("DockDrop: ")) || line.startsWith(prefix + QStringLiteral("Compression: ")))
+                shellLines.append(line.mid(prefix.size()));
+        }
+        QCOMPARE(shellLines, expected);
+
+        for (auto it = sources.cbegin(); it != sources.cend(); ++it)
+            QCOMPARE(TestImages::sha256(it.key()), it.value());
+        QVERIFY(m_first->state() == QProcess::Running);
+    }
+
+    void launchWithoutFilesShowsTheWindowOnly()
+    {
+        m_first = launch({});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.DockDrop: applicationDidFinishLaunching")));
+
+        handOver({});
+        handOver({QStringLiteral("https://example.com/a.jpg")});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.DockDrop: application(open:) received 1 url(s): https://example.com/a.jpg")));
+
+        QVERIFY(!firstLog().contains(QStringLiteral("enqueue")));
+        QVERIFY(!firstLog().contains(QStringLiteral("handleDroppedFiles")));
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
+    }
+
+    void missingFileGivesARowAndNothingOnDisk()
+    {
+        m_first = launch({QStringLiteral("missing.jpg")});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
+                              + path(QStringLiteral("missing.jpg"))));
+        handOver({QStringLiteral("also-missing.png")});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
+                              + path(QStringLiteral("also-missing.png"))));
+
+        QVERIFY(m_first->state() == QProcess::Running);
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_PresselApp)
+#include "tst_presselapp.moc"
