@@ -1,6 +1,32 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and starts Pressel with any files given.
+# Sets everything up, builds, and starts Pressel, opening any files given. When Pressel is
+# already running, the files go to its window and this command returns at once.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+
+no_display() {
+  cat >&2 <<'HINT'
+run.sh: Pressel needs a graphical session, and none was found.
+  - Start it from a desktop session (DISPLAY or WAYLAND_DISPLAY is set there), or
+  - run it on a virtual X server:   xvfb-run -a scripts/run.sh FILE...
+  - or run it without a window:     QT_QPA_PLATFORM=offscreen scripts/run.sh FILE...
+  - pressel-cli compresses files without any window: build/dev/bin/pressel-cli FILE...
+HINT
+  exit 1
+}
+
 "$here/setup.sh" dev >&2
-exec "$(dirname "$here")/build/dev/bin/pressel-cli" "$@"
+
+# Qt would abort with a terse message; say what to do instead.
+if [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  if [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${DISPLAY:-}" ]; then
+    no_display
+  fi
+  if [ -z "${WAYLAND_DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1 && ! xdpyinfo >/dev/null 2>&1; then
+    echo "run.sh: the X display \"$DISPLAY\" cannot be reached." >&2
+    no_display
+  fi
+fi
+
+exec "$root/build/dev/bin/pressel" "$@"
