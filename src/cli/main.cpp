@@ -34,7 +34,8 @@ QJsonObject toJson(const CompressionResult &result)
         {QStringLiteral("source"), result.sourceURL.toLocalFile()},
         {QStringLiteral("status"), statusName(result.status)},
         {QStringLiteral("originalBytes"), result.originalBytes},
-        {QStringLiteral("compressedBytes"), result.compressedBytes ? QJsonValue(*result.compressedBytes) : QJsonValue()},
+        {QStringLiteral("compressedBytes"),
+         result.compressedBytes ? QJsonValue(*result.compressedBytes) : QJsonValue()},
         {QStringLiteral("output"), result.outputURL ? QJsonValue(result.outputURL->toLocalFile()) : QJsonValue()},
         {QStringLiteral("message"), result.message ? QJsonValue(*result.message) : QJsonValue()},
     };
@@ -42,8 +43,8 @@ QJsonObject toJson(const CompressionResult &result)
 
 QString toLine(const CompressionResult &result)
 {
-    QString line = statusName(result.status) + u'\t' + result.sourceURL.toLocalFile() + u'\t'
-        + QString::number(result.originalBytes);
+    QString line = statusName(result.status) + u'\t' + result.sourceURL.toLocalFile() + u'\t' +
+                   QString::number(result.originalBytes);
     if (result.status == CompressionResultStatus::success)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else

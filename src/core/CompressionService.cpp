@@ -59,8 +59,7 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
     const QString path = folderURL.toLocalFile();
     if (QFileInfo(path).isDir() || QDir().mkpath(path))
         return {};
-    return failure(CompressionError::other(
-        QStringLiteral("无法创建文件夹“%1”。").arg(QDir::toNativeSeparators(path))));
+    return failure(CompressionError::other(QStringLiteral("无法创建文件夹“%1”。").arg(QDir::toNativeSeparators(path))));
 }
 
 // Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the

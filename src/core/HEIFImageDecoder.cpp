@@ -9,10 +9,8 @@
 
 namespace {
 
-template<auto release>
-struct Releaser {
-    template<typename T>
-    void operator()(T *object) const { release(object); }
+template<auto release> struct Releaser {
+    template<typename T> void operator()(T *object) const { release(object); }
 };
 using Context = std::unique_ptr<heif_context, Releaser<heif_context_free>>;
 using Handle = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
@@ -26,11 +24,14 @@ const heif_reader deviceReader{
     .read = [](void *data, size_t size, void *device) -> int {
         return static_cast<QIODevice *>(device)->read(static_cast<char *>(data), qint64(size)) == qint64(size) ? 0 : 1;
     },
-    .seek = [](int64_t position, void *device) -> int { return static_cast<QIODevice *>(device)->seek(position) ? 0 : 1; },
-    .wait_for_file_size = [](int64_t targetSize, void *device) {
-        return targetSize <= static_cast<QIODevice *>(device)->size() ? heif_reader_grow_status_size_reached
-                                                                       : heif_reader_grow_status_size_beyond_eof;
+    .seek = [](int64_t position, void *device) -> int {
+        return static_cast<QIODevice *>(device)->seek(position) ? 0 : 1;
     },
+    .wait_for_file_size =
+        [](int64_t targetSize, void *device) {
+            return targetSize <= static_cast<QIODevice *>(device)->size() ? heif_reader_grow_status_size_reached
+                                                                          : heif_reader_grow_status_size_beyond_eof;
+        },
 };
 
 QByteArray rawProfile(const heif_image_handle *handle)
@@ -49,8 +50,8 @@ QByteArray nclxProfile(const heif_image_handle *handle)
     if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
         return {};
     const std::unique_ptr<heif_color_profile_nclx, Releaser<heif_nclx_color_profile_free>> owner(nclx);
-    if (nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5
-        || nclx->color_primaries == heif_color_primaries_unspecified)
+    if (nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+        nclx->color_primaries == heif_color_primaries_unspecified)
         return {};
     QColorSpace::TransferFunction transfer = QColorSpace::TransferFunction::SRgb;
     switch (nclx->transfer_characteristics) {
@@ -119,16 +120,17 @@ std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &dev
     uint8_t *pixels = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
     const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!pixels || decodedWidth <= 0 || decodedHeight <= 0
-        || heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
+    if (!pixels || decodedWidth <= 0 || decodedHeight <= 0 ||
+        heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
         return std::nullopt;
 
-    const QImage::Format format = !hasAlpha ? QImage::Format_RGB888
-        : premultiplied                     ? QImage::Format_RGBA8888_Premultiplied
-                                            : QImage::Format_RGBA8888;
+    const QImage::Format format = !hasAlpha       ? QImage::Format_RGB888
+                                  : premultiplied ? QImage::Format_RGBA8888_Premultiplied
+                                                  : QImage::Format_RGBA8888;
     // The QImage borrows libheif's pixels and releases them with itself: no copy of a large photo.
-    QImage wrapped(pixels, decodedWidth, decodedHeight, stride, format,
-                   [](void *owned) { heif_image_release(static_cast<heif_image *>(owned)); }, image.get());
+    QImage wrapped(
+        pixels, decodedWidth, decodedHeight, stride, format,
+        [](void *owned) { heif_image_release(static_cast<heif_image *>(owned)); }, image.get());
     if (wrapped.isNull())
         return std::nullopt;
     image.release();

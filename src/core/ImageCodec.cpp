@@ -42,9 +42,10 @@ bool openRegularFile(const QString &path, QFile &file)
     const int descriptor = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0)
         return false;
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0
-        || !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    struct stat status {
+    };
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0 ||
+        !file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
         return false;
     }
@@ -73,14 +74,16 @@ QImage withoutMetadata(QImage image)
         return image;
     auto *owner = new QImage(std::move(image));
     const QImage &source = *owner;
-    const auto release = [](void *held) { delete static_cast<QImage *>(held); };
+    const auto release = [](void *held) {
+        delete static_cast<QImage *>(held);
+    };
     // A buffer that nothing else shares stays writable, so later in-place work copies nothing.
-    QImage bare = owner->isDetached()
-        ? QImage(owner->bits(), source.width(), source.height(), source.bytesPerLine(), source.format(), release, owner)
-        : QImage(source.constBits(), source.width(), source.height(), source.bytesPerLine(), source.format(), release,
-                 owner);
-    if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono
-        || source.format() == QImage::Format_MonoLSB)
+    QImage bare = owner->isDetached() ? QImage(owner->bits(), source.width(), source.height(), source.bytesPerLine(),
+                                               source.format(), release, owner)
+                                      : QImage(source.constBits(), source.width(), source.height(),
+                                               source.bytesPerLine(), source.format(), release, owner);
+    if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono ||
+        source.format() == QImage::Format_MonoLSB)
         bare.setColorTable(source.colorTable());
     return bare;
 }
@@ -204,7 +207,9 @@ struct ImageDestination::Private {
     std::optional<double> quality;
 };
 
-ImageDestination::ImageDestination(std::unique_ptr<Private> d) : d(std::move(d)) {}
+ImageDestination::ImageDestination(std::unique_ptr<Private> d)
+    : d(std::move(d))
+{}
 ImageDestination::~ImageDestination() = default;
 ImageDestination::ImageDestination(ImageDestination &&) noexcept = default;
 ImageDestination &ImageDestination::operator=(ImageDestination &&) noexcept = default;

@@ -56,7 +56,9 @@ public:
 
 private:
     struct Private;
-    explicit ImageSource(std::shared_ptr<const Private> d) : d(std::move(d)) {}
+    explicit ImageSource(std::shared_ptr<const Private> d)
+        : d(std::move(d))
+    {}
     std::shared_ptr<const Private> d;
 };
 

@@ -83,8 +83,8 @@ ImageContainer ImageContainer::sniff(const QByteArray &head)
         return qtContainer(u"public.png", "png");
     if (hasAt(head, 0, "GIF87a") || hasAt(head, 0, "GIF89a"))
         return qtContainer(u"com.compuserve.gif", "gif");
-    if (hasAt(head, 0, QByteArrayView("II*\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0*", 4))
-        || hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
+    if (hasAt(head, 0, QByteArrayView("II*\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0*", 4)) ||
+        hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
         return qtContainer(u"public.tiff", "tiff");
     if (hasAt(head, 0, "RIFF") && hasAt(head, 8, "WEBP"))
         return qtContainer(u"org.webmproject.webp", "webp");

@@ -105,8 +105,8 @@ bool convertRGB(QImage &image, void *profile)
     ProfileHandle sRGB(cmsCreate_sRGBProfile(), cmsCloseProfile);
     if (image.format() == QImage::Format_Grayscale8 || image.format() == QImage::Format_Grayscale16)
         return false;
-    const cmsUInt32Number format =
-        image.format() == QImage::Format_Indexed8 ? lcmsRGBFormat(QImage::Format_ARGB32) : lcmsRGBFormat(image.format());
+    const cmsUInt32Number format = image.format() == QImage::Format_Indexed8 ? lcmsRGBFormat(QImage::Format_ARGB32)
+                                                                             : lcmsRGBFormat(image.format());
     const TransformHandle transform = makeTransform(profile, format, sRGB.get(), format);
     if (!transform)
         return false;
@@ -119,8 +119,7 @@ bool convertRGB(QImage &image, void *profile)
 
 // Grey levels go through a table of every level: cheap, and it serves grey images as well as
 // RGB ones whose three channels carry the same grey (a grey PNG with alpha, say).
-template<typename Level>
-std::vector<Level> greyLevelTable(void *profile)
+template<typename Level> std::vector<Level> greyLevelTable(void *profile)
 {
     const ProfileHandle target = sRGBGreyProfile();
     const cmsUInt32Number format = sizeof(Level) == 1 ? TYPE_GRAY_8 : TYPE_GRAY_16;
@@ -141,8 +140,8 @@ QRgb mapGrey(QRgb pixel, const std::vector<quint8> &table)
 
 bool convertGrey(QImage &image, void *profile)
 {
-    const bool sixteenBit = image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_RGBX64
-        || image.format() == QImage::Format_RGBA64;
+    const bool sixteenBit = image.format() == QImage::Format_Grayscale16 || image.format() == QImage::Format_RGBX64 ||
+                            image.format() == QImage::Format_RGBA64;
     if (sixteenBit) {
         const std::vector<quint16> table = greyLevelTable<quint16>(profile);
         if (table.empty())

@@ -33,6 +33,8 @@ public:
     void convertRow(const uchar *cmyk, uchar *rgb, int width) const;
 
 private:
-    explicit CMYKToSRGBTransform(std::shared_ptr<void> transform) : m_transform(std::move(transform)) {}
+    explicit CMYKToSRGBTransform(std::shared_ptr<void> transform)
+        : m_transform(std::move(transform))
+    {}
     std::shared_ptr<void> m_transform;
 };

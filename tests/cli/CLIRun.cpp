@@ -31,7 +31,8 @@ CLIRun CLIRun::run(const QStringList &arguments, const QString &workingFolder)
     result.elapsedSeconds = timer.elapsed() / 1000.0;
     if (measured) {
         const QString report = QString::fromUtf8(result.standardError);
-        const auto peak = QRegularExpression(QStringLiteral("Maximum resident set size \\(kbytes\\): (\\d+)")).match(report);
+        static const QRegularExpression peakLine(QStringLiteral("Maximum resident set size \\(kbytes\\): (\\d+)"));
+        const auto peak = peakLine.match(report);
         if (peak.hasMatch())
             result.peakMemoryKiB = peak.captured(1).toLongLong();
     }

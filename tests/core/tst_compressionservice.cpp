@@ -99,6 +99,7 @@ private slots:
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
+    QList<QUrl> fivePhotos();
     std::unique_ptr<CompressionService> makeService();
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -120,6 +121,16 @@ QString CompressionServiceTest::write(const QString &name, const QByteArray &byt
 {
     const QString path = m_dir->filePath(name);
     return writeFile(path, bytes) ? path : QString();
+}
+
+QList<QUrl> CompressionServiceTest::fivePhotos()
+{
+    QList<QUrl> urls;
+    for (int index = 0; index < 5; ++index) {
+        const QByteArray jpeg = encode(TestImages::photo(32, 32, quint32(index)), "jpeg", 95);
+        urls.append(QUrl::fromLocalFile(write(u"p%1.jpg"_s.arg(index), jpeg)));
+    }
+    return urls;
 }
 
 std::unique_ptr<CompressionService> CompressionServiceTest::makeService()
@@ -172,7 +183,8 @@ void CompressionServiceTest::oneRowPerFileInOrder()
         QCOMPARE(result.sourceURL, urls[index]);
         QCOMPARE(result.status, status);
         QCOMPARE(result.message, message);
-        QCOMPARE(result.outputURL, output ? std::optional(QUrl::fromLocalFile(m_dir->filePath(*output))) : std::nullopt);
+        const auto outputURL = output ? std::optional(QUrl::fromLocalFile(m_dir->filePath(*output))) : std::nullopt;
+        QCOMPARE(result.outputURL, outputURL);
         QCOMPARE(result.originalBytes, readFileSize(urls[index]).value_or(0));
         if (result.status == S::success)
             QCOMPARE(result.compressedBytes, std::optional<qint64>(result.originalBytes / 2));
@@ -189,8 +201,10 @@ void CompressionServiceTest::sameFileTwiceGetsTwoOutputs()
     auto service = makeService();
     const QList<CompressionResult> results = service->compressFiles({url, url, url}, [] { return false; });
     QCOMPARE(results.size(), 3);
-    for (int index = 0; index < 3; ++index)
-        QCOMPARE(results[index].outputURL, std::optional(QUrl::fromLocalFile(m_dir->filePath(u"photo-%1.jpg"_s.arg(index + 1)))));
+    for (int index = 0; index < 3; ++index) {
+        const QString output = m_dir->filePath(u"photo-%1.jpg"_s.arg(index + 1));
+        QCOMPARE(results[index].outputURL, std::optional(QUrl::fromLocalFile(output)));
+    }
     QVERIFY2(results[0].id != results[1].id, "each row has its own id");
 }
 
@@ -243,7 +257,8 @@ void CompressionServiceTest::passesEncoderFailuresThrough_data()
                                       << CompressionResultStatus::skipped;
     QTest::newRow("tool failed") << CompressionError(E::backendExecutionFailed(u"工具执行失败：坏了"_s))
                                  << CompressionResultStatus::failed;
-    QTest::newRow("file system error") << CompressionError::other(u"设备上没有空间"_s) << CompressionResultStatus::failed;
+    QTest::newRow("file system error") << CompressionError::other(u"设备上没有空间"_s)
+                                       << CompressionResultStatus::failed;
 }
 
 void CompressionServiceTest::passesEncoderFailuresThrough()
@@ -305,9 +320,7 @@ void CompressionServiceTest::backendForFormat()
 
 void CompressionServiceTest::cancellationStopsBeforeTheNextFile()
 {
-    QList<QUrl> urls;
-    for (int index = 0; index < 5; ++index)
-        urls.append(QUrl::fromLocalFile(write(u"p%1.jpg"_s.arg(index), encode(TestImages::photo(32, 32, index), "jpeg", 95))));
+    const QList<QUrl> urls = fivePhotos();
     bool cancelled = false;
     m_jpeg->onCompress = [&](const ImageProfile &profile, const QUrl &outputURL) {
         if (m_jpeg->calls().size() == 3)
@@ -323,9 +336,7 @@ void CompressionServiceTest::cancellationStopsBeforeTheNextFile()
 
 void CompressionServiceTest::cancelledBatchLooksAtNoMoreFiles()
 {
-    QList<QUrl> urls;
-    for (int index = 0; index < 5; ++index)
-        urls.append(QUrl::fromLocalFile(write(u"p%1.jpg"_s.arg(index), encode(TestImages::photo(32, 32, index), "jpeg", 95))));
+    const QList<QUrl> urls = fivePhotos();
     QSemaphore third;
     QSemaphore resume;
     m_jpeg->onCompress = [&](const ImageProfile &profile, const QUrl &outputURL) {

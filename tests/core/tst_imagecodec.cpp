@@ -153,7 +153,8 @@ QByteArray cmykJPEG(const QList<Ink> &inks, const QByteArray &iccProfile, int bl
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
     jpeg_start_compress(&info, TRUE);
-    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(iccProfile.constData()), unsigned(iccProfile.size()));
+    const auto *profileData = reinterpret_cast<const JOCTET *>(iccProfile.constData());
+    jpeg_write_icc_profile(&info, profileData, unsigned(iccProfile.size()));
     std::vector<JSAMPLE> row(info.image_width * 4);
     for (qsizetype x = 0; x < qsizetype(info.image_width); ++x) {
         const Ink &ink = inks[x / blockSize];

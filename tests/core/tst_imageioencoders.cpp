@@ -144,8 +144,10 @@ void ImageIOEncodersTest::namesOutputsByTheirFormat()
     ImageProfile profile = profileFor(path);
     profile.format = ImageFormat::jpeg(u"jpeg"_s);
     const QUrl folder = QUrl::fromLocalFile(m_in.path());
-    QCOMPARE(*ImageIOJPEGCompressionBackend().makeOutputURL(profile, folder), QUrl::fromLocalFile(m_in.filePath(u"Photo.jpeg"_s)));
-    QCOMPARE(*ImageIOPNGCompressionBackend().makeOutputURL(profile, folder), QUrl::fromLocalFile(m_in.filePath(u"Photo.png"_s)));
+    QCOMPARE(*ImageIOJPEGCompressionBackend().makeOutputURL(profile, folder),
+             QUrl::fromLocalFile(m_in.filePath(u"Photo.jpeg"_s)));
+    QCOMPARE(*ImageIOPNGCompressionBackend().makeOutputURL(profile, folder),
+             QUrl::fromLocalFile(m_in.filePath(u"Photo.png"_s)));
 }
 
 void ImageIOEncodersTest::jpegQualityIsHandedOverUnchanged_data()
