@@ -42,12 +42,14 @@ private:
 
     QTemporaryDir m_dir;
     std::optional<QByteArray> m_heic;
+    std::optional<QByteArray> m_heicWithAlpha;
 };
 
 void FormatDetectionTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_heic = encodeHEIC(TestImages::photo(64, 48), m_dir.path());
+    m_heicWithAlpha = encodeHEIC(TestImages::transparentGraphic(64, 48), m_dir.path());
 }
 
 void FormatDetectionTest::conformance_data()
@@ -130,6 +132,8 @@ bool FormatDetectionTest::makeFixture(const QString &fixture, const QString &pat
         bytes = encode(photo, fixture.toLatin1().constData());
     else if (fixture == u"heic" && m_heic)
         bytes = *m_heic;
+    else if (fixture == u"heic with alpha" && m_heicWithAlpha)
+        bytes = *m_heicWithAlpha;
     else if (fixture == u"heif" && m_heic)
         bytes = replaceBrand(*m_heic, "heic", "mif1");
     else if (fixture == u"avif-branded" && m_heic)
@@ -170,6 +174,7 @@ void FormatDetectionTest::detect_data()
     QTest::newRow("bmp") << "bmp" << "old.bmp" << K::unknown << "bmp" << size << false;
     QTest::newRow("heic") << "heic" << "phone.heic" << K::heic << "heic" << size << false;
     QTest::newRow("heic named .jpg") << "heic" << "phone.jpg" << K::heic << "heic" << size << false;
+    QTest::newRow("heic with alpha") << "heic with alpha" << "icon.heic" << K::heic << "heic" << size << true;
     QTest::newRow("heif by its brand") << "heif" << "camera.heic" << K::heif << "heif" << size << false;
     QTest::newRow("avif by its brand") << "avif-branded" << "new.avif" << K::unknown << "avif" << size << false;
     QTest::newRow("upright size of an oriented jpeg")
@@ -209,6 +214,7 @@ void FormatDetectionTest::detectRefuses_data()
     QTest::newRow("text named .gif") << "text" << E::imageDecodeFailed;
     QTest::newRow("truncated png") << "truncated png" << E::imageDecodeFailed;
     QTest::newRow("mp4 container") << "mp4" << E::imageDecodeFailed;
+    QTest::newRow("jpeg without a picture") << "bare jpeg" << E::imageDecodeFailed;
     QTest::newRow("empty file") << "empty" << E::readFailed;
     QTest::newRow("missing file") << "missing" << E::readFailed;
     QTest::newRow("folder named .jpg") << "folder" << E::readFailed;
@@ -229,6 +235,8 @@ void FormatDetectionTest::detectRefuses()
         QVERIFY(writeFile(path, encode(TestImages::photo(64, 48), "png").left(100)));
     } else if (fixture == u"mp4") {
         QVERIFY(writeFile(path, QByteArray("\0\0\0\x18" "ftypisom\0\0\0\0isommp41", 24) + QByteArray(64, 'x')));
+    } else if (fixture == u"bare jpeg") {
+        QVERIFY(writeFile(path, QByteArray("\xFF\xD8\xFF\xE0garbage", 11)));
     } else if (fixture == u"empty") {
         QVERIFY(writeFile(path, {}));
     } else if (fixture == u"folder") {
