@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // An indeterminate spinner of twelve spokes whose brightness trails the turn. The turn runs on
@@ -20,6 +21,8 @@ Item {
             model: 12
 
             Rectangle {
+                id: spoke
+
                 required property int index
 
                 x: (indicator.width - width) / 2
@@ -31,9 +34,9 @@ Item {
                 color: indicator.color
                 opacity: 0.18 + 0.82 * index / 11
                 transform: Rotation {
-                    origin.x: width / 2
+                    origin.x: spoke.width / 2
                     origin.y: indicator.height / 2
-                    angle: index * 30
+                    angle: spoke.index * 30
                 }
             }
         }

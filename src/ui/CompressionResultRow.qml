@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
@@ -93,6 +94,13 @@ Item {
                 color: Theme.quaternaryFill
             }
 
+            Rectangle {
+                id: thumbnailMask
+                anchors.fill: parent
+                radius: 18
+                visible: false
+            }
+
             // Decoded off the GUI thread and only at the size it is drawn (twice that, for
             // sharp pixels on dense screens), so a long list of large photos scrolls freely.
             Image {
@@ -101,18 +109,15 @@ Item {
                 anchors.fill: parent
                 source: row.sourceURL
                 asynchronous: true
-                sourceSize: Qt.size(160, 160)
+                sourceSize.width: 160
+                sourceSize.height: 160
                 fillMode: Image.PreserveAspectCrop
                 autoTransform: true
                 smooth: true
                 visible: status === Image.Ready
                 layer.enabled: visible
                 layer.effect: OpacityMask {
-                    maskSource: Rectangle {
-                        width: thumbnail.width
-                        height: thumbnail.height
-                        radius: 18
-                    }
+                    maskSource: thumbnailMask
                 }
             }
 
@@ -122,7 +127,8 @@ Item {
                 width: 34
                 height: 34
                 source: "icons/photo.svg"
-                sourceSize: Qt.size(68, 68)
+                sourceSize.width: 68
+                sourceSize.height: 68
                 opacity: 0.62
                 visible: thumbnail.status === Image.Error || thumbnail.status === Image.Null
             }
@@ -158,7 +164,8 @@ Item {
                     width: 20
                     height: 20
                     source: "icons/" + row.statusSymbol + ".svg"
-                    sourceSize: Qt.size(40, 40)
+                    sourceSize.width: 40
+                    sourceSize.height: 40
                 }
             }
 

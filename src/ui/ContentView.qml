@@ -9,10 +9,10 @@ import Pressel
 Item {
     id: root
 
-    // The batch controller (CompressionViewModel); anything with the same properties and
-    // methods will do.
-    required property QtObject viewModel
-    property QtObject dockFileDropRelay: DockFileDropRelay
+    // The batch controller (CompressionViewModel) and the relay (DockFileDropRelay); anything
+    // with the same properties, methods and signals will do, which is how the tests drive it.
+    required property var viewModel
+    property var dockFileDropRelay: DockFileDropRelay
 
     // Null-safe: while the window closes, the controller may go before the view.
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
@@ -43,12 +43,14 @@ Item {
     }
 
     component Face: Item {
+        id: face
+
         property bool shown
 
         opacity: shown ? 1 : 0
         visible: opacity > 0
         transform: Translate {
-            y: shown ? 0 : 8
+            y: face.shown ? 0 : 8
             Behavior on y { NumberAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
         }
 
@@ -259,7 +261,11 @@ Item {
         objectName: "windowDropArea"
         anchors.fill: parent
         keys: ["text/uri-list"]
-        onEntered: root.viewModel.isDropTargeted = true
+        // Files are only read, never moved: the drag is always a copy.
+        onEntered: drag => {
+            drag.accept(Qt.CopyAction)
+            root.viewModel.isDropTargeted = true
+        }
         onExited: root.viewModel.isDropTargeted = false
         onDropped: drop => {
             root.viewModel.isDropTargeted = false

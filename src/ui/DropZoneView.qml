@@ -78,7 +78,8 @@ Item {
             width: 150
             height: 150
             source: "artwork/orange.svg"
-            sourceSize: Qt.size(300, 300)
+            sourceSize.width: 300
+            sourceSize.height: 300
             fillMode: Image.Stretch
             smooth: true
             mipmap: true

@@ -24,6 +24,8 @@ Row {
 
         property color tint
         property string symbol
+        property bool windowActive
+        property bool showsSymbol
 
         implicitWidth: 20
         implicitHeight: 18
@@ -37,19 +39,18 @@ Row {
         background: null
         contentItem: Item {
             Rectangle {
-                id: dot
                 anchors.centerIn: parent
                 width: 12
                 height: 12
                 radius: 6
-                color: controls.window.active ? button.tint : Qt.rgba(1, 1, 1, 0.22)
+                color: button.windowActive ? button.tint : Qt.rgba(1, 1, 1, 0.22)
                 border.width: 1
                 border.color: Qt.rgba(0, 0, 0, 0.18)
                 opacity: button.pressed ? 0.7 : 1
 
                 Item {
                     anchors.fill: parent
-                    visible: controls.showsSymbols
+                    visible: button.showsSymbol
 
                     // Close: a small cross.
                     Repeater {
@@ -92,6 +93,8 @@ Row {
 
     WindowButton {
         objectName: "minimizeButton"
+        windowActive: controls.window.active
+        showsSymbol: controls.showsSymbols
         text: qsTr("最小化")
         tint: "#febc2e"
         symbol: "minimize"
@@ -100,6 +103,8 @@ Row {
 
     WindowButton {
         objectName: "maximizeButton"
+        windowActive: controls.window.active
+        showsSymbol: controls.showsSymbols
         text: controls.maximized ? qsTr("还原") : qsTr("最大化")
         tint: "#28c840"
         symbol: controls.maximized ? "restore" : "maximize"
@@ -108,6 +113,8 @@ Row {
 
     WindowButton {
         objectName: "closeButton"
+        windowActive: controls.window.active
+        showsSymbol: controls.showsSymbols
         text: qsTr("关闭")
         tint: "#ff5f57"
         symbol: "close"

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Window
 import Qt5Compat.GraphicalEffects
@@ -94,40 +95,54 @@ Item {
         }
     }
 
-    component ResizeArea: MouseArea {
-        required property int edges
-
-        enabled: !frame.maximized
-        hoverEnabled: true
-        acceptedButtons: Qt.LeftButton
-        cursorShape: {
-            switch (edges) {
-            case Qt.LeftEdge:
-            case Qt.RightEdge:
-                return Qt.SizeHorCursor
-            case Qt.TopEdge:
-            case Qt.BottomEdge:
-                return Qt.SizeVerCursor
-            case Qt.LeftEdge | Qt.TopEdge:
-            case Qt.RightEdge | Qt.BottomEdge:
-                return Qt.SizeFDiagCursor
-            default:
-                return Qt.SizeBDiagCursor
-            }
-        }
-        onPressed: frame.window.startSystemResize(edges)
-    }
-
     // Edges and corners: the shadow margin and a few pixels of the backdrop.
     readonly property int grip: shadowMargin + 5
     readonly property int cornerGrip: shadowMargin + 14
 
-    ResizeArea { edges: Qt.LeftEdge; x: 0; y: frame.cornerGrip; width: frame.grip; height: frame.height - 2 * frame.cornerGrip }
-    ResizeArea { edges: Qt.RightEdge; x: frame.width - frame.grip; y: frame.cornerGrip; width: frame.grip; height: frame.height - 2 * frame.cornerGrip }
-    ResizeArea { edges: Qt.TopEdge; x: frame.cornerGrip; y: 0; width: frame.width - 2 * frame.cornerGrip; height: frame.grip }
-    ResizeArea { edges: Qt.BottomEdge; x: frame.cornerGrip; y: frame.height - frame.grip; width: frame.width - 2 * frame.cornerGrip; height: frame.grip }
-    ResizeArea { edges: Qt.LeftEdge | Qt.TopEdge; x: 0; y: 0; width: frame.cornerGrip; height: frame.cornerGrip }
-    ResizeArea { edges: Qt.RightEdge | Qt.TopEdge; x: frame.width - frame.cornerGrip; y: 0; width: frame.cornerGrip; height: frame.cornerGrip }
-    ResizeArea { edges: Qt.LeftEdge | Qt.BottomEdge; x: 0; y: frame.height - frame.cornerGrip; width: frame.cornerGrip; height: frame.cornerGrip }
-    ResizeArea { edges: Qt.RightEdge | Qt.BottomEdge; x: frame.width - frame.cornerGrip; y: frame.height - frame.cornerGrip; width: frame.cornerGrip; height: frame.cornerGrip }
+    function gripArea(edges) {
+        const left = edges & Qt.LeftEdge, right = edges & Qt.RightEdge
+        const top = edges & Qt.TopEdge, bottom = edges & Qt.BottomEdge
+        const corner = (left || right) && (top || bottom)
+        const x = left ? 0 : right ? width - (corner ? cornerGrip : grip) : cornerGrip
+        const y = top ? 0 : bottom ? height - (corner ? cornerGrip : grip) : cornerGrip
+        const w = corner ? cornerGrip : (left || right) ? grip : width - 2 * cornerGrip
+        const h = corner ? cornerGrip : (top || bottom) ? grip : height - 2 * cornerGrip
+        return Qt.rect(x, y, w, h)
+    }
+
+    Repeater {
+        model: [Qt.LeftEdge, Qt.RightEdge, Qt.TopEdge, Qt.BottomEdge, Qt.LeftEdge | Qt.TopEdge,
+                Qt.RightEdge | Qt.TopEdge, Qt.LeftEdge | Qt.BottomEdge, Qt.RightEdge | Qt.BottomEdge]
+
+        MouseArea {
+            id: resizeArea
+
+            required property int modelData
+            readonly property rect area: frame.gripArea(modelData)
+
+            x: area.x
+            y: area.y
+            width: area.width
+            height: area.height
+            enabled: !frame.maximized
+            hoverEnabled: true
+            acceptedButtons: Qt.LeftButton
+            cursorShape: {
+                switch (modelData) {
+                case Qt.LeftEdge:
+                case Qt.RightEdge:
+                    return Qt.SizeHorCursor
+                case Qt.TopEdge:
+                case Qt.BottomEdge:
+                    return Qt.SizeVerCursor
+                case Qt.LeftEdge | Qt.TopEdge:
+                case Qt.RightEdge | Qt.BottomEdge:
+                    return Qt.SizeFDiagCursor
+                default:
+                    return Qt.SizeBDiagCursor
+                }
+            }
+            onPressed: frame.window.startSystemResize(resizeArea.modelData)
+        }
+    }
 }
