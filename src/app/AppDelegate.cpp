@@ -35,8 +35,7 @@ QString displayPath(const QUrl &url)
 AppDelegate::AppDelegate(DockFileDropRelay &relay, QObject *parent)
     : QObject(parent)
     , m_relay(relay)
-{
-}
+{}
 
 void AppDelegate::applicationDidFinishLaunching()
 {
@@ -71,9 +70,8 @@ void AppDelegate::open(const OpenRequest &request)
         m_relay.activateApplication();
         return;
     }
-    const bool anyURI = std::any_of(request.arguments.begin(), request.arguments.end(), [&](const QString &argument) {
-        return isURI(argument, request.workingDirectory);
-    });
+    const bool anyURI = std::any_of(request.arguments.begin(), request.arguments.end(),
+                                    [&](const QString &argument) { return isURI(argument, request.workingDirectory); });
     if (!anyURI) {
         openFiles(request.arguments, request.workingDirectory);
         return;

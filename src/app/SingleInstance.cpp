@@ -55,7 +55,8 @@ QString fileNameSafeId(const QString &instanceId)
     static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
     if (plainWord.match(instanceId).hasMatch())
         return instanceId;
-    return QString::fromLatin1(QCryptographicHash::hash(instanceId.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(instanceId.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
 }
 
 bool isFromThisUser(const QLocalSocket *connection)
@@ -80,7 +81,8 @@ SingleInstance::SingleInstance(const QString &instanceId, QObject *parent)
     , m_socketPath(socketPath(instanceId))
 {
     if (!m_socketPath) {
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("No private folder for the instance socket; running on its own");
+        qCCritical(lcDockDrop).noquote() << QStringLiteral(
+            "No private folder for the instance socket; running on its own");
         m_isPrimary = true;
         return;
     }
@@ -89,8 +91,8 @@ SingleInstance::SingleInstance(const QString &instanceId, QObject *parent)
     const QByteArray lockPath = QFile::encodeName(*m_socketPath + QStringLiteral(".lock"));
     m_lockDescriptor = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockDescriptor < 0) {
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("Cannot open the instance lock %1; running on its own")
-                                                .arg(QFile::decodeName(lockPath));
+        qCCritical(lcDockDrop).noquote()
+            << QStringLiteral("Cannot open the instance lock %1; running on its own").arg(QFile::decodeName(lockPath));
         m_isPrimary = true;
         return;
     }
@@ -129,8 +131,8 @@ void SingleInstance::becomePrimary(const QString &socketPath)
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     if (!m_server->listen(socketPath))
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("Cannot serve the instance socket %1: %2")
-                                                .arg(socketPath, m_server->errorString());
+        qCCritical(lcDockDrop).noquote()
+            << QStringLiteral("Cannot serve the instance socket %1: %2").arg(socketPath, m_server->errorString());
 }
 
 void SingleInstance::acceptConnections()
@@ -156,8 +158,8 @@ void SingleInstance::serve(QLocalSocket *connection)
     auto *timeout = new QTimer(connection);
     timeout->setSingleShot(true);
     connect(timeout, &QTimer::timeout, connection, [connection, buffer] {
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped an incomplete message of %1 byte(s): the sender stalled")
-                                                .arg(buffer->size());
+        qCCritical(lcDockDrop).noquote()
+            << QStringLiteral("Dropped an incomplete message of %1 byte(s): the sender stalled").arg(buffer->size());
         buffer->clear();
         connection->abort();
     });
@@ -165,7 +167,8 @@ void SingleInstance::serve(QLocalSocket *connection)
 
     connect(connection, &QLocalSocket::disconnected, connection, [buffer, complete] {
         if (!*complete && !buffer->isEmpty())
-            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped an incomplete message of %1 byte(s)").arg(buffer->size());
+            qCCritical(lcDockDrop).noquote()
+                << QStringLiteral("Dropped an incomplete message of %1 byte(s)").arg(buffer->size());
     });
 
     connect(connection, &QLocalSocket::readyRead, this, [this, connection, buffer, complete, timeout] {
@@ -178,8 +181,9 @@ void SingleInstance::serve(QLocalSocket *connection)
             return;
         const quint32 declaredSize = qFromBigEndian<quint32>(buffer->constData());
         if (declaredSize > maximumMessageSize) {
-            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped a message of %1 byte(s): the limit is %2")
-                                                    .arg(QString::number(declaredSize), QString::number(maximumMessageSize));
+            qCCritical(lcDockDrop).noquote()
+                << QStringLiteral("Dropped a message of %1 byte(s): the limit is %2")
+                       .arg(QString::number(declaredSize), QString::number(maximumMessageSize));
             buffer->clear();
             connection->abort();
             return;
@@ -188,8 +192,9 @@ void SingleInstance::serve(QLocalSocket *connection)
         if (buffer->size() < frameSize)
             return;
         if (buffer->size() > frameSize) {
-            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped a message with %1 byte(s) beyond its declared size")
-                                                    .arg(buffer->size() - frameSize);
+            qCCritical(lcDockDrop).noquote()
+                << QStringLiteral("Dropped a message with %1 byte(s) beyond its declared size")
+                       .arg(buffer->size() - frameSize);
             buffer->clear();
             connection->abort();
             return;
@@ -211,7 +216,8 @@ bool SingleInstance::sendMessage(const QByteArray &message, int timeoutMs)
         return false;
     if (message.size() > maximumMessageSize) {
         qCCritical(lcDockDrop).noquote() << QStringLiteral("Not sending a message of %1 byte(s): the limit is %2")
-                                                .arg(QString::number(message.size()), QString::number(maximumMessageSize));
+                                                .arg(QString::number(message.size()),
+                                                     QString::number(maximumMessageSize));
         return false;
     }
     const QDeadlineTimer deadline(timeoutMs);

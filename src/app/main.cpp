@@ -51,6 +51,8 @@ int main(int argc, char *argv[])
     QPointer<QQuickWindow> window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
+    // The scene's identifier.
+    window->setObjectName(QStringLiteral("main"));
 
     DockFileDropRelay::shared().setActivationHook([window] {
         if (!window)
@@ -65,7 +67,8 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
         const auto request = OpenRequest::decode(message);
         if (!request) {
-            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
+            qCCritical(lcDockDrop).noquote()
+                << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
             return;
         }
         delegate.open(*request);

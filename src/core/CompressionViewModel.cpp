@@ -7,8 +7,7 @@
 CompressionViewModel::CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent)
     : QObject(parent)
     , m_compressionService(std::move(compressionService))
-{
-}
+{}
 
 CompressionViewModel::~CompressionViewModel()
 {

@@ -30,8 +30,8 @@ void writeScript(const QString &path, const QByteArray &body)
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
     file.write("#!/bin/sh\n" + body);
     file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                        QFile::ReadOther | QFile::ExeOther);
 }
 
 static QByteArray shellQuoted(const QString &text)
@@ -49,15 +49,20 @@ ApplicationBundle gatedBundle(const QString &root, const QString &gatePrefix, co
     QDir().mkpath(resources);
     // cjpeg's sixth argument is the output path.
     writeScript(QDir(executables).filePath(QStringLiteral("cjpeg")),
-                "echo \"$6\" >> " + shellQuoted(startedLogPath) + "\n"
-                "run=$(( $(wc -l < " + shellQuoted(startedLogPath) + ") ))\n"
-                "tries=0\n"
-                "while [ ! -e " + shellQuoted(gatePrefix) + "$run ] && [ $tries -lt 3000 ]; do\n"
-                "  sleep 0.02\n"
-                "  tries=$((tries + 1))\n"
-                "done\n"
-                "echo 'held by the test, now failing on purpose' >&2\n"
-                "exit 1\n");
+                "echo \"$6\" >> " + shellQuoted(startedLogPath) +
+                    "\n"
+                    "run=$(( $(wc -l < " +
+                    shellQuoted(startedLogPath) +
+                    ") ))\n"
+                    "tries=0\n"
+                    "while [ ! -e " +
+                    shellQuoted(gatePrefix) +
+                    "$run ] && [ $tries -lt 3000 ]; do\n"
+                    "  sleep 0.02\n"
+                    "  tries=$((tries + 1))\n"
+                    "done\n"
+                    "echo 'held by the test, now failing on purpose' >&2\n"
+                    "exit 1\n");
     return ApplicationBundle(executables, resources);
 }
 

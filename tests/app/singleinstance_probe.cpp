@@ -2,6 +2,10 @@
 //
 //   singleinstance_probe ID [PART...]      send the parts, joined by newlines
 //   singleinstance_probe ID --size N       send N bytes of 'x'
+//   singleinstance_probe --deliver-to SOCKET TEXT
+//                                          a stranger's attempt: one message straight to a
+//                                          socket; exits 0 when answered, 2 when it cannot
+//                                          even connect, 1 otherwise
 //
 // The first process with an ID prints "primary", then "received SIZE TEXT" for each message
 // (TEXT percent-encoded), and ends by itself after a minute so that it can never linger.
@@ -11,7 +15,9 @@
 #include "SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QLocalSocket>
 #include <QTimer>
+#include <QtEndian>
 
 #include <cstdio>
 
@@ -23,6 +29,19 @@ int main(int argc, char *argv[])
     if (arguments.isEmpty()) {
         std::fputs("usage: singleinstance_probe ID [PART...] | ID --size N\n", stderr);
         return 2;
+    }
+    if (arguments.size() == 3 && arguments.first() == u"--deliver-to") {
+        QLocalSocket socket;
+        socket.connectToServer(arguments.at(1));
+        if (!socket.waitForConnected(5000))
+            return 2;
+        const QByteArray message = arguments.at(2).toUtf8();
+        QByteArray frame(4, Qt::Uninitialized);
+        qToBigEndian<quint32>(quint32(message.size()), frame.data());
+        socket.write(frame + message);
+        if (!socket.waitForBytesWritten(5000) || !socket.waitForReadyRead(5000))
+            return 1;
+        return socket.read(1) == "\x01" ? 0 : 1;
     }
     SingleInstance instance(arguments.takeFirst());
 

@@ -46,7 +46,8 @@ private slots:
 
         delegate.applicationDidFinishLaunching();
 
-        QCOMPARE(log.messages(QStringLiteral("DockDrop")), QStringList{QStringLiteral("applicationDidFinishLaunching")});
+        QCOMPARE(log.messages(QStringLiteral("DockDrop")),
+                 QStringList{QStringLiteral("applicationDidFinishLaunching")});
     }
 
     void openFilesHandsThreePathsToRelay()
@@ -102,12 +103,13 @@ private slots:
             << QStringList{QStringLiteral("a.jpg"), QStringLiteral("file://@/c.png")}
             << QStringLiteral("application(open:) received 2 url(s): @/a.jpg, @/c.png")
             << QStringList{QStringLiteral("a.jpg"), QStringLiteral("c.png")};
-        QTest::newRow("web address only") << QStringList{QStringLiteral("https://example.com/a.jpg")}
-                                          << QStringLiteral("application(open:) received 1 url(s): https://example.com/a.jpg")
-                                          << QStringList();
-        QTest::newRow("file whose name looks like a URI") << QStringList{QStringLiteral("notes:1.png")}
-                                                          << QStringLiteral("application(openFiles:) received 1 file(s): notes:1.png")
-                                                          << QStringList{QStringLiteral("notes:1.png")};
+        QTest::newRow("web address only")
+            << QStringList{QStringLiteral("https://example.com/a.jpg")}
+            << QStringLiteral("application(open:) received 1 url(s): https://example.com/a.jpg") << QStringList();
+        QTest::newRow("file whose name looks like a URI")
+            << QStringList{QStringLiteral("notes:1.png")}
+            << QStringLiteral("application(openFiles:) received 1 file(s): notes:1.png")
+            << QStringList{QStringLiteral("notes:1.png")};
     }
 
     void openRequestTakesTheRightRoad()

@@ -60,12 +60,15 @@ private slots:
         model.insertAtFront({result});
         const QModelIndex index = model.index(0);
 
-        QCOMPARE(model.data(index, CompressionResultListModel::IdRole).toString(), result.id.toString(QUuid::WithoutBraces));
+        QCOMPARE(model.data(index, CompressionResultListModel::IdRole).toString(),
+                 result.id.toString(QUuid::WithoutBraces));
         QCOMPARE(model.data(index, CompressionResultListModel::SourceURLRole).toUrl(),
                  QUrl::fromLocalFile(QStringLiteral("/pictures/照片 1.jpg")));
-        QCOMPARE(model.data(index, CompressionResultListModel::SourcePathRole).toString(), QStringLiteral("/pictures/照片 1.jpg"));
+        QCOMPARE(model.data(index, CompressionResultListModel::SourcePathRole).toString(),
+                 QStringLiteral("/pictures/照片 1.jpg"));
         QCOMPARE(model.data(index, CompressionResultListModel::FileNameRole).toString(), QStringLiteral("照片 1.jpg"));
-        QCOMPARE(model.data(index, CompressionResultListModel::OutputPathRole).toString(), QStringLiteral("/pictures/照片 1-1.jpg"));
+        QCOMPARE(model.data(index, CompressionResultListModel::OutputPathRole).toString(),
+                 QStringLiteral("/pictures/照片 1-1.jpg"));
         QCOMPARE(model.data(index, CompressionResultListModel::OutputURLRole).toUrl(),
                  QUrl::fromLocalFile(QStringLiteral("/pictures/照片 1-1.jpg")));
         QCOMPARE(model.data(index, CompressionResultListModel::OriginalBytesRole).toLongLong(), 4000);

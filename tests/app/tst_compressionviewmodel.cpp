@@ -50,13 +50,12 @@ struct Observers {
         , resultsInserted(viewModel.results(), &QAbstractItemModel::rowsInserted)
         , resultsRemoved(viewModel.results(), &QAbstractItemModel::rowsRemoved)
         , count(viewModel.results(), &CompressionResultListModel::countChanged)
-    {
-    }
+    {}
 
     int total() const
     {
-        return int(isProcessing.size() + isDropTargeted.size() + resultsReset.size() + resultsInserted.size()
-                   + resultsRemoved.size() + count.size());
+        return int(isProcessing.size() + isDropTargeted.size() + resultsReset.size() + resultsInserted.size() +
+                   resultsRemoved.size() + count.size());
     }
 
     QSignalSpy isProcessing;
@@ -88,8 +87,8 @@ private:
         GatedController controller;
         controller.gatePrefix = m_folder->filePath(QStringLiteral("gate-"));
         controller.startedLogPath = m_folder->filePath(QStringLiteral("started.log"));
-        auto service = makeStandardCompressionService(
-            gatedBundle(m_folder->filePath(QStringLiteral("bundle")), controller.gatePrefix, controller.startedLogPath));
+        auto service = makeStandardCompressionService(gatedBundle(m_folder->filePath(QStringLiteral("bundle")),
+                                                                  controller.gatePrefix, controller.startedLogPath));
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
@@ -211,7 +210,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), batchTimeoutMs);
 
         const QStringList lines = log.messages(QStringLiteral("Compression"));
-        QCOMPARE(lines, QStringList{QStringLiteral("handleDroppedFiles received 2 file(s): ") + jpeg + QStringLiteral(", ") + png});
+        QCOMPARE(lines, QStringList{QStringLiteral("handleDroppedFiles received 2 file(s): ") + jpeg +
+                                    QStringLiteral(", ") + png});
         QCOMPARE(log.lines().first().type, QtInfoMsg);
     }
 

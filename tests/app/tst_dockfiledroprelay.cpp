@@ -104,7 +104,8 @@ private slots:
         relay().enqueue({file("/pictures/a b.jpg"), web("https://example.com/x.jpg")});
 
         QCOMPARE(relay().pendingURLs(), QList<QUrl>{file("/pictures/a b.jpg")});
-        QCOMPARE(log.messages(QStringLiteral("DockDrop")), QStringList{QStringLiteral("enqueue 1 file(s): /pictures/a b.jpg")});
+        QCOMPARE(log.messages(QStringLiteral("DockDrop")),
+                 QStringList{QStringLiteral("enqueue 1 file(s): /pictures/a b.jpg")});
         QCOMPARE(log.lines().first().type, QtInfoMsg);
     }
 
@@ -165,7 +166,8 @@ private slots:
         QCOMPARE(relay().pendingURLs(), QList<QUrl>());
         QCOMPARE(pendingChanged.size(), 1);
         QCOMPARE(relay().deliveryToken(), token);
-        QCOMPARE(log.messages(QStringLiteral("DockDrop")), QStringList{QStringLiteral("consumePendingURLs -> 2 file(s)")});
+        QCOMPARE(log.messages(QStringLiteral("DockDrop")),
+                 QStringList{QStringLiteral("consumePendingURLs -> 2 file(s)")});
     }
 
     void consumeOfEmptyRelayIsSilent()

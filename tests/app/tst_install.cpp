@@ -6,9 +6,9 @@
 #include "TestImages.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,8 +66,8 @@ private slots:
         m_pictures.emplace();
         QVERIFY(m_prefix->isValid());
         QVERIFY(m_pictures->isValid());
-        const Run install = run(QStringLiteral(PRESSEL_CMAKE_COMMAND),
-                                {QStringLiteral("--install"), buildDir(), QStringLiteral("--prefix"), m_prefix->path()});
+        const Run install = run(QStringLiteral(PRESSEL_CMAKE_COMMAND), {QStringLiteral("--install"), buildDir(),
+                                                                        QStringLiteral("--prefix"), m_prefix->path()});
         QVERIFY2(install.exitCode == 0, qPrintable(install.output + install.log));
     }
 
@@ -115,14 +115,16 @@ private slots:
         QCOMPARE(keys.value(QStringLiteral("Exec")), QStringLiteral("pressel %U"));
         QCOMPARE(keys.value(QStringLiteral("Icon")), QStringLiteral("pressel"));
         QCOMPARE(keys.value(QStringLiteral("Categories")), QStringLiteral("Graphics;"));
-        QCOMPARE(keys.value(QStringLiteral("MimeType")),
-                 QStringLiteral("image/jpeg;image/png;image/heic;image/heif;image/tiff;image/gif;image/webp;image/bmp;"));
+        QCOMPARE(
+            keys.value(QStringLiteral("MimeType")),
+            QStringLiteral("image/jpeg;image/png;image/heic;image/heif;image/tiff;image/gif;image/webp;image/bmp;"));
 
         const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         if (validator.isEmpty())
             QSKIP("desktop-file-validate is not installed");
         const Run validation = run(validator, {entry});
-        QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(), qPrintable(validation.output + validation.log));
+        QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(),
+                 qPrintable(validation.output + validation.log));
     }
 
     void iconIsAnSVGImage()
@@ -141,9 +143,11 @@ private slots:
         const Run cli = run(installed(QStringLiteral("bin/pressel-cli")), {jpeg, png});
 
         QVERIFY2(cli.exitCode == 0, qPrintable(cli.output + cli.log));
-        QVERIFY2(cli.log.contains(QStringLiteral("Using cjpeg at ") + installed(QStringLiteral("libexec/pressel/cjpeg"))),
-                 qPrintable(cli.log));
-        QVERIFY2(cli.log.contains(QStringLiteral("Using pngquant at ") + installed(QStringLiteral("libexec/pressel/pngquant"))),
+        QVERIFY2(
+            cli.log.contains(QStringLiteral("Using cjpeg at ") + installed(QStringLiteral("libexec/pressel/cjpeg"))),
+            qPrintable(cli.log));
+        QVERIFY2(cli.log.contains(QStringLiteral("Using pngquant at ") +
+                                  installed(QStringLiteral("libexec/pressel/pngquant"))),
                  qPrintable(cli.log));
         QVERIFY(QFileInfo::exists(m_pictures->filePath(QStringLiteral("photo-1.jpg"))));
         QVERIFY(QFileInfo::exists(m_pictures->filePath(QStringLiteral("graphic-1.png"))));
@@ -155,7 +159,8 @@ private slots:
         TestImages::write(TestImages::photo(320, 240, 6), jpeg, "jpeg", 95);
         QProcess application;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(SingleInstance::instanceIdVariable), QUuid::createUuid().toString(QUuid::WithoutBraces));
+        environment.insert(QString::fromLatin1(SingleInstance::instanceIdVariable),
+                           QUuid::createUuid().toString(QUuid::WithoutBraces));
         application.setProcessEnvironment(environment);
         application.start(installed(QStringLiteral("bin/pressel")), {jpeg});
 

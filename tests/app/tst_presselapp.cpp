@@ -143,8 +143,9 @@ private slots:
         // A file manager passes URIs.
         handOver({QUrl::fromLocalFile(path(QStringLiteral("c d.jpg"))).toString(QUrl::FullyEncoded)});
         QVERIFY(waitForOutput(QStringLiteral("c d-1.jpg")));
-        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
-                              + path(QStringLiteral("c d.jpg"))));
+        QVERIFY(
+            firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ") +
+                          path(QStringLiteral("c d.jpg"))));
 
         const QStringList expected{
             QStringLiteral("DockDrop: applicationDidFinishLaunching"),
@@ -167,7 +168,8 @@ private slots:
         QStringList shellLines;
         const QString prefix = QStringLiteral("com.korvane.Pressel.");
         for (const QString &line : firstLog().split(u'\n')) {
-            if (line.startsWith(prefix + QStringLiteral("DockDrop: ")) || line.startsWith(prefix + QStringLiteral("Compression: ")))
+            if (line.startsWith(prefix + QStringLiteral("DockDrop: ")) ||
+                line.startsWith(prefix + QStringLiteral("Compression: ")))
                 shellLines.append(line.mid(prefix.size()));
         }
         QCOMPARE(shellLines, expected);
@@ -184,7 +186,8 @@ private slots:
 
         handOver({});
         handOver({QStringLiteral("https://example.com/a.jpg")});
-        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.DockDrop: application(open:) received 1 url(s): https://example.com/a.jpg")));
+        QVERIFY(firstLogShows(QStringLiteral(
+            "com.korvane.Pressel.DockDrop: application(open:) received 1 url(s): https://example.com/a.jpg")));
 
         QVERIFY(!firstLog().contains(QStringLiteral("enqueue")));
         QVERIFY(!firstLog().contains(QStringLiteral("handleDroppedFiles")));
@@ -194,11 +197,13 @@ private slots:
     void missingFileGivesARowAndNothingOnDisk()
     {
         m_first = launch({QStringLiteral("missing.jpg")});
-        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
-                              + path(QStringLiteral("missing.jpg"))));
+        QVERIFY(
+            firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ") +
+                          path(QStringLiteral("missing.jpg"))));
         handOver({QStringLiteral("also-missing.png")});
-        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ")
-                              + path(QStringLiteral("also-missing.png"))));
+        QVERIFY(
+            firstLogShows(QStringLiteral("com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): ") +
+                          path(QStringLiteral("also-missing.png"))));
 
         QVERIFY(m_first->state() == QProcess::Running);
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());

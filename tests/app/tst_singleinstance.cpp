@@ -9,11 +9,14 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 #include <QtEndian>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,8 +39,10 @@ QByteArray frame(quint32 declaredSize, const QByteArray &payload)
 class Probe
 {
 public:
-    Probe(const QString &instanceId, const QStringList &arguments)
+    Probe(const QString &instanceId, const QStringList &arguments,
+          const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
+        m_process.setProcessEnvironment(environment);
         m_process.setProgram(probePath());
         m_process.setArguments(QStringList{instanceId} + arguments);
         m_process.start();
@@ -98,10 +103,7 @@ class tst_SingleInstance : public QObject
 private:
     QString m_id;
 
-    bool startPrimary(Probe &primary)
-    {
-        return primary.waitForOutput(QStringLiteral("primary\n"));
-    }
+    bool startPrimary(Probe &primary) { return primary.waitForOutput(QStringLiteral("primary\n")); }
 
 private slots:
     void init() { m_id = QUuid::createUuid().toString(QUuid::WithoutBraces); }
@@ -126,13 +128,15 @@ private slots:
         Probe primary(m_id, {});
         QVERIFY(startPrimary(primary));
 
-        for (const QString &name : {QStringLiteral("one.jpg"), QStringLiteral("two.jpg"), QStringLiteral("three.jpg")}) {
+        for (const QString &name :
+             {QStringLiteral("one.jpg"), QStringLiteral("two.jpg"), QStringLiteral("three.jpg")}) {
             Probe later(m_id, {name});
             QCOMPARE(later.exitCode(), 0);
         }
 
         QVERIFY(primary.waitForOutput(QStringLiteral("three.jpg")));
-        QCOMPARE(primary.output(), QStringLiteral("primary\nreceived 7 one.jpg\nreceived 7 two.jpg\nreceived 9 three.jpg\n"));
+        QCOMPARE(primary.output(),
+                 QStringLiteral("primary\nreceived 7 one.jpg\nreceived 7 two.jpg\nreceived 9 three.jpg\n"));
     }
 
     void otherIdIsAnotherInstance()
@@ -155,6 +159,25 @@ private slots:
         QVERIFY(primary.waitForOutput(QStringLiteral("received %1 xxx").arg(SingleInstance::maximumMessageSize)));
     }
 
+    void longestCommandLineGetsThrough()
+    {
+        Probe primary(m_id, {});
+        QVERIFY(startPrimary(primary));
+        // As long as the system lets a command line be, less what the environment takes.
+        const qint64 room = ::sysconf(_SC_ARG_MAX) - 64 * 1024;
+        const QString path = QStringLiteral("/pictures/") + QString(480, u'p') + QStringLiteral(".jpg");
+        QStringList paths;
+        for (qint64 used = 0; used + path.size() + 1 < room; used += path.size() + 1)
+            paths.append(path);
+        QVERIFY(paths.size() > 1000);
+
+        Probe sender(m_id, paths);
+        QCOMPARE(sender.exitCode(), 0);
+
+        const qint64 size = paths.join(u'\n').toUtf8().size();
+        QVERIFY(primary.waitForOutput(QStringLiteral("received %1 ").arg(size)));
+    }
+
     void oversizedMessageIsNotSent()
     {
         Probe primary(m_id, {});
@@ -163,11 +186,13 @@ private slots:
         Probe sender(m_id, {QStringLiteral("--size"), QString::number(SingleInstance::maximumMessageSize + 1)});
         QCOMPARE(sender.exitCode(), 1);
 
-        QVERIFY(sender.log().contains(QStringLiteral("Not sending a message of 1048577 byte(s): the limit is 1048576")));
+        QVERIFY(sender.log().contains(QStringLiteral("Not sending a message of %1 byte(s): the limit is %2")
+                                          .arg(SingleInstance::maximumMessageSize + 1)
+                                          .arg(SingleInstance::maximumMessageSize)));
         Probe next(m_id, {QStringLiteral("after.jpg")});
         QCOMPARE(next.exitCode(), 0);
         QVERIFY(primary.waitForOutput(QStringLiteral("after.jpg")));
-        QVERIFY(!primary.output().contains(QStringLiteral("received 1048577")));
+        QVERIFY(!primary.output().contains(QStringLiteral("received %1").arg(SingleInstance::maximumMessageSize + 1)));
     }
 
     void malformedMessageIsDroppedAndServerSurvives_data()
@@ -178,12 +203,18 @@ private slots:
 
         QTest::newRow("declared size over the limit")
             << frame(SingleInstance::maximumMessageSize + 1, "abc") << false
-            << QStringLiteral("Dropped a message of 1048577 byte(s): the limit is 1048576");
+            << QStringLiteral("Dropped a message of %1 byte(s): the limit is %2")
+                   .arg(SingleInstance::maximumMessageSize + 1)
+                   .arg(SingleInstance::maximumMessageSize);
         QTest::newRow("declared size at the top of the range")
-            << frame(0xffffffffu, {}) << false << QStringLiteral("Dropped a message of 4294967295 byte(s): the limit is 1048576");
+            << frame(0xffffffffu, {}) << false
+            << QStringLiteral("Dropped a message of 4294967295 byte(s): the limit is %1")
+                   .arg(SingleInstance::maximumMessageSize);
         QTest::newRow("bytes beyond the declared size")
-            << frame(3, "abcdef") << false << QStringLiteral("Dropped a message with 3 byte(s) beyond its declared size");
-        QTest::newRow("cut short") << frame(10, "abc") << true << QStringLiteral("Dropped an incomplete message of 7 byte(s)");
+            << frame(3, "abcdef") << false
+            << QStringLiteral("Dropped a message with 3 byte(s) beyond its declared size");
+        QTest::newRow("cut short") << frame(10, "abc") << true
+                                   << QStringLiteral("Dropped an incomplete message of 7 byte(s)");
         QTest::newRow("half a header") << QByteArray("\0\0", 2) << true
                                        << QStringLiteral("Dropped an incomplete message of 2 byte(s)");
     }
@@ -256,6 +287,76 @@ private slots:
         QCOMPARE(::lstat(QFile::encodeName(*socketPath).constData(), &socketFile), 0);
         QVERIFY(S_ISSOCK(socketFile.st_mode));
         QCOMPARE(socketFile.st_mode & 077, 0u);
+    }
+
+    void socketFolderIsMadePrivateWithoutRuntimeFolder()
+    {
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+
+        Probe primary(m_id, {}, environment);
+        QVERIFY(startPrimary(primary));
+        Probe second(m_id, {QStringLiteral("a.jpg")}, environment);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(primary.waitForOutput(QStringLiteral("received 5 a.jpg\n")));
+
+        const QString folder = QDir(temporary.path()).filePath(QStringLiteral("pressel-%1").arg(::getuid()));
+        struct stat info = {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("pressel-%1.socket").arg(m_id))));
+    }
+
+    void folderOthersCanEnterIsNotUsed()
+    {
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        const QString folder = QDir(temporary.path()).filePath(QStringLiteral("pressel-%1").arg(::getuid()));
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                  QFile::ExeOther));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+
+        // Each process runs on its own rather than serve or trust a socket there.
+        Probe first(m_id, {}, environment);
+        QVERIFY(startPrimary(first));
+        Probe second(m_id, {}, environment);
+        QVERIFY(startPrimary(second));
+        QVERIFY(second.log().contains(QStringLiteral("No private folder for the instance socket; running on its own")));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList());
+    }
+
+    void otherUserCannotDeliver()
+    {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (::getuid() != 0 || setpriv.isEmpty())
+            QSKIP("needs root and setpriv to act as another user");
+        Probe primary(m_id, {});
+        QVERIFY(startPrimary(primary));
+        const auto socketPath = SingleInstance::socketPath(m_id);
+        QVERIFY(socketPath);
+        // The same attempt as this user is answered, so a refusal below is the other user's.
+        QProcess owner;
+        owner.start(probePath(), {QStringLiteral("--deliver-to"), *socketPath, QStringLiteral("mine.jpg")});
+        QVERIFY(owner.waitForFinished(watchdogMs));
+        QCOMPARE(owner.exitCode(), 0);
+
+        QProcess stranger;
+        stranger.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                 QStringLiteral("--clear-groups"), probePath(), QStringLiteral("--deliver-to"),
+                                 *socketPath, QStringLiteral("theirs.jpg")});
+        QVERIFY(stranger.waitForFinished(watchdogMs));
+
+        QCOMPARE(stranger.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(stranger.exitCode(), 2);
+        QVERIFY(primary.waitForOutput(QStringLiteral("received 8 mine.jpg\n")));
+        QVERIFY(!primary.output().contains(QStringLiteral("theirs.jpg")));
     }
 
     void idIsNeverAPath()
