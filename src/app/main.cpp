@@ -40,6 +40,17 @@ int main(int argc, char *argv[])
 #endif
     CompressionViewModel viewModel(makeStandardCompressionService());
 
+    // Requests that come before the window exists wait in the relay like the launch's own.
+    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
+        const auto request = OpenRequest::decode(message);
+        if (!request) {
+            qCCritical(lcDockDrop).noquote()
+                << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
+            return;
+        }
+        delegate.open(*request);
+    });
+
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
 #if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
@@ -64,15 +75,6 @@ int main(int argc, char *argv[])
     });
     delegate.applicationDidFinishLaunching();
 
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
-        const auto request = OpenRequest::decode(message);
-        if (!request) {
-            qCCritical(lcDockDrop).noquote()
-                << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
-            return;
-        }
-        delegate.open(*request);
-    });
     delegate.open(launch);
     return app.exec();
 }

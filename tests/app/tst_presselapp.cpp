@@ -12,10 +12,12 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
+#include <QtEndian>
 
 using namespace AppTestSupport;
 
@@ -192,6 +194,30 @@ private slots:
         QVERIFY(!firstLog().contains(QStringLiteral("enqueue")));
         QVERIFY(!firstLog().contains(QStringLiteral("handleDroppedFiles")));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
+    }
+
+    void malformedRequestIsDroppedAndAppCarriesOn()
+    {
+        TestImages::write(TestImages::photo(320, 240, 21), path(QStringLiteral("later.jpg")), "jpeg", 95);
+        m_first = launch({});
+        QVERIFY(firstLogShows(QStringLiteral("com.korvane.Pressel.DockDrop: applicationDidFinishLaunching")));
+        const auto socketPath = SingleInstance::socketPath(m_instanceId);
+        QVERIFY(socketPath);
+
+        // A well-formed frame whose content is no open request.
+        const QByteArray garbage("not an open request");
+        QByteArray frame(4, Qt::Uninitialized);
+        qToBigEndian<quint32>(quint32(garbage.size()), frame.data());
+        QLocalSocket socket;
+        socket.connectToServer(*socketPath);
+        QVERIFY(socket.waitForConnected(watchdogMs));
+        socket.write(frame + garbage);
+        QVERIFY(socket.waitForBytesWritten(watchdogMs));
+        QVERIFY(firstLogShows(
+            QStringLiteral("[error] com.korvane.Pressel.DockDrop: Dropped a malformed open request of 19 byte(s)")));
+
+        handOver({QStringLiteral("later.jpg")});
+        QVERIFY(waitForOutput(QStringLiteral("later-1.jpg")));
     }
 
     void missingFileGivesARowAndNothingOnDisk()
