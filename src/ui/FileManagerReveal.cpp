@@ -15,17 +15,15 @@ const QString fileManagerInterface = QStringLiteral("org.freedesktop.FileManager
 } // namespace
 
 FileManagerReveal::FileManagerReveal(QObject *parent)
-    : FileManagerReveal(QDBusConnection::sessionBus(), [](const QUrl &folder) { QDesktopServices::openUrl(folder); },
-                        parent)
-{
-}
+    : FileManagerReveal(
+          QDBusConnection::sessionBus(), [](const QUrl &folder) { QDesktopServices::openUrl(folder); }, parent)
+{}
 
 FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent)
     : QObject(parent)
     , m_connection(connection)
     , m_openFolder(std::move(openFolder))
-{
-}
+{}
 
 void FileManagerReveal::reveal(const QUrl &file)
 {

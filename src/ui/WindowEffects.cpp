@@ -6,8 +6,7 @@ using namespace std::chrono_literals;
 
 WindowEffects::WindowEffects(QObject *parent)
     : WindowEffects(WindowEffectsBackend::forPlatform(QGuiApplication::platformName()), parent)
-{
-}
+{}
 
 WindowEffects::WindowEffects(std::unique_ptr<WindowEffectsBackend> backend, QObject *parent)
     : QObject(parent)

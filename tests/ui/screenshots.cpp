@@ -142,7 +142,9 @@ QImage asSeenOnDesktop(const QImage &window)
 
 QList<QUrl> writeFixtures(const QDir &folder)
 {
-    const auto path = [&folder](const char *name) { return folder.filePath(QString::fromUtf8(name)); };
+    const auto path = [&folder](const char *name) {
+        return folder.filePath(QString::fromUtf8(name));
+    };
     TestImages::write(TestImages::photo(6000, 4000, 11), path("海边日落.jpg"), "jpeg", 95);
     TestImages::write(TestImages::transparentGraphic(900, 600), path("产品图标.png"), "png");
     TestImages::write(TestImages::photo(1200, 900, 12), path("IMG_2048.jpg"), "jpeg", 92);
@@ -153,7 +155,8 @@ QList<QUrl> writeFixtures(const QDir &folder)
     TestImages::write(TestImages::noise(640, 480), path("noise.jpg"), "jpeg", 40);
 
     QList<QUrl> urls;
-    for (const char *name : {"海边日落.jpg", "产品图标.png", "IMG_2048.jpg", "扫描件.tiff", "损坏的照片.jpg", "noise.jpg"})
+    for (const char *name :
+         {"海边日落.jpg", "产品图标.png", "IMG_2048.jpg", "扫描件.tiff", "损坏的照片.jpg", "noise.jpg"})
         urls << QUrl::fromLocalFile(path(name));
     return urls;
 }
@@ -174,18 +177,20 @@ int main(int argc, char *argv[])
         err() << "cannot create " << output.path() << "\n";
         return 1;
     }
-    const QString buildFolder = arguments.size() > 2 ? arguments.at(2)
-                                                     : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../.."));
+    const QString buildFolder = arguments.size() > 2
+                                    ? arguments.at(2)
+                                    : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../.."));
 
     QTemporaryDir fixtures;
     const QList<QUrl> files = writeFixtures(QDir(fixtures.path()));
 
-    CompressionViewModel viewModel(
-        makeStandardCompressionService(ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
+    CompressionViewModel viewModel(makeStandardCompressionService(
+        ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
     engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));
-    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
+    auto *window =
+        engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst());
     if (!window) {
         err() << "the window did not load\n";
         return 1;

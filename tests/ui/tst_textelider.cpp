@@ -67,8 +67,8 @@ void tst_TextElider::cutsLongText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("maximumLineCount");
 
-    const QString path = QStringLiteral("/home/user/Pictures/") + QStringLiteral("a-folder-with-a-long-name/").repeated(20)
-                         + QStringLiteral("photo-1.jpg");
+    const QString path = QStringLiteral("/home/user/Pictures/") +
+                         QStringLiteral("a-folder-with-a-long-name/").repeated(20) + QStringLiteral("photo-1.jpg");
     QTest::newRow("path without blanks, two lines") << path << 2;
     QTest::newRow("path, one line") << path << 1;
     QTest::newRow("Chinese message") << QStringLiteral("无法读取图片：").repeated(30) << 2;
