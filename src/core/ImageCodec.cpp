@@ -256,7 +256,9 @@ bool ImageDestination::finalize()
     } else {
         writer.setQuality(0); // zlib's best compression; PNG stays lossless at any level
     }
-    if (!writer.write(inSRGBWithoutMetadata(*d->image))) {
+    // QSaveFile buffers writes and its commit() does not see a failure of the last flush, which a
+    // full disk gives: it would name a short or empty file as the output. Flush first.
+    if (!writer.write(inSRGBWithoutMetadata(*d->image)) || !d->file.flush()) {
         d->file.cancelWriting();
         return false;
     }

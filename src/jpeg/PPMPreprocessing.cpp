@@ -75,7 +75,10 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
             CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
 
     QSaveFile file(ppmURL.toLocalFile());
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.commit();
+    // The flush is checked on its own: QSaveFile's commit() misses a failure of the last buffered
+    // write (a full disk) and would keep a short picture.
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.flush() && file.commit();
     if (!written)
         return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") +
                                                                         file.errorString()));
