@@ -130,8 +130,13 @@ std::optional<ImageSource> ImageSource::create(const QUrl &url)
     raiseAllocationLimitOnce();
     if (!url.isLocalFile())
         return std::nullopt;
+    // A file name whose bytes are not UTF-8 reaches us with U+FFFD in their place, and the path
+    // so made names another file, or none. Reading that one would compress the wrong picture.
+    const QString path = url.toLocalFile();
+    if (path.contains(QChar::ReplacementCharacter))
+        return std::nullopt;
     auto d = std::make_shared<Private>();
-    if (!openRegularFile(url.toLocalFile(), d->file))
+    if (!openRegularFile(path, d->file))
         return std::nullopt;
     d->container = ImageContainer::sniff(d->file.read(ImageContainer::headerLength));
     return ImageSource(std::move(d));

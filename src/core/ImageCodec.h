@@ -39,7 +39,8 @@ struct DecodedImage {
 class ImageSource
 {
 public:
-    // Empty, unreadable and non-regular files give no source.
+    // Empty, unreadable and non-regular files give no source, nor does a path holding U+FFFD,
+    // the mark of a name that was not UTF-8.
     static std::optional<ImageSource> create(const QUrl &url);
 
     // The largest picture that decodes, in pixels (16384 x 16384, so photos of a few hundred
