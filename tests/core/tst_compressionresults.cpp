@@ -21,172 +21,165 @@ class CompressionResultsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void makeUniqueOutputURL_data();
-    void makeUniqueOutputURL();
-    void outputGoesToTheGivenFolder();
-    void readFileSize_data();
-    void readFileSize();
-    void failureGivesStatusAndMessage_data();
-    void failureGivesStatusAndMessage();
-    void successCarriesOutputAndNoMessage();
-};
+    // Each existing entry is a file, or a folder when it ends in "/", or a dangling symbolic link
+    // when it starts with "@".
+    void makeUniqueOutputURL_data()
+    {
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("expected");
 
-// Each existing entry is a file, or a folder when it ends in "/", or a dangling symbolic link
-// when it starts with "@".
-void CompressionResultsTest::makeUniqueOutputURL_data()
-{
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<QString>("expected");
+        QTest::newRow("source alone takes the first name") << QStringList{u"photo.jpg"_s} << "photo.jpg"
+                                                           << "jpg"
+                                                           << "photo-1.jpg";
+        QTest::newRow("counter passes taken names")
+            << QStringList{u"photo.jpg"_s, u"photo-1.jpg"_s, u"photo-2.jpg"_s} << "photo.jpg"
+            << "jpg"
+            << "photo-3.jpg";
+        QTest::newRow("a folder counts as taken") << QStringList{u"photo.jpg"_s, u"photo-1.jpg/"_s} << "photo.jpg"
+                                                  << "jpg"
+                                                  << "photo-2.jpg";
+        QTest::newRow("a dangling link counts as taken")
+            << QStringList{u"photo.jpg"_s, u"@photo-1.jpg"_s} << "photo.jpg"
+            << "jpg"
+            << "photo-2.jpg";
+        QTest::newRow("only the last extension goes") << QStringList{u"archive.tar.png"_s} << "archive.tar.png"
+                                                      << "png"
+                                                      << "archive.tar-1.png";
+        QTest::newRow("source without extension") << QStringList{u"scan"_s} << "scan"
+                                                  << "jpg"
+                                                  << "scan.jpg";
+        QTest::newRow("counter counts past nine")
+            << QStringList{u"a.png"_s,   u"a-1.png"_s, u"a-2.png"_s, u"a-3.png"_s, u"a-4.png"_s,
+                           u"a-5.png"_s, u"a-6.png"_s, u"a-7.png"_s, u"a-8.png"_s, u"a-9.png"_s}
+            << "a.png"
+            << "png"
+            << "a-10.png";
+        QTest::newRow("spaces and Chinese") << QStringList{u"假期 照片.jpg"_s} << "假期 照片.jpg"
+                                            << "jpg"
+                                            << "假期 照片-1.jpg";
+    }
 
-    QTest::newRow("source alone takes the first name") << QStringList{u"photo.jpg"_s} << "photo.jpg" << "jpg" << "photo-1.jpg";
-    QTest::newRow("counter passes taken names")
-        << QStringList{u"photo.jpg"_s, u"photo-1.jpg"_s, u"photo-2.jpg"_s} << "photo.jpg" << "jpg" << "photo-3.jpg";
-    QTest::newRow("a folder counts as taken") << QStringList{u"photo.jpg"_s, u"photo-1.jpg/"_s} << "photo.jpg" << "jpg"
-                                              << "photo-2.jpg";
-    QTest::newRow("a dangling link counts as taken")
-        << QStringList{u"photo.jpg"_s, u"@photo-1.jpg"_s} << "photo.jpg" << "jpg" << "photo-2.jpg";
-    QTest::newRow("only the last extension goes") << QStringList{u"archive.tar.png"_s} << "archive.tar.png" << "png"
-                                                  << "archive.tar-1.png";
-    QTest::newRow("jpe source with jpg extension") << QStringList{u"scan.jpe"_s} << "scan.jpe" << "jpg" << "scan.jpg";
-    QTest::newRow("source without extension") << QStringList{u"scan"_s} << "scan" << "jpg" << "scan.jpg";
-    QTest::newRow("jpeg keeps its spelling") << QStringList{u"photo.JPEG"_s} << "photo.JPEG" << "jpeg" << "photo.jpeg";
-    QTest::newRow("png of a misnamed jpg") << QStringList{u"p.jpg"_s} << "p.jpg" << "png" << "p.png";
-    QTest::newRow("counter counts past nine")
-        << QStringList{u"a.png"_s, u"a-1.png"_s, u"a-2.png"_s, u"a-3.png"_s, u"a-4.png"_s, u"a-5.png"_s, u"a-6.png"_s, u"a-7.png"_s, u"a-8.png"_s,
-                       u"a-9.png"_s}
-        << "a.png" << "png" << "a-10.png";
-    QTest::newRow("spaces and Chinese") << QStringList{u"假期 照片.jpg"_s} << "假期 照片.jpg" << "jpg" << "假期 照片-1.jpg";
-}
+    void makeUniqueOutputURL()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, source);
+        QFETCH(QString, extension);
+        QFETCH(QString, expected);
 
-void CompressionResultsTest::makeUniqueOutputURL()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QString, source);
-    QFETCH(QString, extension);
-    QFETCH(QString, expected);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    for (const QString &entry : existing) {
-        if (entry.endsWith(u'/')) {
-            QVERIFY(QDir(dir.path()).mkdir(entry.chopped(1)));
-        } else if (entry.startsWith(u'@')) {
-            QVERIFY(QFile::link(dir.filePath(QStringLiteral("missing-target")), dir.filePath(entry.mid(1))));
-        } else {
-            QFile file(dir.filePath(entry));
-            QVERIFY(file.open(QIODevice::WriteOnly));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (const QString &entry : existing) {
+            if (entry.endsWith(u'/')) {
+                QVERIFY(QDir(dir.path()).mkdir(entry.chopped(1)));
+            } else if (entry.startsWith(u'@')) {
+                QVERIFY(QFile::link(dir.filePath(u"missing-target"_s), dir.filePath(entry.mid(1))));
+            } else {
+                QFile file(dir.filePath(entry));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
         }
+        const QUrl folder = QUrl::fromLocalFile(dir.path());
+        const QUrl url = ::makeUniqueOutputURL(QUrl::fromLocalFile(dir.filePath(source)), extension, folder);
+        QCOMPARE(url, QUrl::fromLocalFile(dir.filePath(expected)));
+        QVERIFY2(!QFileInfo::exists(url.toLocalFile()), "the name is tested, never created");
     }
-    const QUrl folder = QUrl::fromLocalFile(dir.path());
-    const QUrl url = ::makeUniqueOutputURL(QUrl::fromLocalFile(dir.filePath(source)), extension, folder);
-    QCOMPARE(url, QUrl::fromLocalFile(dir.filePath(expected)));
-    QVERIFY2(!QFileInfo::exists(url.toLocalFile()), "the name is tested, never created");
-}
 
-void CompressionResultsTest::outputGoesToTheGivenFolder()
-{
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("a")));
-    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("b")));
-    QFile source(dir.filePath(QStringLiteral("a/photo.jpg")));
-    QVERIFY(source.open(QIODevice::WriteOnly));
-    const QUrl url = ::makeUniqueOutputURL(QUrl::fromLocalFile(source.fileName()), QStringLiteral("jpg"),
-                                           QUrl::fromLocalFile(dir.filePath(QStringLiteral("b"))));
-    QCOMPARE(url.toLocalFile(), dir.filePath(QStringLiteral("b/photo.jpg")));
-}
+    void readFileSize_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<std::optional<qint64>>("expected");
 
-void CompressionResultsTest::readFileSize_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<std::optional<qint64>>("expected");
-
-    QTest::newRow("missing") << "missing" << std::optional<qint64>();
-    QTest::newRow("empty file") << "empty" << std::optional<qint64>(0);
-    QTest::newRow("three bytes") << "three" << std::optional<qint64>(3);
-    QTest::newRow("folder reports no size") << "folder" << std::optional<qint64>(0);
-    QTest::newRow("fifo reports no size, never blocks") << "fifo" << std::optional<qint64>(0);
-}
-
-void CompressionResultsTest::readFileSize()
-{
-    QFETCH(QString, kind);
-    QFETCH(std::optional<qint64>, expected);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("item"));
-    if (kind == u"empty" || kind == u"three") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(kind == u"three" ? "abc" : "");
-    } else if (kind == u"folder") {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("item")));
-    } else if (kind == u"fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QTest::newRow("missing") << "missing" << std::optional<qint64>();
+        QTest::newRow("empty file") << "empty" << std::optional<qint64>(0);
+        QTest::newRow("three bytes") << "three" << std::optional<qint64>(3);
+        QTest::newRow("folder reports no size") << "folder" << std::optional<qint64>(0);
+        QTest::newRow("fifo reports no size, never blocks") << "fifo" << std::optional<qint64>(0);
     }
-    QCOMPARE(::readFileSize(QUrl::fromLocalFile(path)), expected);
-}
 
-void CompressionResultsTest::failureGivesStatusAndMessage_data()
-{
-    using E = CompressionPipelineError;
-    QTest::addColumn<CompressionError>("error");
-    QTest::addColumn<CompressionResultStatus>("status");
-    QTest::addColumn<QString>("message");
+    void readFileSize()
+    {
+        QFETCH(QString, kind);
+        QFETCH(std::optional<qint64>, expected);
 
-    const auto skipped = CompressionResultStatus::skipped;
-    const auto failed = CompressionResultStatus::failed;
-    QTest::newRow("unsupported gif") << CompressionError(E::unsupportedFormat(ImageFormat::unknown(u"gif"_s))) << skipped
-                                     << "当前阶段暂不处理该格式：gif";
-    QTest::newRow("unsupported without extension")
-        << CompressionError(E::unsupportedFormat(ImageFormat::unknown({}))) << skipped << "当前阶段暂不处理该格式：";
-    QTest::newRow("backend unavailable") << CompressionError(E::backendUnavailable(u"当前阶段暂不处理 TIFF"_s)) << skipped
-                                         << "当前阶段暂不处理 TIFF";
-    QTest::newRow("backend execution failed")
-        << CompressionError(E::backendExecutionFailed(u"mozjpeg 执行失败：boom"_s)) << failed << "mozjpeg 执行失败：boom";
-    QTest::newRow("read failed") << CompressionError(E::readFailed()) << failed << "图片读取失败";
-    QTest::newRow("decode failed") << CompressionError(E::imageDecodeFailed()) << failed << "无法解码图片内容";
-    QTest::newRow("destination create failed") << CompressionError(E::destinationCreateFailed()) << failed
-                                               << "导出器创建失败";
-    QTest::newRow("write failed") << CompressionError(E::writeFailed()) << failed << "文件写入失败";
-    QTest::newRow("output stat failed") << CompressionError(E::outputStatFailed()) << failed << "无法读取输出文件大小";
-    QTest::newRow("not smaller") << CompressionError(E::notSmallerAfterCompression()) << skipped
-                                 << "压缩后体积未变小，已保留原图";
-    QTest::newRow("another error keeps its text")
-        << CompressionError::other(u"无法创建文件夹“/x”。"_s) << failed << "无法创建文件夹“/x”。";
-}
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"item"_s);
+        if (kind == u"empty" || kind == u"three") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kind == u"three" ? "abc" : "");
+        } else if (kind == u"folder") {
+            QVERIFY(QDir(dir.path()).mkdir(u"item"_s));
+        } else if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        QCOMPARE(::readFileSize(QUrl::fromLocalFile(path)), expected);
+    }
 
-void CompressionResultsTest::failureGivesStatusAndMessage()
-{
-    QFETCH(CompressionError, error);
-    QFETCH(CompressionResultStatus, status);
-    QFETCH(QString, message);
+    void failureGivesStatusAndMessage_data()
+    {
+        using E = CompressionPipelineError;
+        QTest::addColumn<CompressionError>("error");
+        QTest::addColumn<CompressionResultStatus>("status");
+        QTest::addColumn<QString>("message");
 
-    const QUrl source = QUrl::fromLocalFile(QStringLiteral("/photos/a.jpg"));
-    const CompressionResult result = CompressionResult::failure(source, 1234, error);
-    QCOMPARE(result.status, status);
-    QCOMPARE(result.message, std::optional<QString>(message));
-    QCOMPARE(result.sourceURL, source);
-    QCOMPARE(result.originalBytes, 1234);
-    QVERIFY(!result.outputURL);
-    QVERIFY(!result.compressedBytes);
-    QVERIFY(!result.id.isNull());
-}
+        const auto skipped = CompressionResultStatus::skipped;
+        const auto failed = CompressionResultStatus::failed;
+        QTest::newRow("unsupported gif") << CompressionError(E::unsupportedFormat(ImageFormat::unknown(u"gif"_s)))
+                                         << skipped << "当前阶段暂不处理该格式：gif";
+        QTest::newRow("unsupported without extension")
+            << CompressionError(E::unsupportedFormat(ImageFormat::unknown({}))) << skipped
+            << "当前阶段暂不处理该格式：";
+        QTest::newRow("backend unavailable") << CompressionError(E::backendUnavailable(u"当前阶段暂不处理 TIFF"_s))
+                                             << skipped << "当前阶段暂不处理 TIFF";
+        QTest::newRow("backend execution failed")
+            << CompressionError(E::backendExecutionFailed(u"mozjpeg 执行失败：boom"_s)) << failed
+            << "mozjpeg 执行失败：boom";
+        QTest::newRow("read failed") << CompressionError(E::readFailed()) << failed << "图片读取失败";
+        QTest::newRow("decode failed") << CompressionError(E::imageDecodeFailed()) << failed << "无法解码图片内容";
+        QTest::newRow("destination create failed")
+            << CompressionError(E::destinationCreateFailed()) << failed << "导出器创建失败";
+        QTest::newRow("write failed") << CompressionError(E::writeFailed()) << failed << "文件写入失败";
+        QTest::newRow("output stat failed")
+            << CompressionError(E::outputStatFailed()) << failed << "无法读取输出文件大小";
+        QTest::newRow("not smaller") << CompressionError(E::notSmallerAfterCompression()) << skipped
+                                     << "压缩后体积未变小，已保留原图";
+        QTest::newRow("another error keeps its text")
+            << CompressionError::other(u"无法创建文件夹“/x”。"_s) << failed << "无法创建文件夹“/x”。";
+    }
 
-void CompressionResultsTest::successCarriesOutputAndNoMessage()
-{
-    const QUrl source = QUrl::fromLocalFile(QStringLiteral("/photos/a.jpg"));
-    const CompressionArtifact artifact{QUrl::fromLocalFile(QStringLiteral("/photos/a-1.jpg")), 600};
-    const CompressionResult first = CompressionResult::success(source, 1000, artifact);
-    const CompressionResult second = CompressionResult::success(source, 1000, artifact);
-    QCOMPARE(first.status, CompressionResultStatus::success);
-    QCOMPARE(first.outputURL, std::optional<QUrl>(artifact.outputURL));
-    QCOMPARE(first.compressedBytes, std::optional<qint64>(600));
-    QCOMPARE(first.originalBytes, 1000);
-    QVERIFY(!first.message);
-    QVERIFY2(first.id != second.id, "every record gets a fresh id, even for the same source");
-}
+    void failureGivesStatusAndMessage()
+    {
+        QFETCH(CompressionError, error);
+        QFETCH(CompressionResultStatus, status);
+        QFETCH(QString, message);
+
+        const QUrl source = QUrl::fromLocalFile(u"/photos/a.jpg"_s);
+        const CompressionResult result = CompressionResult::failure(source, 1234, error);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.message, std::optional<QString>(message));
+        QCOMPARE(result.sourceURL, source);
+        QCOMPARE(result.originalBytes, 1234);
+        QVERIFY(!result.outputURL);
+        QVERIFY(!result.compressedBytes);
+        QVERIFY(!result.id.isNull());
+    }
+
+    void successCarriesOutputAndNoMessage()
+    {
+        const QUrl source = QUrl::fromLocalFile(u"/photos/a.jpg"_s);
+        const CompressionArtifact artifact{QUrl::fromLocalFile(u"/photos/a-1.jpg"_s), 600};
+        const CompressionResult first = CompressionResult::success(source, 1000, artifact);
+        const CompressionResult second = CompressionResult::success(source, 1000, artifact);
+        QCOMPARE(first.status, CompressionResultStatus::success);
+        QCOMPARE(first.outputURL, std::optional<QUrl>(artifact.outputURL));
+        QCOMPARE(first.compressedBytes, std::optional<qint64>(600));
+        QCOMPARE(first.originalBytes, 1000);
+        QVERIFY(!first.message);
+        QVERIFY2(first.id != second.id, "every record gets a fresh id, even for the same source");
+    }
+};
 
 QTEST_GUILESS_MAIN(CompressionResultsTest)
 #include "tst_compressionresults.moc"

@@ -1,9 +1,9 @@
 // Content types and format detection: the content decides, the filename extension only when
 // the content gives no known type; failures say which of the first two steps refused the file.
 
-#include "CodecFixtures.h"
 #include "ContentType.h"
 #include "ImageFormatDetector.h"
+#include "TestFiles.h"
 #include "TestImages.h"
 
 #include <QDir>
@@ -13,7 +13,8 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-using namespace CodecFixtures;
+using namespace TestFiles;
+using namespace TestImages;
 
 Q_DECLARE_METATYPE(ImageFormat::Kind)
 Q_DECLARE_METATYPE(CompressionPipelineError::Kind)
@@ -23,18 +24,200 @@ class FormatDetectionTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_heic = encodeHEIC(TestImages::photo(64, 48), m_dir.path());
+        m_heicWithAlpha = encodeHEIC(TestImages::transparentGraphic(64, 48), m_dir.path());
+    }
 
-    void conformance_data();
-    void conformance();
-    void extensionLookup_data();
-    void extensionLookup();
+    void conformance_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("supertype");
+        QTest::addColumn<bool>("conforms");
 
-    void detect_data();
-    void detect();
-    void detectRefuses_data();
-    void detectRefuses();
-    void detectChangesNothingOnDisk();
+        QTest::newRow("jpeg is an image") << "public.jpeg"
+                                          << "public.image" << true;
+        QTest::newRow("png is not jpeg") << "public.png"
+                                         << "public.jpeg" << false;
+        QTest::newRow("heic is not heif") << "public.heic"
+                                          << "public.heif" << false;
+        QTest::newRow("a supertype does not conform to its subtype") << "public.image"
+                                                                     << "public.tiff" << false;
+        QTest::newRow("text is no image") << "public.plain-text"
+                                          << "public.image" << false;
+    }
+
+    void conformance()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, supertype);
+        QFETCH(bool, conforms);
+
+        const auto subject = ContentType::fromIdentifier(type);
+        const auto super = ContentType::fromIdentifier(supertype);
+        QVERIFY(subject && super);
+        QCOMPARE(subject->conforms(*super), conforms);
+    }
+
+    void extensionLookup_data()
+    {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("supertype");
+        QTest::addColumn<QString>("expected"); // empty: no type
+
+        QTest::newRow("jpg") << "jpg"
+                             << "public.data"
+                             << "public.jpeg";
+        QTest::newRow("txt among data") << "txt"
+                                        << "public.data"
+                                        << "public.plain-text";
+        QTest::newRow("txt among images") << "txt"
+                                          << "public.image"
+                                          << "";
+        QTest::newRow("unknown identifier as supertype") << "jpg"
+                                                         << "com.example.nothing"
+                                                         << "";
+    }
+
+    void extensionLookup()
+    {
+        QFETCH(QString, extension);
+        QFETCH(QString, supertype);
+        QFETCH(QString, expected);
+
+        const auto super = ContentType::fromIdentifier(supertype);
+        if (!super) {
+            QVERIFY(expected.isEmpty());
+            return;
+        }
+        const auto type = ContentType::fromFilenameExtension(extension, *super);
+        QCOMPARE(type ? type->identifier() : QString(), expected);
+    }
+
+    void detect_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<ImageFormat::Kind>("kind");
+        QTest::addColumn<QString>("extension"); // the format's fileExtension
+        QTest::addColumn<QSizeF>("pixelSize");
+        QTest::addColumn<bool>("hasAlpha");
+
+        using K = ImageFormat::Kind;
+        const QSizeF size(64, 48);
+        QTest::newRow("photo.jpg") << "jpeg"
+                                   << "photo.jpg" << K::jpeg << "jpg" << size << false;
+        QTest::newRow("photo.JPEG") << "jpeg"
+                                    << "photo.JPEG" << K::jpeg << "jpeg" << size << false;
+        QTest::newRow("photo.jpe") << "jpeg"
+                                   << "photo.jpe" << K::jpeg << "jpg" << size << false;
+        QTest::newRow("jpeg named .png") << "jpeg"
+                                         << "photo.png" << K::jpeg << "jpg" << size << false;
+        QTest::newRow("png") << "png"
+                             << "image.png" << K::png << "png" << size << false;
+        QTest::newRow("png named .jpg") << "png"
+                                        << "p.jpg" << K::png << "png" << size << false;
+        QTest::newRow("png with transparency") << "transparent png"
+                                               << "t.png" << K::png << "png" << size << true;
+        QTest::newRow("gif") << "gif"
+                             << "anim.gif" << K::unknown << "gif" << size << false;
+        QTest::newRow("gif named .jpg") << "gif"
+                                        << "anim.jpg" << K::unknown << "jpg" << size << false;
+        QTest::newRow("tiff") << "tiff"
+                              << "scan.tif" << K::tiff << "tiff" << size << false;
+        QTest::newRow("webp") << "webp"
+                              << "web.webp" << K::unknown << "webp" << size << false;
+        QTest::newRow("heic") << "heic"
+                              << "phone.heic" << K::heic << "heic" << size << false;
+        QTest::newRow("heic named .jpg") << "heic"
+                                         << "phone.jpg" << K::heic << "heic" << size << false;
+        QTest::newRow("heic with alpha") << "heic with alpha"
+                                         << "icon.heic" << K::heic << "heic" << size << true;
+        QTest::newRow("heif by its brand") << "heif"
+                                           << "camera.heic" << K::heif << "heif" << size << false;
+        QTest::newRow("avif by its brand") << "avif-branded"
+                                           << "new.avif" << K::unknown << "avif" << size << false;
+        QTest::newRow("upright size of an oriented jpeg")
+            << "oriented jpeg"
+            << "portrait.jpg" << K::jpeg << "jpg" << size.transposed() << false;
+    }
+
+    void detect()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(QString, name);
+        QFETCH(ImageFormat::Kind, kind);
+        QFETCH(QString, extension);
+        QFETCH(QSizeF, pixelSize);
+        QFETCH(bool, hasAlpha);
+
+        const QString path = QDir(m_dir.path()).filePath(name);
+        if (!makeFixture(fixture, path))
+            QSKIP("cannot make this fixture here (heif-enc with an HEVC encoder is needed)");
+        const QUrl url = QUrl::fromLocalFile(path);
+        const auto profile = ImageFormatDetector().detect(url);
+        QVERIFY2(profile, qPrintable(profile ? QString() : profile.error().localizedDescription()));
+        QCOMPARE(profile->format.kind(), kind);
+        QCOMPARE(profile->format.fileExtension(), extension);
+        QCOMPARE(profile->sourceURL, url);
+        QCOMPARE(profile->fileSize, QFileInfo(path).size());
+        QCOMPARE(profile->pixelSize, pixelSize);
+        QCOMPARE(profile->hasAlpha, hasAlpha);
+        QFile::remove(path);
+    }
+
+    void detectRefuses_data()
+    {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<CompressionPipelineError::Kind>("error");
+
+        using E = CompressionPipelineError::Kind;
+        QTest::newRow("text named .gif") << "text" << E::imageDecodeFailed;
+        QTest::newRow("truncated png") << "truncated png" << E::imageDecodeFailed;
+        QTest::newRow("mp4 container") << "mp4" << E::imageDecodeFailed;
+        QTest::newRow("empty file") << "empty" << E::readFailed;
+        QTest::newRow("missing file") << "missing" << E::readFailed;
+        QTest::newRow("folder named .jpg") << "folder" << E::readFailed;
+        // Reading a FIFO or a device blocks or never ends; a hang here fails by the test timeout.
+        QTest::newRow("fifo named .jpg") << "fifo" << E::readFailed;
+        QTest::newRow("character device") << "/dev/zero" << E::readFailed;
+        QTest::newRow("not a local file") << "https://example.com/a.jpg" << E::readFailed;
+    }
+
+    void detectRefuses()
+    {
+        QFETCH(QString, fixture);
+        QFETCH(CompressionPipelineError::Kind, error);
+
+        QString path = QDir(m_dir.path()).filePath(u"refused.jpg"_s);
+        if (fixture == u"text") {
+            QVERIFY(writeFile(path, "GIF is a word, this is text\n"));
+        } else if (fixture == u"truncated png") {
+            QVERIFY(writeFile(path, encode(TestImages::photo(64, 48), "png").left(100)));
+        } else if (fixture == u"mp4") {
+            QVERIFY(writeFile(path, QByteArray("\0\0\0\x18"
+                                               "ftypisom\0\0\0\0isommp41",
+                                               24) +
+                                        QByteArray(64, 'x')));
+        } else if (fixture == u"empty") {
+            QVERIFY(writeFile(path, {}));
+        } else if (fixture == u"folder") {
+            QVERIFY(QDir(m_dir.path()).mkdir(u"refused.jpg"_s));
+        } else if (fixture == u"fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (fixture.startsWith(u'/')) {
+            path = fixture;
+        }
+        const QUrl url = fixture.startsWith(u"https:") ? QUrl(fixture) : QUrl::fromLocalFile(path);
+        const auto profile = ImageFormatDetector().detect(url);
+        QVERIFY(!profile);
+        QVERIFY(profile.error().pipelineError());
+        QCOMPARE(profile.error().pipelineError()->kind(), error);
+        if (!fixture.startsWith(u'/') && !fixture.startsWith(u"https:"))
+            QVERIFY(QDir(path).exists() ? QDir().rmdir(path) : QFile::remove(path) || fixture == u"missing");
+    }
 
 private:
     // Writes the named fixture to `path`; false when it cannot be made here (no HEVC encoder).
@@ -44,77 +227,6 @@ private:
     std::optional<QByteArray> m_heic;
     std::optional<QByteArray> m_heicWithAlpha;
 };
-
-void FormatDetectionTest::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_heic = encodeHEIC(TestImages::photo(64, 48), m_dir.path());
-    m_heicWithAlpha = encodeHEIC(TestImages::transparentGraphic(64, 48), m_dir.path());
-}
-
-void FormatDetectionTest::conformance_data()
-{
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("supertype");
-    QTest::addColumn<bool>("conforms");
-
-    QTest::newRow("jpeg is an image") << "public.jpeg" << "public.image" << true;
-    QTest::newRow("jpeg is data") << "public.jpeg" << "public.data" << true;
-    QTest::newRow("a type conforms to itself") << "public.png" << "public.png" << true;
-    QTest::newRow("png is not jpeg") << "public.png" << "public.jpeg" << false;
-    QTest::newRow("heic is not heif") << "public.heic" << "public.heif" << false;
-    QTest::newRow("a supertype does not conform to its subtype") << "public.image" << "public.tiff" << false;
-    QTest::newRow("text is data") << "public.plain-text" << "public.data" << true;
-    QTest::newRow("text is no image") << "public.plain-text" << "public.image" << false;
-}
-
-void FormatDetectionTest::conformance()
-{
-    QFETCH(QString, type);
-    QFETCH(QString, supertype);
-    QFETCH(bool, conforms);
-
-    const auto subject = ContentType::fromIdentifier(type);
-    const auto super = ContentType::fromIdentifier(supertype);
-    QVERIFY(subject && super);
-    QCOMPARE(subject->conforms(*super), conforms);
-}
-
-void FormatDetectionTest::extensionLookup_data()
-{
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<QString>("supertype");
-    QTest::addColumn<QString>("expected"); // empty: no type
-
-    QTest::newRow("jpg") << "jpg" << "public.data" << "public.jpeg";
-    QTest::newRow("JPEG in capitals") << "JPEG" << "public.data" << "public.jpeg";
-    QTest::newRow("jpe") << "jpe" << "public.data" << "public.jpeg";
-    QTest::newRow("png") << "png" << "public.data" << "public.png";
-    QTest::newRow("tif") << "tif" << "public.data" << "public.tiff";
-    QTest::newRow("heic") << "heic" << "public.data" << "public.heic";
-    QTest::newRow("hif") << "hif" << "public.data" << "public.heif";
-    QTest::newRow("gif") << "gif" << "public.data" << "com.compuserve.gif";
-    QTest::newRow("txt among data") << "txt" << "public.data" << "public.plain-text";
-    QTest::newRow("txt among images") << "txt" << "public.image" << "";
-    QTest::newRow("unknown extension") << "xyz" << "public.data" << "";
-    QTest::newRow("no extension") << "" << "public.data" << "";
-    QTest::newRow("unknown identifier as supertype") << "jpg" << "com.example.nothing" << "";
-}
-
-void FormatDetectionTest::extensionLookup()
-{
-    QFETCH(QString, extension);
-    QFETCH(QString, supertype);
-    QFETCH(QString, expected);
-
-    const auto super = ContentType::fromIdentifier(supertype);
-    if (!super) {
-        QVERIFY(expected.isEmpty());
-        return;
-    }
-    const auto type = ContentType::fromFilenameExtension(extension, *super);
-    QCOMPARE(type ? type->identifier() : QString(), expected);
-}
 
 bool FormatDetectionTest::makeFixture(const QString &fixture, const QString &path)
 {
@@ -143,129 +255,6 @@ bool FormatDetectionTest::makeFixture(const QString &fixture, const QString &pat
     if (bytes.isEmpty())
         return false;
     return writeFile(path, bytes);
-}
-
-void FormatDetectionTest::detect_data()
-{
-    QTest::addColumn<QString>("fixture");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<ImageFormat::Kind>("kind");
-    QTest::addColumn<QString>("extension"); // the format's fileExtension
-    QTest::addColumn<QSizeF>("pixelSize");
-    QTest::addColumn<bool>("hasAlpha");
-
-    using K = ImageFormat::Kind;
-    const QSizeF size(64, 48);
-    QTest::newRow("photo.jpg") << "jpeg" << "photo.jpg" << K::jpeg << "jpg" << size << false;
-    QTest::newRow("photo.JPG") << "jpeg" << "photo.JPG" << K::jpeg << "jpg" << size << false;
-    QTest::newRow("photo.JPEG") << "jpeg" << "photo.JPEG" << K::jpeg << "jpeg" << size << false;
-    QTest::newRow("photo.jpeg") << "jpeg" << "photo.jpeg" << K::jpeg << "jpeg" << size << false;
-    QTest::newRow("photo.jpe") << "jpeg" << "photo.jpe" << K::jpeg << "jpg" << size << false;
-    QTest::newRow("jpeg without extension") << "jpeg" << "photo" << K::jpeg << "jpg" << size << false;
-    QTest::newRow("jpeg named .png") << "jpeg" << "photo.png" << K::jpeg << "jpg" << size << false;
-    QTest::newRow("png") << "png" << "image.png" << K::png << "png" << size << false;
-    QTest::newRow("png named .jpg") << "png" << "p.jpg" << K::png << "png" << size << false;
-    QTest::newRow("png with transparency") << "transparent png" << "t.png" << K::png << "png" << size << true;
-    QTest::newRow("gif") << "gif" << "anim.gif" << K::unknown << "gif" << size << false;
-    QTest::newRow("gif named .GIF") << "gif" << "anim.GIF" << K::unknown << "gif" << size << false;
-    QTest::newRow("gif named .jpg") << "gif" << "anim.jpg" << K::unknown << "jpg" << size << false;
-    QTest::newRow("tiff") << "tiff" << "scan.tif" << K::tiff << "tiff" << size << false;
-    QTest::newRow("webp") << "webp" << "web.webp" << K::unknown << "webp" << size << false;
-    QTest::newRow("bmp") << "bmp" << "old.bmp" << K::unknown << "bmp" << size << false;
-    QTest::newRow("heic") << "heic" << "phone.heic" << K::heic << "heic" << size << false;
-    QTest::newRow("heic named .jpg") << "heic" << "phone.jpg" << K::heic << "heic" << size << false;
-    QTest::newRow("heic with alpha") << "heic with alpha" << "icon.heic" << K::heic << "heic" << size << true;
-    QTest::newRow("heif by its brand") << "heif" << "camera.heic" << K::heif << "heif" << size << false;
-    QTest::newRow("avif by its brand") << "avif-branded" << "new.avif" << K::unknown << "avif" << size << false;
-    QTest::newRow("upright size of an oriented jpeg")
-        << "oriented jpeg" << "portrait.jpg" << K::jpeg << "jpg" << size.transposed() << false;
-}
-
-void FormatDetectionTest::detect()
-{
-    QFETCH(QString, fixture);
-    QFETCH(QString, name);
-    QFETCH(ImageFormat::Kind, kind);
-    QFETCH(QString, extension);
-    QFETCH(QSizeF, pixelSize);
-    QFETCH(bool, hasAlpha);
-
-    const QString path = QDir(m_dir.path()).filePath(name);
-    if (!makeFixture(fixture, path))
-        QSKIP("cannot make this fixture here (heif-enc with an HEVC encoder is needed)");
-    const QUrl url = QUrl::fromLocalFile(path);
-    const auto profile = ImageFormatDetector().detect(url);
-    QVERIFY2(profile, qPrintable(profile ? QString() : profile.error().localizedDescription()));
-    QCOMPARE(profile->format.kind(), kind);
-    QCOMPARE(profile->format.fileExtension(), extension);
-    QCOMPARE(profile->sourceURL, url);
-    QCOMPARE(profile->fileSize, QFileInfo(path).size());
-    QCOMPARE(profile->pixelSize, pixelSize);
-    QCOMPARE(profile->hasAlpha, hasAlpha);
-    QFile::remove(path);
-}
-
-void FormatDetectionTest::detectRefuses_data()
-{
-    QTest::addColumn<QString>("fixture");
-    QTest::addColumn<CompressionPipelineError::Kind>("error");
-
-    using E = CompressionPipelineError::Kind;
-    QTest::newRow("text named .gif") << "text" << E::imageDecodeFailed;
-    QTest::newRow("truncated png") << "truncated png" << E::imageDecodeFailed;
-    QTest::newRow("mp4 container") << "mp4" << E::imageDecodeFailed;
-    QTest::newRow("jpeg without a picture") << "bare jpeg" << E::imageDecodeFailed;
-    QTest::newRow("empty file") << "empty" << E::readFailed;
-    QTest::newRow("missing file") << "missing" << E::readFailed;
-    QTest::newRow("folder named .jpg") << "folder" << E::readFailed;
-    // Reading a FIFO or a device blocks or never ends; a hang here fails by the test timeout.
-    QTest::newRow("fifo named .jpg") << "fifo" << E::readFailed;
-    QTest::newRow("character device") << "/dev/zero" << E::readFailed;
-}
-
-void FormatDetectionTest::detectRefuses()
-{
-    QFETCH(QString, fixture);
-    QFETCH(CompressionPipelineError::Kind, error);
-
-    QString path = QDir(m_dir.path()).filePath(QStringLiteral("refused.jpg"));
-    if (fixture == u"text") {
-        QVERIFY(writeFile(path, "GIF is a word, this is text\n"));
-    } else if (fixture == u"truncated png") {
-        QVERIFY(writeFile(path, encode(TestImages::photo(64, 48), "png").left(100)));
-    } else if (fixture == u"mp4") {
-        QVERIFY(writeFile(path, QByteArray("\0\0\0\x18" "ftypisom\0\0\0\0isommp41", 24) + QByteArray(64, 'x')));
-    } else if (fixture == u"bare jpeg") {
-        QVERIFY(writeFile(path, QByteArray("\xFF\xD8\xFF\xE0garbage", 11)));
-    } else if (fixture == u"empty") {
-        QVERIFY(writeFile(path, {}));
-    } else if (fixture == u"folder") {
-        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("refused.jpg")));
-    } else if (fixture == u"fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (fixture.startsWith(u'/')) {
-        path = fixture;
-    }
-    const auto profile = ImageFormatDetector().detect(QUrl::fromLocalFile(path));
-    QVERIFY(!profile);
-    QVERIFY(profile.error().pipelineError());
-    QCOMPARE(profile.error().pipelineError()->kind(), error);
-    if (!fixture.startsWith(u'/'))
-        QVERIFY(QDir(path).exists() ? QDir().rmdir(path) : QFile::remove(path) || fixture == u"missing");
-}
-
-void FormatDetectionTest::detectChangesNothingOnDisk()
-{
-    QTemporaryDir dir;
-    const QString jpeg = dir.filePath(QStringLiteral("a.jpg"));
-    const QString png = dir.filePath(QStringLiteral("b.png"));
-    QVERIFY(writeFile(jpeg, insertJPEGSegment(encode(TestImages::photo(32, 32), "jpeg"), 0xE1, exifPayload(6))));
-    QVERIFY(writeFile(png, encode(TestImages::transparentGraphic(32, 32), "png")));
-    const auto before = TestImages::fingerprint(dir.path());
-    QVERIFY(ImageFormatDetector().detect(QUrl::fromLocalFile(jpeg)));
-    QVERIFY(ImageFormatDetector().detect(QUrl::fromLocalFile(png)));
-    QCOMPARE(TestImages::fingerprint(dir.path()), before);
-    QCOMPARE(entryNames(dir.path()), (QStringList{u"a.jpg"_s, u"b.png"_s}));
 }
 
 QTEST_GUILESS_MAIN(FormatDetectionTest)

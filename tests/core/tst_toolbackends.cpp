@@ -1,0 +1,350 @@
+// The two external-tool encoders against fake tools in a bundle of the test's own: the arguments
+// that reach cjpeg and pngquant, every way a run can end and the exact message it becomes, and
+// what is left on disk. The temporary PPM and pngquant's scratch file never outlive a run; a
+// partial output stays for the chain to remove. Rows run for both tools where the rule is one.
+
+#include "MozJPEGCompressionBackend.h"
+#include "PNGQuantCompressionBackend.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace TestFiles;
+
+Q_DECLARE_METATYPE(CompressionPipelineError::Kind)
+
+namespace {
+
+const QRegularExpression ppmName(u"^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.ppm$"_s);
+
+bool isCJPEG(const QString &tool)
+{
+    return tool == u"cjpeg";
+}
+
+// The tool's name in messages.
+QString label(const QString &tool)
+{
+    return isCJPEG(tool) ? u"mozjpeg"_s : tool;
+}
+
+std::unique_ptr<CompressionBackend> makeBackend(const QString &tool, const QString &bundleRoot, double quality = 0.75)
+{
+    const ApplicationBundle bundle = bundleAt(bundleRoot);
+    if (isCJPEG(tool))
+        return std::make_unique<MozJPEGCompressionBackend>(MozJPEGCommandLocator(bundle), quality);
+    return std::make_unique<PNGQuantCompressionBackend>(PNGQuantCommandLocator(bundle), QualityRange{60, 80});
+}
+
+ImageProfile profile(const QString &tool, const QString &path)
+{
+    return profileFor(path, isCJPEG(tool) ? ImageFormat::jpeg(u"jpg"_s) : ImageFormat::png());
+}
+
+// Installs the fake tool: a shell script whose $OUT is the tool's output argument, or, when the
+// body is no script, those very bytes made executable.
+bool installTool(const QString &tool, const QString &bundleRoot, QByteArray body)
+{
+    const QString path = executablesFolder(bundleRoot) + u'/' + tool;
+    if (body.startsWith("#!") || body.startsWith('\x7f'))
+        return writeFile(path, body, true);
+    return writeScript(path, body.replace("$OUT", isCJPEG(tool) ? "\"$6\"" : "\"$3\""));
+}
+
+} // namespace
+
+class tst_ToolBackends : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(tmp()));
+        m_tmp.emplace(tmp()); // every temporary PPM lands here, so that leftovers show
+    }
+
+    void init()
+    {
+        QDir(folder()).removeRecursively();
+        QVERIFY(QDir().mkpath(folder()));
+    }
+
+    void cleanup() { QCOMPARE(entryNames(tmp()), QStringList()); }
+
+    void arguments_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<double>("quality");
+        QTest::addColumn<QString>("sourceName"); // below the case's folder
+        QTest::addColumn<bool>("outputTaken");
+        QTest::addColumn<QString>("expected"); // %OUT the output, %SRC the source, %PPM the picture
+
+        const QString cjpeg = u"-quality %1 -optimize -progressive -outfile %OUT %PPM"_s;
+        const QString pngquant = u"--force --output %OUT --quality 60-80 --speed 1 -- %SRC"_s;
+        QTest::newRow("cjpeg: default quality") << "cjpeg" << 0.75 << "photo.jpg" << false << cjpeg.arg(75);
+        QTest::newRow("cjpeg: 0.755 rounds half away from zero")
+            << "cjpeg" << 0.755 << "photo.jpg" << false << cjpeg.arg(76);
+        QTest::newRow("cjpeg: 0.285 lies just below 28.5") << "cjpeg" << 0.285 << "photo.jpg" << false << cjpeg.arg(28);
+        QTest::newRow("cjpeg: 0.005") << "cjpeg" << 0.005 << "photo.jpg" << false << cjpeg.arg(1);
+        QTest::newRow("cjpeg: 1.0") << "cjpeg" << 1.0 << "photo.jpg" << false << cjpeg.arg(100);
+        QTest::newRow("cjpeg: spaces, Chinese, shell characters and leading hyphens")
+            << "cjpeg" << 0.75 << "-照片 $HOME;`x` */-photo 1.jpg" << false << cjpeg.arg(75);
+        QTest::newRow("pngquant: plain name") << "pngquant" << 0.0 << "shot.png" << false << pngquant;
+        QTest::newRow("pngquant: a name that reads as an option")
+            << "pngquant" << 0.0 << "--quality=1.png" << false << pngquant;
+        QTest::newRow("pngquant: spaces, quotes and Chinese")
+            << "pngquant" << 0.0 << "-my \"shot\" 截图 $HOME/-shot.png" << false << pngquant;
+        QTest::newRow("pngquant: a file already at the output path")
+            << "pngquant" << 0.0 << "shot.png" << true << pngquant;
+    }
+
+    void arguments()
+    {
+        QFETCH(QString, tool);
+        QFETCH(double, quality);
+        QFETCH(QString, sourceName);
+        QFETCH(bool, outputTaken);
+        QFETCH(QString, expected);
+
+        const QString sourcePath = source(tool, sourceName);
+        const QString place = QFileInfo(sourcePath).path();
+        const QString temporary = place + u"/tmp "_s;
+        QVERIFY(QDir().mkpath(temporary));
+        const TemporaryFolderOverride override(temporary);
+        const QString record = m_root.filePath(u"arguments"_s);
+        const QString seen = m_root.filePath(u"seen"_s);
+        const auto encoder = makeBackend(tool, bundleRoot(), quality);
+        QVERIFY(installTool(tool, bundleRoot(),
+                            "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + shellQuoted(record) + '\n' +
+                                (isCJPEG(tool) ? "cp \"$7\" " + shellQuoted(seen) + "\nprintf 'fake jpeg' > $OUT"
+                                               : QByteArray("cp -- \"$9\" $OUT"))));
+        const QString output =
+            encoder->makeOutputURL(profile(tool, sourcePath), QUrl::fromLocalFile(place))->toLocalFile();
+        if (outputTaken)
+            QVERIFY(writeFile(output, "an older file that --force lets pngquant replace"));
+        auto sources = TestImages::fingerprint(place);
+        sources.remove(output);
+
+        const auto artifact = encoder->compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
+        QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription()));
+        QCOMPARE(artifact->outputURL, QUrl::fromLocalFile(output));
+        QCOMPARE(artifact->outputBytes, QFileInfo(output).size());
+
+        QStringList recorded = QString::fromUtf8(readFile(record)).split(QChar(0));
+        recorded.removeLast();
+        const QString ppm = isCJPEG(tool) ? recorded.value(6) : QString();
+        QStringList arguments = expected.split(u' ');
+        arguments.replaceInStrings(u"%OUT"_s, output).replaceInStrings(u"%SRC"_s, sourcePath);
+        arguments.replaceInStrings(u"%PPM"_s, ppm);
+        QCOMPARE(recorded, arguments);
+        if (isCJPEG(tool)) {
+            QCOMPARE(QFileInfo(ppm).absolutePath(), QDir(temporary).canonicalPath());
+            QVERIFY2(ppmName.match(QFileInfo(ppm).fileName()).hasMatch(), qPrintable(ppm));
+            const QByteArray header("P6\n96 64\n255\n");
+            QVERIFY(readFile(seen).startsWith(header));
+            QCOMPARE(readFile(seen).size(), header.size() + 96 * 64 * 3);
+        } else {
+            QCOMPARE(readFile(output), readFile(sourcePath));
+        }
+        auto after = TestImages::fingerprint(place);
+        after.remove(output);
+        QCOMPARE(after, sources); // no PPM left in the temporary folder either
+    }
+
+    void runs_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QByteArray>("script"); // $OUT: the output argument
+        QTest::addColumn<QString>("expected");  // the message, a prefix when it ends in "…", empty for success
+        QTest::addColumn<CompressionPipelineError::Kind>("kind");
+        QTest::addColumn<bool>("outputLeft");
+
+        using K = CompressionPipelineError::Kind;
+        const auto failed = K::backendExecutionFailed;
+        for (const QString &tool : {u"cjpeg"_s, u"pngquant"_s}) {
+            const QByteArray name = tool.toLatin1();
+            const QString ranBadly = label(tool) + u" 执行失败："_s;
+            const auto row = [&](const char *title) -> QTestData & {
+                return QTest::addRow("%s: %s", name.constData(), title) << tool;
+            };
+            row("one line on stderr, blanks around it") << QByteArray("echo '  not a PPM file  ' >&2\nexit 1")
+                                                        << ranBadly + u"not a PPM file"_s << failed << false;
+            row("inner line breaks stay") << QByteArray("printf '\\n first\\nsecond\\n\\n' >&2\nexit 2")
+                                          << ranBadly + u"first\nsecond"_s << failed << false;
+            row("Chinese on stderr") << QByteArray("printf '无法写入\\n' >&2\nexit 1") << ranBadly + u"无法写入"_s
+                                     << failed << false;
+            row("nothing on stderr") << QByteArray("exit 99") << ranBadly + u"未知错误"_s << failed << false;
+            row("blanks and line breaks only")
+                << QByteArray("printf '  \\n\\t\\r\\n ' >&2\nexit 3") << ranBadly + u"未知错误"_s << failed << false;
+            row("invalid UTF-8") << QByteArray("printf 'bad \\377\\376 bytes\\n' >&2\nexit 1")
+                                 << ranBadly + u"未知错误"_s << failed << false;
+            row("UTF-8 cut off at the end")
+                << QByteArray("printf 'cut \\344\\270' >&2\nexit 1") << ranBadly + u"未知错误"_s << failed << false;
+            row("partial output, then failure")
+                << QByteArray("printf 'partial' > $OUT\necho 'Premature end' >&2\nexit 1")
+                << ranBadly + u"Premature end"_s << failed << true;
+            row("killed by a signal after writing its output")
+                << QByteArray("printf 'whole' > $OUT\necho 'all done' >&2\nkill -KILL $$") << ranBadly + u"all done"_s
+                << failed << true;
+            row("killed by SIGSEGV, nothing on stderr")
+                << QByteArray("kill -SEGV $$") << ranBadly + u"未知错误"_s << failed << false;
+            row("more than a pipe holds on stderr, then failure")
+                << QByteArray("head -c 2000000 /dev/zero | tr '\\0' e >&2\nexit 1") << ranBadly + QString(2000000, u'e')
+                << failed << false;
+            row("more than a pipe holds on stderr, then success")
+                << QByteArray("head -c 3000000 /dev/zero | tr '\\0' w >&2\nprintf 'twelve bytes' > $OUT") << QString()
+                << failed << true;
+            row("exit status 0 without output")
+                << QByteArray("exit 0") << u"无法读取输出文件大小"_s << K::outputStatFailed << false;
+            row("bytes that are no program")
+                << QByteArray("\x7f not a program\n\x01\x02") << label(tool) + u" 启动失败：…"_s << failed << false;
+            row("a script whose interpreter is missing") << QByteArray("#!/nonexistent/interpreter\nexit 0\n")
+                                                         << label(tool) + u" 启动失败：…"_s << failed << false;
+        }
+        // pngquant writes "<output>.tmp" and renames it; a killed run leaves it behind.
+        QTest::newRow("pngquant: killed while writing its scratch file")
+            << "pngquant" << QByteArray("printf 'half a picture' > \"$3.tmp\"\nkill -KILL $$")
+            << u"pngquant 执行失败：未知错误"_s << failed << false;
+    }
+
+    void runs()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, expected);
+        QFETCH(CompressionPipelineError::Kind, kind);
+        QFETCH(bool, outputLeft);
+
+        const QString sourcePath = source(tool);
+        const QByteArray sourceHash = TestImages::sha256(sourcePath);
+        const auto encoder = makeBackend(tool, bundleRoot());
+        QVERIFY(installTool(tool, bundleRoot(), script));
+        const QString output =
+            encoder->makeOutputURL(profile(tool, sourcePath), QUrl::fromLocalFile(folder()))->toLocalFile();
+
+        const auto artifact = encoder->compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
+        if (expected.isEmpty()) {
+            QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription().left(200)));
+            QCOMPARE(artifact->outputBytes, 12);
+        } else {
+            QVERIFY(!artifact);
+            const QString message = artifact.error().localizedDescription();
+            if (expected.endsWith(u'…'))
+                QVERIFY2(message.startsWith(expected.chopped(1)) && message.size() >= expected.size(),
+                         qPrintable(message));
+            else
+                QVERIFY2(message == expected, qPrintable(message.left(200)));
+            QVERIFY(artifact.error().is(kind));
+        }
+        QStringList entries{u"bundle"_s, QFileInfo(sourcePath).fileName()};
+        if (outputLeft)
+            entries.append(QFileInfo(output).fileName());
+        entries.sort();
+        QCOMPARE(entryNames(folder()), entries);
+        QCOMPARE(TestImages::sha256(sourcePath), sourceHash);
+    }
+
+    void temporaryPPMName()
+    {
+        QSet<QString> names;
+        for (int i = 0; i < 100; ++i) {
+            const QFileInfo ppm(MozJPEGCompressionBackend::makeTemporaryPPMURL().toLocalFile());
+            QCOMPARE(ppm.absolutePath(), QDir(tmp()).canonicalPath());
+            QVERIFY2(ppmName.match(ppm.fileName()).hasMatch(), qPrintable(ppm.fileName()));
+            names.insert(ppm.fileName());
+        }
+        QCOMPARE(names.size(), 100);
+        // A configured folder that does not exist stays the place, so that writing there fails.
+        const QString missing = folder() + u"/not here"_s;
+        const TemporaryFolderOverride override(missing);
+        QCOMPARE(QFileInfo(MozJPEGCompressionBackend::makeTemporaryPPMURL().toLocalFile()).absolutePath(), missing);
+    }
+
+    void unreadableSourceNeverReachesCJPEG()
+    {
+        const QString ran = m_root.filePath(u"ran"_s);
+        const auto encoder = makeBackend(u"cjpeg"_s, bundleRoot());
+        QVERIFY(installTool(u"cjpeg"_s, bundleRoot(), "touch " + shellQuoted(ran) + "\nprintf 'x' > $OUT"));
+        const QString missing = folder() + u"/missing.jpg"_s;
+        const QString text = folder() + u"/text.jpg"_s;
+        QVERIFY(writeFile(text, QByteArray("\xFF\xD8\xFF\xE0") + " no picture follows"));
+        for (const auto &[path, message] :
+             {std::pair{missing, u"图片读取失败"_s}, std::pair{text, u"无法解码图片内容"_s}}) {
+            const auto artifact = encoder->compress(profile(u"cjpeg"_s, path), QUrl::fromLocalFile(path + u"-1.jpg"_s));
+            QVERIFY(!artifact);
+            QCOMPARE(artifact.error().localizedDescription(), message);
+        }
+        QVERIFY(!QFileInfo::exists(ran));
+        QCOMPARE(entryNames(folder()), (QStringList{u"bundle"_s, u"text.jpg"_s}));
+    }
+
+    void unwritableTemporaryFolder()
+    {
+        // Root writes anywhere, so no permission can refuse it; a folder below a file never exists.
+        QVERIFY(writeFile(folder() + u"/plain"_s, "a file, not a folder"));
+        const TemporaryFolderOverride override(folder() + u"/plain/tmp"_s);
+        const QString sourcePath = source(u"cjpeg"_s);
+        const QString ran = m_root.filePath(u"ran"_s);
+        const auto encoder = makeBackend(u"cjpeg"_s, bundleRoot());
+        QVERIFY(installTool(u"cjpeg"_s, bundleRoot(), "touch " + shellQuoted(ran)));
+        const QStringList workingFolder = entryNames(QDir::currentPath());
+
+        const auto artifact =
+            encoder->compress(profile(u"cjpeg"_s, sourcePath), QUrl::fromLocalFile(sourcePath + u"-1"_s));
+        QVERIFY(!artifact);
+        QVERIFY(artifact.error().is(CompressionPipelineError::Kind::backendExecutionFailed));
+        QVERIFY2(artifact.error().localizedDescription().startsWith(u"mozjpeg 输入预处理失败："_s),
+                 qPrintable(artifact.error().localizedDescription()));
+        QVERIFY(!QFileInfo::exists(ran));
+        QCOMPARE(entryNames(QDir::currentPath()), workingFolder);
+    }
+
+    void takenScratchNameKeepsPNGQuantFromRunning()
+    {
+        const QString sourcePath = source(u"pngquant"_s);
+        const QString ran = m_root.filePath(u"ran"_s);
+        const auto encoder = makeBackend(u"pngquant"_s, bundleRoot());
+        QVERIFY(installTool(u"pngquant"_s, bundleRoot(),
+                            "touch " + shellQuoted(ran) + "\ncp -- \"$9\" \"$3.tmp\"\nmv \"$3.tmp\" \"$3\""));
+        const QString output = folder() + u"/shot-1.png"_s;
+        const QString scratch = PNGQuantCompressionBackend::scratchPath(output);
+        QVERIFY(writeFile(scratch, "the user's own file"));
+        const auto before = TestImages::fingerprint(folder());
+
+        const auto artifact = encoder->compress(profile(u"pngquant"_s, sourcePath), QUrl::fromLocalFile(output));
+        QVERIFY(!artifact);
+        QVERIFY(artifact.error().is(CompressionPipelineError::Kind::backendExecutionFailed));
+        QCOMPARE(artifact.error().localizedDescription(), u"pngquant 启动失败：临时文件已存在："_s + scratch);
+        QVERIFY(!QFileInfo::exists(ran));
+        QCOMPARE(TestImages::fingerprint(folder()), before);
+    }
+
+private:
+    // Each case's source, output and bundle, emptied before every case.
+    QString folder() const { return m_root.filePath(u"case"_s); }
+    QString bundleRoot() const { return folder() + u"/bundle"_s; }
+    QString tmp() const { return m_root.filePath(u"tmp"_s); }
+    // A source picture for the tool, at a path relative to the case's folder.
+    QString source(const QString &tool, const QString &name = {}) const;
+
+    QTemporaryDir m_root;
+    std::optional<TemporaryFolderOverride> m_tmp;
+};
+
+QString tst_ToolBackends::source(const QString &tool, const QString &name) const
+{
+    const QString path = folder() + u'/' + (name.isEmpty() ? (isCJPEG(tool) ? u"photo.jpg"_s : u"shot.png"_s) : name);
+    QDir().mkpath(QFileInfo(path).path());
+    TestImages::write(TestImages::photo(96, 64), path, isCJPEG(tool) ? "jpeg" : "png", 92);
+    return path;
+}
+
+QTEST_GUILESS_MAIN(tst_ToolBackends)
+#include "tst_toolbackends.moc"
