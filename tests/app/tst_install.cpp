@@ -14,38 +14,14 @@
 #include <QTest>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 using namespace AppTestSupport;
 
 namespace {
 
 // Only a broken build waits this long.
 constexpr int watchdogMs = 120'000;
-
-struct Run {
-    int exitCode = -1;
-    QString output;
-    QString log;
-};
-
-Run run(const QString &program, const QStringList &arguments, const QString &workingDirectory = {})
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
-    process.start();
-    Run result;
-    if (!process.waitForFinished(watchdogMs) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished(watchdogMs);
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    result.log = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
 
 } // namespace
 
@@ -66,22 +42,22 @@ private slots:
         m_pictures.emplace();
         QVERIFY(m_prefix->isValid());
         QVERIFY(m_pictures->isValid());
-        const Run install = run(QStringLiteral(PRESSEL_CMAKE_COMMAND), {QStringLiteral("--install"), buildDir(),
-                                                                        QStringLiteral("--prefix"), m_prefix->path()});
-        QVERIFY2(install.exitCode == 0, qPrintable(install.output + install.log));
+        const ProcessRun install =
+            run(QStringLiteral(PRESSEL_CMAKE_COMMAND), {u"--install"_s, buildDir(), u"--prefix"_s, m_prefix->path()});
+        QVERIFY2(install.finished && install.exitCode == 0, qPrintable(install.describe()));
     }
 
     void layoutIsComplete_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("executable");
-        QTest::newRow("pressel") << QStringLiteral("bin/pressel") << true;
-        QTest::newRow("pressel-cli") << QStringLiteral("bin/pressel-cli") << true;
-        QTest::newRow("cjpeg") << QStringLiteral("libexec/pressel/cjpeg") << true;
-        QTest::newRow("pngquant") << QStringLiteral("libexec/pressel/pngquant") << true;
-        QTest::newRow("resources") << QStringLiteral("share/pressel") << false;
-        QTest::newRow("desktop entry") << QStringLiteral("share/applications/com.korvane.Pressel.desktop") << false;
-        QTest::newRow("icon") << QStringLiteral("share/icons/hicolor/scalable/apps/pressel.svg") << false;
+        QTest::newRow("pressel") << u"bin/pressel"_s << true;
+        QTest::newRow("pressel-cli") << u"bin/pressel-cli"_s << true;
+        QTest::newRow("cjpeg") << u"libexec/pressel/cjpeg"_s << true;
+        QTest::newRow("pngquant") << u"libexec/pressel/pngquant"_s << true;
+        QTest::newRow("resources") << u"share/pressel"_s << false;
+        QTest::newRow("desktop entry") << u"share/applications/com.korvane.Pressel.desktop"_s << false;
+        QTest::newRow("icon") << u"share/icons/hicolor/scalable/apps/pressel.svg"_s << false;
     }
 
     void layoutIsComplete()
@@ -92,17 +68,19 @@ private slots:
         QVERIFY2(info.exists(), qPrintable(info.filePath()));
         if (executable)
             QVERIFY(info.isFile() && info.isExecutable());
+        if (path.endsWith(u".svg"))
+            QVERIFY(!QImage(info.filePath()).isNull());
     }
 
     void desktopEntryOpensImagesWithPressel()
     {
-        const QString entry = installed(QStringLiteral("share/applications/com.korvane.Pressel.desktop"));
+        const QString entry = installed(u"share/applications/com.korvane.Pressel.desktop"_s);
         QFile file(entry);
         QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
         // Keys of the main group only; localised keys ("Name[zh_CN]") are kept apart by their brackets.
         QMap<QString, QString> keys;
         const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-        QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
+        QCOMPARE(lines.first(), u"[Desktop Entry]"_s);
         for (const QString &line : lines) {
             if (line.startsWith(u'['))
                 continue;
@@ -110,68 +88,56 @@ private slots:
             if (equals > 0)
                 keys.insert(line.left(equals), line.mid(equals + 1));
         }
-        QCOMPARE(keys.value(QStringLiteral("Type")), QStringLiteral("Application"));
-        QCOMPARE(keys.value(QStringLiteral("Name")), QStringLiteral("Pressel"));
-        QCOMPARE(keys.value(QStringLiteral("Exec")), QStringLiteral("pressel %U"));
-        QCOMPARE(keys.value(QStringLiteral("Icon")), QStringLiteral("pressel"));
-        QCOMPARE(keys.value(QStringLiteral("Categories")), QStringLiteral("Graphics;"));
-        QCOMPARE(
-            keys.value(QStringLiteral("MimeType")),
-            QStringLiteral("image/jpeg;image/png;image/heic;image/heif;image/tiff;image/gif;image/webp;image/bmp;"));
+        QCOMPARE(keys.value(u"Type"_s), u"Application"_s);
+        QCOMPARE(keys.value(u"Name"_s), u"Pressel"_s);
+        QCOMPARE(keys.value(u"Exec"_s), u"pressel %U"_s);
+        QCOMPARE(keys.value(u"Icon"_s), u"pressel"_s);
+        QCOMPARE(keys.value(u"Categories"_s), u"Graphics;"_s);
+        QCOMPARE(keys.value(u"MimeType"_s),
+                 u"image/jpeg;image/png;image/heic;image/heif;image/tiff;image/gif;image/webp;image/bmp;"_s);
 
-        const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+        const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
         if (validator.isEmpty())
             QSKIP("desktop-file-validate is not installed");
-        const Run validation = run(validator, {entry});
-        QVERIFY2(validation.exitCode == 0 && validation.output.isEmpty(),
-                 qPrintable(validation.output + validation.log));
-    }
-
-    void iconIsAnSVGImage()
-    {
-        const QImage icon(installed(QStringLiteral("share/icons/hicolor/scalable/apps/pressel.svg")));
-        QVERIFY(!icon.isNull());
+        const ProcessRun validation = run(validator, {entry});
+        QVERIFY2(validation.exitCode == 0 && validation.standardOutput.isEmpty(), qPrintable(validation.describe()));
     }
 
     void installedCLIUsesInstalledTools()
     {
-        const QString jpeg = m_pictures->filePath(QStringLiteral("photo.jpg"));
-        const QString png = m_pictures->filePath(QStringLiteral("graphic.png"));
+        const QString jpeg = m_pictures->filePath(u"photo.jpg"_s);
+        const QString png = m_pictures->filePath(u"graphic.png"_s);
         TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
         TestImages::write(TestImages::transparentGraphic(240, 180), png, "png");
 
-        const Run cli = run(installed(QStringLiteral("bin/pressel-cli")), {jpeg, png});
+        const ProcessRun cli = run(installed(u"bin/pressel-cli"_s), {jpeg, png});
 
-        QVERIFY2(cli.exitCode == 0, qPrintable(cli.output + cli.log));
-        QVERIFY2(
-            cli.log.contains(QStringLiteral("Using cjpeg at ") + installed(QStringLiteral("libexec/pressel/cjpeg"))),
-            qPrintable(cli.log));
-        QVERIFY2(cli.log.contains(QStringLiteral("Using pngquant at ") +
-                                  installed(QStringLiteral("libexec/pressel/pngquant"))),
-                 qPrintable(cli.log));
-        QVERIFY(QFileInfo::exists(m_pictures->filePath(QStringLiteral("photo-1.jpg"))));
-        QVERIFY(QFileInfo::exists(m_pictures->filePath(QStringLiteral("graphic-1.png"))));
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.describe()));
+        const QString log = QString::fromUtf8(cli.standardError);
+        QVERIFY2(log.contains(u"Using cjpeg at "_s + installed(u"libexec/pressel/cjpeg"_s)), qPrintable(log));
+        QVERIFY2(log.contains(u"Using pngquant at "_s + installed(u"libexec/pressel/pngquant"_s)), qPrintable(log));
+        QVERIFY(QFileInfo::exists(m_pictures->filePath(u"photo-1.jpg"_s)));
+        QVERIFY(QFileInfo::exists(m_pictures->filePath(u"graphic-1.png"_s)));
     }
 
     void installedApplicationCompressesItsLaunchFile()
     {
-        const QString jpeg = m_pictures->filePath(QStringLiteral("launch.jpg"));
+        const QString jpeg = m_pictures->filePath(u"launch.jpg"_s);
         TestImages::write(TestImages::photo(320, 240, 6), jpeg, "jpeg", 95);
         QProcess application;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(SingleInstance::instanceIdVariable),
                            QUuid::createUuid().toString(QUuid::WithoutBraces));
         application.setProcessEnvironment(environment);
-        application.start(installed(QStringLiteral("bin/pressel")), {jpeg});
+        application.start(installed(u"bin/pressel"_s), {jpeg});
 
-        const bool compressed = QTest::qWaitFor(
-            [&] { return !QImage(m_pictures->filePath(QStringLiteral("launch-1.jpg"))).isNull(); }, watchdogMs);
+        const bool compressed =
+            QTest::qWaitFor([&] { return !QImage(m_pictures->filePath(u"launch-1.jpg"_s)).isNull(); }, watchdogMs);
         application.kill();
         application.waitForFinished(watchdogMs);
         const QString log = QString::fromUtf8(application.readAllStandardError());
         QVERIFY2(compressed, qPrintable(log));
-        QVERIFY2(log.contains(QStringLiteral("Using cjpeg at ") + installed(QStringLiteral("libexec/pressel/cjpeg"))),
-                 qPrintable(log));
+        QVERIFY2(log.contains(u"Using cjpeg at "_s + installed(u"libexec/pressel/cjpeg"_s)), qPrintable(log));
     }
 };
 

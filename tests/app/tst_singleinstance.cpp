@@ -5,7 +5,6 @@
 #include "SingleInstance.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
@@ -17,6 +16,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -103,60 +104,40 @@ class tst_SingleInstance : public QObject
 private:
     QString m_id;
 
-    bool startPrimary(Probe &primary) { return primary.waitForOutput(QStringLiteral("primary\n")); }
+    bool startPrimary(Probe &primary) { return primary.waitForOutput(u"primary\n"_s); }
 
 private slots:
     void init() { m_id = QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
-    void secondLaunchHandsOverAndExits()
+    void laterLaunchesHandOverInOrderAndExit()
     {
         Probe primary(m_id, {});
         QVERIFY(startPrimary(primary));
 
-        Probe second(m_id, {QStringLiteral("a.jpg"), QStringLiteral("b.png")});
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(second.exitCode(), 0);
-        qInfo("second launch handed over and exited after %lld ms", clock.elapsed());
-
-        QVERIFY(primary.waitForOutput(QStringLiteral("received 11 a.jpg%0Ab.png\n")));
-        QVERIFY(!second.output().contains(QStringLiteral("primary")));
-    }
-
-    void laterLaunchesAreServedInOrder()
-    {
-        Probe primary(m_id, {});
-        QVERIFY(startPrimary(primary));
-
-        for (const QString &name :
-             {QStringLiteral("one.jpg"), QStringLiteral("two.jpg"), QStringLiteral("three.jpg")}) {
-            Probe later(m_id, {name});
+        for (const QStringList &parts :
+             {QStringList{u"a.jpg"_s, u"b.png"_s}, QStringList{u"two.jpg"_s}, QStringList{u"three.jpg"_s}}) {
+            Probe later(m_id, parts);
             QCOMPARE(later.exitCode(), 0);
+            QVERIFY(!later.output().contains(u"primary"_s));
         }
-
-        QVERIFY(primary.waitForOutput(QStringLiteral("three.jpg")));
-        QCOMPARE(primary.output(),
-                 QStringLiteral("primary\nreceived 7 one.jpg\nreceived 7 two.jpg\nreceived 9 three.jpg\n"));
+        QVERIFY(primary.waitForOutput(u"three.jpg"_s));
+        QCOMPARE(primary.output(), u"primary\nreceived 11 a.jpg%0Ab.png\nreceived 7 two.jpg\nreceived 9 three.jpg\n"_s);
     }
 
-    void otherIdIsAnotherInstance()
+    void messagesUpToTheLimitGetThrough()
     {
         Probe primary(m_id, {});
         QVERIFY(startPrimary(primary));
+        const qint64 limit = SingleInstance::maximumMessageSize;
 
-        Probe other(QUuid::createUuid().toString(QUuid::WithoutBraces), {});
-        QVERIFY(startPrimary(other));
-    }
-
-    void largestMessageGetsThrough()
-    {
-        Probe primary(m_id, {});
-        QVERIFY(startPrimary(primary));
-
-        Probe sender(m_id, {QStringLiteral("--size"), QString::number(SingleInstance::maximumMessageSize)});
-        QCOMPARE(sender.exitCode(), 0);
-
-        QVERIFY(primary.waitForOutput(QStringLiteral("received %1 xxx").arg(SingleInstance::maximumMessageSize)));
+        Probe oversized(m_id, {u"--size"_s, QString::number(limit + 1)});
+        QCOMPARE(oversized.exitCode(), 1);
+        QVERIFY(oversized.log().contains(
+            u"Not sending a message of %1 byte(s): the limit is %2"_s.arg(limit + 1).arg(limit)));
+        Probe largest(m_id, {u"--size"_s, QString::number(limit)});
+        QCOMPARE(largest.exitCode(), 0);
+        QVERIFY(primary.waitForOutput(u"received %1 xxx"_s.arg(limit)));
+        QCOMPARE(primary.output().count(u"received"_s), 1);
     }
 
     void longestCommandLineGetsThrough()
@@ -165,7 +146,7 @@ private slots:
         QVERIFY(startPrimary(primary));
         // As long as the system lets a command line be, less what the environment takes.
         const qint64 room = ::sysconf(_SC_ARG_MAX) - 64 * 1024;
-        const QString path = QStringLiteral("/pictures/") + QString(480, u'p') + QStringLiteral(".jpg");
+        const QString path = u"/pictures/"_s + QString(480, u'p') + u".jpg"_s;
         QStringList paths;
         for (qint64 used = 0; used + path.size() + 1 < room; used += path.size() + 1)
             paths.append(path);
@@ -175,24 +156,7 @@ private slots:
         QCOMPARE(sender.exitCode(), 0);
 
         const qint64 size = paths.join(u'\n').toUtf8().size();
-        QVERIFY(primary.waitForOutput(QStringLiteral("received %1 ").arg(size)));
-    }
-
-    void oversizedMessageIsNotSent()
-    {
-        Probe primary(m_id, {});
-        QVERIFY(startPrimary(primary));
-
-        Probe sender(m_id, {QStringLiteral("--size"), QString::number(SingleInstance::maximumMessageSize + 1)});
-        QCOMPARE(sender.exitCode(), 1);
-
-        QVERIFY(sender.log().contains(QStringLiteral("Not sending a message of %1 byte(s): the limit is %2")
-                                          .arg(SingleInstance::maximumMessageSize + 1)
-                                          .arg(SingleInstance::maximumMessageSize)));
-        Probe next(m_id, {QStringLiteral("after.jpg")});
-        QCOMPARE(next.exitCode(), 0);
-        QVERIFY(primary.waitForOutput(QStringLiteral("after.jpg")));
-        QVERIFY(!primary.output().contains(QStringLiteral("received %1").arg(SingleInstance::maximumMessageSize + 1)));
+        QVERIFY(primary.waitForOutput(u"received %1 "_s.arg(size)));
     }
 
     void malformedMessageIsDroppedAndServerSurvives_data()
@@ -203,20 +167,16 @@ private slots:
 
         QTest::newRow("declared size over the limit")
             << frame(SingleInstance::maximumMessageSize + 1, "abc") << false
-            << QStringLiteral("Dropped a message of %1 byte(s): the limit is %2")
-                   .arg(SingleInstance::maximumMessageSize + 1)
+            << u"Dropped a message of %1 byte(s): the limit is %2"_s.arg(SingleInstance::maximumMessageSize + 1)
                    .arg(SingleInstance::maximumMessageSize);
         QTest::newRow("declared size at the top of the range")
             << frame(0xffffffffu, {}) << false
-            << QStringLiteral("Dropped a message of 4294967295 byte(s): the limit is %1")
-                   .arg(SingleInstance::maximumMessageSize);
+            << u"Dropped a message of 4294967295 byte(s): the limit is %1"_s.arg(SingleInstance::maximumMessageSize);
         QTest::newRow("bytes beyond the declared size")
-            << frame(3, "abcdef") << false
-            << QStringLiteral("Dropped a message with 3 byte(s) beyond its declared size");
-        QTest::newRow("cut short") << frame(10, "abc") << true
-                                   << QStringLiteral("Dropped an incomplete message of 7 byte(s)");
+            << frame(3, "abcdef") << false << u"Dropped a message with 3 byte(s) beyond its declared size"_s;
+        QTest::newRow("cut short") << frame(10, "abc") << true << u"Dropped an incomplete message of 7 byte(s)"_s;
         QTest::newRow("half a header") << QByteArray("\0\0", 2) << true
-                                       << QStringLiteral("Dropped an incomplete message of 2 byte(s)");
+                                       << u"Dropped an incomplete message of 2 byte(s)"_s;
     }
 
     void malformedMessageIsDroppedAndServerSurvives()
@@ -243,11 +203,11 @@ private slots:
         }
 
         QVERIFY2(primary.waitForLog(logLine), qPrintable(primary.log()));
-        QVERIFY(primary.log().contains(QStringLiteral("[error] com.korvane.Pressel.DockDrop: ") + logLine));
-        Probe next(m_id, {QStringLiteral("after.jpg")});
+        QVERIFY(primary.log().contains(u"[error] com.korvane.Pressel.DockDrop: "_s + logLine));
+        Probe next(m_id, {u"after.jpg"_s});
         QCOMPARE(next.exitCode(), 0);
-        QVERIFY(primary.waitForOutput(QStringLiteral("received 9 after.jpg\n")));
-        QCOMPARE(primary.output().count(QStringLiteral("received")), 1);
+        QVERIFY(primary.waitForOutput(u"received 9 after.jpg\n"_s));
+        QCOMPARE(primary.output().count(u"received"_s), 1);
     }
 
     void crashedPrimaryDoesNotBlockNextLaunch()
@@ -265,9 +225,9 @@ private slots:
 
         Probe primary(m_id, {});
         QVERIFY(startPrimary(primary));
-        Probe second(m_id, {QStringLiteral("c.jpg")});
+        Probe second(m_id, {u"c.jpg"_s});
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY(primary.waitForOutput(QStringLiteral("received 5 c.jpg\n")));
+        QVERIFY(primary.waitForOutput(u"received 5 c.jpg\n"_s));
     }
 
     void socketIsPrivateToTheUser()
@@ -294,47 +254,47 @@ private slots:
         QTemporaryDir temporary;
         QVERIFY(temporary.isValid());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.remove(u"XDG_RUNTIME_DIR"_s);
+        environment.insert(u"TMPDIR"_s, temporary.path());
 
         Probe primary(m_id, {}, environment);
         QVERIFY(startPrimary(primary));
-        Probe second(m_id, {QStringLiteral("a.jpg")}, environment);
+        Probe second(m_id, {u"a.jpg"_s}, environment);
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY(primary.waitForOutput(QStringLiteral("received 5 a.jpg\n")));
+        QVERIFY(primary.waitForOutput(u"received 5 a.jpg\n"_s));
 
-        const QString folder = QDir(temporary.path()).filePath(QStringLiteral("pressel-%1").arg(::getuid()));
+        const QString folder = QDir(temporary.path()).filePath(u"pressel-%1"_s.arg(::getuid()));
         struct stat info = {};
         QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0700u);
-        QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("pressel-%1.socket").arg(m_id))));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath(u"pressel-%1.socket"_s.arg(m_id))));
     }
 
     void folderOthersCanEnterIsNotUsed()
     {
         QTemporaryDir temporary;
         QVERIFY(temporary.isValid());
-        const QString folder = QDir(temporary.path()).filePath(QStringLiteral("pressel-%1").arg(::getuid()));
+        const QString folder = QDir(temporary.path()).filePath(u"pressel-%1"_s.arg(::getuid()));
         QVERIFY(QDir().mkdir(folder));
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                   QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                   QFile::ExeOther));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.remove(u"XDG_RUNTIME_DIR"_s);
+        environment.insert(u"TMPDIR"_s, temporary.path());
 
         // Each process runs on its own rather than serve or trust a socket there.
         Probe first(m_id, {}, environment);
         QVERIFY(startPrimary(first));
         Probe second(m_id, {}, environment);
         QVERIFY(startPrimary(second));
-        QVERIFY(second.log().contains(QStringLiteral("No private folder for the instance socket; running on its own")));
+        QVERIFY(second.log().contains(u"No private folder for the instance socket; running on its own"_s));
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList());
     }
 
     void otherUserCannotDeliver()
     {
-        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
         if (::getuid() != 0 || setpriv.isEmpty())
             QSKIP("needs root and setpriv to act as another user");
         Probe primary(m_id, {});
@@ -343,39 +303,29 @@ private slots:
         QVERIFY(socketPath);
         // The same attempt as this user is answered, so a refusal below is the other user's.
         QProcess owner;
-        owner.start(probePath(), {QStringLiteral("--deliver-to"), *socketPath, QStringLiteral("mine.jpg")});
+        owner.start(probePath(), {u"--deliver-to"_s, *socketPath, u"mine.jpg"_s});
         QVERIFY(owner.waitForFinished(watchdogMs));
         QCOMPARE(owner.exitCode(), 0);
 
         QProcess stranger;
-        stranger.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                 QStringLiteral("--clear-groups"), probePath(), QStringLiteral("--deliver-to"),
-                                 *socketPath, QStringLiteral("theirs.jpg")});
+        stranger.start(setpriv, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, probePath(),
+                                 u"--deliver-to"_s, *socketPath, u"theirs.jpg"_s});
         QVERIFY(stranger.waitForFinished(watchdogMs));
 
         QCOMPARE(stranger.exitStatus(), QProcess::NormalExit);
         QCOMPARE(stranger.exitCode(), 2);
-        QVERIFY(primary.waitForOutput(QStringLiteral("received 8 mine.jpg\n")));
-        QVERIFY(!primary.output().contains(QStringLiteral("theirs.jpg")));
+        QVERIFY(primary.waitForOutput(u"received 8 mine.jpg\n"_s));
+        QVERIFY(!primary.output().contains(u"theirs.jpg"_s));
     }
 
     void idIsNeverAPath()
     {
-        const auto plain = SingleInstance::socketPath(QStringLiteral("default"));
-        const auto hostile = SingleInstance::socketPath(QStringLiteral("../../etc/evil"));
+        const auto plain = SingleInstance::socketPath(u"default"_s);
+        const auto hostile = SingleInstance::socketPath(u"../../etc/evil"_s);
         QVERIFY(plain);
         QVERIFY(hostile);
         QCOMPARE(QFileInfo(*hostile).absolutePath(), QFileInfo(*plain).absolutePath());
-        QVERIFY(!QFileInfo(*hostile).fileName().contains(QStringLiteral("..")));
-    }
-
-    void defaultIdUnlessTheTestsSetOne()
-    {
-        qunsetenv(SingleInstance::instanceIdVariable);
-        QCOMPARE(SingleInstance::instanceIdFromEnvironment(), QStringLiteral("default"));
-        qputenv(SingleInstance::instanceIdVariable, "tests-123");
-        QCOMPARE(SingleInstance::instanceIdFromEnvironment(), QStringLiteral("tests-123"));
-        qunsetenv(SingleInstance::instanceIdVariable);
+        QVERIFY(!QFileInfo(*hostile).fileName().contains(u".."_s));
     }
 };
 
