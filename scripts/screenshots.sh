@@ -20,7 +20,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" --target pressel_screenshots >&2
 
-harness="$build/tests/bin/pressel_screenshots"
+harness="$build/tools/bin/pressel_screenshots"
 screen="-screen 0 1600x1200x24"
 export QT_QPA_PLATFORM=xcb LANG=zh_CN.UTF-8
 

@@ -15,6 +15,8 @@
 
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool onX11()
@@ -62,75 +64,71 @@ class tst_WindowEffects : public QObject
     Q_OBJECT
 
 private slots:
-    void platformsWithoutCompositorGetTheOpaqueLook();
-    void detectsACompositorStartingAndStopping();
-    void tellsTheWindowManagerWhereTheFrameIs();
+    void platformsWithoutCompositorGetTheOpaqueLook()
+    {
+        QVERIFY(!WindowEffectsBackend::forPlatform(u"offscreen"_s)->isCompositing());
+        QVERIFY(!WindowEffectsBackend::forPlatform(u"minimal"_s)->isCompositing());
+        QVERIFY(WindowEffectsBackend::forPlatform(u"wayland"_s)->isCompositing());
+        if (onX11())
+            QVERIFY2(!X11WindowEffectsBackend().isCompositing(), "the virtual X server runs no compositor yet");
+        QWindow window;
+        WindowEffects effects(WindowEffectsBackend::forPlatform(u"offscreen"_s));
+        QVERIFY(!effects.compositing());
+        effects.setBackdrop(&window, QRect(0, 0, 720, 520), 0);
+    }
+
+    void detectsACompositorStartingAndStopping()
+    {
+        if (!onX11())
+            QSKIP("needs an X server (the test runs again under xvfb-run)");
+        const QString xcompmgr = QStandardPaths::findExecutable(u"xcompmgr"_s);
+        if (xcompmgr.isEmpty())
+            QSKIP("xcompmgr is not installed");
+
+        WindowEffects effects;
+        QVERIFY(!effects.compositing());
+        QProcess compositor;
+        compositor.start(xcompmgr, {});
+        QVERIFY(compositor.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(effects.compositing(), 20000);
+
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!effects.compositing(), 20000);
+    }
+
+    void tellsTheWindowManagerWhereTheFrameIs()
+    {
+        if (!onX11())
+            QSKIP("needs an X server (the test runs again under xvfb-run)");
+        QWindow window;
+        window.resize(756, 556);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.devicePixelRatio(), 1.0);
+
+        const QRect frame(18, 18, 720, 520);
+        X11WindowEffectsBackend().setBackdrop(&window, frame, 14);
+
+        QCOMPARE(cardinals(window, "_GTK_FRAME_EXTENTS"), (QList<quint32>{18, 18, 18, 18}));
+        const QList<quint32> blur = cardinals(window, "_KDE_NET_WM_BLUR_BEHIND_REGION");
+        QVERIFY(!blur.isEmpty());
+        QCOMPARE(blur.size() % 4, 0);
+        QVERIFY(covers(blur, frame.center()));
+        QVERIFY(covers(blur, QPoint(frame.left(), frame.center().y())));
+        QVERIFY(covers(blur, QPoint(frame.center().x(), frame.bottom())));
+        // Outside the rounded corners and outside the frame, nothing is blurred.
+        QVERIFY(!covers(blur, frame.topLeft()));
+        QVERIFY(!covers(blur, frame.bottomRight()));
+        QVERIFY(!covers(blur, QPoint(5, 5)));
+        QVERIFY(!covers(blur, QPoint(frame.right() + 1, frame.center().y())));
+
+        // Maximised: no shadow margin and square corners.
+        X11WindowEffectsBackend().setBackdrop(&window, QRect(QPoint(0, 0), window.size()), 0);
+        QCOMPARE(cardinals(window, "_GTK_FRAME_EXTENTS"), (QList<quint32>{0, 0, 0, 0}));
+        QVERIFY(covers(cardinals(window, "_KDE_NET_WM_BLUR_BEHIND_REGION"), QPoint(0, 0)));
+    }
 };
-
-void tst_WindowEffects::platformsWithoutCompositorGetTheOpaqueLook()
-{
-    QVERIFY(!WindowEffectsBackend::forPlatform(QStringLiteral("offscreen"))->isCompositing());
-    QVERIFY(!WindowEffectsBackend::forPlatform(QStringLiteral("minimal"))->isCompositing());
-    QVERIFY(WindowEffectsBackend::forPlatform(QStringLiteral("wayland"))->isCompositing());
-    if (onX11())
-        QVERIFY2(!X11WindowEffectsBackend().isCompositing(), "the virtual X server runs no compositor yet");
-    QWindow window;
-    WindowEffects effects(WindowEffectsBackend::forPlatform(QStringLiteral("offscreen")));
-    QVERIFY(!effects.compositing());
-    effects.setBackdrop(&window, QRect(0, 0, 720, 520), 0);
-}
-
-void tst_WindowEffects::detectsACompositorStartingAndStopping()
-{
-    if (!onX11())
-        QSKIP("needs an X server (the test runs again under xvfb-run)");
-    const QString xcompmgr = QStandardPaths::findExecutable(QStringLiteral("xcompmgr"));
-    if (xcompmgr.isEmpty())
-        QSKIP("xcompmgr is not installed");
-
-    WindowEffects effects;
-    QVERIFY(!effects.compositing());
-    QProcess compositor;
-    compositor.start(xcompmgr, {});
-    QVERIFY(compositor.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(effects.compositing(), 20000);
-
-    compositor.terminate();
-    QVERIFY(compositor.waitForFinished());
-    QTRY_VERIFY_WITH_TIMEOUT(!effects.compositing(), 20000);
-}
-
-void tst_WindowEffects::tellsTheWindowManagerWhereTheFrameIs()
-{
-    if (!onX11())
-        QSKIP("needs an X server (the test runs again under xvfb-run)");
-    QWindow window;
-    window.resize(756, 556);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.devicePixelRatio(), 1.0);
-
-    const QRect frame(18, 18, 720, 520);
-    X11WindowEffectsBackend().setBackdrop(&window, frame, 14);
-
-    QCOMPARE(cardinals(window, "_GTK_FRAME_EXTENTS"), (QList<quint32>{18, 18, 18, 18}));
-    const QList<quint32> blur = cardinals(window, "_KDE_NET_WM_BLUR_BEHIND_REGION");
-    QVERIFY(!blur.isEmpty());
-    QCOMPARE(blur.size() % 4, 0);
-    QVERIFY(covers(blur, frame.center()));
-    QVERIFY(covers(blur, QPoint(frame.left(), frame.center().y())));
-    QVERIFY(covers(blur, QPoint(frame.center().x(), frame.bottom())));
-    // Outside the rounded corners and outside the frame, nothing is blurred.
-    QVERIFY(!covers(blur, frame.topLeft()));
-    QVERIFY(!covers(blur, frame.bottomRight()));
-    QVERIFY(!covers(blur, QPoint(5, 5)));
-    QVERIFY(!covers(blur, QPoint(frame.right() + 1, frame.center().y())));
-
-    // Maximised: no shadow margin and square corners.
-    X11WindowEffectsBackend().setBackdrop(&window, QRect(QPoint(0, 0), window.size()), 0);
-    QCOMPARE(cardinals(window, "_GTK_FRAME_EXTENTS"), (QList<quint32>{0, 0, 0, 0}));
-    QVERIFY(covers(cardinals(window, "_KDE_NET_WM_BLUR_BEHIND_REGION"), QPoint(0, 0)));
-}
 
 QTEST_MAIN(tst_WindowEffects)
 

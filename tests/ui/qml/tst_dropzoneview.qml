@@ -47,10 +47,6 @@ Item {
             const border = findChild(zone, "dropZoneBorder")
             tryVerify(() => Qt.colorEqual(fill.color, data.fill), 1000, "fill " + fill.color)
             tryVerify(() => Qt.colorEqual(border.strokeColor, data.border), 1000, "border " + border.strokeColor)
-            compare(fill.radius, 28)
-            compare(zone.cornerRadius, 28)
-            compare(zone.borderWidth, 2)
-            compare(zone.dashLength, 8)
         }
 
         function test_sameTextsInBothLooks() {
@@ -65,9 +61,6 @@ Item {
             const zone = createTemporaryObject(zoneComponent, host)
             const artwork = findChild(zone, "orangeArtwork")
             tryCompare(artwork, "status", Image.Ready)
-            compare(artwork.width, 150)
-            compare(artwork.height, 150)
-            compare(artwork.fillMode, Image.Stretch)
         }
     }
 }
