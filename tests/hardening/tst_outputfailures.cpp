@@ -1,0 +1,321 @@
+// Nothing lost, nothing left: an output folder that refuses writing, a full disk under the
+// output and a full temporary folder, and outputs that are not smaller, on both roads. A failed
+// or skipped row leaves no file; the source keeps its bytes; the temporary folder ends empty.
+
+#include "HardeningSupport.h"
+#include "InputFixtures.h"
+#include "PPMPreprocessing.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace Hardening;
+
+Q_DECLARE_METATYPE(Hardening::Road)
+
+namespace {
+
+const QString notSmaller = u"压缩后体积未变小，已保留原图"_s;
+
+QByteArray shrinkableSource(const QByteArray &format)
+{
+    const QImage picture = InputFixtures::scene(128, 96, false);
+    if (format == "jpeg")
+        return TestImages::encode(picture, "jpeg", 97);
+    return InputFixtures::png({2, 8}, 128, 96, [&](int x, int y, int channel) {
+        const QRgb pixel = picture.pixel(x, y);
+        return quint16(channel == 0 ? qRed(pixel) : channel == 1 ? qGreen(pixel) : qBlue(pixel));
+    });
+}
+
+QString extensionOf(const QByteArray &format)
+{
+    return format == "jpeg" ? u"jpg"_s : u"png"_s;
+}
+
+// A small tmpfs mounted for the life of the value: a disk that can be filled in a moment.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &folder, const char *size)
+        : m_folder(QFile::encodeName(folder))
+    {
+        const QByteArray options = QByteArray("size=") + size + ",mode=0755";
+        if (::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0)
+            m_mounted = true;
+        else
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString error() const { return m_error; }
+
+    // Takes every free byte with one file; true when the disk ended full.
+    bool fillUp() const
+    {
+        const QByteArray path = m_folder + "/filler";
+        const int descriptor = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (descriptor < 0)
+            return false;
+        const QByteArray block(4096, 'f');
+        while (::write(descriptor, block.constData(), size_t(block.size())) > 0) {
+        }
+        const bool full = errno == ENOSPC;
+        // Whatever part of a block still fits.
+        while (::write(descriptor, block.constData(), 1) > 0) {
+        }
+        ::close(descriptor);
+        return full;
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    QString m_error;
+};
+
+// The first folder on the way to `path` that other users cannot pass; empty when there is none.
+QString closedFolderAbove(const QString &path)
+{
+    for (QString folder = QFileInfo(path).absoluteFilePath();; folder = QFileInfo(folder).path()) {
+        if (!QFileInfo(folder).permissions().testFlag(QFileDevice::ExeOther))
+            return folder;
+        if (QFileInfo(folder).isRoot())
+            return {};
+    }
+}
+
+void addRoadAndFormatRows()
+{
+    QTest::addColumn<Road>("road");
+    QTest::addColumn<QByteArray>("format");
+    for (const Road road : {Road::tools, Road::fallback}) {
+        for (const char *format : {"jpeg", "png"})
+            QTest::addRow("%s %s", road == Road::tools ? "tools" : "fallback", format) << road << QByteArray(format);
+    }
+}
+
+} // namespace
+
+class OutputFailuresTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void unwritableFolderFailsAndLeavesNothing_data() { addRoadAndFormatRows(); }
+    void unwritableFolderFailsAndLeavesNothing();
+    void fullDiskFailsAndLeavesNothing_data() { addRoadAndFormatRows(); }
+    void fullDiskFailsAndLeavesNothing();
+    void fullTemporaryFolderLeavesNothing_data() { addRoadAndFormatRows(); }
+    void fullTemporaryFolderLeavesNothing();
+    void pictureForCJPEGOnAFullDiskFails();
+    void notSmallerLeavesNothing_data();
+    void notSmallerLeavesNothing();
+
+private:
+    Sandbox m_sandbox;
+};
+
+void OutputFailuresTest::initTestCase()
+{
+    QVERIFY(m_sandbox.isValid());
+    QVERIFY2(missingTools().isEmpty(), qPrintable(u"the build tree's bundle lacks: "_s + missingTools()));
+    // Another user must reach the folders below the sandbox.
+    QVERIFY(QFile::setPermissions(m_sandbox.root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                        QFileDevice::ExeOther));
+}
+
+void OutputFailuresTest::unwritableFolderFailsAndLeavesNothing()
+{
+    QFETCH(Road, road);
+    QFETCH(QByteArray, format);
+
+    // The check runs as an unprivileged user: root writes into any folder.
+    QList<QByteArray> prefix;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+        if (setpriv.isEmpty())
+            QSKIP("running as root without setpriv: cannot make a folder unwritable");
+        prefix = {QFile::encodeName(setpriv), "--reuid=65534", "--regid=65534", "--clear-groups"};
+        if (const QString closed = closedFolderAbove(m_sandbox.root()); !closed.isEmpty())
+            QSKIP(qPrintable(u"other users cannot reach the temporary folder past "_s + closed));
+    }
+    QString cli = presselCLI();
+    if (road == Road::fallback) {
+        // A copy of the program in a bundle of its own, which holds no tools.
+        const QString bin = m_sandbox.newFolder(u"bare-bundle"_s) + u"/bin"_s;
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QFile::copy(cli, bin + u"/pressel-cli"_s));
+        cli = bin + u"/pressel-cli"_s;
+    }
+    const QString childTemporary = m_sandbox.newFolder(u"child-tmp"_s);
+    QVERIFY(QFile::setPermissions(childTemporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                      QFileDevice::WriteOther | QFileDevice::ExeOther));
+    const QString folder = m_sandbox.newFolder(u"read-only"_s);
+    const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
+    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                              QFileDevice::ExeOther));
+    const FolderRecord record(folder);
+
+    const ProgramRun run =
+        runProgram(prefix + QList<QByteArray>{QFile::encodeName(cli), "--json", "--", QFile::encodeName(source)},
+                   folder, {"TMPDIR=" + QFile::encodeName(childTemporary)}, m_sandbox.root());
+    if (!prefix.isEmpty() && run.standardError.startsWith("setpriv"))
+        QSKIP("cannot drop privileges here (setpriv refused)");
+    const QJsonArray rows = QJsonDocument::fromJson(run.standardOutput).array();
+    QVERIFY2(run.finished && rows.size() == 1, QByteArray(run.standardOutput + run.standardError).constData());
+    const QJsonObject row = rows.first().toObject();
+    QCOMPARE(row.value(u"status"_s).toString(), u"failed"_s);
+    QCOMPARE(row.value(u"message"_s).toString(), u"导出器创建失败"_s);
+    QCOMPARE(run.exitCode, 1);
+    const QString changes = record.changesBeyond();
+    QVERIFY2(changes.isEmpty(), qPrintable(changes));
+    QVERIFY2(leftoversIn(childTemporary).isEmpty(), qPrintable(leftoversIn(childTemporary)));
+}
+
+void OutputFailuresTest::fullDiskFailsAndLeavesNothing()
+{
+    QFETCH(Road, road);
+    QFETCH(QByteArray, format);
+
+    const QString folder = m_sandbox.newFolder(u"full-disk"_s);
+    const SmallDisk disk(folder, "256k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + disk.error()));
+    const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
+    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
+    QVERIFY(disk.fillUp());
+    const FolderRecord record(folder);
+
+    const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(source)});
+    QCOMPARE(results.size(), 1);
+    QVERIFY2(results.first().status == CompressionResultStatus::failed, qPrintable(describe(results.first())));
+    QCOMPARE(results.first().message.value_or(QString()), u"文件写入失败"_s);
+    const QString changes = record.changesBeyond();
+    QVERIFY2(changes.isEmpty(), qPrintable(changes));
+    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+}
+
+void OutputFailuresTest::fullTemporaryFolderLeavesNothing()
+{
+    QFETCH(Road, road);
+    QFETCH(QByteArray, format);
+
+    const QString temporary = m_sandbox.newFolder(u"full-tmp"_s);
+    const SmallDisk disk(temporary, "64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + disk.error()));
+    QVERIFY(disk.fillUp());
+    const FolderRecord temporaryRecord(temporary);
+    const QString folder = m_sandbox.newFolder(u"photos"_s);
+    const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
+    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
+    const FolderRecord record(folder);
+
+    QList<CompressionResult> results;
+    {
+        // The PPM picture for cjpeg cannot be written: the JPEG road falls back, the rest never
+        // needs the temporary folder.
+        const TestFiles::TemporaryFolderOverride override(temporary);
+        results = compress(road, {QUrl::fromLocalFile(source)});
+    }
+    QCOMPARE(results.size(), 1);
+    QVERIFY2(results.first().status == CompressionResultStatus::success, qPrintable(describe(results.first())));
+    const QString problem = checkOutputFile(results.first().outputURL->toLocalFile(), format);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(record.changesBeyond(outputNames(results)).isEmpty(),
+             qPrintable(record.changesBeyond(outputNames(results))));
+    QVERIFY2(temporaryRecord.changesBeyond().isEmpty(), qPrintable(temporaryRecord.changesBeyond()));
+}
+
+void OutputFailuresTest::pictureForCJPEGOnAFullDiskFails()
+{
+    const QString temporary = m_sandbox.newFolder(u"full-tmp"_s);
+    const SmallDisk disk(temporary, "64k");
+    if (!disk.isMounted())
+        QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + disk.error()));
+    QVERIFY(disk.fillUp());
+    const FolderRecord record(temporary);
+    // A small picture: its few kilobytes stay in the write buffer until the file is committed.
+    const QString source = QDir(m_sandbox.newFolder(u"photos"_s)).filePath(u"photo.jpg"_s);
+    QVERIFY(TestFiles::writeFile(source, TestImages::encode(InputFixtures::scene(32, 24, false), "jpeg", 90)));
+
+    const auto written = writePPM(QUrl::fromLocalFile(source), QUrl::fromLocalFile(temporary + u"/picture.ppm"_s));
+    QVERIFY(!written);
+    QVERIFY2(written.error().localizedDescription().startsWith(u"mozjpeg 输入预处理失败："_s),
+             qPrintable(written.error().localizedDescription()));
+    QVERIFY2(record.changesBeyond().isEmpty(), qPrintable(record.changesBeyond()));
+}
+
+void OutputFailuresTest::notSmallerLeavesNothing_data()
+{
+    QTest::addColumn<Road>("road");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+
+    // Already smaller than any re-encoding: a grainy photo at quality 20 with arithmetic coding,
+    // which every encoder at quality 75 spends more bytes on, and a one-pixel PNG of 67 bytes that
+    // no encoder can shorten.
+    const auto jpeg = InputFixtures::cjpeg(TestImages::photo(128, 96), {u"-quality"_s, u"20"_s, u"-arithmetic"_s},
+                                           m_sandbox.newFolder(u"scratch"_s));
+    QVERIFY(jpeg);
+    const QByteArray png =
+        QByteArray("\x89PNG\r\n\x1A\n", 8) + InputFixtures::pngIHDR({0, 1}, 1, 1) +
+        InputFixtures::pngChunk("IDAT", qCompress(QByteArray(2, '\0'), 9).mid(4)) // zlib, without Qt's length
+        + InputFixtures::pngChunk("IEND", {});
+    for (const Road road : {Road::tools, Road::fallback}) {
+        const char *name = road == Road::tools ? "tools" : "fallback";
+        QTest::addRow("%s jpeg", name) << road << u"tight.jpg"_s << *jpeg;
+        QTest::addRow("%s png", name) << road << u"tight.png"_s << png;
+    }
+}
+
+void OutputFailuresTest::notSmallerLeavesNothing()
+{
+    QFETCH(Road, road);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+
+    const QString folder = m_sandbox.newFolder(u"tight"_s);
+    const QString source = QDir(folder).filePath(fileName);
+    QVERIFY(TestFiles::writeFile(source, bytes));
+    const FolderRecord record(folder);
+
+    const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(source)});
+    QCOMPARE(results.size(), 1);
+    QVERIFY2(results.first().status == CompressionResultStatus::skipped, qPrintable(describe(results.first())));
+    QCOMPARE(results.first().message.value_or(QString()), notSmaller);
+    QVERIFY2(record.changesBeyond().isEmpty(), qPrintable(record.changesBeyond()));
+    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+}
+
+QTEST_GUILESS_MAIN(OutputFailuresTest)
+#include "tst_outputfailures.moc"

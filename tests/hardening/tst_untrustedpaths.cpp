@@ -1,0 +1,341 @@
+// File names and links that users, archives and other programs make: spaces, quotes, line
+// breaks, a leading hyphen, shell and URL characters, bytes that are not UTF-8, names so long
+// that the output's "-1" no longer fits, and symbolic links on the source, on the output's name
+// and on the folder. Each goes through the service and through pressel-cli and gives a clear
+// row: the expected output beside the source, or a failed row that leaves nothing; no file
+// other than the output is created, changed or written through.
+
+#include "HardeningSupport.h"
+#include "InputFixtures.h"
+#include "TestFiles.h"
+#include "TestImages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace Hardening;
+
+namespace {
+
+const QString readFailed = u"图片读取失败"_s;
+const QString destinationFailed = u"导出器创建失败"_s;
+const QString writeFailed = u"文件写入失败"_s;
+
+// A source that every road shrinks: a photo-like JPEG at high quality, or a PNG stored without
+// compression.
+QByteArray sourceBytes(const QByteArray &format)
+{
+    const QImage picture = InputFixtures::scene(96, 64, format == "png");
+    if (format == "jpeg")
+        return TestImages::encode(picture, "jpeg", 97);
+    return InputFixtures::png({6, 8}, 96, 64, [&](int x, int y, int channel) {
+        const QRgb pixel = picture.pixel(x, y);
+        return quint16(std::array{qRed(pixel), qGreen(pixel), qBlue(pixel), qAlpha(pixel)}[size_t(channel)]);
+    });
+}
+
+QByteArray formatOf(const QByteArray &name)
+{
+    return name.toLower().endsWith(".png") ? "png" : "jpeg";
+}
+
+QByteArray repeated(const QByteArray &unit, int count)
+{
+    QByteArray bytes;
+    for (int index = 0; index < count; ++index)
+        bytes += unit;
+    return bytes;
+}
+
+struct Outcome {
+    QString status;
+    QString message;
+    QByteArray outputName; // raw, relative to the source's folder
+    QString outputPath;
+};
+
+// Where a batch is run: the service on either road, or the build tree's pressel-cli.
+enum class Via { serviceWithTools, serviceWithoutTools, commandLine };
+
+// The row as pressel-cli prints it.
+std::optional<Outcome> outcomeOf(const ProgramRun &run)
+{
+    const QJsonArray rows = QJsonDocument::fromJson(run.standardOutput).array();
+    if (!run.finished || rows.size() != 1)
+        return std::nullopt;
+    const QJsonObject row = rows.first().toObject();
+    const QString output = row.value(u"output"_s).toString();
+    return Outcome{row.value(u"status"_s).toString(), row.value(u"message"_s).toString(),
+                   output.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(output).fileName()), output};
+}
+
+Outcome outcomeOf(const CompressionResult &result, const QString &folder)
+{
+    QByteArray output;
+    if (result.outputURL)
+        output = QFile::encodeName(QDir(folder).relativeFilePath(result.outputURL->toLocalFile()));
+    return Outcome{statusName(result.status), result.message.value_or(QString()), output,
+                   result.outputURL ? result.outputURL->toLocalFile() : QString()};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Via)
+
+class UntrustedPathsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void namesThroughTheService_data() { addNameRows(); }
+    void namesThroughTheService();
+    void namesThroughTheCLI_data() { addNameRows(); }
+    void namesThroughTheCLI();
+    void symbolicLinks_data();
+    void symbolicLinks();
+
+private:
+    static void addNameRows();
+    // Checks the outcome against the row's expectation and the folder against its record.
+    void verify(const Outcome &outcome, const FolderRecord &record, const QByteArray &expectedOutput,
+                const QStringList &expectedMessages, const QString &folder);
+
+    Sandbox m_sandbox;
+};
+
+void UntrustedPathsTest::initTestCase()
+{
+    QVERIFY(m_sandbox.isValid());
+    QVERIFY2(missingTools().isEmpty(), qPrintable(u"the build tree's bundle lacks: "_s + missingTools()));
+    QVERIFY(QFileInfo(presselCLI()).isExecutable());
+}
+
+void UntrustedPathsTest::addNameRows()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("decoy");          // another file beside it, never to be touched
+    QTest::addColumn<QByteArray>("expectedOutput"); // empty: the row fails
+    QTest::addColumn<QStringList>("expectedMessages");
+
+    const auto succeeds = [](const char *tag, const QByteArray &name, const QByteArray &output) {
+        QTest::newRow(tag) << name << QByteArray() << output << QStringList();
+    };
+    succeeds("spaces", "holiday  photo .jpg", "holiday  photo -1.jpg");
+    succeeds("single quote", "it's mine.png", "it's mine-1.png");
+    succeeds("double quotes", "say \"cheese\".jpg", "say \"cheese\"-1.jpg");
+    succeeds("line break", "first\nsecond.png", "first\nsecond-1.png");
+    succeeds("tab and carriage return", "tab\there\r.jpg", "tab\there\r-1.jpg");
+    succeeds("leading hyphen", "-rf.jpg", "-rf-1.jpg");
+    succeeds("option-like png", "--output.png", "--output-1.png");
+    succeeds("shell characters", "$(touch x);`id`|&>.jpg", "$(touch x);`id`|&>-1.jpg");
+    succeeds("glob characters", "*?[ab].png", "*?[ab]-1.png");
+    succeeds("URL characters", "100% #1 ?q=a&b.jpg", "100% #1 ?q=a&b-1.jpg");
+    succeeds("backslash", "back\\slash.png", "back\\slash-1.png");
+    succeeds("unicode", "照片 😀 café.jpg", "照片 😀 café-1.jpg");
+    succeeds("leading dot", ".hidden.png", ".hidden-1.png");
+    succeeds("no extension", "scan", "scan.jpg");
+
+    // Names of 255 bytes, the most a name may have: the output's own name decides.
+    const QByteArray cjk = "\xE7\x85\xA7"; // 照, three bytes
+    succeeds("255 bytes, output without counter", repeated("a", 251) + ".JPG", repeated("a", 251) + ".jpg");
+    succeeds("253 bytes of CJK, output of 255", repeated(cjk, 83) + ".jpg", repeated(cjk, 83) + "-1.jpg");
+    // The output fits, the names of scratch files beside it ("<output>.tmp", "<output>.XXXXXX") do not.
+    succeeds("252 bytes, png output of 254", repeated("b", 248) + ".png", repeated("b", 248) + "-1.png");
+    succeeds("252 bytes, jpeg output of 254", repeated("b", 248) + ".jpg", repeated("b", 248) + "-1.jpg");
+    // The output cannot be created under its name: where the folder takes unnamed temporary
+    // files the write fails when the file is given its name, elsewhere when it is created.
+    const QStringList cannotName{writeFailed, destinationFailed};
+    const auto fails = [](const char *tag, const QByteArray &name, const QByteArray &decoy,
+                          const QStringList &messages) {
+        QTest::newRow(tag) << name << decoy << QByteArray() << messages;
+    };
+    fails("255 bytes, png output of 257", repeated("a", 251) + ".png", {}, cannotName);
+    fails("255 bytes, jpeg output of 257", repeated("a", 250) + ".jpeg", {}, cannotName);
+    fails("254 bytes of CJK, output of 256", repeated(cjk, 83) + "a.png", {}, cannotName);
+
+    // Bytes that are not UTF-8 cannot be named through Qt: what arrives is the name with U+FFFD
+    // in their place, which may well be another file's. That one is neither read nor written.
+    const auto asDecoded = [](const QByteArray &name) {
+        return QFile::encodeName(QFile::decodeName(name));
+    };
+    fails("not UTF-8", "\xFF\xFE.jpg", asDecoded("\xFF\xFE.jpg"), {readFailed});
+    fails("Latin-1", "caf\xE9.png", asDecoded("caf\xE9.png"), {readFailed});
+}
+
+void UntrustedPathsTest::verify(const Outcome &outcome, const FolderRecord &record, const QByteArray &expectedOutput,
+                                const QStringList &expectedMessages, const QString &folder)
+{
+    const QString description = outcome.status + u' ' + outcome.message;
+    if (expectedOutput.isEmpty()) {
+        QVERIFY2(outcome.status == u"failed", qPrintable(description));
+        QVERIFY2(expectedMessages.contains(outcome.message), qPrintable(description));
+        QVERIFY(outcome.outputName.isEmpty());
+    } else {
+        QVERIFY2(outcome.status == u"success", qPrintable(description));
+        QCOMPARE(outcome.outputName, expectedOutput);
+        const QString problem =
+            checkOutputFile(QFile::decodeName(rawPath(folder, expectedOutput)), formatOf(expectedOutput));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    const QString changes =
+        record.changesBeyond(expectedOutput.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{expectedOutput});
+    QVERIFY2(changes.isEmpty(), qPrintable(changes));
+    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+}
+
+void UntrustedPathsTest::namesThroughTheService()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, decoy);
+    QFETCH(QByteArray, expectedOutput);
+    QFETCH(QStringList, expectedMessages);
+
+    for (const Road road : {Road::tools, Road::fallback}) {
+        const QString folder = m_sandbox.newFolder(u"names"_s);
+        QVERIFY(writeRawFile(rawPath(folder, name), sourceBytes(formatOf(name))));
+        if (!decoy.isEmpty())
+            QVERIFY(writeRawFile(rawPath(folder, decoy), sourceBytes(formatOf(decoy))));
+        const FolderRecord record(folder);
+        // As the window and the command line get it: the name decoded into a string.
+        const QUrl url = QUrl::fromLocalFile(QFile::decodeName(rawPath(folder, name)));
+        const QList<CompressionResult> results = compress(road, {url});
+        QCOMPARE(results.size(), 1);
+        verify(outcomeOf(results.first(), folder), record, expectedOutput, expectedMessages, folder);
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
+void UntrustedPathsTest::namesThroughTheCLI()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, decoy);
+    QFETCH(QByteArray, expectedOutput);
+    QFETCH(QStringList, expectedMessages);
+
+    const QString folder = m_sandbox.newFolder(u"cli"_s);
+    QVERIFY(writeRawFile(rawPath(folder, name), sourceBytes(formatOf(name))));
+    if (!decoy.isEmpty())
+        QVERIFY(writeRawFile(rawPath(folder, decoy), sourceBytes(formatOf(decoy))));
+    const FolderRecord record(folder);
+    // The name as the shell hands it over: raw bytes, relative to the working folder.
+    const ProgramRun run = runProgram({QFile::encodeName(presselCLI()), "--json", "--", name}, folder,
+                                      {"TMPDIR=" + QFile::encodeName(m_sandbox.temporaryFolder())}, m_sandbox.root());
+    const auto outcome = outcomeOf(run);
+    QVERIFY2(outcome, QByteArray(run.standardOutput + run.standardError).constData());
+    QCOMPARE(run.exitCode, expectedOutput.isEmpty() ? 1 : 0);
+    verify(*outcome, record, expectedOutput, expectedMessages, folder);
+}
+
+void UntrustedPathsTest::symbolicLinks_data()
+{
+    QTest::addColumn<Via>("via");
+    QTest::addColumn<QStringList>("sources"); // pictures to create, relative paths
+    QTest::addColumn<QStringList>("folders"); // folders to create
+    QTest::addColumn<QStringList>("links");   // "link path=target"
+    QTest::addColumn<QString>("source");      // the file handed to the pipeline
+    QTest::addColumn<QString>("output");      // where the output must appear; empty: the row fails
+    QTest::addColumn<QString>("message");
+
+    const std::pair<Via, const char *> vias[] = {{Via::serviceWithTools, "tools: "},
+                                                 {Via::serviceWithoutTools, "fallback: "},
+                                                 {Via::commandLine, "pressel-cli: "}};
+    for (const auto &[via, prefix] : vias) {
+        const auto row = [&](const char *tag) -> QTestData & {
+            return QTest::newRow(QByteArray(QByteArray(prefix) + tag).constData()) << via;
+        };
+        row("symlinked source") << QStringList{u"real/photo.jpg"_s} << QStringList{u"links"_s}
+                                << QStringList{u"links/link.jpg=../real/photo.jpg"_s} << u"links/link.jpg"_s
+                                << u"links/link-1.jpg"_s << QString();
+        row("symlinked folder") << QStringList{u"real/photo.jpg"_s} << QStringList{} << QStringList{u"linked=real"_s}
+                                << u"linked/photo.jpg"_s << u"real/photo-1.jpg"_s << QString();
+        // A dangling link where the output would go: never written through, the next name is taken.
+        for (const char *format : {"jpg", "png"}) {
+            const QString extension = QString::fromLatin1(format);
+            row(format == QByteArrayView("jpg") ? "dangling link on the jpeg output name"
+                                                : "dangling link on the png output name")
+                << QStringList{u"photo."_s + extension} << QStringList{u"elsewhere"_s}
+                << QStringList{u"photo-1.%1=elsewhere/planted.%1"_s.arg(extension)} << u"photo."_s + extension
+                << u"photo-2."_s + extension << QString();
+        }
+        // pngquant writes "<output>.tmp" first: a link there must not be followed either.
+        row("dangling link on pngquant's scratch name") << QStringList{u"photo.png"_s} << QStringList{u"elsewhere"_s}
+                                                        << QStringList{u"photo-1.png.tmp=elsewhere/planted.png"_s}
+                                                        << u"photo.png"_s << u"photo-1.png"_s << QString();
+        row("link to itself") << QStringList{} << QStringList{} << QStringList{u"loop.jpg=loop.jpg"_s} << u"loop.jpg"_s
+                              << QString() << readFailed;
+        row("dangling source") << QStringList{} << QStringList{} << QStringList{u"gone.jpg=nowhere/gone.jpg"_s}
+                               << u"gone.jpg"_s << QString() << readFailed;
+        row("link to a folder") << QStringList{} << QStringList{u"real"_s} << QStringList{u"folder.jpg=real"_s}
+                                << u"folder.jpg"_s << QString() << readFailed;
+    }
+}
+
+void UntrustedPathsTest::symbolicLinks()
+{
+    QFETCH(Via, via);
+    QFETCH(QStringList, sources);
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, links);
+    QFETCH(QString, source);
+    QFETCH(QString, output);
+    QFETCH(QString, message);
+
+    const QString root = m_sandbox.newFolder(u"links"_s);
+    const QDir dir(root);
+    for (const QString &folder : folders)
+        QVERIFY(dir.mkpath(folder));
+    for (const QString &path : sources) {
+        QVERIFY(dir.mkpath(QFileInfo(path).path()));
+        QVERIFY(TestFiles::writeFile(dir.filePath(path), sourceBytes(formatOf(QFile::encodeName(path)))));
+    }
+    for (const QString &link : links) {
+        const QStringList parts = link.split(u'=');
+        QCOMPARE(
+            ::symlink(QFile::encodeName(parts[1]).constData(), QFile::encodeName(dir.filePath(parts[0])).constData()),
+            0);
+    }
+    const FolderRecord record(root);
+
+    std::optional<Outcome> outcome;
+    if (via == Via::commandLine) {
+        const ProgramRun run =
+            runProgram({QFile::encodeName(presselCLI()), "--json", "--", QFile::encodeName(source)}, root,
+                       {"TMPDIR=" + QFile::encodeName(m_sandbox.temporaryFolder())}, m_sandbox.root());
+        outcome = outcomeOf(run);
+        QVERIFY2(outcome, QByteArray(run.standardOutput + run.standardError).constData());
+    } else {
+        const Road road = via == Via::serviceWithTools ? Road::tools : Road::fallback;
+        const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(dir.filePath(source))});
+        QCOMPARE(results.size(), 1);
+        outcome = outcomeOf(results.first(), root);
+    }
+    const QString description = outcome->status + u' ' + outcome->outputPath + u' ' + outcome->message;
+    if (output.isEmpty()) {
+        QVERIFY2(outcome->status == u"failed", qPrintable(description));
+        QCOMPARE(outcome->message, message);
+    } else {
+        QVERIFY2(outcome->status == u"success", qPrintable(description));
+        QCOMPARE(QFileInfo(outcome->outputPath).canonicalFilePath(),
+                 QFileInfo(dir.filePath(output)).canonicalFilePath());
+        const QString problem = checkOutputFile(dir.filePath(output), formatOf(QFile::encodeName(output)));
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    const QString changes =
+        record.changesBeyond(output.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{QFile::encodeName(output)});
+    QVERIFY2(changes.isEmpty(), qPrintable(changes));
+    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+}
+
+QTEST_GUILESS_MAIN(UntrustedPathsTest)
+#include "tst_untrustedpaths.moc"
