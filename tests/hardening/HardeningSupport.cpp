@@ -21,6 +21,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -43,8 +44,30 @@ Sandbox::Sandbox()
     qputenv("TMPDIR", QFile::encodeName(temporaryFolder()));
 }
 
+namespace {
+
+int openUp(const char *path, const struct stat *status, int, FTW *)
+{
+    if (S_ISDIR(status->st_mode))
+        ::chmod(path, 0700);
+    return 0;
+}
+
+int removeEntry(const char *path, const struct stat *, int, FTW *)
+{
+    ::remove(path);
+    return 0;
+}
+
+} // namespace
+
 Sandbox::~Sandbox()
 {
+    // Removed by the bytes of its names, which Qt cannot do for names that are not UTF-8, and
+    // with folders that a test closed opened again first.
+    const QByteArray root = QFile::encodeName(m_root.path());
+    ::nftw(root.constData(), openUp, 16, FTW_PHYS);
+    ::nftw(root.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
     if (m_previousTMPDIR)
         qputenv("TMPDIR", *m_previousTMPDIR);
     else
