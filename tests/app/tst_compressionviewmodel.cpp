@@ -28,12 +28,6 @@ QStringList sourcePaths(const CompressionResultListModel &model)
     return paths;
 }
 
-CompressionResult skippedRow(const QString &path)
-{
-    return CompressionResult::failure(QUrl::fromLocalFile(path), 900,
-                                      CompressionPipelineError::notSmallerAfterCompression());
-}
-
 // Every signal by which the controller tells its observers something.
 struct Observers {
     explicit Observers(CompressionViewModel &viewModel)
@@ -148,6 +142,7 @@ private slots:
         const QString png = path(u"graphic.png"_s);
         TestImages::write(TestImages::transparentGraphic(200, 160), png, "png");
         CompressionViewModel viewModel(makeStandardCompressionService(buildBundle()));
+        QAbstractItemModelTester tester(viewModel.results(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         Observers observers(viewModel);
         const LogCapture log({u"Compression"_s});
 
@@ -275,56 +270,6 @@ private slots:
             viewModel.setDropTargeted(targeted);
         QCOMPARE(spy.size(), notifications);
         QCOMPARE(viewModel.isDropTargeted(), writes.last());
-    }
-
-    // The rows as the views read them: absent values stay undefined for the views to show "-".
-    void rowValues()
-    {
-        CompressionResultListModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        const CompressionResult success =
-            CompressionResult::success(QUrl::fromLocalFile(u"/pictures/照片 1.jpg"_s), 4000,
-                                       CompressionArtifact{QUrl::fromLocalFile(u"/pictures/照片 1-1.jpg"_s), 1500});
-        model.insertAtFront({success, skippedRow(u"/pictures/a.png"_s)});
-        const auto value = [&](int row, CompressionResultListModel::Role role) {
-            return model.data(model.index(row), role);
-        };
-        using R = CompressionResultListModel;
-
-        QCOMPARE(value(0, R::IdRole).toString(), success.id.toString(QUuid::WithoutBraces));
-        QCOMPARE(value(0, R::FileNameRole).toString(), u"照片 1.jpg"_s);
-        QCOMPARE(value(0, R::SourcePathRole).toString(), u"/pictures/照片 1.jpg"_s);
-        QCOMPARE(value(0, R::OutputPathRole).toString(), u"/pictures/照片 1-1.jpg"_s);
-        QCOMPARE(value(0, R::CompressedBytesRole).toLongLong(), 1500);
-        QCOMPARE(value(0, R::StatusRole).toString(), u"success"_s);
-        QVERIFY(!value(0, R::MessageRole).isValid());
-        QCOMPARE(value(1, R::StatusRole).toString(), u"skipped"_s);
-        QCOMPARE(value(1, R::MessageRole).toString(), u"压缩后体积未变小，已保留原图"_s);
-        for (const auto role : {R::OutputURLRole, R::OutputPathRole, R::CompressedBytesRole})
-            QVERIFY(!value(1, role).isValid());
-    }
-
-    void rowsArriveInOneChangeAndClearAlwaysTells()
-    {
-        CompressionResultListModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy count(&model, &CompressionResultListModel::countChanged);
-
-        model.clear();
-        QCOMPARE(reset.size(), 1);
-        QCOMPARE(count.size(), 0);
-        model.insertAtFront({skippedRow(u"/p/old.png"_s)});
-        model.insertAtFront({skippedRow(u"/p/a.png"_s), skippedRow(u"/p/b.png"_s), skippedRow(u"/p/c.png"_s)});
-        QCOMPARE(inserted.size(), 2);
-        QCOMPARE(inserted.last().at(1).toInt(), 0);
-        QCOMPARE(inserted.last().at(2).toInt(), 2);
-        QCOMPARE(count.size(), 2);
-        QCOMPARE(sourcePaths(model), (QStringList{u"/p/a.png"_s, u"/p/b.png"_s, u"/p/c.png"_s, u"/p/old.png"_s}));
-        model.clear();
-        QCOMPARE(reset.size(), 2);
-        QCOMPARE(count.size(), 3);
     }
 };
 

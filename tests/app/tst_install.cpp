@@ -2,7 +2,6 @@
 // desktop entry and the icon, and the installed executables use the installed tools.
 
 #include "AppTestSupport.h"
-#include "SingleInstance.h"
 #include "TestImages.h"
 
 #include <QDir>
@@ -12,7 +11,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
@@ -118,26 +116,6 @@ private slots:
         QVERIFY2(log.contains(u"Using pngquant at "_s + installed(u"libexec/pressel/pngquant"_s)), qPrintable(log));
         QVERIFY(QFileInfo::exists(m_pictures->filePath(u"photo-1.jpg"_s)));
         QVERIFY(QFileInfo::exists(m_pictures->filePath(u"graphic-1.png"_s)));
-    }
-
-    void installedApplicationCompressesItsLaunchFile()
-    {
-        const QString jpeg = m_pictures->filePath(u"launch.jpg"_s);
-        TestImages::write(TestImages::photo(320, 240, 6), jpeg, "jpeg", 95);
-        QProcess application;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(SingleInstance::instanceIdVariable),
-                           QUuid::createUuid().toString(QUuid::WithoutBraces));
-        application.setProcessEnvironment(environment);
-        application.start(installed(u"bin/pressel"_s), {jpeg});
-
-        const bool compressed =
-            QTest::qWaitFor([&] { return !QImage(m_pictures->filePath(u"launch-1.jpg"_s)).isNull(); }, watchdogMs);
-        application.kill();
-        application.waitForFinished(watchdogMs);
-        const QString log = QString::fromUtf8(application.readAllStandardError());
-        QVERIFY2(compressed, qPrintable(log));
-        QVERIFY2(log.contains(u"Using cjpeg at "_s + installed(u"libexec/pressel/cjpeg"_s)), qPrintable(log));
     }
 };
 

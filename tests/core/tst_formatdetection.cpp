@@ -1,7 +1,6 @@
 // Content types and format detection: the content decides, the filename extension only when
 // the content gives no known type; failures say which of the first two steps refused the file.
 
-#include "ContentType.h"
 #include "ImageFormatDetector.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -29,71 +28,6 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_heic = encodeHEIC(TestImages::photo(64, 48), m_dir.path());
         m_heicWithAlpha = encodeHEIC(TestImages::transparentGraphic(64, 48), m_dir.path());
-    }
-
-    void conformance_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("supertype");
-        QTest::addColumn<bool>("conforms");
-
-        QTest::newRow("jpeg is an image") << "public.jpeg"
-                                          << "public.image" << true;
-        QTest::newRow("png is not jpeg") << "public.png"
-                                         << "public.jpeg" << false;
-        QTest::newRow("heic is not heif") << "public.heic"
-                                          << "public.heif" << false;
-        QTest::newRow("a supertype does not conform to its subtype") << "public.image"
-                                                                     << "public.tiff" << false;
-        QTest::newRow("text is no image") << "public.plain-text"
-                                          << "public.image" << false;
-    }
-
-    void conformance()
-    {
-        QFETCH(QString, type);
-        QFETCH(QString, supertype);
-        QFETCH(bool, conforms);
-
-        const auto subject = ContentType::fromIdentifier(type);
-        const auto super = ContentType::fromIdentifier(supertype);
-        QVERIFY(subject && super);
-        QCOMPARE(subject->conforms(*super), conforms);
-    }
-
-    void extensionLookup_data()
-    {
-        QTest::addColumn<QString>("extension");
-        QTest::addColumn<QString>("supertype");
-        QTest::addColumn<QString>("expected"); // empty: no type
-
-        QTest::newRow("jpg") << "jpg"
-                             << "public.data"
-                             << "public.jpeg";
-        QTest::newRow("txt among data") << "txt"
-                                        << "public.data"
-                                        << "public.plain-text";
-        QTest::newRow("txt among images") << "txt"
-                                          << "public.image"
-                                          << "";
-        QTest::newRow("unknown identifier as supertype") << "jpg"
-                                                         << "com.example.nothing"
-                                                         << "";
-    }
-
-    void extensionLookup()
-    {
-        QFETCH(QString, extension);
-        QFETCH(QString, supertype);
-        QFETCH(QString, expected);
-
-        const auto super = ContentType::fromIdentifier(supertype);
-        if (!super) {
-            QVERIFY(expected.isEmpty());
-            return;
-        }
-        const auto type = ContentType::fromFilenameExtension(extension, *super);
-        QCOMPARE(type ? type->identifier() : QString(), expected);
     }
 
     void detect_data()

@@ -117,50 +117,25 @@ double meanColourError(const QImage &a, const QImage &b)
 
 QImage screenshot(int width, int height)
 {
+    // Flat panels, a gradient title bar, rows of text-like bars and rounded buttons.
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(236, 238, 241));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-
     QLinearGradient titleBar(0, 0, 0, 36);
     titleBar.setColorAt(0, QColor(70, 110, 180));
     titleBar.setColorAt(1, QColor(40, 70, 130));
     painter.fillRect(QRect(0, 0, width, 36), titleBar);
     painter.fillRect(QRect(0, 36, 180, height - 36), QColor(48, 52, 60));
-
-    QFont font = painter.font();
-    font.setPixelSize(14);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(12, 0, width - 24, 36), Qt::AlignVCenter, u"Pressel — Downloads"_s);
-    for (int row = 0; row < 12; ++row) {
-        painter.setPen(row == 3 ? QColor(255, 200, 80) : QColor(210, 214, 222));
-        painter.drawText(QPoint(16, 64 + row * 26), u"Folder %1"_s.arg(row + 1));
+    for (int row = 0; row < 14; ++row) {
+        painter.fillRect(QRect(16, 56 + row * 24, 60 + (row * 37) % 90, 8), QColor(210, 214, 222));
+        painter.fillRect(QRect(200, 56 + row * 24, 200 + (row * 53) % 300, 8), QColor(30, 30, 30));
     }
-
-    painter.setPen(QColor(30, 30, 30));
-    for (int line = 0; line < 14; ++line) {
-        painter.drawText(QPoint(200, 64 + line * 22),
-                         u"%1  report-%2.pdf   %3 KB   modified today at 10:%4"_s.arg(line + 1)
-                             .arg(line * 7 + 3)
-                             .arg(120 + line * 37)
-                             .arg(line * 3 + 10));
-    }
-
-    const QColor buttonColours[] = {QColor(46, 160, 67), QColor(220, 60, 50), QColor(90, 90, 200)};
+    painter.setPen(Qt::NoPen);
     for (int button = 0; button < 3; ++button) {
-        const QRect rect(200 + button * 130, height - 60, 110, 34);
-        QLinearGradient face(rect.topLeft(), rect.bottomLeft());
-        face.setColorAt(0, buttonColours[button].lighter(130));
-        face.setColorAt(1, buttonColours[button]);
-        painter.setBrush(face);
-        painter.setPen(Qt::NoPen);
-        painter.drawRoundedRect(rect, 6, 6);
-        painter.setPen(Qt::white);
-        painter.drawText(rect, Qt::AlignCenter, u"Button %1"_s.arg(button + 1));
+        painter.setBrush(QColor::fromHsv(button * 110, 180, 200));
+        painter.drawRoundedRect(QRect(200 + button * 130, height - 60, 110, 34), 6, 6);
     }
-    painter.end();
     return image;
 }
 
@@ -245,22 +220,6 @@ QByteArray exifPayload(int orientation, const QByteArray &description)
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality)
 {
     return insertJPEGSegment(encode(image, "jpeg", quality), 0xE1, exifPayload(orientation));
-}
-
-QByteArray withJPEGICCProfile(const QByteArray &jpeg, const QByteArray &iccProfile)
-{
-    constexpr qsizetype chunkSize = 65000;
-    const int count = int((iccProfile.size() + chunkSize - 1) / chunkSize);
-    QByteArray result = jpeg;
-    // Inserted last to first, each right after the start marker, so they end up in order.
-    for (int index = count - 1; index >= 0; --index) {
-        QByteArray payload("ICC_PROFILE\0", 12);
-        payload += char(index + 1);
-        payload += char(count);
-        payload += iccProfile.mid(index * chunkSize, chunkSize);
-        result = insertJPEGSegment(result, 0xE2, payload);
-    }
-    return result;
 }
 
 // Calls `visit(marker, payload)` for each segment before the first scan.

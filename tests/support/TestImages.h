@@ -44,8 +44,6 @@ QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteA
 QByteArray exifPayload(int orientation, const QByteArray &description = {});
 // A JPEG of `image` that carries EXIF orientation `orientation`.
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality = 95);
-// A JPEG carrying `iccProfile` in APP2 segments.
-QByteArray withJPEGICCProfile(const QByteArray &jpeg, const QByteArray &iccProfile);
 // Whether a JPEG has a marker segment whose payload starts with `prefix` (before its scan).
 bool hasJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &prefix = {});
 // The payload of the first quantisation table (64 entries, zig-zag order), empty when absent.

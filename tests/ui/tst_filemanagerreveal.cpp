@@ -12,8 +12,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -86,71 +84,54 @@ private slots:
         QDBusConnection::disconnectFromBus(m_serviceName);
     }
 
-    void asksTheFileManagerToSelectTheFile_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("plain") << u"/photos/out-1.jpg"_s;
-        QTest::newRow("blanks, Chinese, percent and hash") << u"/照片/海边 日落 100% #1.png"_s;
-    }
-
-    void asksTheFileManagerToSelectTheFile()
-    {
-        QFETCH(QString, path);
-        publishFileManager(false);
-
-        const auto reveal = makeReveal();
-        QSignalSpy finished(reveal.get(), &FileManagerReveal::finished);
-        const QUrl file = QUrl::fromLocalFile(path);
-        reveal->reveal(file);
-
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-        QCOMPARE(finished.at(0).at(1).toBool(), true);
-        QCOMPARE(m_fileManager.shownItems.size(), 1);
-        QCOMPARE(m_fileManager.shownItems.at(0), QStringList{QString::fromUtf8(file.toEncoded())});
-        QCOMPARE(QUrl(m_fileManager.shownItems.at(0).at(0)).toLocalFile(), path);
-        QVERIFY(m_openedFolders.isEmpty());
-    }
-
-    void opensTheFolderWhenNoFileManagerAnswers_data()
+    void reveal_data()
     {
         QTest::addColumn<QString>("situation");
-        QTest::newRow("no file manager on the bus") << u"absent"_s;
-        QTest::newRow("file manager fails") << u"fails"_s;
-        QTest::newRow("no session bus") << u"no bus"_s;
+        QTest::addColumn<QUrl>("target");
+        QTest::addColumn<QStringList>("shown");   // what the file manager is asked to select
+        QTest::addColumn<QList<QUrl>>("folders"); // what is opened instead
+        QTest::addColumn<int>("outcome");         // 1 selected, 0 folder opened, -1 nothing at all
+
+        const QUrl file = QUrl::fromLocalFile(u"/照片/海边 日落 100% #1.png"_s);
+        const QList<QUrl> folder{QUrl::fromLocalFile(u"/照片"_s)};
+        QTest::newRow("the file manager selects it")
+            << u"answers"_s << file << QStringList{QString::fromUtf8(file.toEncoded())} << QList<QUrl>() << 1;
+        QTest::newRow("no file manager on the bus") << u"absent"_s << file << QStringList() << folder << 0;
+        QTest::newRow("the file manager fails")
+            << u"fails"_s << file << QStringList{QString::fromUtf8(file.toEncoded())} << folder << 0;
+        QTest::newRow("no session bus") << u"no bus"_s << file << QStringList() << folder << 0;
+        QTest::newRow("not a file") << u"answers"_s << QUrl(u"https://example.com/photo.jpg"_s) << QStringList()
+                                    << QList<QUrl>() << -1;
     }
 
-    void opensTheFolderWhenNoFileManagerAnswers()
+    void reveal()
     {
         QFETCH(QString, situation);
-        if (situation == u"fails")
-            publishFileManager(true);
+        QFETCH(QUrl, target);
+        QFETCH(QStringList, shown);
+        QFETCH(QList<QUrl>, folders);
+        QFETCH(int, outcome);
+        if (situation == u"answers" || situation == u"fails")
+            publishFileManager(situation == u"fails");
         if (situation == u"no bus")
             QDBusConnection::disconnectFromBus(m_clientName);
 
-        const auto reveal = makeReveal();
-        QSignalSpy finished(reveal.get(), &FileManagerReveal::finished);
-        reveal->reveal(QUrl::fromLocalFile(u"/photos/海边 日落.jpg"_s));
-
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-        QCOMPARE(finished.at(0).at(1).toBool(), false);
-        QCOMPARE(m_openedFolders, QList<QUrl>{QUrl::fromLocalFile(u"/photos"_s)});
-    }
-
-    void ignoresAddressesThatAreNotFiles()
-    {
-        publishFileManager(false);
-
-        const auto reveal = makeReveal();
-        QSignalSpy finished(reveal.get(), &FileManagerReveal::finished);
-        reveal->reveal(QUrl(u"https://example.com/photo.jpg"_s));
-        QTest::qWait(200);
-        QCOMPARE(finished.size(), 0);
-        QVERIFY(m_fileManager.shownItems.isEmpty());
-        QVERIFY(m_openedFolders.isEmpty());
+        FileManagerReveal reveal(QDBusConnection(m_clientName),
+                                 [this](const QUrl &folder) { m_openedFolders << folder; });
+        QSignalSpy finished(&reveal, &FileManagerReveal::finished);
+        reveal.reveal(target);
+        if (outcome < 0)
+            QTest::qWait(200);
+        else
+            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QCOMPARE(finished.size(), outcome < 0 ? 0 : 1);
+        if (outcome >= 0)
+            QCOMPARE(finished.at(0).at(1).toBool(), outcome == 1);
+        QCOMPARE(m_fileManager.shownItems.value(0), shown);
+        QCOMPARE(m_openedFolders, folders);
     }
 
 private:
-    std::unique_ptr<FileManagerReveal> makeReveal();
     // Puts the fake file manager on the bus, failing every request when told so.
     void publishFileManager(bool fails);
 
@@ -170,12 +151,6 @@ void tst_FileManagerReveal::publishFileManager(bool fails)
     QVERIFY(
         service.registerObject(u"/org/freedesktop/FileManager1"_s, &m_fileManager, QDBusConnection::ExportAllSlots));
     QVERIFY(service.registerService(serviceName));
-}
-
-std::unique_ptr<FileManagerReveal> tst_FileManagerReveal::makeReveal()
-{
-    return std::make_unique<FileManagerReveal>(QDBusConnection(m_clientName),
-                                               [this](const QUrl &folder) { m_openedFolders << folder; });
 }
 
 QTEST_GUILESS_MAIN(tst_FileManagerReveal)

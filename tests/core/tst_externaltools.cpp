@@ -1,18 +1,23 @@
-// The two external-tool encoders against fake tools in a bundle of the test's own: the arguments
-// that reach cjpeg and pngquant, every way a run can end and the exact message it becomes, and
-// what is left on disk. The temporary PPM and pngquant's scratch file never outlive a run; a
-// partial output stays for the chain to remove. Rows run for both tools where the rule is one.
+// cjpeg and pngquant as fake tools in a bundle of the test's own, behind their encoders and the
+// two chains. The encoders: the arguments that reach the tool, every way a run can end and the
+// exact message it becomes, and what is left on disk (the temporary PPM, an uppercase UUID in the
+// temporary folder, and pngquant's scratch file never outlive a run; a partial output stays for
+// the chain). The chains: the tool first; on any failure of it the output removed, the reason
+// logged and the in-process encoder in its place, with exactly one of the log sequences per file.
+// Rows run for both tools where the rule is one.
 
-#include "MozJPEGCompressionBackend.h"
-#include "PNGQuantCompressionBackend.h"
+#include "JPEGCompressionBackend.h"
+#include "LogCapture.h"
+#include "PNGCompressionBackend.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
@@ -42,9 +47,9 @@ std::unique_ptr<CompressionBackend> makeBackend(const QString &tool, const QStri
     return std::make_unique<PNGQuantCompressionBackend>(PNGQuantCommandLocator(bundle), QualityRange{60, 80});
 }
 
-ImageProfile profile(const QString &tool, const QString &path)
+ImageProfile profile(const QString &tool, const QString &path, const QString &extension = u"jpg"_s)
 {
-    return profileFor(path, isCJPEG(tool) ? ImageFormat::jpeg(u"jpg"_s) : ImageFormat::png());
+    return profileFor(path, isCJPEG(tool) ? ImageFormat::jpeg(extension) : ImageFormat::png());
 }
 
 // Installs the fake tool: a shell script whose $OUT is the tool's output argument, or, when the
@@ -57,9 +62,45 @@ bool installTool(const QString &tool, const QString &bundleRoot, QByteArray body
     return writeScript(path, body.replace("$OUT", isCJPEG(tool) ? "\"$6\"" : "\"$3\""));
 }
 
+// setup: "script" (the tool in the bundle), "none" (an empty bundle) or "absent" (no tool encoder).
+std::unique_ptr<CompressionBackend> makeChain(const QString &tool, const QString &setup,
+                                              const ApplicationBundle &bundle)
+{
+    if (isCJPEG(tool)) {
+        std::optional<MozJPEGCompressionBackend> mozJPEG;
+        if (setup != u"absent")
+            mozJPEG.emplace(MozJPEGCommandLocator(bundle), 0.75);
+        return std::make_unique<JPEGCompressionBackend>(0.75, mozJPEG, ImageIOJPEGCompressionBackend(0.75));
+    }
+    std::optional<PNGQuantCompressionBackend> pngQuant;
+    if (setup != u"absent")
+        pngQuant.emplace(PNGQuantCommandLocator(bundle), QualityRange{60, 80});
+    return std::make_unique<PNGCompressionBackend>(pngQuant);
+}
+
+// Whether the lines match "<I|C> <component>|<message>" patterns, with %S the source path, %N its
+// file name, %O the output path and %T the tool; a message ending in "…" is a prefix.
+bool matches(const QList<LogLine> &lines, const QStringList &patterns, const QMap<QString, QString> &values)
+{
+    if (lines.size() != patterns.size())
+        return false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype bar = patterns[i].indexOf(u'|');
+        QString message = patterns[i].mid(bar + 1);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            message.replace(it.key(), it.value());
+        const bool prefix = message.endsWith(u'…');
+        if (lines[i].type != (patterns[i].startsWith(u'C') ? QtCriticalMsg : QtInfoMsg) ||
+            lines[i].category != patterns[i].mid(2, bar - 2) ||
+            !(prefix ? lines[i].message.startsWith(message.chopped(1)) : lines[i].message == message))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-class tst_ToolBackends : public QObject
+class tst_ExternalTools : public QObject
 {
     Q_OBJECT
 
@@ -251,43 +292,10 @@ private slots:
         QCOMPARE(TestImages::sha256(sourcePath), sourceHash);
     }
 
-    void temporaryPPMName()
-    {
-        QSet<QString> names;
-        for (int i = 0; i < 100; ++i) {
-            const QFileInfo ppm(MozJPEGCompressionBackend::makeTemporaryPPMURL().toLocalFile());
-            QCOMPARE(ppm.absolutePath(), QDir(tmp()).canonicalPath());
-            QVERIFY2(ppmName.match(ppm.fileName()).hasMatch(), qPrintable(ppm.fileName()));
-            names.insert(ppm.fileName());
-        }
-        QCOMPARE(names.size(), 100);
-        // A configured folder that does not exist stays the place, so that writing there fails.
-        const QString missing = folder() + u"/not here"_s;
-        const TemporaryFolderOverride override(missing);
-        QCOMPARE(QFileInfo(MozJPEGCompressionBackend::makeTemporaryPPMURL().toLocalFile()).absolutePath(), missing);
-    }
-
-    void unreadableSourceNeverReachesCJPEG()
-    {
-        const QString ran = m_root.filePath(u"ran"_s);
-        const auto encoder = makeBackend(u"cjpeg"_s, bundleRoot());
-        QVERIFY(installTool(u"cjpeg"_s, bundleRoot(), "touch " + shellQuoted(ran) + "\nprintf 'x' > $OUT"));
-        const QString missing = folder() + u"/missing.jpg"_s;
-        const QString text = folder() + u"/text.jpg"_s;
-        QVERIFY(writeFile(text, QByteArray("\xFF\xD8\xFF\xE0") + " no picture follows"));
-        for (const auto &[path, message] :
-             {std::pair{missing, u"图片读取失败"_s}, std::pair{text, u"无法解码图片内容"_s}}) {
-            const auto artifact = encoder->compress(profile(u"cjpeg"_s, path), QUrl::fromLocalFile(path + u"-1.jpg"_s));
-            QVERIFY(!artifact);
-            QCOMPARE(artifact.error().localizedDescription(), message);
-        }
-        QVERIFY(!QFileInfo::exists(ran));
-        QCOMPARE(entryNames(folder()), (QStringList{u"bundle"_s, u"text.jpg"_s}));
-    }
-
     void unwritableTemporaryFolder()
     {
         // Root writes anywhere, so no permission can refuse it; a folder below a file never exists.
+        // The configured folder stays the place even so, rather than the working folder.
         QVERIFY(writeFile(folder() + u"/plain"_s, "a file, not a folder"));
         const TemporaryFolderOverride override(folder() + u"/plain/tmp"_s);
         const QString sourcePath = source(u"cjpeg"_s);
@@ -326,7 +334,186 @@ private slots:
         QCOMPARE(TestImages::fingerprint(folder()), before);
     }
 
+    void logSequences_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QByteArray>("script"); // $OUT: the output argument
+        QTest::addColumn<QString>("source");    // "picture", "missing" or "text"
+        QTest::addColumn<bool>("outputFolderExists");
+        QTest::addColumn<QStringList>("expectedLog");
+        QTest::addColumn<QString>("expectedResult"); // "tool", "ImageIO" or the error's message
+
+        for (const QString &tool : {u"cjpeg"_s, u"pngquant"_s}) {
+            const QString format = isCJPEG(tool) ? u"JPEG"_s : u"PNG"_s;
+            const QString name = isCJPEG(tool) ? u"mozjpeg"_s : tool;
+            const QString chain = u"%1Compression|%1 backend: "_s.arg(format);
+            const QString usingTool =
+                u"I %1|Using %2 at %T for %N"_s.arg(isCJPEG(tool) ? u"MozJPEG"_s : u"PNGQuant"_s, tool);
+            const QString viaTool = u"I "_s + chain + name + u", input: %S, output: %O"_s;
+            const QString viaImageIO = u"I "_s + chain + u"ImageIO, input: %S, output: %O"_s;
+            const auto fallback = [&](const QString &reason) -> QString {
+                return u"C %1Compression|%1 backend fallback to ImageIO, input: %S, reason: "_s.arg(format) + reason;
+            };
+            const QString unknown = name + u" 执行失败：未知错误"_s;
+            const QString notFound = isCJPEG(tool) ? u"未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩"_s
+                                                   : u"未找到 pngquant，可继续回退到系统 PNG 压缩"_s;
+            const QByteArray t = tool.toLatin1();
+            const auto row = [&](const char *title) -> QTestData & {
+                return QTest::addRow("%s: %s", t.constData(), title) << tool;
+            };
+            row("the tool's output is taken, even when larger than the source")
+                << u"script"_s << QByteArray("head -c 900000 /dev/zero > $OUT") << "picture" << true
+                << QStringList{usingTool, viaTool} << "tool";
+            row("no tool in the bundle") << u"none"_s << QByteArray() << "picture" << true
+                                         << QStringList{fallback(notFound), viaImageIO} << "ImageIO";
+            row("a larger partial output, then failure")
+                << u"script"_s << QByteArray("head -c 2000000 /dev/zero > $OUT\necho ' boom ' >&2\nexit 1") << "picture"
+                << true << QStringList{usingTool, fallback(name + u" 执行失败：boom"_s), viaImageIO} << "ImageIO";
+            row("killed by a signal after writing its output")
+                << u"script"_s << QByteArray("printf 'whole' > $OUT\nkill -KILL $$") << "picture" << true
+                << QStringList{usingTool, fallback(unknown), viaImageIO} << "ImageIO";
+            row("exit status 0 without output")
+                << u"script"_s << QByteArray("exit 0") << "picture" << true
+                << QStringList{usingTool, fallback(u"无法读取输出文件大小"_s), viaImageIO} << "ImageIO";
+            row("the tool is no program")
+                << u"script"_s << QByteArray("\x7f not a program") << "picture" << true
+                << QStringList{usingTool, fallback(name + u" 启动失败：…"_s), viaImageIO} << "ImageIO";
+            row("output folder gone: the in-process encoder fails too")
+                << u"script"_s << QByteArray("exit 1") << "picture" << false
+                << QStringList{usingTool, fallback(unknown)} << "导出器创建失败";
+            row("no tool encoder in the chain")
+                << u"absent"_s << QByteArray() << "picture" << true << QStringList{viaImageIO} << "ImageIO";
+            row("no tool encoder, source is text")
+                << u"absent"_s << QByteArray() << "text" << true << QStringList{} << "无法解码图片内容";
+        }
+        // cjpeg reads the picture through the decoder first; pngquant reads the source itself.
+        const QString jpegFallback = u"C JPEGCompression|JPEG backend fallback to ImageIO, input: %S, reason: "_s;
+        QTest::newRow("cjpeg: source missing, both fail")
+            << "cjpeg" << u"script"_s << QByteArray("exit 1") << "missing" << true
+            << QStringList{u"I MozJPEG|Using cjpeg at %T for %N"_s, jpegFallback + u"图片读取失败"_s} << "图片读取失败";
+        QTest::newRow("cjpeg: source is text, both fail")
+            << "cjpeg" << u"script"_s << QByteArray("exit 1") << "text" << true
+            << QStringList{u"I MozJPEG|Using cjpeg at %T for %N"_s, jpegFallback + u"无法解码图片内容"_s}
+            << "无法解码图片内容";
+        QTest::newRow("pngquant: source is text, both fail")
+            << "pngquant" << u"script"_s << QByteArray("printf 'partial' > $OUT\nexit 1") << "text" << true
+            << QStringList{u"I PNGQuant|Using pngquant at %T for %N"_s,
+                           u"C PNGCompression|PNG backend fallback to ImageIO, input: %S, reason: pngquant 执行失败：未知错误"_s}
+            << "无法解码图片内容";
+    }
+
+    void logSequences()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, setup);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, source);
+        QFETCH(bool, outputFolderExists);
+        QFETCH(QStringList, expectedLog);
+        QFETCH(QString, expectedResult);
+
+        const QString place = nextFolder();
+        const QString sourcePath = place + (isCJPEG(tool) ? u"/photo.jpg"_s : u"/shot.png"_s);
+        const QImage picture = TestImages::photo(120, 80);
+        QVERIFY(QDir().mkpath(place));
+        if (source == u"picture")
+            TestImages::write(picture, sourcePath, isCJPEG(tool) ? "jpeg" : "png", 95);
+        else if (source == u"text")
+            QVERIFY(writeFile(sourcePath, "no picture in here"));
+        const QByteArray sourceHash = TestImages::sha256(sourcePath);
+        const QString outputPath =
+            (outputFolderExists ? place : place + u"/gone"_s) + (isCJPEG(tool) ? u"/photo-1.jpg"_s : u"/shot-1.png"_s);
+        const ApplicationBundle bundle = bundleAt(place + u"/bundle"_s);
+        const QString toolPath = executablesFolder(place + u"/bundle"_s) + u'/' + tool;
+        if (setup == u"script")
+            QVERIFY(installTool(tool, place + u"/bundle"_s, script));
+        const auto chain = makeChain(tool, setup, bundle);
+
+        const LogCapture log;
+        const auto artifact = chain->compress(profile(tool, sourcePath), QUrl::fromLocalFile(outputPath));
+        const QMap<QString, QString> values{{u"%S"_s, sourcePath},
+                                            {u"%N"_s, QFileInfo(sourcePath).fileName()},
+                                            {u"%O"_s, outputPath},
+                                            {u"%T"_s, toolPath}};
+        QVERIFY2(matches(log.lines(), expectedLog, values),
+                 qPrintable(u"got:\n"_s + describe(log.lines()) + u"\nexpected:\n"_s + expectedLog.join(u'\n')));
+        QCOMPARE(TestImages::sha256(sourcePath), sourceHash);
+
+        QStringList entries{u"bundle"_s};
+        if (source != u"missing")
+            entries.append(QFileInfo(sourcePath).fileName());
+        if (expectedResult == u"tool" || expectedResult == u"ImageIO") {
+            QVERIFY(artifact);
+            QCOMPARE(artifact->outputURL, QUrl::fromLocalFile(outputPath));
+            QCOMPARE(artifact->outputBytes, QFileInfo(outputPath).size());
+            entries.append(QFileInfo(outputPath).fileName());
+            const QImage written(outputPath);
+            if (expectedResult == u"tool")
+                QCOMPARE(readFile(outputPath), QByteArray(900000, '\0')); // the tool's bytes, as they are
+            else if (isCJPEG(tool))
+                QVERIFY(TestImages::meanColourError(written, picture) < 8.0);
+            else
+                QCOMPARE(written.convertToFormat(QImage::Format_RGB32), picture); // lossless, nothing of the partial
+        } else {
+            QVERIFY(!artifact);
+            QCOMPARE(artifact.error().localizedDescription(), expectedResult);
+            QVERIFY(!QFileInfo::exists(outputPath));
+        }
+        entries.sort();
+        QCOMPARE(entryNames(place), entries);
+    }
+
+    void outputNamesAgree_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("existing"); // the source first
+        QTest::addColumn<QString>("extension");    // the detected format's preferred extension
+        QTest::addColumn<QString>("expected");
+
+        using L = QStringList;
+        QTest::newRow("cjpeg: the source's own name is taken") << "cjpeg" << L{u"photo.jpg"_s} << "jpg"
+                                                               << "photo-1.jpg";
+        QTest::newRow("cjpeg: JPEG keeps its spelling") << "cjpeg" << L{u"photo.JPEG"_s} << "jpeg"
+                                                        << "photo.jpeg";
+        QTest::newRow("cjpeg: jpe becomes jpg") << "cjpeg" << L{u"scan.jpe"_s} << "jpg"
+                                                << "scan.jpg";
+        QTest::newRow("pngquant: capitals and a taken name")
+            << "pngquant" << L{u"Scan.Final.PNG"_s, u"Scan.Final.png"_s} << ""
+            << "Scan.Final-1.png";
+        QTest::newRow("pngquant: a PNG named .jpg") << "pngquant" << L{u"p.jpg"_s} << ""
+                                                    << "p.png";
+    }
+
+    void outputNamesAgree()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, extension);
+        QFETCH(QString, expected);
+
+        const QString place = nextFolder();
+        for (const QString &name : existing)
+            QVERIFY(writeFile(place + u'/' + name, "x"));
+        const ImageProfile source = profile(tool, place + u'/' + existing.first(), extension);
+        const QUrl folderURL = QUrl::fromLocalFile(place);
+        const ApplicationBundle bundle = bundleAt(place + u"/bundle"_s);
+        std::vector<std::unique_ptr<CompressionBackend>> encoders;
+        encoders.push_back(makeChain(tool, u"script"_s, bundle));
+        if (isCJPEG(tool)) {
+            encoders.push_back(std::make_unique<MozJPEGCompressionBackend>(MozJPEGCommandLocator(bundle), 0.75));
+            encoders.push_back(std::make_unique<ImageIOJPEGCompressionBackend>(0.75));
+        } else {
+            encoders.push_back(
+                std::make_unique<PNGQuantCompressionBackend>(PNGQuantCommandLocator(bundle), QualityRange{}));
+            encoders.push_back(std::make_unique<ImageIOPNGCompressionBackend>());
+        }
+        for (const auto &encoder : encoders)
+            QCOMPARE(encoder->makeOutputURL(source, folderURL)->toLocalFile(), place + u'/' + expected);
+    }
+
 private:
+    QString nextFolder() { return m_root.filePath(u"chain-case-%1"_s.arg(++m_case)); }
     // Each case's source, output and bundle, emptied before every case.
     QString folder() const { return m_root.filePath(u"case"_s); }
     QString bundleRoot() const { return folder() + u"/bundle"_s; }
@@ -336,9 +523,10 @@ private:
 
     QTemporaryDir m_root;
     std::optional<TemporaryFolderOverride> m_tmp;
+    int m_case = 0;
 };
 
-QString tst_ToolBackends::source(const QString &tool, const QString &name) const
+QString tst_ExternalTools::source(const QString &tool, const QString &name) const
 {
     const QString path = folder() + u'/' + (name.isEmpty() ? (isCJPEG(tool) ? u"photo.jpg"_s : u"shot.png"_s) : name);
     QDir().mkpath(QFileInfo(path).path());
@@ -346,5 +534,5 @@ QString tst_ToolBackends::source(const QString &tool, const QString &name) const
     return path;
 }
 
-QTEST_GUILESS_MAIN(tst_ToolBackends)
-#include "tst_toolbackends.moc"
+QTEST_GUILESS_MAIN(tst_ExternalTools)
+#include "tst_externaltools.moc"
