@@ -226,18 +226,23 @@ private slots:
     void failedWriteLeavesNothing_data()
     {
         QTest::addColumn<QString>("encoder");
-        QTest::newRow("jpeg") << "jpeg";
-        QTest::newRow("png") << "png";
+        QTest::addColumn<int>("side");
+        QTest::newRow("jpeg, failing while it writes") << "jpeg" << 256;
+        QTest::newRow("png, failing while it writes") << "png" << 256;
+        // Outputs of 5 to 16 kB: the write buffer holds them, only the last flush meets the full disk.
+        QTest::newRow("jpeg, failing at the last flush") << "jpeg" << 110;
+        QTest::newRow("png, failing at the last flush") << "png" << 64;
     }
 
     void failedWriteLeavesNothing()
     {
         QFETCH(QString, encoder);
+        QFETCH(int, side);
 
-        // A file-size limit stands in for a full disk: the write fails part way through.
+        // A file-size limit of 4 kB stands in for a full disk.
         QTemporaryDir dir;
         const QString path = dir.filePath(u"photo.png"_s);
-        QVERIFY(writeFile(path, encode(TestImages::noise(256, 256), "png")));
+        QVERIFY(writeFile(path, encode(TestImages::noise(side, side), "png")));
         const ProcessRun child =
             run(QCoreApplication::applicationFilePath(),
                 {u"--encode-child"_s, encoder, path, dir.filePath(u"photo-1."_s + encoder), u"4096"_s});
