@@ -6,34 +6,13 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QMutex>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QUuid>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-
-QMutex logMutex;
-QStringList capturedInfo;
-QtMessageHandler previousHandler = nullptr;
-
-void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtInfoMsg) {
-        const QMutexLocker locker(&logMutex);
-        capturedInfo << QString::fromUtf8(context.category) + QStringLiteral(": ") + message;
-    }
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-// Test frameworks install handlers of their own at start; ours goes in front of whatever is there.
-void captureLog()
-{
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
-    if (previous != captureMessage)
-        previousHandler = previous;
-}
 
 CompressionResultStatus statusFromName(const QString &name)
 {
@@ -48,15 +27,15 @@ CompressionResult resultFromMap(const QVariantMap &map)
 {
     CompressionResult result;
     result.id = QUuid::createUuid();
-    result.sourceURL = QUrl::fromLocalFile(map.value(QStringLiteral("sourcePath")).toString());
-    if (map.contains(QStringLiteral("outputPath")))
-        result.outputURL = QUrl::fromLocalFile(map.value(QStringLiteral("outputPath")).toString());
-    result.originalBytes = map.value(QStringLiteral("originalBytes")).toLongLong();
-    if (map.contains(QStringLiteral("compressedBytes")))
-        result.compressedBytes = map.value(QStringLiteral("compressedBytes")).toLongLong();
-    result.status = statusFromName(map.value(QStringLiteral("status")).toString());
-    if (map.contains(QStringLiteral("message")))
-        result.message = map.value(QStringLiteral("message")).toString();
+    result.sourceURL = QUrl::fromLocalFile(map.value(u"sourcePath"_s).toString());
+    if (map.contains(u"outputPath"_s))
+        result.outputURL = QUrl::fromLocalFile(map.value(u"outputPath"_s).toString());
+    result.originalBytes = map.value(u"originalBytes"_s).toLongLong();
+    if (map.contains(u"compressedBytes"_s))
+        result.compressedBytes = map.value(u"compressedBytes"_s).toLongLong();
+    result.status = statusFromName(map.value(u"status"_s).toString());
+    if (map.contains(u"message"_s))
+        result.message = map.value(u"message"_s).toString();
     return result;
 }
 
@@ -79,14 +58,9 @@ QPoint centreInWindow(QQuickItem *item)
 
 UiTestSupport::UiTestSupport(QObject *parent)
     : QObject(parent)
-{
-    captureLog();
-}
+{}
 
-UiTestSupport::~UiTestSupport()
-{
-    qInstallMessageHandler(previousHandler);
-}
+UiTestSupport::~UiTestSupport() = default;
 
 CompressionResultListModel *UiTestSupport::makeResultModel(const QVariantList &rows)
 {
@@ -148,13 +122,17 @@ QString UiTestSupport::temporaryPath(const QString &fileName) const
 
 void UiTestSupport::clearLog()
 {
-    captureLog();
-    const QMutexLocker locker(&logMutex);
-    capturedInfo.clear();
+    // Test frameworks install handlers of their own at start; a capture made now goes in front.
+    m_log.reset();
+    m_log.emplace();
 }
 
 QStringList UiTestSupport::infoLog() const
 {
-    const QMutexLocker locker(&logMutex);
-    return capturedInfo;
+    QStringList lines;
+    for (const LogLine &line : m_log ? m_log->lines() : QList<LogLine>()) {
+        if (line.type == QtInfoMsg)
+            lines << line.category + u": "_s + line.message;
+    }
+    return lines;
 }

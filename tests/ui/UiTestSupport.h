@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CompressionResultListModel.h"
+#include "LogCapture.h"
 
 #include <QList>
 #include <QObject>
@@ -9,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVariantList>
+
 #include <QtQml/qqmlregistration.h>
+#include <optional>
 
 class QQuickItem;
 
@@ -41,9 +44,10 @@ public:
     Q_INVOKABLE QString temporaryPath(const QString &fileName) const;
 
     Q_INVOKABLE void clearLog();
-    // "<category>: <message>" for each info line since the last clearLog().
+    // "<component>: <message>" for each of the application's info lines since the last clearLog().
     Q_INVOKABLE QStringList infoLog() const;
 
 private:
     QTemporaryDir m_folder;
+    std::optional<LogCapture> m_log;
 };

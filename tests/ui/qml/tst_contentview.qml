@@ -206,7 +206,7 @@ Item {
             const made = makeContentView(["file:///photos/a.jpg", "file:///photos/b.jpg"])
             compare(made.viewModel.handledBatches, [["file:///photos/a.jpg", "file:///photos/b.jpg"]])
             compare(made.relay.pending.length, 0)
-            verify(UiTestSupport.infoLog().includes("com.korvane.Pressel.DockDrop: ContentView processing 2 dock file(s)"),
+            verify(UiTestSupport.infoLog().includes("DockDrop: ContentView processing 2 dock file(s)"),
                    UiTestSupport.infoLog().join("\n"))
             compare(made.view.face, "processing")
 
