@@ -11,8 +11,6 @@
 // the test. Files, scripts, the build tree's bundle and the log capture are tests/support's.
 namespace AppTestSupport {
 using namespace TestFiles;
-using ::LogCapture;
-using ::LogLine;
 
 QString buildDir();
 QString presselExecutable();
