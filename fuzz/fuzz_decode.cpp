@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -23,8 +24,10 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     // Image plugins are found through the application object.
     new QCoreApplication(*argc, *argv);
     // Decoders complain loudly about every corrupt input; the fuzzer only cares about crashes.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
     workFolder = new QTemporaryDir();
+    // libFuzzer ends a run with exit(); the folder and its one input file go with it.
+    std::atexit([] { delete workFolder; });
     return 0;
 }
 
