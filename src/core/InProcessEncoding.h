@@ -1,0 +1,13 @@
+#pragma once
+
+#include "CompressionArtifact.h"
+#include "CompressionError.h"
+#include "ImageProfile.h"
+
+#include <optional>
+
+// What both in-process encoders do: decode the source's first image and write it again as one
+// image of the given type at the output URL, atomically, then read back the output's size.
+// quality (0 to 1) applies to JPEG only.
+Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, const QUrl &outputURL,
+                                                const QString &typeIdentifier, std::optional<double> quality);
