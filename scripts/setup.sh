@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what Pressel needs on Debian 12, builds mozjpeg's cjpeg once (cached outside the tree),
-# then configures and builds the given preset (default: dev). Fast when nothing changed.
+# then configures and builds the given presets in order (default: dev). Fast when nothing changed.
+#
+#   scripts/setup.sh [PRESET...]     # dev, release, asan, fuzz
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-preset=${1:-dev}
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(dev)
 export DEBIAN_FRONTEND=noninteractive
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -29,7 +32,10 @@ fi
 "$here/build-mozjpeg.sh"
 
 cd "$root"
-if [ ! -f "build/$preset/build.ninja" ]; then
-  cmake --preset "$preset" >/dev/null
-fi
-cmake --build --preset "$preset"
+for preset in "${presets[@]}"; do
+  if [ ! -f "build/$preset/build.ninja" ]; then
+    cmake --preset "$preset" >/dev/null
+  fi
+  # The fuzz preset's build preset names its one target, the harness.
+  cmake --build --preset "$preset"
+done
