@@ -1,11 +1,14 @@
-// Feeds arbitrary bytes, as a file on disk, through format detection and the preparation of
-// cjpeg's PPM input: the two places where untrusted bytes meet our code first.
+// Feeds arbitrary bytes, as a file on disk, through format detection, the preparation of cjpeg's
+// PPM input and, for pictures of up to a megapixel, the in-process encoders: the places where
+// untrusted bytes, and the pictures decoded from them, meet our code.
 
+#include "ImageCodec.h"
 #include "ImageFormatDetector.h"
 #include "PPMPreprocessing.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
@@ -17,6 +20,40 @@ namespace {
 
 QTemporaryDir *workFolder;
 
+// The fallback encoders write whatever the decoders made; larger pictures would only slow the
+// fuzzer down without reaching other code.
+constexpr qint64 largestRewrittenPixelCount = 1024 * 1024;
+
+// PRESSEL_FUZZ_MAX_PIXELS=N passes over inputs whose header claims more pixels, for quick
+// exploration of the parsers: a few bytes can claim a picture that takes half a minute to
+// decode under the sanitizers. Unset (the suite's run), every input goes through.
+qint64 maximumPixels = -1;
+
+bool claimsTooManyPixels(const QString &path)
+{
+    if (maximumPixels < 0)
+        return false;
+    const QSize size = QImageReader(path).size();
+    return size.isValid() && qint64(size.width()) * size.height() > maximumPixels;
+}
+
+// Writes the picture as the in-process encoder does; the output must decode to the same size.
+void rewrite(const DecodedImage &image, const char16_t *typeIdentifier, const QString &name)
+{
+    const QUrl url = QUrl::fromLocalFile(workFolder->filePath(name));
+    auto destination = ImageDestination::create(url, QString::fromUtf16(typeIdentifier));
+    if (!destination)
+        __builtin_trap(); // our own folder
+    destination->addImage(image, 0.75);
+    if (!destination->finalize())
+        __builtin_trap(); // a JPEG or PNG that decodes can be written again
+    const auto written = ImageSource::create(url);
+    const auto decoded = written ? written->createImageAtIndex0() : std::nullopt;
+    if (!decoded || decoded->width() != image.width() || decoded->height() != image.height())
+        __builtin_trap();
+    QFile::remove(url.toLocalFile());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -25,8 +62,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     new QCoreApplication(*argc, *argv);
     // Decoders complain loudly about every corrupt input; the fuzzer only cares about crashes.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+    bool valid = false;
+    if (const qint64 limit = qEnvironmentVariable("PRESSEL_FUZZ_MAX_PIXELS").toLongLong(&valid); valid)
+        maximumPixels = limit;
     workFolder = new QTemporaryDir();
-    // libFuzzer ends a run with exit(); the folder and its one input file go with it.
+    // libFuzzer ends a run with exit(); the folder and its files go with it.
     std::atexit([] { delete workFolder; });
     return 0;
 }
@@ -40,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
         file.write(reinterpret_cast<const char *>(data), qint64(size));
     }
+    if (claimsTooManyPixels(path))
+        return 0;
     const QUrl url = QUrl::fromLocalFile(path);
 
     const auto profile = ImageFormatDetector().detect(url);
@@ -48,13 +90,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto source = ImageSource::create(url);
     if (!source)
         __builtin_trap(); // detection opened it a moment ago
-    if (const auto image = source->createImageAtIndex0()) {
-        if (const auto ppm = makePPMData(*image)) {
-            const QByteArray header = "P6\n" + QByteArray::number(image->width()) + ' '
-                + QByteArray::number(image->height()) + "\n255\n";
-            if (ppm->size() != header.size() + image->width() * image->height() * 3 || !ppm->startsWith(header))
-                __builtin_trap();
-        }
+    const auto image = source->createImageAtIndex0();
+    if (!image)
+        return 0;
+    if (profile->pixelSize != QSizeF(double(image->width()), double(image->height())))
+        __builtin_trap(); // the same bytes decode the same way twice
+    if (const auto ppm = makePPMData(*image)) {
+        const QByteArray header =
+            "P6\n" + QByteArray::number(image->width()) + ' ' + QByteArray::number(image->height()) + "\n255\n";
+        if (ppm->size() != header.size() + image->width() * image->height() * 3 || !ppm->startsWith(header))
+            __builtin_trap();
+    }
+    // Each road's fallback writes its own format only; other formats are never written.
+    if (image->width() * image->height() <= largestRewrittenPixelCount) {
+        if (profile->format.kind() == ImageFormat::Kind::jpeg)
+            rewrite(*image, u"public.jpeg", QStringLiteral("output.jpg"));
+        else if (profile->format.kind() == ImageFormat::Kind::png)
+            rewrite(*image, u"public.png", QStringLiteral("output.png"));
     }
     return 0;
 }

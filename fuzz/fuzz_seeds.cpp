@@ -238,8 +238,8 @@ struct PNGOptions {
     int colourType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
     bool interlaced = false;
-    bool transparency = false; // tRNS: palette alphas, or one transparent grey or RGB colour
-    double gamma = 0;          // gAMA when not 0
+    bool transparency = false;  // tRNS: palette alphas, or one transparent grey or RGB colour
+    double gamma = 0;           // gAMA when not 0
     QByteArray iccProfile = {}; // iCCP when not empty
 };
 
@@ -416,8 +416,8 @@ QByteArray heifEncode(const QImage &image, const QStringList &options, const QSt
     encoder.setProcessChannelMode(QProcess::MergedChannels);
     encoder.start(program, options + QStringList{QStringLiteral("-q"), QStringLiteral("50"), input,
                                                  QStringLiteral("-o"), output});
-    const bool encoded = encoder.waitForFinished(60'000) && encoder.exitStatus() == QProcess::NormalExit &&
-                         encoder.exitCode() == 0;
+    const bool encoded =
+        encoder.waitForFinished(60'000) && encoder.exitStatus() == QProcess::NormalExit && encoder.exitCode() == 0;
     const QByteArray bytes = encoded ? TestFiles::readFile(output) : QByteArray();
     QFile::remove(input);
     QFile::remove(output);
@@ -462,7 +462,8 @@ int main(int argc, char **argv)
     seed("full-chroma.jpg", libjpegEncode({.fullChroma = true}));
     seed("cmyk-plain.jpg", libjpegEncode({.colorSpace = JCS_CMYK}));
     seed("cmyk-profiled.jpg", libjpegEncode({.colorSpace = JCS_CMYK, .iccProfile = cmykProfile()}));
-    seed("ycck-profiled.jpg", libjpegEncode({.colorSpace = JCS_YCCK, .progressive = true, .iccProfile = cmykProfile()}));
+    seed("ycck-profiled.jpg",
+         libjpegEncode({.colorSpace = JCS_YCCK, .progressive = true, .iccProfile = cmykProfile()}));
     seed("display-p3.jpg", libjpegEncode({.iccProfile = wideGamutProfile(QColorSpace::DisplayP3)}));
     seed("grey-profiled.jpg", libjpegEncode({.colorSpace = JCS_GRAYSCALE, .iccProfile = greyProfile(1.0)}));
     seed("exif-rotated.jpg", TestImages::insertJPEGSegment(baseline, 0xE1, TestImages::exifPayload(6)));

@@ -26,7 +26,8 @@ mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
 # The harness's own sanitizer options, whatever suite runs it; the longer run in
 # docs/HARDENING.md uses the same ones and says why each is set.
 export TMPDIR=$work/tmp
-export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0
+export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1
+export LSAN_OPTIONS=suppressions=$(dirname "$here")/cmake/sanitizers/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 "$harness" -max_total_time="$seconds" -max_len=65536 -timeout=60 -rss_limit_mb=5120 -malloc_limit_mb=2560 \

@@ -47,9 +47,12 @@ QByteArray rawProfile(const heif_image_handle *handle)
 QByteArray nclxProfile(const heif_image_handle *handle)
 {
     heif_color_profile_nclx *nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
-        return {};
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // An nclx box with primaries that libheif does not know fails, yet still hands over the
+    // profile it had begun to fill: ours to free either way.
     const std::unique_ptr<heif_color_profile_nclx, Releaser<heif_nclx_color_profile_free>> owner(nclx);
+    if (error.code != heif_error_Ok || !nclx)
+        return {};
     if (nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
         nclx->color_primaries == heif_color_primaries_unspecified)
         return {};

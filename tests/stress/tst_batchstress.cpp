@@ -381,8 +381,8 @@ private slots:
                 QVERIFY(viewModel.handleDroppedFiles(batches.at(index).urls()));
                 if (index % 10 == 5) {
                     const QString photoOutput = outputOf(batches.at(index).photo);
-                    QVERIFY(QTest::qWaitFor([&] { return readLines(startedLog()).contains(photoOutput); },
-                                            waitTimeoutMs));
+                    QVERIFY(
+                        QTest::qWaitFor([&] { return readLines(startedLog()).contains(photoOutput); }, waitTimeoutMs));
                 }
                 if (index % 3 == 1 && index != batchCount - 1)
                     viewModel.clearResults();
