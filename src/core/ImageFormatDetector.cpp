@@ -34,8 +34,6 @@ ImageFormat detectFormat(const ImageSource &source, const QUrl &url)
     const QString extension = lowercasedPathExtension(url);
     if (const auto type = ContentType::fromIdentifier(source.typeIdentifier()))
         return classifyFormat(*type, extension);
-    if (const auto type = ContentType::fromFilenameExtension(extension, ContentType::data()))
-        return classifyFormat(*type, extension);
     return ImageFormat::unknown(extension);
 }
 
