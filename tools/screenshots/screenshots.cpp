@@ -28,6 +28,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 #include <QtQml/qqmlextensionplugin.h>
@@ -161,21 +162,15 @@ QList<QUrl> writeFixtures(const QDir &folder)
     return urls;
 }
 
+// Through the platform's event queue, as a person's click and key presses arrive.
 void click(QQuickWindow *window, const QPointF &position)
 {
-    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-        QMouseEvent event(type, position, window->mapToGlobal(position), Qt::LeftButton,
-                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window, &event);
-    }
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, position.toPoint());
 }
 
-void pressKey(QQuickWindow *window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+void pressKey(QQuickWindow *window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-        QKeyEvent event(type, key, modifiers);
-        QCoreApplication::sendEvent(window, &event);
-    }
+    QTest::keyClick(window, key, modifiers);
 }
 
 // The before/after view: a batch of two photos, a click on the first thumbnail, the divider
@@ -206,7 +201,21 @@ bool shootComparison(QQuickWindow *window, CompressionViewModel &viewModel, cons
         return false;
     }
     click(window, action->mapToScene(QPointF(action->width() / 2, action->height() / 2)));
-    settle(3000);
+    // Both sides decode off the GUI thread; the shots wait for them.
+    const auto sidesShown = [window](const char *property) {
+        return waitFor(
+            [window, property] {
+                auto *source = window->findChild<QQuickItem *>(QStringLiteral("sourcePicture"));
+                auto *output = window->findChild<QQuickItem *>(QStringLiteral("outputPicture"));
+                return source && output && source->property(property).toBool() && output->property(property).toBool();
+            },
+            60'000);
+    };
+    if (!sidesShown("ready")) {
+        err() << "the comparison did not show both sides\n";
+        return false;
+    }
+    settle(500);
     shoot("9-compare-split");
     pressKey(window, Qt::Key_1);
     settle(400);
@@ -216,7 +225,11 @@ bool shootComparison(QQuickWindow *window, CompressionViewModel &viewModel, cons
     shoot("11-compare-divider-3");
     pressKey(window, Qt::Key_2);
     pressKey(window, Qt::Key_1, Qt::ControlModifier);
-    settle(4000);
+    if (!sidesShown("showsDetail")) {
+        err() << "the comparison did not show 100 % on both sides\n";
+        return false;
+    }
+    settle(500);
     shoot("12-compare-100-percent");
     pressKey(window, Qt::Key_Escape);
     settle(1000);
