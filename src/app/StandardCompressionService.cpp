@@ -5,12 +5,17 @@
 
 std::unique_ptr<CompressionService> makeStandardCompressionService(const ApplicationBundle &bundle)
 {
-    constexpr double jpegQuality = 0.75;
-    auto jpeg = std::make_shared<JPEGCompressionBackend>(
-        jpegQuality, MozJPEGCompressionBackend(MozJPEGCommandLocator(bundle), jpegQuality),
-        ImageIOJPEGCompressionBackend(jpegQuality));
-    auto png = std::make_shared<PNGCompressionBackend>(
-        PNGQuantCompressionBackend(PNGQuantCommandLocator(bundle), QualityRange{60, 80}),
-        ImageIOPNGCompressionBackend());
-    return std::make_unique<CompressionService>(ImageFormatDetector(), std::move(jpeg), std::move(png));
+    auto makeBackends = [bundle](const CompressionSettings &settings) {
+        const double jpegQuality = settings.jpegCompressionQuality();
+        auto jpeg = std::make_shared<JPEGCompressionBackend>(
+            jpegQuality, MozJPEGCompressionBackend(MozJPEGCommandLocator(bundle), jpegQuality),
+            ImageIOJPEGCompressionBackend(jpegQuality));
+        std::optional<PNGQuantCompressionBackend> pngQuant;
+        if (!settings.pngLossless)
+            pngQuant.emplace(PNGQuantCommandLocator(bundle),
+                             QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum});
+        auto png = std::make_shared<PNGCompressionBackend>(std::move(pngQuant), ImageIOPNGCompressionBackend());
+        return CompressionService::Backends{std::move(jpeg), std::move(png)};
+    };
+    return std::make_unique<CompressionService>(ImageFormatDetector(), std::move(makeBackends));
 }

@@ -13,6 +13,8 @@ Item {
     // with the same properties, methods and signals will do, which is how the tests drive it.
     required property var viewModel
     property var dockFileDropRelay: DockFileDropRelay
+    // The saved compression settings the panel edits; the tests hand in their own.
+    property var settings: CompressionSettingsModel {}
 
     // Null-safe: while the window closes, the controller may go before the view.
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
@@ -109,6 +111,15 @@ Item {
             anchors.margins: 20
             isTargeted: root.isDropTargeted
         }
+
+        SettingsButton {
+            objectName: "dropZoneSettingsButton"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 20 + 14
+            enabled: dropZoneFace.shown
+            onClicked: settingsPanel.open()
+        }
     }
 
     Face {
@@ -158,6 +169,13 @@ Item {
                         color: Theme.secondaryText
                         wrapMode: Text.Wrap
                     }
+                }
+
+                SettingsButton {
+                    objectName: "headerSettingsButton"
+                    Layout.alignment: Qt.AlignTop
+                    enabled: mainLayoutFace.shown
+                    onClicked: settingsPanel.open()
                 }
 
                 Button {
@@ -253,6 +271,20 @@ Item {
             border.color: root.isDropTargeted ? Theme.withAlpha(Theme.accent, 0.7) : "transparent"
             Behavior on border.color { ColorAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
         }
+    }
+
+    SettingsPanel {
+        id: settingsPanel
+        objectName: "settingsPanel"
+        parent: root
+        settings: root.settings
+        // Keyboard focus goes back to the window's content.
+        onClosed: root.forceActiveFocus()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+,"
+        onActivated: settingsPanel.open()
     }
 
     // Over everything, so a drag anywhere on the window counts. It takes no clicks.
