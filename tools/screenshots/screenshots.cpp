@@ -183,6 +183,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir fixtures;
     const QList<QUrl> files = writeFixtures(QDir(fixtures.path()));
+    // The settings panel shows the defaults, whatever the user saved.
+    qputenv("XDG_CONFIG_HOME", QDir(fixtures.path()).filePath(QStringLiteral(".config")).toLocal8Bit());
 
     CompressionViewModel viewModel(makeStandardCompressionService(
         ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
@@ -253,6 +255,14 @@ int main(int argc, char *argv[])
     window->resize(980, 1060);
     settle(1500);
     shoot("7-results-large");
+
+    auto *settingsPanel = window->findChild<QObject *>(QStringLiteral("settingsPanel"));
+    if (!settingsPanel || !QMetaObject::invokeMethod(settingsPanel, "open")) {
+        err() << "the settings panel did not open\n";
+        return 1;
+    }
+    settle(800);
+    shoot("8-settings");
 
     return saved ? 0 : 1;
 }
