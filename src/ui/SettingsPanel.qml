@@ -45,10 +45,6 @@ Popup {
         border.color: Theme.backdropEdge
     }
 
-    Overlay.modal: Rectangle {
-        color: Qt.rgba(0, 0, 0, 0.45)
-    }
-
     onOpened: jpegQuality.forceActiveFocus(Qt.TabFocusReason)
 
     component SectionTitle: StyledText {
@@ -123,7 +119,6 @@ Popup {
                 Layout.minimumWidth: 28
                 horizontalAlignment: Text.AlignRight
                 text: panel.settings.jpegQuality
-                font.features: { "tnum": 1 }
             }
         }
 
