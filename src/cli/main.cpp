@@ -15,6 +15,9 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <expected>
+#include <optional>
+
 namespace {
 
 QString statusName(CompressionResultStatus status)
@@ -54,14 +57,6 @@ QString toLine(const CompressionResult &result)
     return line;
 }
 
-struct Invocation {
-    bool json = false;
-    bool help = false;
-    CompressionSettings settings; // the defaults unless an option says otherwise
-    QStringList files;
-    QString error; // set for a usage error
-};
-
 constexpr char usage[] =
     "usage: pressel-cli [--json] [OPTION...] [--] FILE...\n"
     "Compresses the files as one batch, in order, and prints one row per file.\n"
@@ -74,8 +69,20 @@ constexpr char usage[] =
     "                          but orientation, size, thumbnail and colour profile\n"
     "  --keep-dates            give each output its source's modification time\n"
     "  --                      end of options: every argument after it is a file\n"
+    "  --version               print the version\n"
     "The saved settings of the window are not read. Exit status: 0 when no row failed,\n"
     "1 when one did, 2 for a usage error.\n";
+
+// The options that choose a batch's settings; the defaults are those of the window.
+struct SettingsOptions {
+    QCommandLineOption quality{QStringLiteral("quality"), {}, QStringLiteral("N")};
+    QCommandLineOption pngQuality{QStringLiteral("png-quality"), {}, QStringLiteral("MIN-MAX")};
+    QCommandLineOption pngLossless{QStringLiteral("png-lossless")};
+    QCommandLineOption metadata{QStringLiteral("metadata"), {}, QStringLiteral("POLICY")};
+    QCommandLineOption keepDates{QStringLiteral("keep-dates")};
+
+    QList<QCommandLineOption> all() const { return {quality, pngQuality, pngLossless, metadata, keepDates}; }
+};
 
 std::optional<int> percent(const QString &text)
 {
@@ -87,70 +94,39 @@ std::optional<int> percent(const QString &text)
     return value <= 100 ? std::optional(value) : std::nullopt;
 }
 
-QString badValue(const QString &option, const QString &value)
+// The settings the options ask for, or the usage error that names the option of a bad value.
+std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLineParser &parser,
+                                                                const SettingsOptions &options)
 {
-    return QStringLiteral("invalid value for --%1: \"%2\"").arg(option, value);
-}
-
-// Options may come anywhere before "--"; everything after it is a file, so a file named
-// "--json" or "-x.jpg" can be passed as `-- --json`.
-Invocation parseArguments(const QStringList &arguments)
-{
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption json(QStringLiteral("json"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption quality(QStringLiteral("quality"), {}, QStringLiteral("N"));
-    const QCommandLineOption pngQuality(QStringLiteral("png-quality"), {}, QStringLiteral("MIN-MAX"));
-    const QCommandLineOption pngLossless(QStringLiteral("png-lossless"));
-    const QCommandLineOption metadata(QStringLiteral("metadata"), {}, QStringLiteral("POLICY"));
-    const QCommandLineOption keepDates(QStringLiteral("keep-dates"));
-    parser.addOptions({json, help, quality, pngQuality, pngLossless, metadata, keepDates});
-
-    Invocation invocation;
-    if (!parser.parse(QStringList{QStringLiteral("pressel-cli")} + arguments)) {
-        invocation.error = parser.errorText();
-        return invocation;
+    const auto badValue = [&](const QCommandLineOption &option) {
+        return std::unexpected(QStringLiteral("invalid value for --%1: \"%2\"")
+                                   .arg(option.names().constFirst(), parser.value(option)));
+    };
+    CompressionSettings settings;
+    if (parser.isSet(options.quality)) {
+        const auto quality = percent(parser.value(options.quality));
+        if (!quality)
+            return badValue(options.quality);
+        settings.jpegQuality = *quality;
     }
-    invocation.json = parser.isSet(json);
-    invocation.help = parser.isSet(help);
-    invocation.files = parser.positionalArguments();
-    CompressionSettings &settings = invocation.settings;
-    if (parser.isSet(quality)) {
-        const QString value = parser.value(quality);
-        const auto parsed = percent(value);
-        if (!parsed) {
-            invocation.error = badValue(QStringLiteral("quality"), value);
-            return invocation;
-        }
-        settings.jpegQuality = *parsed;
-    }
-    if (parser.isSet(pngQuality)) {
-        const QString value = parser.value(pngQuality);
-        const QStringList bounds = value.split(u'-');
+    if (parser.isSet(options.pngQuality)) {
+        const QStringList bounds = parser.value(options.pngQuality).split(u'-');
         const auto lower = bounds.size() == 2 ? percent(bounds[0]) : std::nullopt;
         const auto upper = bounds.size() == 2 ? percent(bounds[1]) : std::nullopt;
-        if (!lower || !upper || *lower > *upper) {
-            invocation.error = badValue(QStringLiteral("png-quality"), value);
-            return invocation;
-        }
+        if (!lower || !upper || *lower > *upper)
+            return badValue(options.pngQuality);
         settings.pngQualityMinimum = *lower;
         settings.pngQualityMaximum = *upper;
     }
-    settings.pngLossless = parser.isSet(pngLossless);
-    if (parser.isSet(metadata)) {
-        const QString value = parser.value(metadata);
-        const auto policy = CompressionSettings::metadataPolicyFromName(value);
-        if (!policy) {
-            invocation.error = badValue(QStringLiteral("metadata"), value);
-            return invocation;
-        }
+    settings.pngLossless = parser.isSet(options.pngLossless);
+    if (parser.isSet(options.metadata)) {
+        const auto policy = CompressionSettings::metadataPolicyFromName(parser.value(options.metadata));
+        if (!policy)
+            return badValue(options.metadata);
         settings.metadata = *policy;
     }
-    settings.keepModificationDate = parser.isSet(keepDates);
-    if (invocation.files.isEmpty() && !invocation.help)
-        invocation.error = QStringLiteral("no files given");
-    return invocation;
+    settings.keepModificationDate = parser.isSet(options.keepDates);
+    return settings;
 }
 
 } // namespace
@@ -159,30 +135,49 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
 
-    const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
+    // Options may come anywhere before "--"; everything after it is a file, so a file named
+    // "--json" or "-x.jpg" can be passed as `-- --json`.
+    QCommandLineParser parser;
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const SettingsOptions settingsOptions;
+    parser.addOptions({jsonOption, helpOption});
+    parser.addOptions(settingsOptions.all());
+    parser.addVersionOption();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (invocation.help) {
+    const auto usageError = [&](const QString &error) {
+        err << "pressel-cli: " << error << '\n' << usage;
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
         out << usage;
         return 0;
     }
-    if (!invocation.error.isEmpty()) {
-        err << "pressel-cli: " << invocation.error << '\n' << usage;
-        return 2;
-    }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const auto settings = settingsFromOptions(parser, settingsOptions);
+    if (!settings)
+        return usageError(settings.error());
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QStringLiteral("no files given"));
 
     QList<QUrl> urls;
-    for (const QString &file : invocation.files)
+    for (const QString &file : files)
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
-    auto batch = service->compressFiles(urls, invocation.settings);
+    auto batch = service->compressFiles(urls, *settings);
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();
 
-    if (invocation.json) {
+    if (parser.isSet(jsonOption)) {
         QJsonArray rows;
         for (const CompressionResult &result : results)
             rows.append(toJson(result));

@@ -23,6 +23,7 @@ CompressionService::CompressionService(ImageFormatDetector formatDetector, Backe
 
 CompressionService::~CompressionService()
 {
+    m_stop.request_stop();
     m_executor->waitForDone();
 }
 
@@ -52,7 +53,7 @@ QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &ur
     QList<CompressionResult> results;
     results.reserve(urls.size());
     for (const QUrl &url : urls) {
-        if (isCancelled())
+        if (isCancelled() || m_stop.stop_requested())
             break;
         results.append(compressFile(url, backends, settings));
     }
@@ -80,10 +81,9 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, 
     const auto backend = backendForFormat(backends, profile->format);
     if (!backend)
         return failure(backend.error());
-    const auto outputURL = (*backend)->makeOutputURL(*profile, folderURL);
-    if (!outputURL)
-        return failure(outputURL.error());
-    return (*backend)->compress(*profile, *outputURL);
+    // The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg.
+    const QUrl outputURL = makeUniqueOutputURL(profile->sourceURL, profile->format.fileExtension(), folderURL);
+    return (*backend)->compress(*profile, outputURL, m_stop.get_token());
 }
 
 // What the settings ask of a written output beyond its pixels: the source's metadata, then its

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 class QThreadPool;
 
@@ -27,7 +28,8 @@ public:
     using BackendFactory = std::function<Backends(const CompressionSettings &)>;
 
     CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends);
-    // Waits for the file in hand; a running external tool is never cut short.
+    // Stops a running external tool at once and removes what it wrote, then waits for the
+    // service's executor: the batch ends with the file in hand, unfinished.
     ~CompressionService();
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
@@ -49,5 +51,6 @@ private:
 
     ImageFormatDetector m_formatDetector;
     BackendFactory m_makeBackends;
+    std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;
 };

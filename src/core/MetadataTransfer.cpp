@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 
 #include <exiv2/exiv2.hpp>
 
@@ -88,11 +89,17 @@ bool isCameraExif(const Exiv2::Exifdatum &datum)
                        [&](const ExifTag &allowed) { return allowed.group == group && allowed.tag == datum.tag(); });
 }
 
-// Exiv2 writes its warnings to standard error unless told otherwise; here they join the log.
+// Exiv2 reports what it cannot read as a message, not as an error, and carries on without it.
+// While a source is read its messages are collected, so that the loss can be logged as such.
+thread_local QStringList *sourceMessages = nullptr;
+
+// Exiv2 writes its messages to standard error unless told otherwise; here they join the log.
 void routeExiv2Messages(int level, const char *message)
 {
     const QString text = QString::fromUtf8(message).trimmed();
-    if (level >= Exiv2::LogMsg::error)
+    if (sourceMessages && level >= Exiv2::LogMsg::warn)
+        sourceMessages->append(text);
+    else if (level >= Exiv2::LogMsg::warn)
         qCWarning(lcMetadata).noquote() << text;
     else
         qCDebug(lcMetadata).noquote() << text;
@@ -199,15 +206,22 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
     initializeExiv2();
 
     SourceMetadata kept;
+    QStringList messages;
+    sourceMessages = &messages;
     try {
-        const auto source = Exiv2::ImageFactory::open(sourceURL.toLocalFile().toStdString());
+        const auto source = Exiv2::ImageFactory::open(QFile::encodeName(sourceURL.toLocalFile()).toStdString());
         source->readMetadata();
         kept = filtered(*source, policy);
     } catch (const std::exception &error) {
+        sourceMessages = nullptr;
         qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 not readable, output has none: %2")
                                                 .arg(fileName(sourceURL), QString::fromUtf8(error.what()));
         return {};
     }
+    sourceMessages = nullptr;
+    if (!messages.isEmpty())
+        qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 partly unreadable, carrying what was read: %2")
+                                                .arg(fileName(sourceURL), messages.join(u' '));
     if (kept.isEmpty())
         return {};
 

@@ -10,8 +10,8 @@ import Pressel
 Popup {
     id: panel
 
-    // The saved settings (CompressionSettingsModel); the tests hand in their own.
-    property var settings: CompressionSettingsModel {}
+    // The saved settings: a CompressionSettingsModel.
+    required property var settings
 
     modal: true
     focus: true
