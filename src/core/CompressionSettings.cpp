@@ -29,8 +29,8 @@ std::optional<int> readInt(const QSettings &settings, const QString &key, int lo
 CompressionSettings CompressionSettings::load(const QSettings &settings)
 {
     CompressionSettings loaded;
-    loaded.jpegQuality = readInt(settings, jpegQualityKey, minimumJPEGQuality, maximumJPEGQuality)
-                             .value_or(loaded.jpegQuality);
+    loaded.jpegQuality =
+        readInt(settings, jpegQualityKey, minimumJPEGQuality, maximumJPEGQuality).value_or(loaded.jpegQuality);
     const auto minimum = readInt(settings, pngQualityMinimumKey, 0, 100);
     const auto maximum = readInt(settings, pngQualityMaximumKey, 0, 100);
     if (minimum && maximum && *minimum <= *maximum) {

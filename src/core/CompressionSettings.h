@@ -20,10 +20,10 @@ struct CompressionSettings {
     static constexpr int minimumJPEGQuality = 40;
     static constexpr int maximumJPEGQuality = 95;
 
-    int jpegQuality = 75;            // cjpeg's -quality; the in-process encoder takes it / 100
-    int pngQualityMinimum = 60;      // pngquant's --quality range, 0 to 100
+    int jpegQuality = 75;       // cjpeg's -quality; the in-process encoder takes it / 100
+    int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
     int pngQualityMaximum = 80;
-    bool pngLossless = false;        // no pngquant: the in-process lossless encoder writes
+    bool pngLossless = false; // no pngquant: the in-process lossless encoder writes
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
 

@@ -63,21 +63,35 @@ constexpr std::array cameraExifTags{
 };
 
 constexpr std::array<std::string_view, 20> cameraXmpKeys{
-    "Xmp.dc.creator",          "Xmp.dc.rights",          "Xmp.dc.description",     "Xmp.xmpRights.Marked",
-    "Xmp.xmpRights.WebStatement", "Xmp.xmpRights.UsageTerms", "Xmp.xmp.CreateDate",  "Xmp.photoshop.DateCreated",
-    "Xmp.exif.DateTimeOriginal", "Xmp.exif.DateTimeDigitized", "Xmp.tiff.Make",       "Xmp.tiff.Model",
-    "Xmp.tiff.Artist",         "Xmp.tiff.Copyright",     "Xmp.tiff.ImageDescription", "Xmp.aux.Lens",
-    "Xmp.exifEX.LensModel",    "Xmp.exifEX.LensMake",    "Xmp.exif.ExposureTime",  "Xmp.exif.FNumber",
+    "Xmp.dc.creator",
+    "Xmp.dc.rights",
+    "Xmp.dc.description",
+    "Xmp.xmpRights.Marked",
+    "Xmp.xmpRights.WebStatement",
+    "Xmp.xmpRights.UsageTerms",
+    "Xmp.xmp.CreateDate",
+    "Xmp.photoshop.DateCreated",
+    "Xmp.exif.DateTimeOriginal",
+    "Xmp.exif.DateTimeDigitized",
+    "Xmp.tiff.Make",
+    "Xmp.tiff.Model",
+    "Xmp.tiff.Artist",
+    "Xmp.tiff.Copyright",
+    "Xmp.tiff.ImageDescription",
+    "Xmp.aux.Lens",
+    "Xmp.exifEX.LensModel",
+    "Xmp.exifEX.LensMake",
+    "Xmp.exif.ExposureTime",
+    "Xmp.exif.FNumber",
 };
 
 constexpr std::array<std::string_view, 8> cameraIptcKeys{
-    "Iptc.Envelope.CharacterSet",        "Iptc.Application2.Byline",      "Iptc.Application2.Copyright",
-    "Iptc.Application2.Caption",         "Iptc.Application2.DateCreated", "Iptc.Application2.TimeCreated",
+    "Iptc.Envelope.CharacterSet",         "Iptc.Application2.Byline",           "Iptc.Application2.Copyright",
+    "Iptc.Application2.Caption",          "Iptc.Application2.DateCreated",      "Iptc.Application2.TimeCreated",
     "Iptc.Application2.DigitizationDate", "Iptc.Application2.DigitizationTime",
 };
 
-template<std::size_t N>
-bool contains(const std::array<std::string_view, N> &keys, const std::string &key)
+template<std::size_t N> bool contains(const std::array<std::string_view, N> &keys, const std::string &key)
 {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
@@ -220,7 +234,8 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
     }
     sourceMessages = nullptr;
     if (!messages.isEmpty())
-        qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 partly unreadable, carrying what was read: %2")
+        qCCritical(lcMetadata).noquote() << QStringLiteral(
+                                                "Metadata of %1 partly unreadable, carrying what was read: %2")
                                                 .arg(fileName(sourceURL), messages.join(u' '));
     if (kept.isEmpty())
         return {};
@@ -233,8 +248,8 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
 
     QByteArray withMetadata;
     try {
-        auto output = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(encoded.constData()),
-                                                long(encoded.size()));
+        auto output =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(encoded.constData()), long(encoded.size()));
         // Reading first keeps what the encoder wrote of its own, such as its colour profile.
         output->readMetadata();
         if (policy == MetadataPolicy::all)
