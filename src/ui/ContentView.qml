@@ -13,6 +13,8 @@ Item {
     // with the same properties, methods and signals will do, which is how the tests drive it.
     required property var viewModel
     property var dockFileDropRelay: DockFileDropRelay
+    // The saved compression settings the panel edits; the tests hand in their own.
+    property var settings: CompressionSettingsModel {}
 
     // Null-safe: while the window closes, the controller may go before the view.
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
@@ -141,6 +143,15 @@ Item {
             anchors.margins: 20
             isTargeted: root.isDropTargeted
         }
+
+        SettingsButton {
+            objectName: "dropZoneSettingsButton"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 20 + 14
+            enabled: dropZoneFace.shown
+            onClicked: settingsPanel.open()
+        }
     }
 
     Face {
@@ -197,6 +208,13 @@ Item {
                         color: Theme.secondaryText
                         wrapMode: Text.Wrap
                     }
+                }
+
+                SettingsButton {
+                    objectName: "headerSettingsButton"
+                    Layout.alignment: Qt.AlignTop
+                    enabled: mainLayoutFace.shown
+                    onClicked: settingsPanel.open()
                 }
 
                 Button {
@@ -319,6 +337,20 @@ Item {
             }
             onLoaded: item.forceActiveFocus()
         }
+    }
+
+    SettingsPanel {
+        id: settingsPanel
+        objectName: "settingsPanel"
+        parent: root
+        settings: root.settings
+        // Keyboard focus goes back to the window's content.
+        onClosed: root.forceActiveFocus()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+,"
+        onActivated: settingsPanel.open()
     }
 
     // Over everything, so a drag anywhere on the window counts. It takes no clicks.

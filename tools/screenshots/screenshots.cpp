@@ -259,6 +259,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir fixtures;
     const QList<QUrl> files = writeFixtures(QDir(fixtures.path()));
+    // The settings panel shows the defaults, whatever the user saved.
+    qputenv("XDG_CONFIG_HOME", QDir(fixtures.path()).filePath(QStringLiteral(".config")).toLocal8Bit());
 
     CompressionViewModel viewModel(makeStandardCompressionService(
         ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
@@ -332,5 +334,13 @@ int main(int argc, char *argv[])
 
     if (!shootComparison(window, viewModel, QDir(fixtures.path()), shoot))
         return 1;
+    auto *settingsPanel = window->findChild<QObject *>(QStringLiteral("settingsPanel"));
+    if (!settingsPanel || !QMetaObject::invokeMethod(settingsPanel, "open")) {
+        err() << "the settings panel did not open\n";
+        return 1;
+    }
+    settle(800);
+    shoot("14-settings");
+
     return saved ? 0 : 1;
 }
