@@ -31,25 +31,6 @@ QString bundled(const QString &tool)
     return QFileInfo(buildPath(u"libexec/pressel/"_s + tool)).canonicalFilePath();
 }
 
-// Whether the log holds these lines, in this order.
-bool logged(const ProcessRun &run, const QStringList &lines)
-{
-    const QString log = QString::fromUtf8(run.standardError);
-    qsizetype at = 0;
-    for (const QString &line : lines) {
-        at = log.indexOf(line + u'\n', at);
-        if (at < 0)
-            return false;
-    }
-    return true;
-}
-
-QString chainLine(const QString &format, const QString &road, const QString &source, const QString &output)
-{
-    return u"com.korvane.Pressel.%1Compression: %1 backend: %2, input: %3, output: %4"_s.arg(format, road, source,
-                                                                                             output);
-}
-
 // The tags an independent reader finds, as "<group>:<tag>" -> value (numbers as numbers).
 QJsonObject readTags(const QString &path)
 {
