@@ -1,4 +1,5 @@
-// Times the mozjpeg road (MozJPEGCompressionBackend::compress: decode, PPM, cjpeg) against its
+// Times the mozjpeg road as the service takes it (detection, which decodes the picture, then the
+// tool backend of the JPEG road: PPM, cjpeg) against its
 // floor (libjpeg-turbo's djpeg to a PPM, then the bundled cjpeg on that PPM with the same
 // arguments), file by file, and compares its bytes with the in-process encoder alone.
 //
@@ -9,8 +10,9 @@
 
 #include "ApplicationBundle.h"
 #include "ImageCodec.h"
-#include "ImageIOJPEGCompressionBackend.h"
-#include "MozJPEGCompressionBackend.h"
+#include "ImageFormatDetector.h"
+#include "InProcessBackend.h"
+#include "JPEGRoad.h"
 #include "PPMPreprocessing.h"
 
 #include <QCommandLineParser>
@@ -20,7 +22,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -73,7 +74,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 QStringList cjpegArguments(const QString &output, const QString &ppm)
 {
-    return MozJPEGCompressionBackend::arguments(0.75, output, ppm);
+    return cjpegArguments(0.75, output, ppm);
 }
 
 struct Breakdown {
@@ -83,7 +84,7 @@ struct Breakdown {
     double cjpeg = 0;
 };
 
-// The road's steps one by one, as runCJPEG takes them.
+// The road's steps one by one, as the road takes them.
 std::optional<Breakdown> measureSteps(const QString &source, const QString &cjpeg, const QString &scratch)
 {
     Breakdown steps;
@@ -103,9 +104,10 @@ std::optional<Breakdown> measureSteps(const QString &source, const QString &cjpe
     steps.ppmBytes = milliseconds(timer);
     timer.restart();
     const QString ppmPath = scratch + QStringLiteral("/steps.ppm");
-    QSaveFile file(ppmPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*ppm) != ppm->size() || !file.commit())
+    QFile file(ppmPath); // as the road writes it: in place, not forced to disk
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*ppm) != ppm->size() || !file.flush())
         return std::nullopt;
+    file.close();
     steps.ppmWrite = milliseconds(timer);
     timer.restart();
     if (!runTool(cjpeg, cjpegArguments(scratch + QStringLiteral("/steps.jpg"), ppmPath)))
@@ -137,7 +139,7 @@ int main(int argc, char *argv[])
 
     const QString binFolder = QStringLiteral(PRESSEL_BENCH_BIN_DIR);
     const ApplicationBundle bundle = ApplicationBundle::forBinFolder(binFolder);
-    const auto cjpegURL = MozJPEGCommandLocator(bundle).locate();
+    const auto cjpegURL = makeMozJPEGBackend(bundle, 0.75).locate();
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
     if (!cjpegURL || djpeg.isEmpty()) {
         fprintf(stderr, "needs the bundled cjpeg below %s and libjpeg-turbo's djpeg on the PATH\n",
@@ -157,8 +159,8 @@ int main(int argc, char *argv[])
     // The road's temporary PPMs go to the same disk as the floor's.
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
 
-    const MozJPEGCompressionBackend road(MozJPEGCommandLocator(bundle), 0.75);
-    const ImageIOJPEGCompressionBackend imageIO(0.75);
+    const ExternalToolBackend road = makeMozJPEGBackend(bundle, 0.75);
+    const InProcessBackend imageIO(QStringLiteral("public.jpeg"), 0.75);
     printf("cjpeg: %s\ndjpeg: %s\nmedian of %d runs\n\n", qPrintable(cjpeg), qPrintable(djpeg), runs);
     printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road", "floor",
            "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B", "ImageIO B",
@@ -182,7 +184,9 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             double cpu = cpuMilliseconds();
             timer.start();
-            const auto artifact = road.compress(profile, QUrl::fromLocalFile(roadOutput));
+            const auto detected = ImageFormatDetector().detect(profile.sourceURL);
+            const auto artifact = detected ? road.compress(*detected, QUrl::fromLocalFile(roadOutput))
+                                           : Expected<CompressionArtifact>(failure(detected.error()));
             roadTimes.append(milliseconds(timer));
             roadCPU.append(cpuMilliseconds() - cpu);
             if (!artifact) {

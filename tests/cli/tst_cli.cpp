@@ -2,8 +2,8 @@
 // every kind of file a user drops, the roads through mozjpeg and pngquant and their fallbacks,
 // the command line's own rules, and a decompression bomb that must fail small.
 
-#include "MozJPEGCompressionBackend.h"
-#include "PNGQuantCompressionBackend.h"
+#include "JPEGRoad.h"
+#include "PNGRoad.h"
 #include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -146,13 +146,13 @@ private slots:
         // the screenshot the pngquant road: byte for byte what pngquant makes with its arguments.
         const QString reference = dir.filePath(u".tmp/reference"_s);
         QVERIFY(writePPM(QUrl::fromLocalFile(folder.filePath(u"photo.jpg"_s)), QUrl::fromLocalFile(reference + u".ppm"_s)));
-        QCOMPARE(TestFiles::run(bundled(u"cjpeg"_s), MozJPEGCompressionBackend::arguments(0.75, reference + u".jpg"_s,
+        QCOMPARE(TestFiles::run(bundled(u"cjpeg"_s), cjpegArguments(0.75, reference + u".jpg"_s,
                                                                                           reference + u".ppm"_s))
                      .exitCode,
                  0);
         const qint64 referenceBytes = QFileInfo(reference + u".jpg"_s).size();
         QVERIFY(std::abs(QFileInfo(folder.filePath(u"photo-1.jpg"_s)).size() - referenceBytes) <= referenceBytes / 100);
-        QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), PNGQuantCompressionBackend::arguments(
+        QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), pngquantArguments(
                                                             reference + u".png"_s, QualityRange{60, 80},
                                                             folder.filePath(u"shot.png"_s)))
                      .exitCode,
@@ -184,6 +184,30 @@ private slots:
         QCOMPARE(QFileInfo::exists(dir.filePath(u"shot-1.png"_s)), rows[1][u"status"_s].toString() == u"success");
     }
 
+    void toolKeepsToItself()
+    {
+        // A tool that talks on standard output and reads its input to the end: its chatter
+        // must not reach the JSON, and its input must be empty rather than ours (the pipe this
+        // test holds open would keep it waiting).
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(u"bundle/bin"_s)));
+        const QString program = dir.filePath(u"bundle/bin/pressel-cli"_s);
+        QVERIFY(QFile::copy(presselCLI(), program));
+        QVERIFY(writeScript(dir.filePath(u"bundle/libexec/pressel/cjpeg"_s),
+                            "head -c 1048576 /dev/zero | tr '\\0' '['\n"
+                            "timeout 60 cat > /dev/null || exit 1\n"
+                            "printf 'tiny' > \"$6\""));
+        const QString jpeg = dir.filePath(u"photo.jpg"_s);
+        TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
+
+        const ProcessRun run = TestFiles::run(program, {u"--json"_s, jpeg});
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe().left(2000)));
+        const QJsonArray rows = run.rows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][u"compressedBytes"_s].toInteger(), 4);
+        QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
+    }
+
     void fallsBackWhenPNGQuantRefuses()
     {
         QTemporaryDir dir;
@@ -193,7 +217,7 @@ private slots:
         const QString reference = dir.filePath(u"reference/gradient.png"_s);
         QVERIFY(QDir().mkpath(dir.filePath(u"reference"_s)));
         QVERIFY(
-            TestFiles::run(bundled(u"pngquant"_s), PNGQuantCompressionBackend::arguments(reference, {60, 80}, source))
+            TestFiles::run(bundled(u"pngquant"_s), pngquantArguments(reference, {60, 80}, source))
                 .exitCode != 0);
         QVERIFY(QDir().rmdir(dir.filePath(u"reference"_s)));
         const QByteArray sourceHash = TestImages::sha256(source);

@@ -32,12 +32,8 @@ class FakeBackend : public CompressionBackend
 public:
     std::function<Expected<CompressionArtifact>(const ImageProfile &, const QUrl &)> onCompress;
 
-    Expected<QUrl> makeOutputURL(const ImageProfile &profile, const QUrl &folderURL) const override
-    {
-        return makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
-    }
-
-    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL) const override
+    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
+                                           const std::stop_token & = {}) const override
     {
         const int running = ++m_running;
         {
