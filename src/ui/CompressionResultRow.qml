@@ -73,7 +73,7 @@ Item {
         radius: 26
         color: Theme.regularMaterial
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.14)
+        border.color: Theme.panelEdge
     }
 
     RowLayout {
@@ -212,7 +212,7 @@ Item {
             opacity: pressed ? 0.55 : 1
             background: Rectangle {
                 radius: 9
-                color: revealButton.hovered ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                color: revealButton.hovered ? Theme.hoverFill : "transparent"
             }
             Accessible.name: text
             ToolTip.visible: hovered

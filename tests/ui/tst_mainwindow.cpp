@@ -62,15 +62,11 @@ private slots:
 
     void windowChrome()
     {
+        // The desktop frames the window: no frameless hint, an opaque surface in the theme's colour.
         QCOMPARE(m_window->title(), u"Pressel"_s);
-        QVERIFY(m_window->flags().testFlag(Qt::FramelessWindowHint));
-        QCOMPARE(m_window->color().alpha(), 0);
-        QVERIFY(m_window->minimumWidth() >= 720);
-        QVERIFY(m_window->minimumHeight() >= 520);
-        // Offscreen nothing composes windows: the backdrop is the opaque tone, never black.
-        const QColor backdrop = item("backdrop")->property("color").value<QColor>();
-        QCOMPARE(backdrop.alpha(), 255);
-        QVERIFY(backdrop.lightness() > 0);
+        QVERIFY(!m_window->flags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(m_window->color().alpha(), 255);
+        QVERIFY(m_window->minimumWidth() < 720 && m_window->minimumHeight() < 520);
         QCOMPARE(item("contentView")->width(), 720.0);
         QCOMPARE(item("contentView")->height(), 520.0);
         QCOMPARE(face(), u"dropZone"_s);
