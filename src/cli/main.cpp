@@ -1,9 +1,11 @@
 // pressel-cli: drives the compression engine without a window, for scripts, benchmarks and
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 
+#include "CompressionMessage.h"
 #include "CompressionResult.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
+#include "Translation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,7 +39,8 @@ QJsonObject toJson(const CompressionResult &result)
         {QStringLiteral("compressedBytes"),
          result.compressedBytes ? QJsonValue(*result.compressedBytes) : QJsonValue()},
         {QStringLiteral("output"), result.outputURL ? QJsonValue(result.outputURL->toLocalFile()) : QJsonValue()},
-        {QStringLiteral("message"), result.message ? QJsonValue(*result.message) : QJsonValue()},
+        {QStringLiteral("message"),
+         result.message ? QJsonValue(CompressionMessage::translated(*result.message)) : QJsonValue()},
     };
 }
 
@@ -48,7 +51,7 @@ QString toLine(const CompressionResult &result)
     if (result.status == CompressionResultStatus::success)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else
-        line += u'\t' + result.message.value_or(QString());
+        line += u'\t' + CompressionMessage::translated(result.message.value_or(QString()));
     return line;
 }
 
@@ -75,20 +78,24 @@ Invocation parseArguments(const QStringList &arguments)
         } else if (argument == u"--help" || argument == u"-h") {
             invocation.help = true;
         } else {
-            invocation.error = QStringLiteral("unknown option: %1").arg(argument);
+            invocation.error = QCoreApplication::translate("CommandLine", "未知选项：%1").arg(argument);
             return invocation;
         }
     }
     if (invocation.files.isEmpty() && !invocation.help)
-        invocation.error = QStringLiteral("no files given");
+        invocation.error = QCoreApplication::translate("CommandLine", "没有给出文件");
     return invocation;
 }
 
-constexpr char usage[] = "usage: pressel-cli [--json] [--] FILE...\n"
-                         "Compresses the files as one batch, in order, and prints one row per file.\n"
-                         "  --json  print one JSON array instead of one line per row\n"
-                         "  --      end of options: every argument after it is a file\n"
-                         "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
+QString usage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "用法：pressel-cli [--json] [--] 文件…\n"
+                                       "把这些文件作为一批按顺序压缩，每个文件输出一行结果。\n"
+                                       "  --json  输出一个 JSON 数组，而不是每个文件一行\n"
+                                       "  --      选项到此为止：其后的每个参数都是文件\n"
+                                       "退出状态：没有失败的行时为 0，有失败的行时为 1，用法错误时为 2。\n");
+}
 
 } // namespace
 
@@ -97,16 +104,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
     pressel::installLogFormat();
+    Translation::install();
 
     const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (invocation.help) {
-        out << usage;
+        out << usage();
         return 0;
     }
     if (!invocation.error.isEmpty()) {
-        err << "pressel-cli: " << invocation.error << '\n' << usage;
+        err << "pressel-cli: " << invocation.error << '\n' << usage();
         return 2;
     }
 

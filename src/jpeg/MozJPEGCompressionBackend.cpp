@@ -1,4 +1,5 @@
 #include "MozJPEGCompressionBackend.h"
+#include "CompressionMessage.h"
 
 #include "ExternalProcess.h"
 #include "Logging.h"
@@ -23,7 +24,7 @@ Expected<CompressionArtifact> MozJPEGCompressionBackend::compress(const ImagePro
     const auto executable = m_commandLocator.locate();
     if (!executable)
         return failure(CompressionPipelineError::backendUnavailable(
-            QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩")));
+            CompressionMessage::text(CompressionMessage::cjpegMissing)));
     qCInfo(lcMozJPEG).noquote() << QStringLiteral("Using cjpeg at %1 for %2")
                                        .arg(executable->toLocalFile(),
                                             QFileInfo(profile.sourceURL.toLocalFile()).fileName());
@@ -85,12 +86,12 @@ Expected<void> MozJPEGCompressionBackend::runCJPEG(const QUrl &executableURL, co
     case ProcessOutcome::Kind::succeeded:
         return {};
     case ProcessOutcome::Kind::failedToStart:
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 启动失败：") +
-                                                                        outcome.startErrorDescription));
+        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+            CompressionMessage::toolStartFailed, {QStringLiteral("mozjpeg"), outcome.startErrorDescription})));
     case ProcessOutcome::Kind::exitedNonZero:
     case ProcessOutcome::Kind::crashed:
         break;
     }
-    return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 执行失败：") +
-                                                                    outcome.diagnosticText()));
+    return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+        CompressionMessage::toolRunFailed, {QStringLiteral("mozjpeg"), outcome.diagnosticText()})));
 }

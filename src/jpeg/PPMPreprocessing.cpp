@@ -1,4 +1,5 @@
 #include "PPMPreprocessing.h"
+#include "CompressionMessage.h"
 
 #include <QColorSpace>
 #include <QSaveFile>
@@ -72,7 +73,7 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
     const auto ppm = makePPMData(*image);
     if (!ppm)
         return failure(
-            CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
+            CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(CompressionMessage::ppmNotMade)));
 
     QSaveFile file(ppmURL.toLocalFile());
     // The flush is checked on its own: QSaveFile's commit() misses a failure of the last buffered
@@ -80,7 +81,7 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
     const bool written =
         file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.flush() && file.commit();
     if (!written)
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") +
-                                                                        file.errorString()));
+        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+            CompressionMessage::ppmFailed, {file.errorString()})));
     return {};
 }

@@ -1,4 +1,5 @@
 #include "PNGQuantCompressionBackend.h"
+#include "CompressionMessage.h"
 
 #include "ExternalProcess.h"
 #include "Logging.h"
@@ -84,10 +85,10 @@ Expected<CompressionArtifact> PNGQuantCompressionBackend::compress(const ImagePr
     const auto executable = m_commandLocator.locate();
     if (!executable)
         return failure(
-            CompressionPipelineError::backendUnavailable(QStringLiteral("未找到 pngquant，可继续回退到系统 PNG 压缩")));
+            CompressionPipelineError::backendUnavailable(CompressionMessage::text(CompressionMessage::pngquantMissing)));
     if (hasNonSRGBProfile(profile.sourceURL.toLocalFile()))
         return failure(CompressionPipelineError::backendExecutionFailed(
-            QStringLiteral("pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件")));
+            CompressionMessage::text(CompressionMessage::pngquantForeignProfile)));
     qCInfo(lcPNGQuant).noquote() << QStringLiteral("Using pngquant at %1 for %2")
                                         .arg(executable->toLocalFile(),
                                              QFileInfo(profile.sourceURL.toLocalFile()).fileName());
@@ -127,7 +128,7 @@ Expected<void> PNGQuantCompressionBackend::runPNGQuant(const QUrl &executableURL
     const QString scratch = scratchPath(outputURL.toLocalFile());
     if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
         return failure(CompressionPipelineError::backendExecutionFailed(
-            QStringLiteral("pngquant 启动失败：临时文件已存在：") + scratch));
+            CompressionMessage::text(CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
     // A run killed while writing leaves its scratch file; it is ours, checked free above.
     auto removeScratch = qScopeGuard([&] { removeItemIgnoringErrors(QUrl::fromLocalFile(scratch)); });
 
@@ -138,12 +139,12 @@ Expected<void> PNGQuantCompressionBackend::runPNGQuant(const QUrl &executableURL
         removeScratch.dismiss();
         return {};
     case ProcessOutcome::Kind::failedToStart:
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("pngquant 启动失败：") +
-                                                                        outcome.startErrorDescription));
+        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+            CompressionMessage::toolStartFailed, {QStringLiteral("pngquant"), outcome.startErrorDescription})));
     case ProcessOutcome::Kind::exitedNonZero:
     case ProcessOutcome::Kind::crashed:
         break;
     }
-    return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("pngquant 执行失败：") +
-                                                                    outcome.diagnosticText()));
+    return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+        CompressionMessage::toolRunFailed, {QStringLiteral("pngquant"), outcome.diagnosticText()})));
 }

@@ -49,7 +49,7 @@ Item {
         if (status === "success")
             return "-"
         if (hasMessage)
-            return message
+            return MessageTranslation.translated(message)
         return "-"
     }
     readonly property string statusSymbol: {
