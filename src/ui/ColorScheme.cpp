@@ -1,6 +1,7 @@
 #include "ColorScheme.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -71,8 +72,11 @@ void ColorScheme::followPortal()
 {
     if (!m_connection.isConnected())
         return;
-    m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                         SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+    // QtDBus finds the slot by its parameters' type names, known only once registered.
+    qRegisterMetaType<QDBusVariant>();
+    if (!m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                              SLOT(portalSettingChanged(QString,QString,QDBusVariant))))
+        qWarning("Cannot follow the desktop portal's colour scheme: %s", qPrintable(m_connection.lastError().message()));
     QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
                                                        QStringLiteral("Read"));
     read << appearanceGroup << colorSchemeKey;
