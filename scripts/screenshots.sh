@@ -43,5 +43,5 @@ for language in zh en; do
 done
 # The README's picture: the results face in English, light and dark side by side.
 montage "$output/en-light/4-results.png" "$output/en-dark/4-results.png" -tile 2x1 -geometry +8+0 \
-  -background none -resize 50% "$output/results-light-dark.png"
+  -background none -resize 60% -depth 8 "$output/results-light-dark.png"
 echo "screenshots in $output"

@@ -193,10 +193,14 @@ int main(int argc, char *argv[])
     // Each face at the default size, then at the minimum size.
     const auto shoot = [&](const char *name) {
         save(QString::fromLatin1(name));
+        // The window manager may move a window that it resizes: put it back where the shot
+        // looks for it.
         window->resize(minimumSize);
+        window->setFramePosition(QPoint(40, 40));
         settle(700);
         save(QString::fromLatin1(name) + QStringLiteral("-minimum"));
         window->resize(defaultSize);
+        window->setFramePosition(QPoint(40, 40));
         settle(500);
     };
 
@@ -242,6 +246,7 @@ int main(int argc, char *argv[])
     hover.leave();
 
     window->resize(980, 1060);
+    window->setFramePosition(QPoint(40, 40));
     settle(1500);
     save(QStringLiteral("7-results-large"));
 
