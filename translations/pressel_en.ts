@@ -4,24 +4,22 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>未知选项：%1</source>
-        <translation>unknown option: %1</translation>
-    </message>
-    <message>
         <source>没有给出文件</source>
         <translation>no files given</translation>
     </message>
     <message>
         <source>用法：pressel-cli [--json] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果。
-  --json  输出一个 JSON 数组，而不是每个文件一行
-  --      选项到此为止：其后的每个参数都是文件
+  --json     输出一个 JSON 数组，而不是每个文件一行
+  --         选项到此为止：其后的每个参数都是文件
+  --version  显示版本
 退出状态：没有失败的行时为 0，有失败的行时为 1，用法错误时为 2。
 </source>
         <translation>usage: pressel-cli [--json] [--] FILE...
 Compresses the files as one batch, in order, and prints one row per file.
-  --json  print one JSON array instead of one line per row
-  --      end of options: every argument after it is a file
+  --json     print one JSON array instead of one line per row
+  --         end of options: every argument after it is a file
+  --version  print the version
 Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.
 </translation>
     </message>

@@ -7,6 +7,7 @@
 #include "StandardCompressionService.h"
 #include "Translation.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -55,45 +56,14 @@ QString toLine(const CompressionResult &result)
     return line;
 }
 
-struct Invocation {
-    bool json = false;
-    bool help = false;
-    QStringList files;
-    QString error; // set for a usage error
-};
-
-// Options may come anywhere before "--"; everything after it is a file, so a file named
-// "--json" or "-x.jpg" can be passed as `-- --json`.
-Invocation parseArguments(const QStringList &arguments)
-{
-    Invocation invocation;
-    bool optionsEnded = false;
-    for (const QString &argument : arguments) {
-        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
-            invocation.files.append(argument);
-        } else if (argument == u"--") {
-            optionsEnded = true;
-        } else if (argument == u"--json") {
-            invocation.json = true;
-        } else if (argument == u"--help" || argument == u"-h") {
-            invocation.help = true;
-        } else {
-            invocation.error = QCoreApplication::translate("CommandLine", "未知选项：%1").arg(argument);
-            return invocation;
-        }
-    }
-    if (invocation.files.isEmpty() && !invocation.help)
-        invocation.error = QCoreApplication::translate("CommandLine", "没有给出文件");
-    return invocation;
-}
-
 QString usage()
 {
     return QCoreApplication::translate("CommandLine",
                                        "用法：pressel-cli [--json] [--] 文件…\n"
                                        "把这些文件作为一批按顺序压缩，每个文件输出一行结果。\n"
-                                       "  --json  输出一个 JSON 数组，而不是每个文件一行\n"
-                                       "  --      选项到此为止：其后的每个参数都是文件\n"
+                                       "  --json     输出一个 JSON 数组，而不是每个文件一行\n"
+                                       "  --         选项到此为止：其后的每个参数都是文件\n"
+                                       "  --version  显示版本\n"
                                        "退出状态：没有失败的行时为 0，有失败的行时为 1，用法错误时为 2。\n");
 }
 
@@ -103,23 +73,37 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
     Translation::install();
 
-    const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
+    // Options may come anywhere before "--"; everything after it is a file, so a file named
+    // "--json" or "-x.jpg" can be passed as `-- --json`.
+    QCommandLineParser parser;
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions({jsonOption, helpOption});
+    parser.addVersionOption();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (invocation.help) {
+    const auto usageError = [&](const QString &error) {
+        err << "pressel-cli: " << error << '\n' << usage();
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
         out << usage();
         return 0;
     }
-    if (!invocation.error.isEmpty()) {
-        err << "pressel-cli: " << invocation.error << '\n' << usage();
-        return 2;
-    }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QCoreApplication::translate("CommandLine", "没有给出文件"));
 
     QList<QUrl> urls;
-    for (const QString &file : invocation.files)
+    for (const QString &file : files)
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
@@ -127,7 +111,7 @@ int main(int argc, char *argv[])
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();
 
-    if (invocation.json) {
+    if (parser.isSet(jsonOption)) {
         QJsonArray rows;
         for (const CompressionResult &result : results)
             rows.append(toJson(result));

@@ -23,6 +23,7 @@ CompressionService::CompressionService(ImageFormatDetector formatDetector,
 
 CompressionService::~CompressionService()
 {
+    m_stop.request_stop();
     m_executor->waitForDone();
 }
 
@@ -48,7 +49,7 @@ QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &ur
     QList<CompressionResult> results;
     results.reserve(urls.size());
     for (const QUrl &url : urls) {
-        if (isCancelled())
+        if (isCancelled() || m_stop.stop_requested())
             break;
         results.append(compressFile(url));
     }
@@ -76,10 +77,9 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL) 
     const auto backend = backendForFormat(profile->format);
     if (!backend)
         return failure(backend.error());
-    const auto outputURL = (*backend)->makeOutputURL(*profile, folderURL);
-    if (!outputURL)
-        return failure(outputURL.error());
-    return (*backend)->compress(*profile, *outputURL);
+    // The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg.
+    const QUrl outputURL = makeUniqueOutputURL(profile->sourceURL, profile->format.fileExtension(), folderURL);
+    return (*backend)->compress(*profile, outputURL, m_stop.get_token());
 }
 
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const

@@ -1,6 +1,6 @@
-// The real window with the real batch controller and pipeline: drops, Dock deliveries and the
-// faces they lead to, on files written at run time. Hover, refused drops, clearing
-// and deliveries from the relay are the QML tests', a launch's files the application's test.
+// The real window with the real batch controller and pipeline: a drop and the faces it leads
+// to, on files written at run time. Hover, refused drops, clearing and deliveries from the relay
+// are the QML tests', a launch's files the application's test.
 
 #include "CompressionViewModel.h"
 #include "DockFileDropRelay.h"
@@ -50,6 +50,7 @@ private slots:
         m_window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
         QVERIFY(m_window);
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QCOMPARE(face(), u"dropZone"_s);
     }
 
     void cleanup()

@@ -191,9 +191,12 @@ Item {
             compare(made.viewModel.isDropTargeted, false)
             UiTestSupport.dragLeave(made.view)
 
+            // A copy: a colour read from a property follows the property.
+            const idleFill = String(findChild(dropZone, "dropZoneFill").color)
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
             compare(dropZone.isTargeted, true)
+            tryVerify(() => !Qt.colorEqual(findChild(dropZone, "dropZoneFill").color, idleFill), 1000, "no highlight")
 
             UiTestSupport.dragLeave(made.view)
             compare(made.viewModel.isDropTargeted, false)
