@@ -12,10 +12,11 @@ namespace CompressionMessage {
 namespace {
 
 constexpr std::array catalogue{
-    readFailed,       imageDecodeFailed, destinationCreateFailed, writeFailed,     outputStatFailed,
-    notSmaller,       unsupportedFormat, heifUnsupported,         tiffUnsupported, fileMissing,
-    folderCreateFailed, toolStartFailed, toolScratchExists,       toolRunFailed,   unknownToolError,
-    cjpegMissing,     ppmFailed,         ppmNotMade,              pngquantMissing, pngquantForeignProfile,
+    readFailed,        imageDecodeFailed, destinationCreateFailed, writeFailed,
+    outputStatFailed,  notSmaller,        unsupportedFormat,       heifUnsupported,
+    tiffUnsupported,   fileMissing,       folderCreateFailed,      toolStartFailed,
+    toolScratchExists, toolRunFailed,     unknownToolError,        cjpegMissing,
+    ppmFailed,         ppmNotMade,        pngquantMissing,         pngquantForeignProfile,
 };
 
 // A template as a pattern over whole messages: its fixed text literally, each %n a group.

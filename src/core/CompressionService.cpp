@@ -61,7 +61,8 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
     const QString path = folderURL.toLocalFile();
     if (QFileInfo(path).isDir() || QDir().mkpath(path))
         return {};
-    return failure(CompressionError::other(CompressionMessage::text(CompressionMessage::folderCreateFailed, {QDir::toNativeSeparators(path)})));
+    return failure(CompressionError::other(
+        CompressionMessage::text(CompressionMessage::folderCreateFailed, {QDir::toNativeSeparators(path)})));
 }
 
 // Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
@@ -105,9 +106,11 @@ Expected<const CompressionBackend *> CompressionService::backendForFormat(const 
         return m_pngBackend.get();
     case ImageFormat::Kind::heic:
     case ImageFormat::Kind::heif:
-        return failure(CompressionPipelineError::backendUnavailable(CompressionMessage::text(CompressionMessage::heifUnsupported)));
+        return failure(CompressionPipelineError::backendUnavailable(
+            CompressionMessage::text(CompressionMessage::heifUnsupported)));
     case ImageFormat::Kind::tiff:
-        return failure(CompressionPipelineError::backendUnavailable(CompressionMessage::text(CompressionMessage::tiffUnsupported)));
+        return failure(CompressionPipelineError::backendUnavailable(
+            CompressionMessage::text(CompressionMessage::tiffUnsupported)));
     case ImageFormat::Kind::unknown:
         return failure(CompressionPipelineError::unsupportedFormat(format));
     }

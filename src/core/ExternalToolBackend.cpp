@@ -46,8 +46,8 @@ std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutc
     case ProcessOutcome::Kind::stopped:
         break;
     }
-    return CompressionPipelineError::backendExecutionFailed(
-        CompressionMessage::text(CompressionMessage::toolRunFailed, {m_description.displayName, outcome.diagnosticText()}));
+    return CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+        CompressionMessage::toolRunFailed, {m_description.displayName, outcome.diagnosticText()}));
 }
 
 Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &profile, const QUrl &outputURL,

@@ -67,7 +67,8 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
 
     const QFileInfo info(url.toLocalFile());
     if (!info.exists())
-        return failure(CompressionError::other(CompressionMessage::text(CompressionMessage::fileMissing, {info.fileName()})));
+        return failure(
+            CompressionError::other(CompressionMessage::text(CompressionMessage::fileMissing, {info.fileName()})));
 
     return ImageProfile{
         .sourceURL = url,

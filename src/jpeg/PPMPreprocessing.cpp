@@ -81,7 +81,7 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
     const bool written =
         file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.flush() && file.commit();
     if (!written)
-        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
-            CompressionMessage::ppmFailed, {file.errorString()})));
+        return failure(CompressionPipelineError::backendExecutionFailed(
+            CompressionMessage::text(CompressionMessage::ppmFailed, {file.errorString()})));
     return {};
 }

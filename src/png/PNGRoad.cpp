@@ -113,8 +113,8 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
                                          const QUrl &outputURL) -> Expected<ToolInvocation> {
         const QString scratch = pngquantScratchPath(outputURL.toLocalFile());
         if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
-            return failure(CompressionPipelineError::backendExecutionFailed(
-                CompressionMessage::text(CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
+            return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+                CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
         return ToolInvocation{pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile()),
                               {QUrl::fromLocalFile(scratch)}};
     };

@@ -53,7 +53,9 @@ QVariant unwrapped(QVariant value)
 
 } // namespace
 
-ColorScheme::ColorScheme(QObject *parent) : ColorScheme(sessionBusIfNamed(), parent) {}
+ColorScheme::ColorScheme(QObject *parent)
+    : ColorScheme(sessionBusIfNamed(), parent)
+{}
 
 ColorScheme::ColorScheme(const QDBusConnection &connection, QObject *parent)
     : QObject(parent)
@@ -75,10 +77,11 @@ void ColorScheme::followPortal()
     // QtDBus finds the slot by its parameters' type names, known only once registered.
     qRegisterMetaType<QDBusVariant>();
     if (!m_connection.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                              SLOT(portalSettingChanged(QString,QString,QDBusVariant))))
-        qWarning("Cannot follow the desktop portal's colour scheme: %s", qPrintable(m_connection.lastError().message()));
-    QDBusMessage read = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface,
-                                                       QStringLiteral("Read"));
+                              SLOT(portalSettingChanged(QString, QString, QDBusVariant))))
+        qWarning("Cannot follow the desktop portal's colour scheme: %s",
+                 qPrintable(m_connection.lastError().message()));
+    QDBusMessage read =
+        QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     read << appearanceGroup << colorSchemeKey;
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(read), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {

@@ -41,7 +41,7 @@ private:
     void update();
 
     QDBusConnection m_connection;
-    std::optional<bool> m_override;    // from the environment
-    std::optional<bool> m_portalDark;  // unset while the portal states no preference
+    std::optional<bool> m_override;   // from the environment
+    std::optional<bool> m_portalDark; // unset while the portal states no preference
     bool m_dark = true;
 };

@@ -42,12 +42,12 @@ private slots:
         QTest::addColumn<QString>("english");
         using namespace CompressionMessage;
         QTest::newRow("fixed") << text(notSmaller) << u"Not smaller after compression; the original is kept"_s;
-        QTest::newRow("argument kept") << text(unsupportedFormat, {u"gif"_s}) << u"This format isn't supported yet: gif"_s;
+        QTest::newRow("argument kept") << text(unsupportedFormat, {u"gif"_s})
+                                       << u"This format isn't supported yet: gif"_s;
         QTest::newRow("fixed argument translated")
             << text(toolRunFailed, {u"pngquant"_s, text(unknownToolError)}) << u"pngquant failed: unknown error"_s;
-        QTest::newRow("tool's own words kept")
-            << text(toolRunFailed, {u"mozjpeg"_s, u"Empty input file\n第二行"_s})
-            << u"mozjpeg failed: Empty input file\n第二行"_s;
+        QTest::newRow("tool's own words kept") << text(toolRunFailed, {u"mozjpeg"_s, u"Empty input file\n第二行"_s})
+                                               << u"mozjpeg failed: Empty input file\n第二行"_s;
         QTest::newRow("the most specific template")
             << text(toolScratchExists, {u"pngquant"_s, u"/tmp/a-1.png.tmp"_s})
             << u"pngquant couldn't start: its temporary file already exists: /tmp/a-1.png.tmp"_s;

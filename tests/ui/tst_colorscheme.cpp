@@ -55,7 +55,8 @@ private slots:
         m_service = QDBusConnection::connectToBus(address, u"portal"_s);
         m_client = QDBusConnection::connectToBus(address, u"client"_s);
         QVERIFY(m_service.isConnected() && m_client.isConnected());
-        QVERIFY(m_service.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal, QDBusConnection::ExportAllSlots));
+        QVERIFY(
+            m_service.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal, QDBusConnection::ExportAllSlots));
         QVERIFY(m_service.registerService(u"org.freedesktop.portal.Desktop"_s));
     }
 
