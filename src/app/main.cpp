@@ -8,6 +8,7 @@
 #include "OpenRequest.h"
 #include "SingleInstance.h"
 #include "StandardCompressionService.h"
+#include "Translation.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
     // The application name stays the executable's; the desktop entry names the window's owner.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));
     pressel::installLogFormat();
+    Translation::install();
 
     const OpenRequest launch{QCoreApplication::arguments().mid(1), QDir::currentPath()};
     SingleInstance instance(SingleInstance::instanceIdFromEnvironment());

@@ -1,9 +1,11 @@
 // pressel-cli: drives the compression engine without a window, for scripts, benchmarks and
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 
+#include "CompressionMessage.h"
 #include "CompressionResult.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
+#include "Translation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -42,7 +44,8 @@ QJsonObject toJson(const CompressionResult &result)
         {QStringLiteral("compressedBytes"),
          result.compressedBytes ? QJsonValue(*result.compressedBytes) : QJsonValue()},
         {QStringLiteral("output"), result.outputURL ? QJsonValue(result.outputURL->toLocalFile()) : QJsonValue()},
-        {QStringLiteral("message"), result.message ? QJsonValue(*result.message) : QJsonValue()},
+        {QStringLiteral("message"),
+         result.message ? QJsonValue(CompressionMessage::translated(*result.message)) : QJsonValue()},
     };
 }
 
@@ -53,25 +56,28 @@ QString toLine(const CompressionResult &result)
     if (result.status == CompressionResultStatus::success)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else
-        line += u'\t' + result.message.value_or(QString());
+        line += u'\t' + CompressionMessage::translated(result.message.value_or(QString()));
     return line;
 }
 
-constexpr char usage[] =
-    "usage: pressel-cli [--json] [OPTION...] [--] FILE...\n"
-    "Compresses the files as one batch, in order, and prints one row per file.\n"
-    "  --json                  print one JSON array instead of one line per row\n"
-    "  --quality N             JPEG quality, 0 to 100 (default 75)\n"
-    "  --png-quality MIN-MAX   pngquant's quality range, each 0 to 100 (default 60-80)\n"
-    "  --png-lossless          PNG without pngquant: lossless re-encoding only\n"
-    "  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,\n"
-    "                          exposure, artist, copyright, no location; all: everything\n"
-    "                          but orientation, size, thumbnail and colour profile\n"
-    "  --keep-dates            give each output its source's modification time\n"
-    "  --                      end of options: every argument after it is a file\n"
-    "  --version               print the version\n"
-    "The saved settings of the window are not read. Exit status: 0 when no row failed,\n"
-    "1 when one did, 2 for a usage error.\n";
+QString usage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "用法：pressel-cli [--json] [选项…] [--] 文件…\n"
+                                       "把这些文件作为一批按顺序压缩，每个文件输出一行结果。\n"
+                                       "  --json                  输出一个 JSON 数组，而不是每个文件一行\n"
+                                       "  --quality N             JPEG 质量，0 到 100（默认 75）\n"
+                                       "  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）\n"
+                                       "  --png-lossless          PNG 不经 pngquant，只做无损压缩\n"
+                                       "  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、\n"
+                                       "                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、\n"
+                                       "                          缩略图和色彩配置文件外全部保留\n"
+                                       "  --keep-dates            输出文件沿用原文件的修改时间\n"
+                                       "  --                      选项到此为止：其后的每个参数都是文件\n"
+                                       "  --version               显示版本\n"
+                                       "不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，\n"
+                                       "用法错误时为 2。\n");
+}
 
 // The options that choose a batch's settings; the defaults are those of the window.
 struct SettingsOptions {
@@ -137,6 +143,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
+    Translation::install();
 
     // Options may come anywhere before "--"; everything after it is a file, so a file named
     // "--json" or "-x.jpg" can be passed as `-- --json`.
@@ -150,13 +157,13 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const auto usageError = [&](const QString &error) {
-        err << "pressel-cli: " << error << '\n' << usage;
+        err << "pressel-cli: " << error << '\n' << usage();
         return 2;
     };
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
-        out << usage;
+        out << usage();
         return 0;
     }
     if (parser.isSet(QStringLiteral("version")))
@@ -166,7 +173,7 @@ int main(int argc, char *argv[])
         return usageError(settings.error());
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
-        return usageError(QStringLiteral("no files given"));
+        return usageError(QCoreApplication::translate("CommandLine", "没有给出文件"));
 
     QList<QUrl> urls;
     for (const QString &file : files)

@@ -1,4 +1,5 @@
 #include "CompressionPipelineError.h"
+#include "CompressionMessage.h"
 
 CompressionPipelineError CompressionPipelineError::unsupportedFormat(const ImageFormat &format)
 {
@@ -19,22 +20,22 @@ QString CompressionPipelineError::localizedDescription() const
 {
     switch (m_kind) {
     case Kind::unsupportedFormat:
-        return QStringLiteral("当前阶段暂不处理该格式：") + m_text;
+        return CompressionMessage::text(CompressionMessage::unsupportedFormat, {m_text});
     case Kind::backendUnavailable:
     case Kind::backendExecutionFailed:
         return m_text;
     case Kind::readFailed:
-        return QStringLiteral("图片读取失败");
+        return CompressionMessage::text(CompressionMessage::readFailed);
     case Kind::imageDecodeFailed:
-        return QStringLiteral("无法解码图片内容");
+        return CompressionMessage::text(CompressionMessage::imageDecodeFailed);
     case Kind::destinationCreateFailed:
-        return QStringLiteral("导出器创建失败");
+        return CompressionMessage::text(CompressionMessage::destinationCreateFailed);
     case Kind::writeFailed:
-        return QStringLiteral("文件写入失败");
+        return CompressionMessage::text(CompressionMessage::writeFailed);
     case Kind::outputStatFailed:
-        return QStringLiteral("无法读取输出文件大小");
+        return CompressionMessage::text(CompressionMessage::outputStatFailed);
     case Kind::notSmallerAfterCompression:
-        return QStringLiteral("压缩后体积未变小，已保留原图");
+        return CompressionMessage::text(CompressionMessage::notSmaller);
     }
     Q_UNREACHABLE();
     return QString();

@@ -1,4 +1,5 @@
 #include "CompressionService.h"
+#include "CompressionMessage.h"
 
 #include "Logging.h"
 #include "MetadataTransfer.h"
@@ -65,7 +66,8 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
     const QString path = folderURL.toLocalFile();
     if (QFileInfo(path).isDir() || QDir().mkpath(path))
         return {};
-    return failure(CompressionError::other(QStringLiteral("无法创建文件夹“%1”。").arg(QDir::toNativeSeparators(path))));
+    return failure(CompressionError::other(
+        CompressionMessage::text(CompressionMessage::folderCreateFailed, {QDir::toNativeSeparators(path)})));
 }
 
 // Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
@@ -147,9 +149,11 @@ Expected<const CompressionBackend *> CompressionService::backendForFormat(const 
         return backends.png.get();
     case ImageFormat::Kind::heic:
     case ImageFormat::Kind::heif:
-        return failure(CompressionPipelineError::backendUnavailable(QStringLiteral("当前阶段暂不处理 HEIC / HEIF")));
+        return failure(CompressionPipelineError::backendUnavailable(
+            CompressionMessage::text(CompressionMessage::heifUnsupported)));
     case ImageFormat::Kind::tiff:
-        return failure(CompressionPipelineError::backendUnavailable(QStringLiteral("当前阶段暂不处理 TIFF")));
+        return failure(CompressionPipelineError::backendUnavailable(
+            CompressionMessage::text(CompressionMessage::tiffUnsupported)));
     case ImageFormat::Kind::unknown:
         return failure(CompressionPipelineError::unsupportedFormat(format));
     }

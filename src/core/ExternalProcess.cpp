@@ -1,4 +1,5 @@
 #include "ExternalProcess.h"
+#include "CompressionMessage.h"
 
 #include <QProcess>
 #include <QStringDecoder>
@@ -9,7 +10,7 @@ QString ProcessOutcome::diagnosticText() const
     const QString text = decoder.decode(standardError);
     const QString trimmed = text.trimmed();
     if (decoder.hasError() || trimmed.isEmpty())
-        return QStringLiteral("未知错误");
+        return CompressionMessage::text(CompressionMessage::unknownToolError);
     return trimmed;
 }
 

@@ -1,4 +1,5 @@
 #include "ExternalToolBackend.h"
+#include "CompressionMessage.h"
 
 #include "OutputFiles.h"
 
@@ -29,8 +30,8 @@ std::optional<QUrl> ExternalToolBackend::locate() const
 
 CompressionError ExternalToolBackend::startFailure(const QString &detail) const
 {
-    return CompressionPipelineError::backendExecutionFailed(m_description.displayName + QStringLiteral(" 启动失败：") +
-                                                            detail);
+    return CompressionPipelineError::backendExecutionFailed(
+        CompressionMessage::text(CompressionMessage::toolStartFailed, {m_description.displayName, detail}));
 }
 
 std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutcome &outcome) const
@@ -45,8 +46,8 @@ std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutc
     case ProcessOutcome::Kind::stopped:
         break;
     }
-    return CompressionPipelineError::backendExecutionFailed(m_description.displayName + QStringLiteral(" 执行失败：") +
-                                                            outcome.diagnosticText());
+    return CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+        CompressionMessage::toolRunFailed, {m_description.displayName, outcome.diagnosticText()}));
 }
 
 Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &profile, const QUrl &outputURL,

@@ -1,4 +1,5 @@
 #include "ImageFormatDetector.h"
+#include "CompressionMessage.h"
 
 #include "ContentType.h"
 #include "ImageCodec.h"
@@ -65,7 +66,8 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
 
     const QFileInfo info(url.toLocalFile());
     if (!info.exists())
-        return failure(CompressionError::other(QStringLiteral("文件“%1”不存在。").arg(info.fileName())));
+        return failure(
+            CompressionError::other(CompressionMessage::text(CompressionMessage::fileMissing, {info.fileName()})));
 
     return ImageProfile{
         .sourceURL = url,

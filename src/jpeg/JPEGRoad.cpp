@@ -1,4 +1,5 @@
 #include "JPEGRoad.h"
+#include "CompressionMessage.h"
 
 #include "InProcessEncoding.h"
 #include "Logging.h"
@@ -49,7 +50,7 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
     ExternalToolBackend::Description description{
         .toolName = QStringLiteral("cjpeg"),
         .displayName = QStringLiteral("mozjpeg"),
-        .notFoundMessage = QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩"),
+        .notFoundMessage = CompressionMessage::text(CompressionMessage::cjpegMissing),
         .logCategory = lcMozJPEG,
         .preflight = {},
         .prepare = [quality](const ImageProfile &profile, const QUrl &outputURL) -> Expected<ToolInvocation> {

@@ -1,4 +1,5 @@
 #include "PPMPreprocessing.h"
+#include "CompressionMessage.h"
 
 #include "InProcessEncoding.h"
 
@@ -76,7 +77,7 @@ Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
     const auto ppm = makePPMData(image);
     if (!ppm)
         return failure(
-            CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
+            CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(CompressionMessage::ppmNotMade)));
 
     // A scratch picture that lives for one run of cjpeg: written in place rather than through
     // QSaveFile, whose commit forces it to disk (for a photo, tens of megabytes that cjpeg reads
@@ -91,8 +92,7 @@ Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
             file.close();
             file.remove();
         }
-        return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") +
-                                                                        reason));
+        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(CompressionMessage::ppmFailed, {reason})));
     }
     return {};
 }

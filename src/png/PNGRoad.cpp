@@ -1,4 +1,5 @@
 #include "PNGRoad.h"
+#include "CompressionMessage.h"
 
 #include "Logging.h"
 #include "SRGBConversion.h"
@@ -94,12 +95,12 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
     ExternalToolBackend::Description description{
         .toolName = QStringLiteral("pngquant"),
         .displayName = QStringLiteral("pngquant"),
-        .notFoundMessage = QStringLiteral("未找到 pngquant，可继续回退到系统 PNG 压缩"),
+        .notFoundMessage = CompressionMessage::text(CompressionMessage::pngquantMissing),
         .logCategory = lcPNGQuant,
         .preflight = [](const ImageProfile &profile) -> Expected<void> {
             if (hasNonSRGBProfile(profile.sourceURL.toLocalFile()))
                 return failure(CompressionPipelineError::backendExecutionFailed(
-                    QStringLiteral("pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件")));
+                    CompressionMessage::text(CompressionMessage::pngquantForeignProfile)));
             return {};
         },
         .prepare = {},
@@ -112,8 +113,8 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
                                          const QUrl &outputURL) -> Expected<ToolInvocation> {
         const QString scratch = pngquantScratchPath(outputURL.toLocalFile());
         if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
-            return failure(CompressionPipelineError::backendExecutionFailed(
-                QStringLiteral("pngquant 启动失败：临时文件已存在：") + scratch));
+            return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+                CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
         return ToolInvocation{pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile()),
                               {QUrl::fromLocalFile(scratch)}};
     };

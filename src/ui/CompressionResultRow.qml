@@ -52,7 +52,7 @@ Item {
         if (status === "success")
             return "-"
         if (hasMessage)
-            return message
+            return MessageTranslation.translated(message)
         return "-"
     }
     readonly property string statusSymbol: {
@@ -78,7 +78,7 @@ Item {
         radius: 26
         color: Theme.regularMaterial
         border.width: 1
-        border.color: Qt.rgba(1, 1, 1, 0.14)
+        border.color: Theme.panelEdge
     }
 
     RowLayout {
@@ -246,7 +246,7 @@ Item {
             opacity: pressed ? 0.55 : 1
             background: Rectangle {
                 radius: 9
-                color: revealButton.hovered ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                color: revealButton.hovered ? Theme.hoverFill : "transparent"
             }
             Accessible.name: text
             ToolTip.visible: hovered

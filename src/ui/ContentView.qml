@@ -234,7 +234,7 @@ Item {
                     opacity: pressed ? 0.55 : 1
                     background: Rectangle {
                         radius: width / 2
-                        color: clearButton.hovered ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                        color: clearButton.hovered ? Theme.hoverFill : "transparent"
                     }
                     Accessible.name: text
                     ToolTip.visible: hovered
@@ -287,6 +287,7 @@ Item {
                         }
 
                         ScrollBar.vertical: ScrollBar {
+                            id: scrollBar
                             // In the layout's right margin, so the bar never covers a row.
                             parent: resultList.parent
                             anchors.top: resultList.top
@@ -295,6 +296,19 @@ Item {
                             anchors.leftMargin: 10
                             policy: resultList.contentHeight > resultList.height ? ScrollBar.AlwaysOn
                                                                                  : ScrollBar.AsNeeded
+                            padding: 0
+                            contentItem: Rectangle {
+                                objectName: "scrollHandle"
+                                implicitWidth: 10
+                                radius: width / 2
+                                color: scrollBar.pressed || scrollBar.hovered ? Theme.scrollHandleActive
+                                                                           : Theme.scrollHandle
+                            }
+                            background: Rectangle {
+                                implicitWidth: 10
+                                radius: width / 2
+                                color: Theme.scrollTrack
+                            }
                         }
                     }
                 }

@@ -2,34 +2,32 @@ import QtQuick
 import QtQuick.Window
 import Pressel
 
-// The application's single window: no title bar, a translucent backdrop, the content view.
+// The application's single window, framed by the desktop: its title bar, buttons, moving and
+// resizing are the window manager's (or Qt's decorations where the compositor draws none).
 Window {
     id: window
 
     required property CompressionViewModel viewModel
 
     title: "Pressel"
-    flags: Qt.Window | Qt.FramelessWindowHint
-    // Always transparent, so the surface has an alpha channel whether or not a compositor
-    // runs now; the frame paints the backdrop opaque when none does.
-    color: "transparent"
-    width: content.implicitWidth + 2 * frame.outerMargin
-    height: content.implicitHeight + 2 * frame.outerMargin
-    minimumWidth: content.implicitWidth + 2 * frame.shadowMargin
-    minimumHeight: content.implicitHeight + 2 * frame.shadowMargin
+    color: Theme.window
+    width: content.implicitWidth
+    height: content.implicitHeight
+    // The smallest size at which the drop zone's texts still fit, in either language.
+    minimumWidth: 560
+    minimumHeight: 480
     visible: true
 
-    WindowFrame {
-        id: frame
-        anchors.fill: parent
-        window: window
+    // Popups (the tooltips) take their colours from the window.
+    palette.toolTipBase: Theme.toolTipBackground
+    palette.toolTipText: Theme.primaryText
+    palette.dark: Theme.toolTipEdge
 
-        ContentView {
-            id: content
-            objectName: "contentView"
-            anchors.fill: parent
-            focus: true
-            viewModel: window.viewModel
-        }
+    ContentView {
+        id: content
+        objectName: "contentView"
+        anchors.fill: parent
+        focus: true
+        viewModel: window.viewModel
     }
 }

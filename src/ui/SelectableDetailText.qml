@@ -41,7 +41,7 @@ Item {
         font.pixelSize: Theme.footnoteSize
         color: Theme.secondaryText
         selectionColor: Theme.withAlpha(Theme.accent, 0.6)
-        selectedTextColor: "white"
+        selectedTextColor: Theme.selectedText
     }
 
     HoverHandler {

@@ -306,7 +306,7 @@ private slots:
         const ProcessRun run = TestFiles::run(presselCLI(), arguments, {dir.path()});
         QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(run.describe()));
         if (exitCode == 2) {
-            QVERIFY(run.standardError.contains("usage: pressel-cli"));
+            QVERIFY(run.standardError.contains("pressel-cli [--json] ["));
             if (!sources.isEmpty()) // the option a bad value belongs to
                 QVERIFY2(run.standardError.startsWith("pressel-cli: ") &&
                              run.standardError.split('\n').first().contains(sources.first().section(u'=', 0, 0).toUtf8()),
@@ -314,7 +314,7 @@ private slots:
             QVERIFY(run.standardOutput.isEmpty());
             QCOMPARE(entryNames(dir.path()), entries); // a usage error touches no file
         } else if (sources.isEmpty()) {
-            QVERIFY(run.standardOutput.startsWith("usage: pressel-cli"));
+            QVERIFY(run.standardOutput.contains("pressel-cli [--json] ["));
         } else {
             const QJsonArray rows = run.rows();
             QCOMPARE(rows.size(), sources.size());
@@ -480,6 +480,45 @@ private slots:
         QVERIFY(lines[0].endsWith(u'\t' + dir.filePath(u"a-1.jpg"_s)));
         QCOMPARE(lines[1], u"skipped\t%1\t%2\t当前阶段暂不处理 TIFF"_s.arg(dir.filePath(u"b.tiff"_s))
                                .arg(QFileInfo(dir.filePath(u"b.tiff"_s)).size()));
+    }
+
+    // The first preferred language decides the messages and the usage; statuses, names and
+    // sizes never change.
+    void messagesFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QByteArray>("usage");
+        const QStringList chinese{{}, u"当前阶段暂不处理 TIFF"_s, u"无法解码图片内容"_s};
+        const QStringList english{{}, u"TIFF isn't supported yet"_s, u"Couldn't decode the image"_s};
+        QTest::newRow("Chinese") << u"zh_CN.UTF-8"_s << chinese << "用法：pressel-cli"_ba;
+        QTest::newRow("C locale") << u"C"_s << chinese << "用法：pressel-cli"_ba;
+        QTest::newRow("English") << u"en_US.UTF-8"_s << english << "usage: pressel-cli"_ba;
+        QTest::newRow("German, untranslated") << u"de_DE.UTF-8"_s << english << "usage: pressel-cli"_ba;
+    }
+
+    void messagesFollowTheLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QStringList, messages);
+        QFETCH(QByteArray, usage);
+        QTemporaryDir dir;
+        const QStringList files{u"a.jpg"_s, u"b.tiff"_s, u"c.jpg"_s};
+        QVERIFY(writeFile(dir.filePath(files[0]), encode(TestImages::photo(64, 48), "jpeg", 95)));
+        QVERIFY(writeFile(dir.filePath(files[1]), encode(TestImages::photo(64, 48), "tiff")));
+        QVERIFY(writeFile(dir.filePath(files[2]), "not a picture"));
+        const RunOptions options{dir.path(), {{u"LANG"_s, lang}}};
+
+        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"--json"_s} + files, options);
+        const QJsonArray rows = run.rows();
+        QVERIFY2(rows.size() == 3, qPrintable(run.describe()));
+        const QStringList statuses{u"success"_s, u"skipped"_s, u"failed"_s};
+        for (qsizetype index = 0; index < rows.size(); ++index) {
+            QCOMPARE(rows[index][u"status"_s].toString(), statuses[index]);
+            QCOMPARE(rows[index][u"message"_s].toString(), messages[index]);
+            QCOMPARE(rows[index][u"originalBytes"_s].toInteger(), QFileInfo(dir.filePath(files[index])).size());
+        }
+        QVERIFY(TestFiles::run(presselCLI(), {u"--help"_s}, options).standardOutput.startsWith(usage));
     }
 
     void decompressionBombFailsFastAndSmall()

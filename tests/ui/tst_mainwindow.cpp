@@ -61,6 +61,18 @@ private slots:
         m_folder.reset();
     }
 
+    void windowChrome()
+    {
+        // The desktop frames the window: no frameless hint, an opaque surface in the theme's colour.
+        QCOMPARE(m_window->title(), u"Pressel"_s);
+        QVERIFY(!m_window->flags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(m_window->color().alpha(), 255);
+        QVERIFY(m_window->minimumWidth() < 720 && m_window->minimumHeight() < 520);
+        QCOMPARE(item("contentView")->width(), 720.0);
+        QCOMPARE(item("contentView")->height(), 520.0);
+        QCOMPARE(face(), u"dropZone"_s);
+    }
+
     void dropShowsProcessingThenRows()
     {
         QVERIFY(m_support.drop(item("orangeArtwork"), m_files));

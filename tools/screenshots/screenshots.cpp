@@ -1,11 +1,12 @@
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
 // each face — empty, hover, processing, results (top, scrolled to the end, while hovering, and
-// in a larger window that shows every row) — for people to look at.
+// in a larger window that shows every row) — at the default size and at the minimum size, for
+// people to look at. The window is shot from the screen with the window manager's frame.
 //
 //   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
 //
-// Where a compositor runs, the window is see-through: each shot is then laid over a painted
-// desktop picture, so the translucent backdrop and the shadow can be seen.
+// The language and the colour scheme are the environment's (LANG, PRESSEL_COLOR_SCHEME), as
+// for the application.
 //
 // The files it drops are written at run time into a temporary folder: a large photo (so the
 // batch runs long enough to be seen), a small one, a graphic, a TIFF and a file that only
@@ -15,6 +16,7 @@
 #include "Logging.h"
 #include "StandardCompressionService.h"
 #include "TestImages.h"
+#include "Translation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +29,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -105,40 +108,16 @@ private:
     QMimeData m_mimeData;
 };
 
-// A stand-in desktop: bands of colour and a few shapes, so translucency shows.
-QImage desktopBehind(const QSize &size)
+// The window as the screen shows it, title bar and border included: the frame from the screen,
+// the content from the window's own rendering (the screen of a virtual X server does not hold
+// what OpenGL draws).
+QImage framedWindow(QQuickWindow *window)
 {
-    QImage desktop(size, QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&desktop);
-    QLinearGradient sky(0, 0, size.width(), size.height());
-    sky.setColorAt(0, QColor(0x2b, 0x5d, 0xa8));
-    sky.setColorAt(0.55, QColor(0x8e, 0x4f, 0xa8));
-    sky.setColorAt(1, QColor(0xf0, 0x8a, 0x4b));
-    painter.fillRect(desktop.rect(), sky);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255, 150));
-    painter.drawEllipse(QPointF(size.width() * 0.2, size.height() * 0.3), size.width() * 0.12, size.width() * 0.12);
-    painter.setBrush(QColor(20, 30, 60, 170));
-    painter.drawRect(QRectF(size.width() * 0.55, size.height() * 0.55, size.width() * 0.5, size.height() * 0.2));
-    return desktop;
-}
-
-QImage asSeenOnDesktop(const QImage &window)
-{
-    const QImage grabbed = window.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    bool seeThrough = false;
-    for (int y = 0; y < grabbed.height() && !seeThrough; ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(grabbed.constScanLine(y));
-        for (int x = 0; x < grabbed.width() && !seeThrough; ++x)
-            seeThrough = qAlpha(line[x]) < 255;
-    }
-    if (!seeThrough)
-        return window;
-    QImage composed = desktopBehind(grabbed.size());
-    QPainter painter(&composed);
-    painter.drawImage(0, 0, grabbed);
-    return composed;
+    const QRect frame = window->frameGeometry();
+    QImage shot = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    QPainter painter(&shot);
+    painter.drawImage(window->geometry().topLeft() - frame.topLeft(), window->grabWindow());
+    return shot;
 }
 
 QList<QUrl> writeFixtures(const QDir &folder)
@@ -243,6 +222,7 @@ int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     pressel::installLogFormat();
+    Translation::install();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2) {
         err() << "usage: pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]\n";
@@ -277,14 +257,29 @@ int main(int argc, char *argv[])
     window->show();
 
     bool saved = true;
-    const auto shoot = [&](const char *name) {
-        const QString path = output.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-        if (!asSeenOnDesktop(window->grabWindow()).save(path)) {
+    const QSize defaultSize = window->size();
+    const QSize minimumSize = window->minimumSize();
+    const auto save = [&](const QString &name) {
+        const QString path = output.filePath(name + QStringLiteral(".png"));
+        if (!framedWindow(window).save(path)) {
             err() << "could not save " << path << "\n";
             saved = false;
             return;
         }
         err() << "saved " << path << "\n";
+    };
+    // Each face at the default size, then at the minimum size.
+    const auto shoot = [&](const char *name) {
+        save(QString::fromLatin1(name));
+        // The window manager may move a window that it resizes: put it back where the shot
+        // looks for it.
+        window->resize(minimumSize);
+        window->setFramePosition(QPoint(40, 40));
+        settle(700);
+        save(QString::fromLatin1(name) + QStringLiteral("-minimum"));
+        window->resize(defaultSize);
+        window->setFramePosition(QPoint(40, 40));
+        settle(500);
     };
 
     settle(800);
@@ -329,8 +324,9 @@ int main(int argc, char *argv[])
     hover.leave();
 
     window->resize(980, 1060);
+    window->setFramePosition(QPoint(40, 40));
     settle(1500);
-    shoot("7-results-large");
+    save(QStringLiteral("7-results-large"));
 
     if (!shootComparison(window, viewModel, QDir(fixtures.path()), shoot))
         return 1;

@@ -1,0 +1,8 @@
+#include "MessageTranslation.h"
+
+#include "CompressionMessage.h"
+
+QString MessageTranslation::translated(const QString &sourceMessage) const
+{
+    return CompressionMessage::translated(sourceMessage);
+}

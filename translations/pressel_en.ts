@@ -1,0 +1,182 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>没有给出文件</source>
+        <translation>no files given</translation>
+    </message>
+    <message>
+        <source>用法：pressel-cli [--json] [--] 文件…
+把这些文件作为一批按顺序压缩，每个文件输出一行结果。
+  --json     输出一个 JSON 数组，而不是每个文件一行
+  --         选项到此为止：其后的每个参数都是文件
+  --version  显示版本
+退出状态：没有失败的行时为 0，有失败的行时为 1，用法错误时为 2。
+</source>
+        <translation>usage: pressel-cli [--json] [--] FILE...
+Compresses the files as one batch, in order, and prints one row per file.
+  --json     print one JSON array instead of one line per row
+  --         end of options: every argument after it is a file
+  --version  print the version
+Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.
+</translation>
+    </message>
+</context>
+<context>
+    <name>CompressionMessage</name>
+    <message>
+        <source>图片读取失败</source>
+        <translation>Couldn&apos;t read the image</translation>
+    </message>
+    <message>
+        <source>无法解码图片内容</source>
+        <translation>Couldn&apos;t decode the image</translation>
+    </message>
+    <message>
+        <source>导出器创建失败</source>
+        <translation>Couldn&apos;t create the output file</translation>
+    </message>
+    <message>
+        <source>文件写入失败</source>
+        <translation>Couldn&apos;t write the file</translation>
+    </message>
+    <message>
+        <source>无法读取输出文件大小</source>
+        <translation>Couldn&apos;t read the size of the output file</translation>
+    </message>
+    <message>
+        <source>压缩后体积未变小，已保留原图</source>
+        <translation>Not smaller after compression; the original is kept</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理该格式：%1</source>
+        <translation>This format isn&apos;t supported yet: %1</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理 HEIC / HEIF</source>
+        <translation>HEIC and HEIF aren&apos;t supported yet</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理 TIFF</source>
+        <translation>TIFF isn&apos;t supported yet</translation>
+    </message>
+    <message>
+        <source>文件“%1”不存在。</source>
+        <translation>The file “%1” doesn&apos;t exist.</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹“%1”。</source>
+        <translation>Couldn&apos;t create the folder “%1”.</translation>
+    </message>
+    <message>
+        <source>%1 启动失败：%2</source>
+        <translation>%1 couldn&apos;t start: %2</translation>
+    </message>
+    <message>
+        <source>%1 启动失败：临时文件已存在：%2</source>
+        <translation>%1 couldn&apos;t start: its temporary file already exists: %2</translation>
+    </message>
+    <message>
+        <source>%1 执行失败：%2</source>
+        <translation>%1 failed: %2</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
+    <message>
+        <source>未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩</source>
+        <translation>mozjpeg&apos;s cjpeg wasn&apos;t found; falling back to the built-in JPEG encoder</translation>
+    </message>
+    <message>
+        <source>mozjpeg 输入预处理失败：%1</source>
+        <translation>Couldn&apos;t prepare the image for mozjpeg: %1</translation>
+    </message>
+    <message>
+        <source>mozjpeg 输入预处理失败：无法生成 PPM</source>
+        <translation>Couldn&apos;t prepare the image for mozjpeg: no PPM could be made</translation>
+    </message>
+    <message>
+        <source>未找到 pngquant，可继续回退到系统 PNG 压缩</source>
+        <translation>pngquant wasn&apos;t found; falling back to the built-in PNG encoder</translation>
+    </message>
+    <message>
+        <source>pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件</source>
+        <translation>pngquant doesn&apos;t convert color profiles, and this image has a non-sRGB ICC profile</translation>
+    </message>
+</context>
+<context>
+    <name>CompressionResultRow</name>
+    <message>
+        <source>跳过</source>
+        <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>在 Finder 中显示</source>
+        <translation>Show in file manager</translation>
+    </message>
+</context>
+<context>
+    <name>ContentView</name>
+    <message>
+        <source>正在压缩</source>
+        <translation>Compressing</translation>
+    </message>
+    <message>
+        <source>压缩结果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>你可以继续把图片拖到这里，新一批任务会直接替换当前结果。</source>
+        <translation>Drop more images here to start a new batch in place of this one.</translation>
+    </message>
+    <message>
+        <source>继续拖入图片会直接清空当前结果并开始新一轮压缩。</source>
+        <translation>Dropping more images clears these results and starts a new batch.</translation>
+    </message>
+    <message>
+        <source>输出文件保存在原图所在目录</source>
+        <translation>Compressed files are saved next to the originals</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+</context>
+<context>
+    <name>DropZoneView</name>
+    <message>
+        <source>拖拽图片到这里</source>
+        <translation>Drop images here</translation>
+    </message>
+    <message>
+        <source>支持批量压缩，按原格式输出（当前支持 JPEG、PNG）</source>
+        <translation>Compress many at once, each in its own format (JPEG and PNG for now)</translation>
+    </message>
+    <message>
+        <source>输出文件会保存在原图所在目录</source>
+        <translation>Compressed files are saved next to the originals</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessingCard</name>
+    <message>
+        <source>正在处理这一批图片</source>
+        <translation>Compressing this batch</translation>
+    </message>
+    <message>
+        <source>压缩完成后会在这里显示结果。继续拖入新图片会立即替换当前批次。</source>
+        <translation>Results appear here when it&apos;s done. Dropping new images replaces this batch.</translation>
+    </message>
+    <message>
+        <source>后台处理中，界面保持可响应</source>
+        <translation>Working in the background; the window stays responsive</translation>
+    </message>
+</context>
+</TS>
