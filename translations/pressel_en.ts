@@ -8,20 +8,55 @@
         <translation>no files given</translation>
     </message>
     <message>
-        <source>用法：pressel-cli [--json] [--] 文件…
+        <source>用法：pressel-cli [--json] [选项…] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果。
-  --json     输出一个 JSON 数组，而不是每个文件一行
-  --         选项到此为止：其后的每个参数都是文件
-  --version  显示版本
-退出状态：没有失败的行时为 0，有失败的行时为 1，用法错误时为 2。
+  --json                  输出一个 JSON 数组，而不是每个文件一行
+  --quality N             JPEG 质量，0 到 100（默认 75）
+  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
+  --png-lossless          PNG 不经 pngquant，只做无损压缩
+  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
+                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
+                          缩略图和色彩配置文件外全部保留
+  --keep-dates            输出文件沿用原文件的修改时间
+  --                      选项到此为止：其后的每个参数都是文件
+  --version               显示版本
+不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
+用法错误时为 2。
 </source>
-        <translation>usage: pressel-cli [--json] [--] FILE...
+        <translation>usage: pressel-cli [--json] [OPTION...] [--] FILE...
 Compresses the files as one batch, in order, and prints one row per file.
-  --json     print one JSON array instead of one line per row
-  --         end of options: every argument after it is a file
-  --version  print the version
-Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.
+  --json                  print one JSON array instead of one line per row
+  --quality N             JPEG quality, 0 to 100 (default 75)
+  --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
+  --png-lossless          PNG without pngquant: lossless re-encoding only
+  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
+                          exposure, artist, copyright, no location; all: everything
+                          but orientation, size, thumbnail and colour profile
+  --keep-dates            give each output its source&apos;s modification time
+  --                      end of options: every argument after it is a file
+  --version               print the version
+The saved settings of the window are not read. Exit status: 0 when no row failed,
+1 when one did, 2 for a usage error.
 </translation>
+    </message>
+</context>
+<context>
+    <name>CompareView</name>
+    <message>
+        <source>返回</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>无法读取这张图片</source>
+        <translation>Couldn&apos;t read this image</translation>
+    </message>
+    <message>
+        <source>原图 · %1</source>
+        <translation>Original · %1</translation>
+    </message>
+    <message>
+        <source>压缩后 · %1（%2）</source>
+        <translation>Compressed · %1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -121,6 +156,10 @@ Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.
         <source>在 Finder 中显示</source>
         <translation>Show in file manager</translation>
     </message>
+    <message>
+        <source>对比原图</source>
+        <translation>Compare with original</translation>
+    </message>
 </context>
 <context>
     <name>ContentView</name>
@@ -177,6 +216,68 @@ Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.
     <message>
         <source>后台处理中，界面保持可响应</source>
         <translation>Working in the background; the window stays responsive</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsButton</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPanel</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>JPEG 质量</source>
+        <translation>JPEG quality</translation>
+    </message>
+    <message>
+        <source>PNG 质量范围</source>
+        <translation>PNG quality range</translation>
+    </message>
+    <message>
+        <source>最低</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>最高</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>PNG 只做无损压缩</source>
+        <translation>Lossless PNG only</translation>
+    </message>
+    <message>
+        <source>元数据</source>
+        <translation>Metadata</translation>
+    </message>
+    <message>
+        <source>全部去除</source>
+        <translation>Remove all</translation>
+    </message>
+    <message>
+        <source>保留拍摄信息，去除位置</source>
+        <translation>Keep camera details, remove location</translation>
+    </message>
+    <message>
+        <source>全部保留</source>
+        <translation>Keep all</translation>
+    </message>
+    <message>
+        <source>保留原文件的修改时间</source>
+        <translation>Keep the original&apos;s modification date</translation>
+    </message>
+    <message>
+        <source>恢复默认设置</source>
+        <translation>Restore defaults</translation>
     </message>
 </context>
 </TS>
