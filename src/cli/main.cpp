@@ -54,6 +54,7 @@ QString toLine(const CompressionResult &result)
 
 struct Invocation {
     bool json = false;
+    bool recursive = false;
     bool help = false;
     QStringList files;
     QString error; // set for a usage error
@@ -72,6 +73,8 @@ Invocation parseArguments(const QStringList &arguments)
             optionsEnded = true;
         } else if (argument == u"--json") {
             invocation.json = true;
+        } else if (argument == u"--recursive" || argument == u"-r") {
+            invocation.recursive = true;
         } else if (argument == u"--help" || argument == u"-h") {
             invocation.help = true;
         } else {
@@ -84,10 +87,13 @@ Invocation parseArguments(const QStringList &arguments)
     return invocation;
 }
 
-constexpr char usage[] = "usage: pressel-cli [--json] [--] FILE...\n"
+constexpr char usage[] = "usage: pressel-cli [--json] [-r] [--] FILE...\n"
                          "Compresses the files as one batch, in order, and prints one row per file.\n"
-                         "  --json  print one JSON array instead of one line per row\n"
-                         "  --      end of options: every argument after it is a file\n"
+                         "  --json            print one JSON array instead of one line per row\n"
+                         "  -r, --recursive   a folder stands for the image files in it and its\n"
+                         "                    subfolders (hidden ones left out), in path order;\n"
+                         "                    without it a folder is one failed row\n"
+                         "  --                end of options: every argument after it is a file\n"
                          "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
 
 } // namespace
@@ -115,6 +121,7 @@ int main(int argc, char *argv[])
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
+    service->setOpensFolders(invocation.recursive);
     auto batch = service->compressFiles(urls);
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();

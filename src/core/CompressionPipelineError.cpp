@@ -1,5 +1,7 @@
 #include "CompressionPipelineError.h"
 
+#include <QCoreApplication>
+
 CompressionPipelineError CompressionPipelineError::unsupportedFormat(const ImageFormat &format)
 {
     return CompressionPipelineError(Kind::unsupportedFormat, format.fileExtension());
@@ -35,6 +37,11 @@ QString CompressionPipelineError::localizedDescription() const
         return QStringLiteral("无法读取输出文件大小");
     case Kind::notSmallerAfterCompression:
         return QStringLiteral("压缩后体积未变小，已保留原图");
+    case Kind::folderWithoutImages:
+        return QCoreApplication::translate("CompressionPipelineError", "文件夹中没有可压缩的图片");
+    case Kind::folderLimitReached:
+        return QCoreApplication::translate("CompressionPipelineError",
+                                           "文件夹中的图片超过 10000 张，只处理了前 10000 张");
     }
     Q_UNREACHABLE();
     return QString();

@@ -26,11 +26,17 @@ public:
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
 
+    // Whether a folder in a batch stands for the image files inside it (see ImageFolderWalk);
+    // otherwise it is one row like any file that is not an image. Off by default; set before
+    // the first batch.
+    void setOpensFolders(bool opensFolders) { m_opensFolders = opensFolders; }
+
     // Runs the batch on the service's executor. Cancelling the future is looked at before each
     // file: the file in hand is always finished.
     QFuture<QList<CompressionResult>> compressFiles(const QList<QUrl> &urls);
 
-    // The batch loop itself, on the calling thread.
+    // The batch loop itself, on the calling thread. Folders are opened before the first file is
+    // compressed, so the outputs the batch writes are never among its files.
     QList<CompressionResult> compressFiles(const QList<QUrl> &urls, const std::function<bool()> &isCancelled) const;
     CompressionResult compressFile(const QUrl &sourceURL) const;
     Expected<const CompressionBackend *> backendForFormat(const ImageFormat &format) const;
@@ -42,4 +48,5 @@ private:
     std::shared_ptr<const CompressionBackend> m_jpegBackend;
     std::shared_ptr<const CompressionBackend> m_pngBackend;
     std::unique_ptr<QThreadPool> m_executor;
+    bool m_opensFolders = false;
 };
