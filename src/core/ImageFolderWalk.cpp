@@ -6,8 +6,9 @@
 namespace {
 
 const QStringList imageExtensions{
-    QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),  QStringLiteral("heic"), QStringLiteral("heif"),
-    QStringLiteral("tif"),  QStringLiteral("tiff"), QStringLiteral("gif"),  QStringLiteral("webp"),
+    QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+    QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
+    QStringLiteral("tiff"), QStringLiteral("gif"),  QStringLiteral("webp"),
 };
 
 bool isImageName(const QFileInfo &info)
@@ -24,8 +25,7 @@ void collect(const QString &folderPath, qsizetype limit, const std::function<boo
         return;
     // Without QDir::Hidden, dot names are not listed; without QDir::System, neither are sockets
     // or device nodes.
-    const QFileInfoList entries =
-        QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList entries = QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &entry : entries) {
         if (walk.truncated)
             return;

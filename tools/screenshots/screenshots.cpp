@@ -1,6 +1,7 @@
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
-// each face — empty, hover, processing, results (top, scrolled to the end, while hovering, and
-// in a larger window that shows every row) — for people to look at.
+// each face — empty (also with the keyboard focus on its button), hover, processing, results
+// (top, with the keyboard focus on a row, scrolled to the end, while hovering, and in a larger
+// window that shows every row) — for people to look at.
 //
 //   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
 //
@@ -22,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QQmlApplicationEngine>
@@ -123,6 +125,19 @@ QImage desktopBehind(const QSize &size)
     return desktop;
 }
 
+// Presses Tab, as a person would, until the named item has the keyboard focus.
+void tabTo(QQuickWindow *window, const QString &objectName)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &press);
+        QCoreApplication::sendEvent(window, &release);
+        if (window->activeFocusItem() && window->activeFocusItem()->objectName() == objectName)
+            return;
+    }
+}
+
 QImage asSeenOnDesktop(const QImage &window)
 {
     const QImage grabbed = window.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -211,6 +226,10 @@ int main(int argc, char *argv[])
 
     settle(800);
     shoot("1-empty");
+    window->requestActivate();
+    tabTo(window, QStringLiteral("chooseFilesButton"));
+    settle(300);
+    shoot("1b-empty-focus");
 
     Drag hover(window, files);
     hover.enter();
@@ -238,6 +257,10 @@ int main(int argc, char *argv[])
     // Thumbnails load asynchronously after the rows appear.
     settle(2500);
     shoot("4-results");
+    tabTo(window, QStringLiteral("resultRow"));
+    settle(300);
+    shoot("4b-results-focus");
+    window->contentItem()->forceActiveFocus();
 
     auto *list = window->findChild<QQuickItem *>(QStringLiteral("resultList"));
     QMetaObject::invokeMethod(list, "positionViewAtEnd");

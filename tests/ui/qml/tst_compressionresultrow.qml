@@ -158,8 +158,8 @@ Item {
             compare(row.revealTarget.toString(), data.target)
             const button = findChild(row, "revealButton")
             verify(button.visible)
-            compare(button.text, "在 Finder 中显示")
-            compare(button.ToolTip.text, "在 Finder 中显示")
+            compare(button.text, "在文件管理器中显示")
+            compare(button.ToolTip.text, "在文件管理器中显示")
         }
 
         function test_thumbnailIsDecodedSmallAndOffTheGuiThread() {

@@ -52,7 +52,8 @@ Item {
         function test_sameTextsInBothLooks() {
             const zone = createTemporaryObject(zoneComponent, host, { isTargeted: false })
             const idleTexts = texts(zone)
-            compare(idleTexts, ["拖拽图片到这里", "支持批量压缩，按原格式输出（当前支持 JPEG、PNG）", "输出文件会保存在原图所在目录"])
+            compare(idleTexts, ["拖拽图片到这里", "支持批量压缩，按原格式输出（当前支持 JPEG、PNG）", "输出文件会保存在原图所在目录",
+                                "选择图片…", "选择图片…"])
             zone.isTargeted = true
             compare(texts(zone), idleTexts)
         }
