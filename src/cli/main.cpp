@@ -5,6 +5,7 @@
 #include "Logging.h"
 #include "StandardCompressionService.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -52,41 +53,6 @@ QString toLine(const CompressionResult &result)
     return line;
 }
 
-struct Invocation {
-    bool json = false;
-    bool recursive = false;
-    bool help = false;
-    QStringList files;
-    QString error; // set for a usage error
-};
-
-// Options may come anywhere before "--"; everything after it is a file, so a file named
-// "--json" or "-x.jpg" can be passed as `-- --json`.
-Invocation parseArguments(const QStringList &arguments)
-{
-    Invocation invocation;
-    bool optionsEnded = false;
-    for (const QString &argument : arguments) {
-        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
-            invocation.files.append(argument);
-        } else if (argument == u"--") {
-            optionsEnded = true;
-        } else if (argument == u"--json") {
-            invocation.json = true;
-        } else if (argument == u"--recursive" || argument == u"-r") {
-            invocation.recursive = true;
-        } else if (argument == u"--help" || argument == u"-h") {
-            invocation.help = true;
-        } else {
-            invocation.error = QStringLiteral("unknown option: %1").arg(argument);
-            return invocation;
-        }
-    }
-    if (invocation.files.isEmpty() && !invocation.help)
-        invocation.error = QStringLiteral("no files given");
-    return invocation;
-}
-
 constexpr char usage[] = "usage: pressel-cli [--json] [-r] [--] FILE...\n"
                          "Compresses the files as one batch, in order, and prints one row per file.\n"
                          "  --json            print one JSON array instead of one line per row\n"
@@ -94,6 +60,7 @@ constexpr char usage[] = "usage: pressel-cli [--json] [-r] [--] FILE...\n"
                          "                    subfolders (hidden ones left out), in path order;\n"
                          "                    without it a folder is one failed row\n"
                          "  --                end of options: every argument after it is a file\n"
+                         "  --version         print the version\n"
                          "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
 
 } // namespace
@@ -102,31 +69,46 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
 
-    const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
+    // Options may come anywhere before "--"; everything after it is a file, so a file named
+    // "--json" or "-x.jpg" can be passed as `-- --json`.
+    QCommandLineParser parser;
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption recursiveOption(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOptions({jsonOption, recursiveOption, helpOption});
+    parser.addVersionOption();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (invocation.help) {
+    const auto usageError = [&](const QString &error) {
+        err << "pressel-cli: " << error << '\n' << usage;
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
         out << usage;
         return 0;
     }
-    if (!invocation.error.isEmpty()) {
-        err << "pressel-cli: " << invocation.error << '\n' << usage;
-        return 2;
-    }
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QStringLiteral("no files given"));
 
     QList<QUrl> urls;
-    for (const QString &file : invocation.files)
+    for (const QString &file : files)
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
-    service->setOpensFolders(invocation.recursive);
+    service->setOpensFolders(parser.isSet(recursiveOption));
     auto batch = service->compressFiles(urls);
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();
 
-    if (invocation.json) {
+    if (parser.isSet(jsonOption)) {
         QJsonArray rows;
         for (const CompressionResult &result : results)
             rows.append(toJson(result));

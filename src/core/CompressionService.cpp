@@ -58,6 +58,7 @@ CompressionService::CompressionService(ImageFormatDetector formatDetector,
 
 CompressionService::~CompressionService()
 {
+    m_stop.request_stop();
     m_executor->waitForDone();
 }
 
@@ -85,7 +86,7 @@ QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &ur
     QList<CompressionResult> results;
     results.reserve(entries.size());
     for (const BatchEntry &entry : entries) {
-        if (isCancelled())
+        if (isCancelled() || m_stop.stop_requested())
             break;
         if (const QUrl *url = std::get_if<QUrl>(&entry))
             results.append(compressFile(*url));
@@ -116,10 +117,9 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL) 
     const auto backend = backendForFormat(profile->format);
     if (!backend)
         return failure(backend.error());
-    const auto outputURL = (*backend)->makeOutputURL(*profile, folderURL);
-    if (!outputURL)
-        return failure(outputURL.error());
-    return (*backend)->compress(*profile, *outputURL);
+    // The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg.
+    const QUrl outputURL = makeUniqueOutputURL(profile->sourceURL, profile->format.fileExtension(), folderURL);
+    return (*backend)->compress(*profile, outputURL, m_stop.get_token());
 }
 
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const

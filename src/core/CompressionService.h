@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 
 class QThreadPool;
 
@@ -21,7 +22,8 @@ public:
     CompressionService(ImageFormatDetector formatDetector,
                        std::shared_ptr<const CompressionBackend> jpegBackend,
                        std::shared_ptr<const CompressionBackend> pngBackend);
-    // Waits for the file in hand; a running external tool is never cut short.
+    // Stops a running external tool at once and removes what it wrote, then waits for the
+    // service's executor: the batch ends with the file in hand, unfinished.
     ~CompressionService();
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
@@ -47,6 +49,7 @@ private:
     ImageFormatDetector m_formatDetector;
     std::shared_ptr<const CompressionBackend> m_jpegBackend;
     std::shared_ptr<const CompressionBackend> m_pngBackend;
+    std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;
     bool m_opensFolders = false;
 };

@@ -1,8 +1,7 @@
-// A hundred batches in quick succession and the cancellation of the file in hand, through the
-// real controller, the real service and the real encoders. The bundle's cjpeg and pngquant are
-// scripts that note each run and can hold it at a gate before handing over to the real tool, so
-// which file is in hand is fixed by the test, never by timing. Every wait is for a condition and
-// bounded: a broken build fails, it never hangs.
+// A hundred batches in quick succession and the cancellation of the file in hand by a new drop
+// or a clear, through the real controller, service and encoders. The bundle's tools note each run
+// and can be held before handing over to the real tool (TestFiles::heldToolsBundle), so which
+// file is in hand is fixed by the test, never by timing. Every wait is bounded.
 
 #include "CompressionViewModel.h"
 #include "StandardCompressionService.h"
@@ -75,12 +74,6 @@ QStringList childProcesses()
     return children;
 }
 
-// The lines of a started log; empty when nothing started yet.
-QStringList readLines(const QString &path)
-{
-    return QString::fromUtf8(readFile(path)).split(u'\n', Qt::SkipEmptyParts);
-}
-
 // The names in a folder and below it, relative to it, sorted.
 QStringList filesBelow(const QString &folder)
 {
@@ -138,45 +131,16 @@ private:
         std::unique_ptr<CompressionViewModel> viewModel;
     };
 
-    // The build tree's real tools behind scripts that append their output path to the started
-    // log, then wait while the hold file exists (a minute at most, then fail, so that a broken
-    // test never leaves one behind) and then hand over to the real tool.
-    void writeBundle()
-    {
-        const QDir executables(executablesFolder(bundleRoot()));
-        const QDir realTools(buildPath(QStringLiteral("libexec/pressel")));
-        // cjpeg's sixth argument and pngquant's third are the output path.
-        const QList<std::pair<QString, QByteArray>> tools{{QStringLiteral("cjpeg"), "$6"},
-                                                          {QStringLiteral("pngquant"), "$3"}};
-        for (const auto &[tool, outputArgument] : tools) {
-            QVERIFY(realTools.exists(tool));
-            QVERIFY(writeScript(executables.filePath(tool),
-                                "echo \"" + outputArgument + "\" >> " + shellQuoted(startedLog()) +
-                                    "\n"
-                                    "tries=0\n"
-                                    "while [ -e " +
-                                    shellQuoted(holdFile()) +
-                                    " ]; do\n"
-                                    "  if [ $tries -ge 3000 ]; then echo 'held for a minute' >&2; exit 1; fi\n"
-                                    "  sleep 0.02\n"
-                                    "  tries=$((tries + 1))\n"
-                                    "done\n"
-                                    "exec " +
-                                    shellQuoted(realTools.filePath(tool)) + " \"$@\"\n"));
-        }
-    }
-
     Controller makeController()
     {
         Controller controller;
         auto service = makeStandardCompressionService(
-            ApplicationBundle(executablesFolder(bundleRoot()), resourcesFolder(bundleRoot())));
+            heldToolsBundle(m_work->filePath(QStringLiteral("bundle")), startedLog(), holdFile()));
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
     }
 
-    QString bundleRoot() const { return m_work->filePath(QStringLiteral("bundle")); }
     QString startedLog() const { return m_work->filePath(QStringLiteral("started.log")); }
     QString holdFile() const { return m_work->filePath(QStringLiteral("hold")); }
     QString sourceFolder() const { return m_work->filePath(QStringLiteral("images")); }
@@ -305,7 +269,6 @@ private slots:
         // The encoders' temporary files, and the tools', go to a folder of this test alone.
         m_temporaryFolderOverride.emplace(m_temporaryFolder->path());
         QCOMPARE(QDir::tempPath(), QDir(m_temporaryFolder->path()).canonicalPath());
-        writeBundle();
         m_threadsBefore = threads();
     }
 
