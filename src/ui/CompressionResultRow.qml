@@ -99,8 +99,10 @@ Item {
         border.width: 1
         border.color: Qt.rgba(1, 1, 1, 0.14)
 
+        // On the row's own edge: the list clips whatever lies outside its rows.
         FocusRing {
             shown: row.activeFocus
+            gap: -border.width
         }
     }
 

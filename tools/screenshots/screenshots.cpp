@@ -136,6 +136,7 @@ void tabTo(QQuickWindow *window, const QString &objectName)
         if (window->activeFocusItem() && window->activeFocusItem()->objectName() == objectName)
             return;
     }
+    err() << "the keyboard focus did not reach " << objectName << "\n";
 }
 
 QImage asSeenOnDesktop(const QImage &window)
@@ -227,6 +228,7 @@ int main(int argc, char *argv[])
     settle(800);
     shoot("1-empty");
     window->requestActivate();
+    waitFor([window] { return window->isActive(); }, 5000);
     tabTo(window, QStringLiteral("chooseFilesButton"));
     settle(300);
     shoot("1b-empty-focus");
