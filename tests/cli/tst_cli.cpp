@@ -205,7 +205,7 @@ private slots:
         const QJsonArray rows = run.rows();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][u"compressedBytes"_s].toInteger(), 4);
-        QCOMPARE(rows[0][u"output"_s].toString(), dir.filePath(u"photo-1.jpg"_s));
+        QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
     }
 
     void fallsBackWhenPNGQuantRefuses()

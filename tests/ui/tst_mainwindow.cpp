@@ -195,7 +195,8 @@ private slots:
             chain << m_window->activeFocusItem()->objectName();
             QVERIFY2(focusRingShown(), qPrintable(chain.join(u", "_s)));
         }
-        QVERIFY2(chain.join(u", "_s).contains(u"openButton, clearButton, resultRow, revealButton, resultRow"_s),
+        QVERIFY2(chain.join(u", "_s).contains(u"openButton, clearButton, resultRow, compareButton, revealButton, "
+                                               u"resultRow, revealButton"_s),
                  qPrintable(chain.join(u", "_s)));
         QCOMPARE(tabUntil("clearButton"), u"clearButton"_s);
         QTest::keyClick(m_window, Qt::Key_Space);
@@ -281,21 +282,22 @@ QString tst_MainWindow::tabUntil(const char *objectName)
     return m_window->activeFocusItem() ? m_window->activeFocusItem()->objectName() : QString();
 }
 
-// The focused item's ring: a visible FocusRing (an accent outline) inside it.
+// The focused item's ring: a visible outline of two or more pixels in the accent colour, drawn
+// by the item, its background or anything inside them.
 bool tst_MainWindow::focusRingShown() const
 {
     const QQuickItem *focused = m_window->activeFocusItem();
     if (!focused)
         return false;
     QList<const QQuickItem *> pending{focused};
-    const QObject *background = focused->property("background").value<QObject *>();
-    if (const auto *backgroundItem = qobject_cast<const QQuickItem *>(background))
-        pending << backgroundItem;
+    if (const auto *background = qobject_cast<const QQuickItem *>(focused->property("background").value<QObject *>()))
+        pending << background;
     while (!pending.isEmpty()) {
         const QQuickItem *next = pending.takeFirst();
-        if (next != focused && next->isVisible() && next->property("border").isValid()
-            && QByteArray(next->metaObject()->className()).startsWith("FocusRing"))
-            return next->property("border").value<QObject *>()->property("color").value<QColor>() == QColor(u"#0a84ff"_s);
+        const auto *border = next->property("border").value<QObject *>();
+        if (next->isVisible() && border && border->property("width").toReal() >= 2
+            && border->property("color").value<QColor>() == QColor(u"#0a84ff"_s))
+            return true;
         for (const QQuickItem *child : next->childItems())
             pending << child;
     }
