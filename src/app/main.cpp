@@ -6,6 +6,7 @@
 #include "DockFileDropRelay.h"
 #include "Logging.h"
 #include "OpenRequest.h"
+#include "SessionBus.h"
 #include "SingleInstance.h"
 #include "StandardCompressionService.h"
 #include "Translation.h"
@@ -21,6 +22,7 @@ Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 int main(int argc, char *argv[])
 {
+    SessionBus::preventAutolaunch();
     QGuiApplication app(argc, argv);
     // The application name stays the executable's; the desktop entry names the window's owner.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));

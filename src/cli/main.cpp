@@ -63,9 +63,11 @@ QString toLine(const CompressionResult &result)
 QString usage()
 {
     return QCoreApplication::translate("CommandLine",
-                                       "用法：pressel-cli [--json] [选项…] [--] 文件…\n"
+                                       "用法：pressel-cli [--json] [-r] [选项…] [--] 文件…\n"
                                        "把这些文件作为一批按顺序压缩，每个文件输出一行结果。\n"
                                        "  --json                  输出一个 JSON 数组，而不是每个文件一行\n"
+                                       "  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），\n"
+                                       "                          按路径顺序；不加时文件夹是一行失败结果\n"
                                        "  --quality N             JPEG 质量，0 到 100（默认 75）\n"
                                        "  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）\n"
                                        "  --png-lossless          PNG 不经 pngquant，只做无损压缩\n"
@@ -149,9 +151,10 @@ int main(int argc, char *argv[])
     // "--json" or "-x.jpg" can be passed as `-- --json`.
     QCommandLineParser parser;
     const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption recursiveOption(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const SettingsOptions settingsOptions;
-    parser.addOptions({jsonOption, helpOption});
+    parser.addOptions({jsonOption, recursiveOption, helpOption});
     parser.addOptions(settingsOptions.all());
     parser.addVersionOption();
     QTextStream out(stdout);
@@ -180,6 +183,7 @@ int main(int argc, char *argv[])
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
+    service->setOpensFolders(parser.isSet(recursiveOption));
     auto batch = service->compressFiles(urls, *settings);
     batch.waitForFinished();
     const QList<CompressionResult> results = batch.result();

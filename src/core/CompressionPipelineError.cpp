@@ -1,6 +1,8 @@
 #include "CompressionPipelineError.h"
 #include "CompressionMessage.h"
 
+#include <QCoreApplication>
+
 CompressionPipelineError CompressionPipelineError::unsupportedFormat(const ImageFormat &format)
 {
     return CompressionPipelineError(Kind::unsupportedFormat, format.fileExtension());
@@ -36,6 +38,10 @@ QString CompressionPipelineError::localizedDescription() const
         return CompressionMessage::text(CompressionMessage::outputStatFailed);
     case Kind::notSmallerAfterCompression:
         return CompressionMessage::text(CompressionMessage::notSmaller);
+    case Kind::folderWithoutImages:
+        return CompressionMessage::text(CompressionMessage::folderWithoutImages);
+    case Kind::folderLimitReached:
+        return CompressionMessage::text(CompressionMessage::folderLimitReached);
     }
     Q_UNREACHABLE();
     return QString();

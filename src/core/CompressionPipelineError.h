@@ -18,6 +18,8 @@ public:
         writeFailed,
         outputStatFailed,
         notSmallerAfterCompression,
+        folderWithoutImages,
+        folderLimitReached,
     };
 
     static CompressionPipelineError unsupportedFormat(const ImageFormat &format);
@@ -29,6 +31,8 @@ public:
     static CompressionPipelineError writeFailed() { return CompressionPipelineError(Kind::writeFailed); }
     static CompressionPipelineError outputStatFailed() { return CompressionPipelineError(Kind::outputStatFailed); }
     static CompressionPipelineError notSmallerAfterCompression() { return CompressionPipelineError(Kind::notSmallerAfterCompression); }
+    static CompressionPipelineError folderWithoutImages() { return CompressionPipelineError(Kind::folderWithoutImages); }
+    static CompressionPipelineError folderLimitReached() { return CompressionPipelineError(Kind::folderLimitReached); }
 
     Kind kind() const { return m_kind; }
     QString localizedDescription() const;

@@ -30,6 +30,8 @@ static CompressionResultStatus statusFor(const CompressionError &error)
     case CompressionPipelineError::Kind::destinationCreateFailed:
     case CompressionPipelineError::Kind::writeFailed:
     case CompressionPipelineError::Kind::outputStatFailed:
+    case CompressionPipelineError::Kind::folderWithoutImages:
+    case CompressionPipelineError::Kind::folderLimitReached:
         return CompressionResultStatus::failed;
     }
     Q_UNREACHABLE();

@@ -1,6 +1,7 @@
 #include "CompressionService.h"
 #include "CompressionMessage.h"
 
+#include "ImageFolderWalk.h"
 #include "Logging.h"
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
@@ -11,6 +12,40 @@
 #include <QFileInfo>
 #include <QPromise>
 #include <QThreadPool>
+
+#include <variant>
+
+namespace {
+
+// One entry of a batch once its folders are opened: a file to compress, or a row decided already.
+using BatchEntry = std::variant<QUrl, CompressionResult>;
+
+QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool()> &isCancelled)
+{
+    QList<BatchEntry> entries;
+    for (const QUrl &url : urls) {
+        const QString path = url.toLocalFile();
+        if (!QFileInfo(path).isDir()) {
+            entries.append(url);
+            continue;
+        }
+        const ImageFolderWalk walk = ImageFolderWalk::walk(path, ImageFolderWalk::defaultLimit, isCancelled);
+        qCInfo(lcCompression).noquote() << QStringLiteral("Folder %1 holds %2 image file(s)%3")
+                                               .arg(path, QString::number(walk.files.size()),
+                                                    walk.truncated ? QStringLiteral(" and more") : QString());
+        if (walk.truncated)
+            entries.append(
+                CompressionResult::failure(url, 0, CompressionPipelineError::folderLimitReached()));
+        else if (walk.files.isEmpty())
+            entries.append(
+                CompressionResult::failure(url, 0, CompressionPipelineError::folderWithoutImages()));
+        for (const QUrl &file : walk.files)
+            entries.append(file);
+    }
+    return entries;
+}
+
+} // namespace
 
 CompressionService::CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends)
     : m_formatDetector(formatDetector)
@@ -51,12 +86,17 @@ QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &ur
                                                            const std::function<bool()> &isCancelled) const
 {
     const Backends backends = m_makeBackends(settings);
+    const QList<BatchEntry> entries =
+        m_opensFolders ? openFolders(urls, isCancelled) : QList<BatchEntry>(urls.begin(), urls.end());
     QList<CompressionResult> results;
-    results.reserve(urls.size());
-    for (const QUrl &url : urls) {
+    results.reserve(entries.size());
+    for (const BatchEntry &entry : entries) {
         if (isCancelled() || m_stop.stop_requested())
             break;
-        results.append(compressFile(url, backends, settings));
+        if (const QUrl *url = std::get_if<QUrl>(&entry))
+            results.append(compressFile(*url, backends, settings));
+        else
+            results.append(std::get<CompressionResult>(entry));
     }
     return results;
 }

@@ -34,11 +34,17 @@ public:
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
 
+    // Whether a folder in a batch stands for the image files inside it (see ImageFolderWalk);
+    // otherwise it is one row like any file that is not an image. Off by default; set before
+    // the first batch.
+    void setOpensFolders(bool opensFolders) { m_opensFolders = opensFolders; }
+
     // Runs the batch on the service's executor. Cancelling the future is looked at before each
     // file: the file in hand is always finished.
     QFuture<QList<CompressionResult>> compressFiles(const QList<QUrl> &urls, const CompressionSettings &settings = {});
 
-    // The batch loop itself, on the calling thread.
+    // The batch loop itself, on the calling thread. Folders are opened before the first file is
+    // compressed, so the outputs the batch writes are never among its files.
     QList<CompressionResult> compressFiles(const QList<QUrl> &urls, const CompressionSettings &settings,
                                            const std::function<bool()> &isCancelled) const;
     CompressionResult compressFile(const QUrl &sourceURL, const CompressionSettings &settings = {}) const;
@@ -53,4 +59,5 @@ private:
     BackendFactory m_makeBackends;
     std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;
+    bool m_opensFolders = false;
 };

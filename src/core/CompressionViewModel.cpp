@@ -1,13 +1,19 @@
 #include "CompressionViewModel.h"
 
+#include "ImageFolderWalk.h"
 #include "Logging.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <utility>
 
 CompressionViewModel::CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent)
     : QObject(parent)
     , m_compressionService(std::move(compressionService))
-{}
+{
+    m_compressionService->setOpensFolders(true);
+}
 
 CompressionViewModel::~CompressionViewModel()
 {
@@ -31,6 +37,20 @@ void CompressionViewModel::setProcessing(bool processing)
     emit isProcessingChanged();
 }
 
+QUrl CompressionViewModel::openFolderURL() const
+{
+    if (!m_lastBatchFolder.isEmpty())
+        return m_lastBatchFolder;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString folder = QFileInfo(pictures).isDir() ? pictures : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    return QUrl::fromLocalFile(folder);
+}
+
+QStringList CompressionViewModel::imageNameFilters() const
+{
+    return ImageFolderWalk::nameFilters();
+}
+
 bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
 {
     QList<QUrl> fileURLs;
@@ -46,6 +66,13 @@ bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
 
     qCInfo(lcCompression).noquote() << QStringLiteral("handleDroppedFiles received %1 file(s): %2")
                                            .arg(QString::number(fileURLs.size()), paths.join(QStringLiteral(", ")));
+
+    const QFileInfo first(paths.constFirst());
+    const QUrl batchFolder = QUrl::fromLocalFile(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    if (batchFolder != m_lastBatchFolder) {
+        m_lastBatchFolder = batchFolder;
+        emit openFolderURLChanged();
+    }
 
     discardCompressionTask();
     m_results.clear();

@@ -18,6 +18,10 @@ class CompressionViewModel : public QObject
     Q_PROPERTY(CompressionResultListModel *results READ results CONSTANT FINAL)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged FINAL)
     Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged FINAL)
+    // Where a file chooser starts: the folder of the last batch's first item, else Pictures.
+    Q_PROPERTY(QUrl openFolderURL READ openFolderURL NOTIFY openFolderURLChanged FINAL)
+    // The image patterns a file chooser offers ("*.jpg", ...): the ones a folder contributes.
+    Q_PROPERTY(QStringList imageNameFilters READ imageNameFilters CONSTANT FINAL)
 
 public:
     explicit CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent = nullptr);
@@ -27,15 +31,22 @@ public:
     bool isProcessing() const { return m_isProcessing; }
     bool isDropTargeted() const { return m_isDropTargeted; }
     void setDropTargeted(bool targeted);
+    QUrl openFolderURL() const;
+    QStringList imageNameFilters() const;
 
     // True when a batch was started; false, with nothing changed, when no URL was a file URL.
+    // Dropped, opened and pasted files all come this way; a folder stands for its images.
     Q_INVOKABLE bool handleDroppedFiles(const QList<QUrl> &urls);
     // Cancels whatever runs and empties the window.
     Q_INVOKABLE void clearResults();
+    // Where Escape goes while a batch runs. A batch cannot be stopped short of cancelling it
+    // yet, and cancelling would throw away the rows the user is waiting for, so this does nothing.
+    Q_INVOKABLE void stopBatch() {}
 
 signals:
     void isProcessingChanged();
     void isDropTargetedChanged();
+    void openFolderURLChanged();
 
 private:
     using BatchWatcher = QFutureWatcher<QList<CompressionResult>>;
@@ -50,4 +61,5 @@ private:
     BatchWatcher *m_compressionTask = nullptr;
     bool m_isDropTargeted = false;
     bool m_isProcessing = false;
+    QUrl m_lastBatchFolder;
 };

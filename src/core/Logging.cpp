@@ -7,6 +7,7 @@ Q_LOGGING_CATEGORY(lcPNGCompression, "com.korvane.Pressel.PNGCompression", QtInf
 Q_LOGGING_CATEGORY(lcPNGQuant, "com.korvane.Pressel.PNGQuant", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcDockDrop, "com.korvane.Pressel.DockDrop", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcMetadata, "com.korvane.Pressel.Metadata", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcFileManager, "com.korvane.Pressel.FileManager", QtInfoMsg)
 
 namespace pressel {
 

@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextBoundaryFinder>
+
+// A file name holds at most 255 bytes on Linux file systems. The output is first written under
+// a scratch name beside it (QSaveFile adds ".XXXXXX", pngquant ".tmp"), which must fit as well.
+constexpr qsizetype maximumOutputNameBytes = 255 - 7;
 
 static QString baseName(const QString &fileName)
 {
@@ -18,13 +23,37 @@ static bool itemExists(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+static bool fits(const QString &name)
+{
+    return QFile::encodeName(name).size() <= maximumOutputNameBytes;
+}
+
+// "<base><ending>", the base cut after its last whole character (grapheme) that leaves the
+// name within the limit, so that a source whose own name nearly fills it still gets an output.
+static QString fittedName(const QString &base, const QString &ending)
+{
+    if (fits(base + ending))
+        return base + ending;
+    const qsizetype room = maximumOutputNameBytes - QFile::encodeName(ending).size();
+    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, base);
+    qsizetype cut = 0;
+    for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
+        if (QFile::encodeName(base.left(next)).size() > room)
+            break;
+        cut = next;
+    }
+    return base.left(cut) + ending;
+}
+
 QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL)
 {
     const QString base = baseName(QFileInfo(sourceURL.toLocalFile()).fileName());
     const QDir folder(folderURL.toLocalFile());
-    QString candidate = folder.filePath(base + u'.' + extension);
-    for (qint64 counter = 1; itemExists(candidate); ++counter)
-        candidate = folder.filePath(base + u'-' + QString::number(counter) + u'.' + extension);
+    const QString bareName = base + u'.' + extension;
+    // A shortened base without its "-N" would pass for a photo of its own.
+    QString candidate = fits(bareName) ? folder.filePath(bareName) : QString();
+    for (qint64 counter = 1; candidate.isEmpty() || itemExists(candidate); ++counter)
+        candidate = folder.filePath(fittedName(base, u'-' + QString::number(counter) + u'.' + extension));
     return QUrl::fromLocalFile(candidate);
 }
 

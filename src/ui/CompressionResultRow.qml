@@ -7,7 +7,8 @@ import Pressel
 
 // One file's outcome: thumbnail, name and status symbol, saving badge and sizes, the output path
 // or the reason, and a button that shows the file in the file manager. Built by the result list
-// from the row model's roles.
+// from the row model's roles. Tab stops on the row (a screen reader reads its description) and
+// then on its button; Space or Enter on the row shows the file too.
 Item {
     id: row
 
@@ -65,13 +66,36 @@ Item {
     readonly property bool canCompare: status === "success" && hasOutput
     readonly property Item compareAction: compareButton
     readonly property url revealTarget: hasOutput ? outputURL : sourceURL
+    // Set when the last reveal reached no file manager and no folder handler.
+    property string revealProblem
+    readonly property string statusText: status === "success" ? qsTr("成功") : badgeText
 
     function revealInFileManager() {
+        revealProblem = ""
         FileManagerReveal.reveal(revealTarget)
     }
 
     implicitWidth: 600
     implicitHeight: layout.implicitHeight + 36
+    activeFocusOnTab: true
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: fileName
+    Accessible.description: [fileName, statusText, status === "success" ? badgeText : "", sizesText, detailText,
+                             revealProblem]
+                            .filter(part => part.length > 0).join(qsTr("，"))
+    Accessible.focusable: true
+    Accessible.focused: activeFocus
+    Keys.onSpacePressed: revealInFileManager()
+    Keys.onReturnPressed: revealInFileManager()
+    Keys.onEnterPressed: revealInFileManager()
+    Connections {
+        target: FileManagerReveal
+        function onFailed(file) {
+            if (file.toString() === row.revealTarget.toString())
+                row.revealProblem = qsTr("无法打开文件管理器")
+        }
+    }
 
     Rectangle {
         anchors.fill: parent
@@ -79,6 +103,12 @@ Item {
         color: Theme.regularMaterial
         border.width: 1
         border.color: Theme.panelEdge
+
+        // On the row's own edge: the list clips whatever lies outside its rows.
+        FocusRing {
+            shown: row.activeFocus
+            gap: -border.width
+        }
     }
 
     RowLayout {
@@ -227,31 +257,26 @@ Item {
                 text: row.detailText
                 maximumLineCount: 2
             }
+
+            StyledText {
+                objectName: "revealProblem"
+                Layout.fillWidth: true
+                visible: text.length > 0
+                text: row.revealProblem
+                font.pixelSize: Theme.footnoteSize
+                color: Theme.red
+            }
         }
 
-        Button {
-            id: revealButton
+        IconButton {
             objectName: "revealButton"
             Layout.preferredWidth: 34
             Layout.preferredHeight: 34
             Layout.alignment: Qt.AlignVCenter
-            flat: true
-            padding: 0
-            display: AbstractButton.IconOnly
-            text: qsTr("在 Finder 中显示")
+            cornerRadius: 9
+            iconSize: 22
+            text: qsTr("在文件管理器中显示")
             icon.source: "icons/folder.svg"
-            icon.width: 22
-            icon.height: 22
-            icon.color: Theme.primaryText
-            opacity: pressed ? 0.55 : 1
-            background: Rectangle {
-                radius: 9
-                color: revealButton.hovered ? Theme.hoverFill : "transparent"
-            }
-            Accessible.name: text
-            ToolTip.visible: hovered
-            ToolTip.delay: 500
-            ToolTip.text: text
             onClicked: row.revealInFileManager()
         }
     }

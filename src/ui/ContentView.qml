@@ -1,11 +1,13 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import Pressel
 
 // The whole content of the main window: the drop zone, the processing card or the result list,
 // chosen from the batch controller's state. The entire window takes drops of files, and files
-// opened from outside the window arrive here through the relay.
+// opened from outside the window arrive here through the relay. Files also come from the open
+// dialog (Ctrl+O) and the clipboard (Ctrl+V); all of them start a batch the way a drop does.
 Item {
     id: root
 
@@ -15,6 +17,9 @@ Item {
     property var dockFileDropRelay: DockFileDropRelay
     // The saved compression settings the panel edits; the tests hand in their own.
     property var settings: CompressionSettingsModel {}
+
+    // Reads the files a file manager copied (FileClipboard); the tests put their own here.
+    property var fileClipboard: FileClipboard
 
     // Null-safe: while the window closes, the controller may go before the view.
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
@@ -59,11 +64,65 @@ Item {
         viewModel.handleDroppedFiles(urls)
     }
 
+    // Opens the desktop's file chooser; what is chosen there goes to openChosenFiles().
+    function chooseFiles() {
+        openDialog.currentFolder = viewModel.openFolderURL
+        openDialog.open()
+    }
+
+    function openChosenFiles(urls) {
+        if (urls.length > 0)
+            viewModel.handleDroppedFiles(urls)
+    }
+
+    function pasteFiles() {
+        const urls = fileClipboard.fileURLs()
+        if (urls.length > 0)
+            viewModel.handleDroppedFiles(urls)
+    }
+
     implicitWidth: 720
     implicitHeight: 520
 
     onIsInViewChanged: if (isInView) processPendingDockFiles()
     Component.onCompleted: if (isInView) processPendingDockFiles()
+
+    FileDialog {
+        id: openDialog
+        objectName: "openDialog"
+        title: qsTr("选择图片…")
+        fileMode: FileDialog.OpenFiles
+        nameFilters: [qsTr("图片") + " (" + (root.viewModel?.imageNameFilters ?? []).join(" ") + ")",
+                      qsTr("所有文件") + " (*)"]
+        onAccepted: root.openChosenFiles(selectedFiles)
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Open]
+        onActivated: root.chooseFiles()
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Paste]
+        onActivated: root.pasteFiles()
+    }
+
+    // Escape stops a running batch; with nothing running it does nothing.
+    Shortcut {
+        sequence: "Escape"
+        enabled: root.isProcessing
+        onActivated: root.viewModel.stopBatch()
+    }
+
+    Shortcut {
+        sequences: ["Ctrl+W"]
+        onActivated: root.Window.window.close()
+    }
+
+    Shortcut {
+        sequences: ["Ctrl+Q"]
+        onActivated: Qt.quit()
+    }
 
     // A new batch or an emptied list takes the compared row away.
     Connections {
@@ -142,6 +201,7 @@ Item {
             anchors.fill: parent
             anchors.margins: 20
             isTargeted: root.isDropTargeted
+            onChooseFilesRequested: root.chooseFiles()
         }
 
         SettingsButton {
@@ -217,29 +277,19 @@ Item {
                     onClicked: settingsPanel.open()
                 }
 
-                Button {
-                    id: clearButton
+                IconButton {
+                    objectName: "openButton"
+                    Layout.alignment: Qt.AlignTop
+                    text: qsTr("选择图片…")
+                    icon.source: "icons/plus.svg"
+                    onClicked: root.chooseFiles()
+                }
+
+                IconButton {
                     objectName: "clearButton"
                     Layout.alignment: Qt.AlignTop
-                    Layout.preferredWidth: 32
-                    Layout.preferredHeight: 32
-                    flat: true
-                    padding: 0
-                    display: AbstractButton.IconOnly
                     text: qsTr("清空")
                     icon.source: "icons/xmark.svg"
-                    icon.width: 18
-                    icon.height: 18
-                    icon.color: Theme.primaryText
-                    opacity: pressed ? 0.55 : 1
-                    background: Rectangle {
-                        radius: width / 2
-                        color: clearButton.hovered ? Theme.hoverFill : "transparent"
-                    }
-                    Accessible.name: text
-                    ToolTip.visible: hovered
-                    ToolTip.delay: 500
-                    ToolTip.text: text
                     onClicked: root.viewModel.clearResults()
                 }
             }
@@ -282,8 +332,14 @@ Item {
                         model: root.viewModel?.results ?? null
                         delegate: CompressionResultRow {
                             id: resultRow
+                            required property int index
+
+                            objectName: "resultRow"
                             width: ListView.view.width - 2
                             onCompareRequested: root.openComparison(resultRow, resultRow.compareAction)
+                            // Tab may lead to a row scrolled out of sight.
+                            onActiveFocusChanged: if (activeFocus)
+                                                      ListView.view.positionViewAtIndex(index, ListView.Contain)
                         }
 
                         ScrollBar.vertical: ScrollBar {

@@ -1,11 +1,14 @@
 import QtQuick
+import QtQuick.Controls.Basic
 
-// The empty window's invitation to drop images. The whole window takes the drop; this panel
-// only shows, through isTargeted, whether a drag is hovering.
+// The empty window's invitation to drop images, or to choose them. The whole window takes the
+// drop; this panel only shows, through isTargeted, whether a drag is hovering.
 Item {
     id: zone
 
     property bool isTargeted: false
+
+    signal chooseFilesRequested()
 
     readonly property color fillColor: isTargeted ? Theme.withAlpha(Theme.accent, 0.12)
                                                   : Theme.withAlpha(Theme.quaternaryFill, 0.35)
@@ -113,6 +116,39 @@ Item {
             text: qsTr("输出文件会保存在原图所在目录")
             font.pixelSize: Theme.subheadlineSize
             color: Theme.secondaryText
+        }
+
+        Button {
+            id: chooseButton
+            objectName: "chooseFilesButton"
+            anchors.horizontalCenter: parent.horizontalCenter
+            focusPolicy: Qt.StrongFocus
+            leftPadding: 18
+            rightPadding: 18
+            topPadding: 8
+            bottomPadding: 8
+            text: qsTr("选择图片…")
+            contentItem: StyledText {
+                text: chooseButton.text
+                font.pixelSize: Theme.bodySize
+                color: "white"
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+            background: Rectangle {
+                implicitHeight: 34
+                radius: height / 2
+                color: chooseButton.pressed ? Qt.darker(Theme.accent, 1.2)
+                                            : chooseButton.hovered ? Qt.lighter(Theme.accent, 1.1) : Theme.accent
+
+                FocusRing {
+                    shown: chooseButton.visualFocus
+                }
+            }
+            Accessible.name: text
+            Keys.onReturnPressed: clicked()
+            Keys.onEnterPressed: clicked()
+            onClicked: zone.chooseFilesRequested()
         }
     }
 }

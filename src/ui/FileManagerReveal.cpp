@@ -6,6 +6,9 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 
+#include "Logging.h"
+#include "SessionBus.h"
+
 namespace {
 
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
@@ -16,7 +19,8 @@ const QString fileManagerInterface = QStringLiteral("org.freedesktop.FileManager
 
 FileManagerReveal::FileManagerReveal(QObject *parent)
     : FileManagerReveal(
-          QDBusConnection::sessionBus(), [](const QUrl &folder) { QDesktopServices::openUrl(folder); }, parent)
+          SessionBus::exists() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("no session bus")),
+          [](const QUrl &folder) { return QDesktopServices::openUrl(folder); }, parent)
 {}
 
 FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent)
@@ -51,6 +55,10 @@ void FileManagerReveal::reveal(const QUrl &file)
 
 void FileManagerReveal::openContainingFolder(const QUrl &file)
 {
-    m_openFolder(QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath()));
-    emit finished(file, false);
+    if (m_openFolder(QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath()))) {
+        emit finished(file, false);
+        return;
+    }
+    qCWarning(lcFileManager).noquote() << QStringLiteral("No file manager could show %1").arg(file.toLocalFile());
+    emit failed(file);
 }

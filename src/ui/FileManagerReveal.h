@@ -8,7 +8,8 @@
 #include <functional>
 
 // Shows a file selected in the desktop's file manager: asks for it over the freedesktop
-// FileManager1 interface, and opens the file's folder when no file manager answers there.
+// FileManager1 interface, opens the file's folder when no file manager answers there, and says
+// so when neither works. D-Bus is only used where a session bus exists (see SessionBus).
 class FileManagerReveal : public QObject
 {
     Q_OBJECT
@@ -16,9 +17,10 @@ class FileManagerReveal : public QObject
     QML_SINGLETON
 
 public:
-    using FolderOpener = std::function<void(const QUrl &folder)>;
+    // Whether the folder could be handed to a program that opens it.
+    using FolderOpener = std::function<bool(const QUrl &folder)>;
 
-    // The session bus and the desktop's default handler for folders.
+    // The session bus, when there is one, and the desktop's default handler for folders.
     explicit FileManagerReveal(QObject *parent = nullptr);
     FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent = nullptr);
 
@@ -27,8 +29,11 @@ public:
     Q_INVOKABLE void reveal(const QUrl &file);
 
 signals:
-    // After each reveal: whether the file manager took the request or the folder was opened.
+    // After each reveal that worked: whether the file manager took the request or the folder
+    // was opened.
     void finished(const QUrl &file, bool shownByFileManager);
+    // After a reveal where neither the file manager nor the folder's handler could be reached.
+    void failed(const QUrl &file);
 
 private:
     void openContainingFolder(const QUrl &file);

@@ -467,6 +467,72 @@ private slots:
         }
     }
 
+    // Folders, with and without -r, over one tree: a.jpg, sub/b.png, .hidden/c.jpg, notes.txt,
+    // a link to the parent folder, an empty folder; and a name that nearly fills the limit.
+    void folders_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // relative to the tree
+        QTest::addColumn<QStringList>("rows");      // "source|status|output or message", in order
+
+        using L = QStringList;
+        const QString noImages = u"文件夹中没有可压缩的图片"_s;
+        const QString longBase = QString(83, u'照') + u'a'; // 250 bytes: a 254-byte name
+        QTest::newRow("-r walks the folder")
+            << L{u"-r"_s, u"tree"_s} << L{u"tree/a.jpg|success|tree/a-1.jpg"_s, u"tree/sub/b.png|success|tree/sub/b-1.png"_s};
+        QTest::newRow("without -r a folder is one row") << L{u"tree"_s} << L{u"tree|failed|图片读取失败"_s};
+        QTest::newRow("an empty folder") << L{u"--recursive"_s, u"tree/empty"_s} << L{u"tree/empty|failed|"_s + noImages};
+        QTest::newRow("a file, then its folder: the file's output is not picked up")
+            << L{u"-r"_s, u"tree/a.jpg"_s, u"tree"_s, u"tree/notes.txt"_s}
+            << L{u"tree/a.jpg|success|tree/a-1.jpg"_s, u"tree/a.jpg|success|tree/a-2.jpg"_s,
+                 u"tree/sub/b.png|success|tree/sub/b-1.png"_s, u"tree/notes.txt|failed|无法解码图片内容"_s};
+        QTest::newRow("a 254-byte name") << L{u"long/"_s + longBase + u".jpg"_s}
+                                         << L{u"long/%1.jpg|success|long/%2-1.jpg"_s.arg(longBase, QString(80, u'照'))};
+    }
+
+    void folders()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, rows);
+
+        QTemporaryDir dir;
+        const QDir tree(dir.filePath(u"tree"_s));
+        const QByteArray jpeg = encode(TestImages::photo(320, 240), "jpeg", 95);
+        QVERIFY(writeFile(tree.filePath(u"a.jpg"_s), jpeg));
+        QVERIFY(writeFile(tree.filePath(u"sub/b.png"_s), encode(screenshot(320, 200), "png")));
+        QVERIFY(writeFile(tree.filePath(u".hidden/c.jpg"_s), jpeg));
+        QVERIFY(writeFile(tree.filePath(u"notes.txt"_s), "not a picture\n"));
+        QVERIFY(writeFile(dir.filePath(u"long/"_s + QString(83, u'照') + u"a.jpg"_s), jpeg));
+        QVERIFY(QFile::link(u".."_s, tree.filePath(u"sub/up"_s)));
+        QVERIFY(tree.mkdir(u"empty"_s));
+
+        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"--json"_s} + arguments, {dir.path()});
+        QVERIFY2(run.finished, qPrintable(run.describe()));
+        const QJsonArray shown = run.rows();
+        QStringList got;
+        for (const QJsonValue &row : shown) {
+            const QString output = row[u"output"_s].toString();
+            got << QDir(dir.path()).relativeFilePath(row[u"source"_s].toString()) + u'|' + row[u"status"_s].toString() +
+                       u'|' + (output.isEmpty() ? row[u"message"_s].toString() : QDir(dir.path()).relativeFilePath(output));
+        }
+        QCOMPARE(got, rows);
+    }
+
+    // A walk stops at its limit with one row that says so, ahead of the files it did take.
+    void folderLimit()
+    {
+        QTemporaryDir dir;
+        for (int number = 0; number <= 10000; ++number)
+            QVERIFY(writeFile(dir.filePath(u"many/%1.jpg"_s.arg(number, 5, 10, QLatin1Char('0'))), {}));
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"-r"_s, dir.filePath(u"many"_s)});
+        QVERIFY2(run.finished, qPrintable(run.describe()));
+        const QJsonArray rows = run.rows();
+        QCOMPARE(rows.size(), 10001);
+        QCOMPARE(rows[0][u"source"_s].toString(), dir.filePath(u"many"_s));
+        QCOMPARE(rows[0][u"message"_s].toString(), u"文件夹中的图片超过 10000 张，只处理了前 10000 张"_s);
+        QCOMPARE(rows[1][u"source"_s].toString(), dir.filePath(u"many/00000.jpg"_s));
+        QCOMPARE(rows[10000][u"source"_s].toString(), dir.filePath(u"many/09999.jpg"_s));
+    }
+
     void textOutputAndExitStatus()
     {
         QTemporaryDir dir;

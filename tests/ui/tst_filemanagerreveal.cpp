@@ -1,5 +1,6 @@
 // Showing a file in the file manager: over a private D-Bus session bus with a stand-in
-// FileManager1 service, and the folder fallback when nothing answers there.
+// FileManager1 service, the folder fallback when nothing answers there, and the failure when
+// the folder cannot be opened either.
 
 #include "FileManagerReveal.h"
 
@@ -90,7 +91,7 @@ private slots:
         QTest::addColumn<QUrl>("target");
         QTest::addColumn<QStringList>("shown");   // what the file manager is asked to select
         QTest::addColumn<QList<QUrl>>("folders"); // what is opened instead
-        QTest::addColumn<int>("outcome");         // 1 selected, 0 folder opened, -1 nothing at all
+        QTest::addColumn<int>("outcome");         // 1 selected, 0 folder opened, 2 failed, -1 nothing at all
 
         const QUrl file = QUrl::fromLocalFile(u"/照片/海边 日落 100% #1.png"_s);
         const QList<QUrl> folder{QUrl::fromLocalFile(u"/照片"_s)};
@@ -100,6 +101,8 @@ private slots:
         QTest::newRow("the file manager fails")
             << u"fails"_s << file << QStringList{QString::fromUtf8(file.toEncoded())} << folder << 0;
         QTest::newRow("no session bus") << u"no bus"_s << file << QStringList() << folder << 0;
+        QTest::newRow("no session bus, no folder handler")
+            << u"no bus, no handler"_s << file << QStringList() << folder << 2;
         QTest::newRow("not a file") << u"answers"_s << QUrl(u"https://example.com/photo.jpg"_s) << QStringList()
                                     << QList<QUrl>() << -1;
     }
@@ -113,19 +116,23 @@ private slots:
         QFETCH(int, outcome);
         if (situation == u"answers" || situation == u"fails")
             publishFileManager(situation == u"fails");
-        if (situation == u"no bus")
+        if (situation.startsWith(u"no bus"))
             QDBusConnection::disconnectFromBus(m_clientName);
 
-        FileManagerReveal reveal(QDBusConnection(m_clientName),
-                                 [this](const QUrl &folder) { m_openedFolders << folder; });
+        FileManagerReveal reveal(QDBusConnection(m_clientName), [&](const QUrl &folder) {
+            m_openedFolders << folder;
+            return outcome != 2;
+        });
         QSignalSpy finished(&reveal, &FileManagerReveal::finished);
+        QSignalSpy failed(&reveal, &FileManagerReveal::failed);
         reveal.reveal(target);
         if (outcome < 0)
             QTest::qWait(200);
         else
-            QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-        QCOMPARE(finished.size(), outcome < 0 ? 0 : 1);
-        if (outcome >= 0)
+            QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failed.size(), 1, 10000);
+        QCOMPARE(finished.size(), outcome == 0 || outcome == 1 ? 1 : 0);
+        QCOMPARE(failed.size(), outcome == 2 ? 1 : 0);
+        if (outcome == 0 || outcome == 1)
             QCOMPARE(finished.at(0).at(1).toBool(), outcome == 1);
         QCOMPARE(m_fileManager.shownItems.value(0), shown);
         QCOMPARE(m_openedFolders, folders);

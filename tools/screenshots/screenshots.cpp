@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QQmlApplicationEngine>
@@ -118,6 +119,20 @@ QImage framedWindow(QQuickWindow *window)
     QPainter painter(&shot);
     painter.drawImage(window->geometry().topLeft() - frame.topLeft(), window->grabWindow());
     return shot;
+}
+
+// Presses Tab, as a person would, until the named item has the keyboard focus.
+void tabTo(QQuickWindow *window, const QString &objectName)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Tab, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &press);
+        QCoreApplication::sendEvent(window, &release);
+        if (window->activeFocusItem() && window->activeFocusItem()->objectName() == objectName)
+            return;
+    }
+    err() << "the keyboard focus did not reach " << objectName << "\n";
 }
 
 QList<QUrl> writeFixtures(const QDir &folder)
@@ -284,6 +299,11 @@ int main(int argc, char *argv[])
 
     settle(800);
     shoot("1-empty");
+    window->requestActivate();
+    waitFor([window] { return window->isActive(); }, 5000);
+    tabTo(window, QStringLiteral("chooseFilesButton"));
+    settle(300);
+    shoot("1b-empty-focus");
 
     Drag hover(window, files);
     hover.enter();
@@ -311,6 +331,10 @@ int main(int argc, char *argv[])
     // Thumbnails load asynchronously after the rows appear.
     settle(2500);
     shoot("4-results");
+    tabTo(window, QStringLiteral("resultRow"));
+    settle(300);
+    shoot("4b-results-focus");
+    window->contentItem()->forceActiveFocus();
 
     auto *list = window->findChild<QQuickItem *>(QStringLiteral("resultList"));
     QMetaObject::invokeMethod(list, "positionViewAtEnd");

@@ -1,0 +1,26 @@
+#include "SessionBus.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// libdbus knows no transport of this name, so it fails without trying anything else.
+constexpr char noBusAddress[] = "disabled:";
+
+} // namespace
+
+bool SessionBus::exists()
+{
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address.isEmpty())
+        return address != noBusAddress;
+    const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtimeFolder.isEmpty() && QFileInfo(QDir(runtimeFolder).filePath(QStringLiteral("bus"))).exists();
+}
+
+void SessionBus::preventAutolaunch()
+{
+    if (!exists())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", noBusAddress);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+// The D-Bus session bus as this process may use it. libdbus looks for the bus in
+// DBUS_SESSION_BUS_ADDRESS and then in the per-user socket of the runtime folder; when it finds
+// neither, the first library that asks for the bus (Qt's accessibility bridge does, as a window
+// opens) makes it autolaunch a dbus-daemon that outlives the application.
+namespace SessionBus {
+
+// Whether a session bus can be reached without launching one.
+bool exists();
+
+// Where none exists, points libdbus at an address that names no bus, so every request for the
+// session bus fails at once instead of launching a daemon. Call before the application object.
+void preventAutolaunch();
+
+} // namespace SessionBus

@@ -1,0 +1,61 @@
+#include "ImageFolderWalk.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QStringList imageExtensions{
+    QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+    QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
+    QStringLiteral("tiff"), QStringLiteral("gif"),  QStringLiteral("webp"),
+};
+
+bool isImageName(const QFileInfo &info)
+{
+    return imageExtensions.contains(info.suffix(), Qt::CaseInsensitive);
+}
+
+// Depth first with each folder's entries sorted by name, files and folders together: the order
+// of the paths compared component by component.
+void collect(const QString &folderPath, qsizetype limit, const std::function<bool()> &isCancelled,
+             ImageFolderWalk &walk)
+{
+    if (isCancelled && isCancelled())
+        return;
+    // Without QDir::Hidden, dot names are not listed; without QDir::System, neither are sockets
+    // or device nodes.
+    const QFileInfoList entries = QDir(folderPath).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        if (walk.truncated)
+            return;
+        if (entry.isDir()) {
+            if (!entry.isSymLink())
+                collect(entry.filePath(), limit, isCancelled, walk);
+        } else if (entry.isFile() && isImageName(entry)) {
+            if (walk.files.size() == limit) {
+                walk.truncated = true;
+                return;
+            }
+            walk.files.append(QUrl::fromLocalFile(entry.filePath()));
+        }
+    }
+}
+
+} // namespace
+
+QStringList ImageFolderWalk::nameFilters()
+{
+    QStringList patterns;
+    for (const QString &extension : imageExtensions)
+        patterns.append(QStringLiteral("*.") + extension);
+    return patterns;
+}
+
+ImageFolderWalk ImageFolderWalk::walk(const QString &folderPath, qsizetype limit,
+                                      const std::function<bool()> &isCancelled)
+{
+    ImageFolderWalk walk;
+    collect(folderPath, limit, isCancelled, walk);
+    return walk;
+}

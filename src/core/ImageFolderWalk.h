@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+// The image files inside a folder and its subfolders, as a batch takes them from a folder: the
+// names whose extension marks an image (case-insensitive), in path order, hidden files and
+// folders left out, symbolic links to folders not followed (no loops), at most `limit` files.
+struct ImageFolderWalk {
+    QList<QUrl> files;
+    // More image files were there than the limit allowed.
+    bool truncated = false;
+
+    static constexpr qsizetype defaultLimit = 10000;
+
+    // The patterns of the image extensions ("*.jpg", ...), for file choosers.
+    static QStringList nameFilters();
+    // Stops early, with what it has, when isCancelled answers true (asked once per folder).
+    static ImageFolderWalk walk(const QString &folderPath, qsizetype limit = defaultLimit,
+                                const std::function<bool()> &isCancelled = {});
+};
