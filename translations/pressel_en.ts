@@ -8,9 +8,11 @@
         <translation>no files given</translation>
     </message>
     <message>
-        <source>用法：pressel-cli [--json] [选项…] [--] 文件…
+        <source>用法：pressel-cli [--json] [-r] [选项…] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果。
   --json                  输出一个 JSON 数组，而不是每个文件一行
+  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
+                          按路径顺序；不加时文件夹是一行失败结果
   --quality N             JPEG 质量，0 到 100（默认 75）
   --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
   --png-lossless          PNG 不经 pngquant，只做无损压缩
@@ -23,9 +25,12 @@
 不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
 用法错误时为 2。
 </source>
-        <translation>usage: pressel-cli [--json] [OPTION...] [--] FILE...
+        <translation>usage: pressel-cli [--json] [-r] [OPTION...] [--] FILE...
 Compresses the files as one batch, in order, and prints one row per file.
   --json                  print one JSON array instead of one line per row
+  -r, --recursive         a folder stands for the image files in it and its
+                          subfolders (hidden ones left out), in path order;
+                          without it a folder is one failed row
   --quality N             JPEG quality, 0 to 100 (default 75)
   --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
   --png-lossless          PNG without pngquant: lossless re-encoding only
@@ -141,6 +146,14 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件</source>
         <translation>pngquant doesn&apos;t convert color profiles, and this image has a non-sRGB ICC profile</translation>
     </message>
+    <message>
+        <source>文件夹中没有可压缩的图片</source>
+        <translation>No images to compress in this folder</translation>
+    </message>
+    <message>
+        <source>文件夹中的图片超过 10000 张，只处理了前 10000 张</source>
+        <translation>The folder holds more than 10,000 images; only the first 10,000 were compressed</translation>
+    </message>
 </context>
 <context>
     <name>CompressionResultRow</name>
@@ -153,12 +166,24 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>Failed</translation>
     </message>
     <message>
-        <source>在 Finder 中显示</source>
-        <translation>Show in file manager</translation>
-    </message>
-    <message>
         <source>对比原图</source>
         <translation>Compare with original</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Succeeded</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>无法打开文件管理器</source>
+        <translation>Couldn&apos;t open the file manager</translation>
+    </message>
+    <message>
+        <source>在文件管理器中显示</source>
+        <translation>Show in file manager</translation>
     </message>
 </context>
 <context>
@@ -187,6 +212,18 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>清空</source>
         <translation>Clear</translation>
     </message>
+    <message>
+        <source>选择图片…</source>
+        <translation>Choose images…</translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
+    </message>
 </context>
 <context>
     <name>DropZoneView</name>
@@ -201,6 +238,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>输出文件会保存在原图所在目录</source>
         <translation>Compressed files are saved next to the originals</translation>
+    </message>
+    <message>
+        <source>选择图片…</source>
+        <translation>Choose images…</translation>
     </message>
 </context>
 <context>
