@@ -254,7 +254,7 @@ FocusScope {
                     radius: 12
                     color: Theme.primaryText
                     border.width: 2
-                    border.color: Theme.withAlpha(Theme.opaqueBackdrop, 0.6)
+                    border.color: Theme.withAlpha(Theme.window, 0.6)
                 }
             }
 
@@ -307,7 +307,7 @@ FocusScope {
                 implicitWidth: label.implicitWidth + 20
                 implicitHeight: label.implicitHeight + 10
                 radius: height / 2
-                color: Theme.withAlpha(Theme.opaqueBackdrop, 0.78)
+                color: Theme.withAlpha(Theme.window, 0.78)
 
                 StyledText {
                     id: label

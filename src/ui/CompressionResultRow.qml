@@ -179,7 +179,7 @@ Item {
                 contentItem: Item {}
                 background: Rectangle {
                     radius: 18
-                    color: compareButton.hovered ? Qt.rgba(1, 1, 1, 0.08) : "transparent"
+                    color: compareButton.hovered ? Theme.hoverFill : "transparent"
                     border.width: compareButton.visualFocus ? 2 : 0
                     border.color: Theme.accent
                 }

@@ -20,7 +20,7 @@ Button {
     focusPolicy: Qt.StrongFocus
     background: Rectangle {
         radius: width / 2
-        color: button.hovered || button.visualFocus ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+        color: button.hovered || button.visualFocus ? Theme.hoverFill : "transparent"
         border.width: button.visualFocus ? 1.5 : 0
         border.color: Theme.accent
     }

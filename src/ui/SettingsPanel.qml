@@ -21,28 +21,28 @@ Popup {
     x: Math.round(((parent?.width ?? width) - width) / 2)
     y: Math.round(((parent?.height ?? height) - height) / 2)
 
-    palette.window: "#2c2c30"
+    palette.window: Theme.dark ? "#2c2c30" : "#fbfbfd"
     palette.windowText: Theme.primaryText
-    palette.base: "#1c1c1f"
-    palette.alternateBase: "#3a3a3f"
+    palette.base: Theme.dark ? "#1c1c1f" : "#ffffff"
+    palette.alternateBase: Theme.dark ? "#3a3a3f" : "#ececf0"
     palette.text: Theme.primaryText
-    palette.button: "#3a3a3f"
+    palette.button: Theme.dark ? "#3a3a3f" : "#e4e4e9"
     palette.buttonText: Theme.primaryText
     palette.brightText: Theme.primaryText
     palette.highlight: Theme.accent
     palette.highlightedText: "#ffffff"
-    palette.light: "#4a4a50"
-    palette.midlight: "#3a3a3f"
-    palette.mid: "#5a5a60"
+    palette.light: Theme.dark ? "#4a4a50" : "#ffffff"
+    palette.midlight: Theme.dark ? "#3a3a3f" : "#ececf0"
+    palette.mid: Theme.dark ? "#5a5a60" : "#c7c7cc"
     palette.dark: "#8e8e93"
     palette.shadow: "#000000"
     palette.placeholderText: Theme.secondaryText
 
     background: Rectangle {
         radius: 18
-        color: "#2c2c30"
+        color: palette.window
         border.width: 1
-        border.color: Theme.backdropEdge
+        border.color: Theme.panelEdge
     }
 
     onOpened: jpegQuality.forceActiveFocus(Qt.TabFocusReason)
@@ -84,7 +84,7 @@ Popup {
                 icon.color: Theme.primaryText
                 background: Rectangle {
                     radius: width / 2
-                    color: closeButton.hovered || closeButton.visualFocus ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                    color: closeButton.hovered || closeButton.visualFocus ? Theme.hoverFill : "transparent"
                     border.width: closeButton.visualFocus ? 1.5 : 0
                     border.color: Theme.accent
                 }
