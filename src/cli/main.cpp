@@ -1,17 +1,23 @@
 // pressel-cli: drives the compression engine without a window, for scripts, benchmarks and
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 
+#include "BatchTotals.h"
 #include "CompressionResult.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +61,7 @@ QString toLine(const CompressionResult &result)
 struct Invocation {
     bool json = false;
     bool help = false;
+    int workerCount = 0; // 0: one per core
     QStringList files;
     QString error; // set for a usage error
 };
@@ -65,11 +72,22 @@ Invocation parseArguments(const QStringList &arguments)
 {
     Invocation invocation;
     bool optionsEnded = false;
+    bool workerCountFollows = false;
     for (const QString &argument : arguments) {
-        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+        if (workerCountFollows) {
+            bool ok = false;
+            invocation.workerCount = argument.toInt(&ok);
+            if (!ok || invocation.workerCount < 1) {
+                invocation.error = QStringLiteral("-j wants a whole number of at least 1: %1").arg(argument);
+                return invocation;
+            }
+            workerCountFollows = false;
+        } else if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
             invocation.files.append(argument);
         } else if (argument == u"--") {
             optionsEnded = true;
+        } else if (argument == u"-j" || argument == u"--jobs") {
+            workerCountFollows = true;
         } else if (argument == u"--json") {
             invocation.json = true;
         } else if (argument == u"--help" || argument == u"-h") {
@@ -79,16 +97,35 @@ Invocation parseArguments(const QStringList &arguments)
             return invocation;
         }
     }
-    if (invocation.files.isEmpty() && !invocation.help)
+    if (workerCountFollows)
+        invocation.error = QStringLiteral("-j wants a number");
+    else if (invocation.files.isEmpty() && !invocation.help)
         invocation.error = QStringLiteral("no files given");
     return invocation;
 }
 
-constexpr char usage[] = "usage: pressel-cli [--json] [--] FILE...\n"
-                         "Compresses the files as one batch, in order, and prints one row per file.\n"
-                         "  --json  print one JSON array instead of one line per row\n"
-                         "  --      end of options: every argument after it is a file\n"
+constexpr char usage[] = "usage: pressel-cli [--json] [-j N] [--] FILE...\n"
+                         "Compresses the files as one batch, in order, and prints one row per file;\n"
+                         "in text mode the batch's totals follow as the last line on standard error.\n"
+                         "  --json        print one JSON array instead of one line per row\n"
+                         "  -j, --jobs N  compress up to N files at once (default: one per core;\n"
+                         "                1 compresses them one after another)\n"
+                         "  --            end of options: every argument after it is a file\n"
                          "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
+
+// "[12/200] photo.jpg", written over itself on the terminal.
+void showProgress(const CompressionProgress &progress)
+{
+    QString name = QFileInfo(progress.fileInHand.toLocalFile()).fileName();
+    // A name must not move the cursor or end the line it is written on.
+    for (QChar &character : name) {
+        if (character.category() == QChar::Other_Control)
+            character = u'?';
+    }
+    std::fprintf(stderr, "\r\x1b[K[%lld/%lld] %s", qlonglong(progress.completedCount), qlonglong(progress.totalCount),
+                 QFile::encodeName(name).constData());
+    std::fflush(stderr);
+}
 
 } // namespace
 
@@ -115,8 +152,17 @@ int main(int argc, char *argv[])
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
-    auto batch = service->compressFiles(urls);
+    if (invocation.workerCount > 0)
+        service->setWorkerCount(invocation.workerCount);
+    CompressionBatchRequest request{urls};
+    // Only a person watching a terminal gets the progress line; scripts and logs stay clean.
+    const bool showsProgress = ::isatty(STDERR_FILENO) == 1;
+    if (showsProgress)
+        request.onProgress = showProgress;
+    auto batch = service->compressFiles(std::move(request));
     batch.waitForFinished();
+    if (showsProgress)
+        std::fputs("\r\x1b[K", stderr);
     const QList<CompressionResult> results = batch.result();
 
     if (invocation.json) {
@@ -127,6 +173,8 @@ int main(int argc, char *argv[])
     } else {
         for (const CompressionResult &result : results)
             out << toLine(result) << '\n';
+        out.flush();
+        err << BatchTotals::of(results).text() << '\n';
     }
     const bool anyFailed = std::any_of(results.begin(), results.end(), [](const CompressionResult &result) {
         return result.status == CompressionResultStatus::failed;

@@ -1,11 +1,74 @@
 #include "CompressionService.h"
 
+#include "ImageCodec.h"
 #include "OutputFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPromise>
+#include <QThread>
 #include <QThreadPool>
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Asks the encoder for a name until one can be claimed: another batch of this process may claim
+// the encoder's answer between the test and the claim, and the next answer then passes it by.
+Expected<QUrl> reserveOutputURL(const CompressionBackend &backend, const ImageProfile &profile, const QUrl &folderURL,
+                                std::vector<OutputNameReservation> &held)
+{
+    for (;;) {
+        auto outputURL = backend.makeOutputURL(profile, folderURL);
+        if (!outputURL)
+            return outputURL;
+        if (auto reservation = OutputNameReservation::reserve(*outputURL)) {
+            held.push_back(std::move(*reservation));
+            return outputURL;
+        }
+    }
+}
+
+// The pixels a file will hold in memory while it is compressed, as far as its header tells.
+// A file that does not open takes none; one whose header says nothing counts as the whole
+// budget, so that it runs by itself.
+qint64 expectedPixelCount(const QUrl &url)
+{
+    const auto source = ImageSource::create(url);
+    if (!source)
+        return 0;
+    return std::min(source->pixelCountFromHeader().value_or(CompressionService::pixelBudget),
+                    CompressionService::pixelBudget);
+}
+
+// What the files of one batch share while they run side by side; guarded by `mutex`.
+struct BatchState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    qsizetype nextToName = 0; // whose turn it is to name an output, in file order
+    int inHand = 0;
+    qint64 pixelsInHand = 0;
+    std::map<qsizetype, QUrl> filesInHand;
+    qsizetype completed = 0;
+    std::vector<std::optional<CompressionResult>> results;
+    // Held until the batch ends, so that a name stays taken although its output is deleted
+    // again: the names never depend on how many files ran side by side.
+    std::vector<OutputNameReservation> reservations;
+
+    void report(const CompressionBatchRequest &request) const
+    {
+        if (!request.onProgress)
+            return;
+        const QUrl fileInHand = filesInHand.empty() ? QUrl() : filesInHand.begin()->second;
+        request.onProgress({completed, qsizetype(results.size()), fileInHand});
+    }
+};
+
+} // namespace
 
 CompressionService::CompressionService(ImageFormatDetector formatDetector,
                                        std::shared_ptr<const CompressionBackend> jpegBackend,
@@ -13,9 +76,10 @@ CompressionService::CompressionService(ImageFormatDetector formatDetector,
     : m_formatDetector(formatDetector)
     , m_jpegBackend(std::move(jpegBackend))
     , m_pngBackend(std::move(pngBackend))
+    , m_workerCount(std::max(1, QThread::idealThreadCount()))
     , m_executor(std::make_unique<QThreadPool>())
 {
-    // One worker: calls run strictly one after another, off the caller's thread.
+    // One batch at a time, off the caller's thread.
     m_executor->setMaxThreadCount(1);
     m_executor->setExpiryTimeout(-1);
 }
@@ -25,7 +89,17 @@ CompressionService::~CompressionService()
     m_executor->waitForDone();
 }
 
+void CompressionService::setWorkerCount(int count)
+{
+    m_workerCount = std::max(1, count);
+}
+
 QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<QUrl> &urls)
+{
+    return compressFiles(CompressionBatchRequest{urls});
+}
+
+QFuture<QList<CompressionResult>> CompressionService::compressFiles(CompressionBatchRequest request)
 {
     // The future comes from a promise of our own rather than from QtConcurrent::run: a thread
     // that waits on a QtConcurrent future takes a still-queued task and runs it itself, which
@@ -33,25 +107,100 @@ QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<
     auto promise = std::make_shared<QPromise<QList<CompressionResult>>>();
     QFuture<QList<CompressionResult>> future = promise->future();
     promise->start();
-    m_executor->start([this, urls, promise] {
-        const QList<CompressionResult> results = compressFiles(urls, [&] { return promise->isCanceled(); });
+    m_executor->start([this, request = std::move(request), promise] {
+        const QList<CompressionResult> results = runBatch(request, [&] { return promise->isCanceled(); });
         promise->addResult(results);
         promise->finish();
     });
     return future;
 }
 
-QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &urls,
-                                                           const std::function<bool()> &isCancelled) const
+QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequest &request,
+                                                      const std::function<bool()> &isCancelled) const
 {
-    QList<CompressionResult> results;
-    results.reserve(urls.size());
-    for (const QUrl &url : urls) {
-        if (isCancelled())
+    const auto stopped = [&] {
+        return request.stopToken.stop_requested() || (isCancelled && isCancelled());
+    };
+    const int workers = m_workerCount;
+    BatchState state;
+    state.results.resize(size_t(request.urls.size()));
+    QThreadPool pool;
+    pool.setMaxThreadCount(workers);
+
+    // Files start in their order and only while there is room: a free worker, and pixels
+    // under the budget unless nothing else is in hand.
+    for (qsizetype index = 0; index < request.urls.size(); ++index) {
+        const QUrl url = request.urls[index];
+        {
+            std::unique_lock lock(state.mutex);
+            state.changed.wait(lock, [&] { return state.inHand < workers; });
+        }
+        if (stopped())
             break;
-        results.append(compressFile(url));
+        const qint64 pixels = expectedPixelCount(url);
+        {
+            std::unique_lock lock(state.mutex);
+            state.changed.wait(lock, [&] { return state.inHand == 0 || state.pixelsInHand + pixels <= pixelBudget; });
+            if (stopped())
+                break;
+            ++state.inHand;
+            state.pixelsInHand += pixels;
+            state.filesInHand.emplace(index, url);
+            state.report(request);
+        }
+        pool.start([this, &state, &request, index, url, pixels] {
+            // The file waits for its turn to name its output; one that ends before naming
+            // passes its turn on all the same.
+            bool named = false;
+            const auto takeTurn = [&](std::unique_lock<std::mutex> &lock) {
+                state.changed.wait(lock, [&] { return state.nextToName == index; });
+            };
+            const OutputNamer nameOutput = [&](const CompressionBackend &backend, const ImageProfile &profile,
+                                               const QUrl &folderURL) {
+                std::unique_lock lock(state.mutex);
+                takeTurn(lock);
+                auto outputURL = reserveOutputURL(backend, profile, folderURL, state.reservations);
+                named = true;
+                ++state.nextToName;
+                state.changed.notify_all();
+                return outputURL;
+            };
+            CompressionResult result = compressFile(url, nameOutput);
+
+            std::unique_lock lock(state.mutex);
+            if (!named) {
+                takeTurn(lock);
+                ++state.nextToName;
+            }
+            state.results[size_t(index)] = std::move(result);
+            --state.inHand;
+            state.pixelsInHand -= pixels;
+            state.filesInHand.erase(index);
+            ++state.completed;
+            state.report(request);
+            state.changed.notify_all();
+        });
+    }
+    pool.waitForDone();
+
+    // Files started in order and every started file finished, so the rows are the first files.
+    QList<CompressionResult> results;
+    results.reserve(request.urls.size());
+    for (std::optional<CompressionResult> &result : state.results) {
+        if (!result)
+            break;
+        results.append(std::move(*result));
     }
     return results;
+}
+
+CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const
+{
+    std::vector<OutputNameReservation> held;
+    return compressFile(sourceURL,
+                        [&](const CompressionBackend &backend, const ImageProfile &profile, const QUrl &folderURL) {
+                            return reserveOutputURL(backend, profile, folderURL, held);
+                        });
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)
@@ -64,7 +213,7 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
 
 // Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
 // output and compress.
-Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL) const
+Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, const OutputNamer &nameOutput) const
 {
     const auto profile = m_formatDetector.detect(sourceURL);
     if (!profile)
@@ -75,16 +224,16 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL) 
     const auto backend = backendForFormat(profile->format);
     if (!backend)
         return failure(backend.error());
-    const auto outputURL = (*backend)->makeOutputURL(*profile, folderURL);
+    const auto outputURL = nameOutput(**backend, *profile, folderURL);
     if (!outputURL)
         return failure(outputURL.error());
     return (*backend)->compress(*profile, *outputURL);
 }
 
-CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const
+CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const OutputNamer &nameOutput) const
 {
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    const auto artifact = encode(sourceURL);
+    const auto artifact = encode(sourceURL, nameOutput);
     if (!artifact)
         return CompressionResult::failure(sourceURL, originalBytes, artifact.error());
     if (artifact->outputBytes >= originalBytes) {

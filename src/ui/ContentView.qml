@@ -18,7 +18,10 @@ Item {
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
     readonly property bool hasResults: (viewModel?.results?.count ?? 0) > 0
     readonly property bool isDropTargeted: viewModel?.isDropTargeted ?? false
-    readonly property string face: hasResults ? "results" : isProcessing ? "processing" : "dropZone"
+    readonly property int unprocessedCount: viewModel?.unprocessedCount ?? 0
+    // A stopped batch shows its stop line even when no file of it finished.
+    readonly property bool hasSummary: hasResults || (!isProcessing && unprocessedCount > 0)
+    readonly property string face: hasSummary ? "results" : isProcessing ? "processing" : "dropZone"
     // "Comes into view": shown in a window that is itself shown and not minimised.
     readonly property bool isInView: visible && Window.window !== null && Window.window.visible
                                      && Window.window.visibility !== Window.Minimized
@@ -161,6 +164,26 @@ Item {
                 }
 
                 Button {
+                    id: stopButton
+                    objectName: "stopButton"
+                    Layout.alignment: Qt.AlignTop
+                    visible: root.isProcessing
+                    enabled: !(root.viewModel?.isStopping ?? false)
+                    flat: true
+                    text: qsTr("停止")
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.bodySize
+                    palette.buttonText: Theme.primaryText
+                    opacity: !enabled ? 0.4 : pressed ? 0.55 : 1
+                    background: Rectangle {
+                        implicitHeight: 32
+                        radius: height / 2
+                        color: stopButton.hovered ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                    }
+                    onClicked: root.viewModel.stop()
+                }
+
+                Button {
                     id: clearButton
                     objectName: "clearButton"
                     Layout.alignment: Qt.AlignTop
@@ -202,6 +225,9 @@ Item {
                         id: card
                         objectName: "processingCard"
                         anchors.fill: parent
+                        completedCount: root.viewModel?.completedCount ?? 0
+                        totalCount: root.viewModel?.totalCount ?? 0
+                        fileInHandName: root.viewModel?.fileInHandName ?? ""
                     }
                 }
 
@@ -210,10 +236,41 @@ Item {
                     anchors.fill: parent
                     shown: root.face === "results"
 
+                    Column {
+                        id: summary
+                        width: parent.width
+                        spacing: 4
+
+                        StyledText {
+                            objectName: "totalsLine"
+                            width: parent.width
+                            visible: text.length > 0
+                            text: root.viewModel?.totalsText ?? ""
+                            font.pixelSize: Theme.subheadlineSize
+                            font.weight: Font.Medium
+                            color: Theme.secondaryText
+                            elide: Text.ElideRight
+                        }
+
+                        StyledText {
+                            objectName: "stopLine"
+                            width: parent.width
+                            visible: root.unprocessedCount > 0
+                            text: qsTr("已停止：%1 个文件未处理").arg(root.unprocessedCount)
+                            font.pixelSize: Theme.subheadlineSize
+                            color: Theme.orange
+                            elide: Text.ElideRight
+                        }
+                    }
+
                     ListView {
                         id: resultList
                         objectName: "resultList"
-                        anchors.fill: parent
+                        anchors.top: summary.bottom
+                        anchors.topMargin: summary.height > 0 ? 12 : 0
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.bottom: parent.bottom
                         // Room for the rows' one-point outline, which the clip would cut.
                         topMargin: 1
                         bottomMargin: 1
