@@ -69,11 +69,12 @@ private:
         std::unique_ptr<CompressionViewModel> viewModel = {};
     };
 
-    GatedController makeGatedController()
+    GatedController makeGatedController(int workerCount = 1)
     {
         GatedController controller{m_folder->filePath(u"gate-"_s), m_folder->filePath(u"started.log"_s)};
         auto service = makeStandardCompressionService(
             gatedBundle(m_folder->filePath(u"bundle"_s), controller.gatePrefix, controller.startedLogPath));
+        service->setWorkerCount(workerCount);
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
@@ -248,6 +249,55 @@ private slots:
         viewModel.clearResults();
         QCOMPARE(observers.resultsReset.size(), 2);
         QCOMPARE(observers.total(), 3);
+    }
+
+    // Two files held by the tool at once when the stop comes: both finish, nothing else starts,
+    // and the rows are theirs in file order, under a count of the files left untouched.
+    void stopFinishesTheFilesInHandAndShowsTheirRows()
+    {
+        const QStringList names{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"d.jpg"_s};
+        QList<QUrl> urls;
+        for (const QString &name : names)
+            urls.append(QUrl::fromLocalFile(photo(name, quint32(urls.size() + 1))));
+        GatedController controller = makeGatedController(2);
+        CompressionViewModel &viewModel = *controller.viewModel;
+        QSignalSpy progress(&viewModel, &CompressionViewModel::progressChanged);
+
+        QVERIFY(viewModel.handleDroppedFiles(urls));
+        QCOMPARE(viewModel.totalCount(), 4);
+        QCOMPARE(viewModel.completedCount(), 0);
+        QVERIFY(waitForStartedRuns(controller, 2));
+        QTRY_VERIFY(!viewModel.fileInHandName().isEmpty());
+        viewModel.stop();
+        QVERIFY(viewModel.isStopping());
+        QVERIFY(viewModel.isProcessing());
+
+        // The tool numbers its runs from its log, so two that start together may both wait
+        // for the second gate.
+        openGate(controller.gatePrefix, 1);
+        openGate(controller.gatePrefix, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), batchTimeoutMs);
+
+        QCOMPARE(sourcePaths(*viewModel.results()), (QStringList{path(names[0]), path(names[1])}));
+        QCOMPARE(viewModel.unprocessedCount(), 2);
+        QCOMPARE(viewModel.completedCount(), 2);
+        QVERIFY(!viewModel.isStopping());
+        QVERIFY2(viewModel.totalsText().startsWith(u"2 个文件 · 节省 "_s), qPrintable(viewModel.totalsText()));
+        QCOMPARE(readLines(controller.startedLogPath).size(), 2);
+        for (const QString &output : {u"a-1.jpg"_s, u"b-1.jpg"_s})
+            QVERIFY(QFileInfo::exists(path(output)));
+        for (const QString &untouched : {u"c-1.jpg"_s, u"d-1.jpg"_s})
+            QVERIFY(!QFileInfo::exists(path(untouched)));
+        QVERIFY(progress.size() >= 2);
+
+        // The next drop starts afresh: no stop line, no old count.
+        QVERIFY(viewModel.handleDroppedFiles({urls[2]}));
+        QCOMPARE(viewModel.unprocessedCount(), 0);
+        QVERIFY(viewModel.totalsText().isEmpty());
+        QCOMPARE(viewModel.totalCount(), 1);
+        openGate(controller.gatePrefix, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), batchTimeoutMs);
+        QCOMPARE(sourcePaths(*viewModel.results()), QStringList{path(names[2])});
     }
 
     void dropTargetedNotifiesOnlyOnChange_data()
