@@ -171,15 +171,22 @@ Item {
                     enabled: !(root.viewModel?.isStopping ?? false)
                     flat: true
                     text: qsTr("停止")
-                    font.family: Theme.fontFamily
-                    font.pixelSize: Theme.bodySize
-                    palette.buttonText: Theme.primaryText
+                    leftPadding: 14
+                    rightPadding: 14
                     opacity: !enabled ? 0.4 : pressed ? 0.55 : 1
+                    contentItem: StyledText {
+                        text: stopButton.text
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
                     background: Rectangle {
                         implicitHeight: 32
                         radius: height / 2
                         color: stopButton.hovered ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+                        border.width: 1
+                        border.color: Qt.rgba(1, 1, 1, 0.22)
                     }
+                    Accessible.name: text
                     onClicked: root.viewModel.stop()
                 }
 

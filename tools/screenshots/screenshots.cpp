@@ -1,6 +1,7 @@
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
-// each face — empty, hover, processing, results (top, scrolled to the end, while hovering, and
-// in a larger window that shows every row) — for people to look at.
+// each face — empty, hover, processing with its count, results with their totals (top, scrolled
+// to the end, while hovering, and in a larger window that shows every row), a stopped batch —
+// for people to look at.
 //
 //   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
 //
@@ -224,7 +225,9 @@ int main(int argc, char *argv[])
         err() << "the window rejected the drop\n";
         return 1;
     }
-    settle(600);
+    // Some files finished and the large photo still in hand: the bar is partly filled.
+    waitFor([&viewModel] { return viewModel.completedCount() >= 2 || !viewModel.isProcessing(); }, 300'000);
+    settle(400);
     if (!viewModel.isProcessing()) {
         err() << "the batch ended before the processing face could be shot\n";
         return 1;
@@ -253,6 +256,23 @@ int main(int argc, char *argv[])
     window->resize(980, 1060);
     settle(1500);
     shoot("7-results-large");
+
+    // The same files twice, stopped once the first has finished: the files in hand finish,
+    // and their rows come under the stop line.
+    window->resize(720, 520);
+    Drag again(window, files + files);
+    if (!again.drop()) {
+        err() << "the window rejected the second drop\n";
+        return 1;
+    }
+    waitFor([&viewModel] { return viewModel.completedCount() >= 1 || !viewModel.isProcessing(); }, 300'000);
+    QMetaObject::invokeMethod(window->findChild<QObject *>(QStringLiteral("stopButton")), "clicked");
+    if (!waitFor([&viewModel] { return !viewModel.isProcessing(); }, 300'000)) {
+        err() << "the stopped batch did not end\n";
+        return 1;
+    }
+    settle(2500);
+    shoot("8-stopped");
 
     return saved ? 0 : 1;
 }
