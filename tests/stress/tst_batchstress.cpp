@@ -171,6 +171,8 @@ private:
         Controller controller;
         auto service = makeStandardCompressionService(
             ApplicationBundle(executablesFolder(bundleRoot()), resourcesFolder(bundleRoot())));
+        // One worker: these cases hold one file in hand and count on the next not starting.
+        service->setWorkerCount(1);
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
