@@ -7,36 +7,12 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(CompressionResultStatus)
 
 namespace {
-
-// An AVIF made by heif-enc; empty when heif-enc or its AV1 encoder is missing.
-QByteArray encodeAVIF(const QImage &image, const QString &scratchFolder)
-{
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("heif-enc"));
-    if (program.isEmpty())
-        return {};
-    const QString input = QDir(scratchFolder).filePath(QStringLiteral("avif-input.png"));
-    const QString output = QDir(scratchFolder).filePath(QStringLiteral("avif-output.avif"));
-    if (!image.save(input, "PNG"))
-        return {};
-    QProcess encoder;
-    encoder.start(program, {QStringLiteral("-A"), QStringLiteral("-q"), QStringLiteral("50"), input,
-                            QStringLiteral("-o"), output});
-    const bool encoded =
-        encoder.waitForFinished(60'000) && encoder.exitStatus() == QProcess::NormalExit && encoder.exitCode() == 0;
-    const QByteArray bytes = encoded ? TestFiles::readFile(output) : QByteArray();
-    QFile::remove(input);
-    QFile::remove(output);
-    return bytes;
-}
 
 // The AVIF with the size of its item locations' base offsets (the high nibble after the
 // offset and length sizes of the iloc box) set to 10, which no writer uses: libheif then
@@ -78,8 +54,7 @@ private slots:
         QTest::addColumn<CompressionResultStatus>("status");
         QTest::addColumn<QString>("message");
 
-        QTemporaryDir scratch;
-        const QByteArray avif = encodeAVIF(TestImages::photo(24, 16, 11), scratch.path());
+        const QByteArray avif = TestImages::heif({TestImages::photo(24, 16, 11)}, {QStringLiteral("-A")}).value_or(QByteArray());
         if (avif.isEmpty())
             QSKIP("heif-enc with an AV1 encoder is not installed");
         // libheif's AV1 plugin leaks the data that dav1d refuses; the asan suite's leak check

@@ -46,7 +46,11 @@ trap 'rm -rf "$work"' EXIT
 started=$(date +%s)
 
 log "fetching the mozjpeg@$package_version package"
-(cd "$work" && npm pack "mozjpeg@$package_version" --silent >/dev/null)
+if ! (cd "$work" && npm pack "mozjpeg@$package_version" >"$work/npm.log" 2>&1); then
+  cat "$work/npm.log" >&2
+  log "npm could not fetch mozjpeg@$package_version (see above; npm's registry and CA settings: npm config list)"
+  exit 1
+fi
 tarball=$work/mozjpeg-$package_version.tgz
 actual=$(node -e 'const fs = require("fs"), crypto = require("crypto");
   process.stdout.write("sha512-" + crypto.createHash("sha512").update(fs.readFileSync(process.argv[1])).digest("base64"));' "$tarball")
@@ -55,8 +59,8 @@ if [ "$actual" != "$package_integrity" ]; then
   exit 1
 fi
 
-tar -xzf "$tarball" -C "$work" package/vendor/source/mozjpeg.tar.gz
-tar -xzf "$work/package/vendor/source/mozjpeg.tar.gz" -C "$work"
+{ tar -xzf "$tarball" -C "$work" package/vendor/source/mozjpeg.tar.gz \
+  && tar -xzf "$work/package/vendor/source/mozjpeg.tar.gz" -C "$work"; } || { log "could not unpack the package"; exit 1; }
 cd "$work/mozjpeg"
 
 # The same configuration the package's own install step uses: a static libjpeg, so the cjpeg

@@ -11,12 +11,13 @@ run.sh: Pressel needs a graphical session, and none was found.
   - Start it from a desktop session (DISPLAY or WAYLAND_DISPLAY is set there), or
   - run it on a virtual X server:   xvfb-run -a scripts/run.sh FILE...
   - or run it without a window:     QT_QPA_PLATFORM=offscreen scripts/run.sh FILE...
-  - pressel-cli compresses files without any window: build/dev/bin/pressel-cli FILE...
+  - pressel-cli compresses files without any window: build/release/bin/pressel-cli FILE...
 HINT
   exit 1
 }
 
-"$here/setup.sh" dev >&2
+# Only what the window needs, optimised: the two executables and the bundle's tools.
+"$here/setup.sh" release:pressel,pressel-cli,pressel_bundle_cjpeg,pressel_bundle_pngquant >&2
 
 # Qt would abort with a terse message; say what to do instead.
 if [ -z "${QT_QPA_PLATFORM:-}" ]; then
@@ -29,4 +30,4 @@ if [ -z "${QT_QPA_PLATFORM:-}" ]; then
   fi
 fi
 
-exec "$root/build/dev/bin/pressel" "$@"
+exec "$root/build/release/bin/pressel" "$@"

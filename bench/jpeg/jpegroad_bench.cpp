@@ -1,4 +1,4 @@
-// Times the mozjpeg road (MozJPEGCompressionBackend::compress: decode, PPM, cjpeg) against its
+// Times the mozjpeg road (the tool backend of the JPEG road: decode, PPM, cjpeg) against its
 // floor (libjpeg-turbo's djpeg to a PPM, then the bundled cjpeg on that PPM with the same
 // arguments), file by file, and compares its bytes with the in-process encoder alone.
 //
@@ -9,8 +9,8 @@
 
 #include "ApplicationBundle.h"
 #include "ImageCodec.h"
-#include "ImageIOJPEGCompressionBackend.h"
-#include "MozJPEGCompressionBackend.h"
+#include "InProcessBackend.h"
+#include "JPEGRoad.h"
 #include "PPMPreprocessing.h"
 
 #include <QCommandLineParser>
@@ -73,7 +73,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 QStringList cjpegArguments(const QString &output, const QString &ppm)
 {
-    return MozJPEGCompressionBackend::arguments(0.75, output, ppm);
+    return cjpegArguments(0.75, output, ppm);
 }
 
 struct Breakdown {
@@ -137,7 +137,7 @@ int main(int argc, char *argv[])
 
     const QString binFolder = QStringLiteral(PRESSEL_BENCH_BIN_DIR);
     const ApplicationBundle bundle = ApplicationBundle::forBinFolder(binFolder);
-    const auto cjpegURL = MozJPEGCommandLocator(bundle).locate();
+    const auto cjpegURL = makeMozJPEGBackend(bundle, 0.75).locate();
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
     if (!cjpegURL || djpeg.isEmpty()) {
         fprintf(stderr, "needs the bundled cjpeg below %s and libjpeg-turbo's djpeg on the PATH\n",
@@ -157,8 +157,8 @@ int main(int argc, char *argv[])
     // The road's temporary PPMs go to the same disk as the floor's.
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
 
-    const MozJPEGCompressionBackend road(MozJPEGCommandLocator(bundle), 0.75);
-    const ImageIOJPEGCompressionBackend imageIO(0.75);
+    const ExternalToolBackend road = makeMozJPEGBackend(bundle, 0.75);
+    const InProcessBackend imageIO(QStringLiteral("public.jpeg"), 0.75);
     printf("cjpeg: %s\ndjpeg: %s\nmedian of %d runs\n\n", qPrintable(cjpeg), qPrintable(djpeg), runs);
     printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road", "floor",
            "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B", "ImageIO B",

@@ -7,7 +7,7 @@
 #include "ApplicationBundle.h"
 #include "ImageFormatDetector.h"
 #include "OutputFiles.h"
-#include "PNGCompressionBackend.h"
+#include "PNGRoad.h"
 #include "StandardCompressionService.h"
 
 #include <QCommandLineParser>
@@ -65,14 +65,14 @@ struct RoadRun {
 
 // What the service does with one PNG after inspecting it: name the output, run the chain,
 // and drop an output that is not smaller than the source.
-RoadRun runRoad(const PNGCompressionBackend &chain, const ImageProfile &profile, const QString &folder)
+RoadRun runRoad(const FallbackChain &chain, const ImageProfile &profile, const QString &folder)
 {
     RoadRun run;
     lastRoad.clear();
     QElapsedTimer timer;
     timer.start();
     const qint64 originalBytes = readFileSize(profile.sourceURL).value_or(0);
-    const QUrl outputURL = *chain.makeOutputURL(profile, QUrl::fromLocalFile(folder));
+    const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), QUrl::fromLocalFile(folder));
     const auto artifact = chain.compress(profile, outputURL);
     if (!artifact) {
         run.status = QStringLiteral("failed");
@@ -101,7 +101,7 @@ ToolRun runPNGQuantAlone(const QString &tool, const QString &sourcePath, const Q
     ToolRun run;
     QProcess process;
     process.setProgram(tool);
-    process.setArguments(PNGQuantCompressionBackend::arguments(outputPath, QualityRange{60, 80}, sourcePath));
+    process.setArguments(pngquantArguments(outputPath, QualityRange{60, 80}, sourcePath));
     process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     QElapsedTimer timer;
     timer.start();
@@ -134,8 +134,7 @@ int main(int argc, char *argv[])
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus/png"));
     const ApplicationBundle bundle = ApplicationBundle::forBinFolder(parser.value(binOption));
-    const PNGQuantCommandLocator locator(bundle);
-    const auto tool = locator.locate();
+    const auto tool = makePNGQuantBackend(bundle, QualityRange{60, 80}).locate();
     QTextStream out(stdout);
     if (!tool) {
         out << "no pngquant in the bundle of " << parser.value(binOption) << "\n";
@@ -148,8 +147,7 @@ int main(int argc, char *argv[])
     }
     qInstallMessageHandler(recordRoad);
 
-    const PNGCompressionBackend chain(PNGQuantCompressionBackend(locator, QualityRange{60, 80}),
-                                      ImageIOPNGCompressionBackend());
+    const FallbackChain chain = makePNGRoad(bundle, QualityRange{60, 80});
     const auto service = makeStandardCompressionService(bundle);
     const ImageFormatDetector detector;
     QTemporaryDir scratch;

@@ -6,6 +6,7 @@
 #include "Logging.h"
 #include "StandardCompressionService.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -58,52 +59,6 @@ QString toLine(const CompressionResult &result)
     return line;
 }
 
-struct Invocation {
-    bool json = false;
-    bool help = false;
-    int workerCount = 0; // 0: one per core
-    QStringList files;
-    QString error; // set for a usage error
-};
-
-// Options may come anywhere before "--"; everything after it is a file, so a file named
-// "--json" or "-x.jpg" can be passed as `-- --json`.
-Invocation parseArguments(const QStringList &arguments)
-{
-    Invocation invocation;
-    bool optionsEnded = false;
-    bool workerCountFollows = false;
-    for (const QString &argument : arguments) {
-        if (workerCountFollows) {
-            bool ok = false;
-            invocation.workerCount = argument.toInt(&ok);
-            if (!ok || invocation.workerCount < 1) {
-                invocation.error = QStringLiteral("-j wants a whole number of at least 1: %1").arg(argument);
-                return invocation;
-            }
-            workerCountFollows = false;
-        } else if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
-            invocation.files.append(argument);
-        } else if (argument == u"--") {
-            optionsEnded = true;
-        } else if (argument == u"-j" || argument == u"--jobs") {
-            workerCountFollows = true;
-        } else if (argument == u"--json") {
-            invocation.json = true;
-        } else if (argument == u"--help" || argument == u"-h") {
-            invocation.help = true;
-        } else {
-            invocation.error = QStringLiteral("unknown option: %1").arg(argument);
-            return invocation;
-        }
-    }
-    if (workerCountFollows)
-        invocation.error = QStringLiteral("-j wants a number");
-    else if (invocation.files.isEmpty() && !invocation.help)
-        invocation.error = QStringLiteral("no files given");
-    return invocation;
-}
-
 constexpr char usage[] = "usage: pressel-cli [--json] [-j N] [--] FILE...\n"
                          "Compresses the files as one batch, in order, and prints one row per file;\n"
                          "in text mode the batch's totals follow as the last line on standard error.\n"
@@ -111,6 +66,7 @@ constexpr char usage[] = "usage: pressel-cli [--json] [-j N] [--] FILE...\n"
                          "  -j, --jobs N  compress up to N files at once (default: one per core;\n"
                          "                1 compresses them one after another)\n"
                          "  --            end of options: every argument after it is a file\n"
+                         "  --version     print the version\n"
                          "Exit status: 0 when no row failed, 1 when one did, 2 for a usage error.\n";
 
 // "[12/200] photo.jpg", written over itself on the terminal.
@@ -133,27 +89,50 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
 
-    const Invocation invocation = parseArguments(QCoreApplication::arguments().mid(1));
+    // Options may come anywhere before "--"; everything after it is a file, so a file named
+    // "--json" or "-x.jpg" can be passed as `-- --json`.
+    QCommandLineParser parser;
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption jobsOption(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
+                                        QStringLiteral("Files compressed at once."), QStringLiteral("N"));
+    parser.addOptions({jsonOption, helpOption, jobsOption});
+    parser.addVersionOption();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (invocation.help) {
+    const auto usageError = [&](const QString &error) {
+        err << "pressel-cli: " << error << '\n' << usage;
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
         out << usage;
         return 0;
     }
-    if (!invocation.error.isEmpty()) {
-        err << "pressel-cli: " << invocation.error << '\n' << usage;
-        return 2;
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QStringLiteral("no files given"));
+    int workerCount = 0; // one per core
+    if (parser.isSet(jobsOption)) {
+        bool ok = false;
+        workerCount = parser.value(jobsOption).toInt(&ok);
+        if (!ok || workerCount < 1)
+            return usageError(QStringLiteral("-j wants a whole number of at least 1: %1").arg(parser.value(jobsOption)));
     }
 
     QList<QUrl> urls;
-    for (const QString &file : invocation.files)
+    for (const QString &file : files)
         urls.append(QUrl::fromLocalFile(QDir::current().absoluteFilePath(file)));
 
     auto service = makeStandardCompressionService();
-    if (invocation.workerCount > 0)
-        service->setWorkerCount(invocation.workerCount);
+    if (workerCount > 0)
+        service->setWorkerCount(workerCount);
     CompressionBatchRequest request{urls};
     // Only a person watching a terminal gets the progress line; scripts and logs stay clean.
     const bool showsProgress = ::isatty(STDERR_FILENO) == 1;
@@ -165,7 +144,7 @@ int main(int argc, char *argv[])
         std::fputs("\r\x1b[K", stderr);
     const QList<CompressionResult> results = batch.result();
 
-    if (invocation.json) {
+    if (parser.isSet(jsonOption)) {
         QJsonArray rows;
         for (const CompressionResult &result : results)
             rows.append(toJson(result));

@@ -6,14 +6,16 @@
 
 #include <QUrl>
 
-// An encoder as the service and the chains drive it. makeOutputURL names the output without
-// creating it; compress writes it and reports its size, or fails having cleaned up as its own
-// rules say.
+#include <stop_token>
+
+// An encoder as the service and the chains drive it: compress writes the output at the URL the
+// service chose and reports its size, or fails having cleaned up as its own rules say. A
+// requested stop ends a running external tool at once; the encoder then fails.
 class CompressionBackend
 {
 public:
     virtual ~CompressionBackend() = default;
 
-    virtual Expected<QUrl> makeOutputURL(const ImageProfile &profile, const QUrl &folderURL) const = 0;
-    virtual Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL) const = 0;
+    virtual Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
+                                                   const std::stop_token &stop = {}) const = 0;
 };

@@ -17,16 +17,14 @@
 
 namespace {
 
-// Asks the encoder for a name until one can be claimed: another batch of this process may claim
-// the encoder's answer between the test and the claim, and the next answer then passes it by.
-Expected<QUrl> reserveOutputURL(const CompressionBackend &backend, const ImageProfile &profile, const QUrl &folderURL,
-                                std::vector<OutputNameReservation> &held)
+// The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg. The
+// name is claimed before it is handed out; another batch of this process may claim a free name
+// between the test and the claim, and the next test then passes it by.
+QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, std::vector<OutputNameReservation> &held)
 {
     for (;;) {
-        auto outputURL = backend.makeOutputURL(profile, folderURL);
-        if (!outputURL)
-            return outputURL;
-        if (auto reservation = OutputNameReservation::reserve(*outputURL)) {
+        const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
+        if (auto reservation = OutputNameReservation::reserve(outputURL)) {
             held.push_back(std::move(*reservation));
             return outputURL;
         }
@@ -86,6 +84,7 @@ CompressionService::CompressionService(ImageFormatDetector formatDetector,
 
 CompressionService::~CompressionService()
 {
+    m_stop.request_stop();
     m_executor->waitForDone();
 }
 
@@ -119,7 +118,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                                                       const std::function<bool()> &isCancelled) const
 {
     const auto stopped = [&] {
-        return request.stopToken.stop_requested() || (isCancelled && isCancelled());
+        return request.stopToken.stop_requested() || m_stop.stop_requested() || (isCancelled && isCancelled());
     };
     const int workers = m_workerCount;
     BatchState state;
@@ -155,11 +154,10 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             const auto takeTurn = [&](std::unique_lock<std::mutex> &lock) {
                 state.changed.wait(lock, [&] { return state.nextToName == index; });
             };
-            const OutputNamer nameOutput = [&](const CompressionBackend &backend, const ImageProfile &profile,
-                                               const QUrl &folderURL) {
+            const OutputNamer nameOutput = [&](const ImageProfile &profile, const QUrl &folderURL) {
                 std::unique_lock lock(state.mutex);
                 takeTurn(lock);
-                auto outputURL = reserveOutputURL(backend, profile, folderURL, state.reservations);
+                const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
                 named = true;
                 ++state.nextToName;
                 state.changed.notify_all();
@@ -197,10 +195,9 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL) const
 {
     std::vector<OutputNameReservation> held;
-    return compressFile(sourceURL,
-                        [&](const CompressionBackend &backend, const ImageProfile &profile, const QUrl &folderURL) {
-                            return reserveOutputURL(backend, profile, folderURL, held);
-                        });
+    return compressFile(sourceURL, [&](const ImageProfile &profile, const QUrl &folderURL) {
+        return reserveOutputURL(profile, folderURL, held);
+    });
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)
@@ -224,10 +221,8 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, 
     const auto backend = backendForFormat(profile->format);
     if (!backend)
         return failure(backend.error());
-    const auto outputURL = nameOutput(**backend, *profile, folderURL);
-    if (!outputURL)
-        return failure(outputURL.error());
-    return (*backend)->compress(*profile, *outputURL);
+    const QUrl outputURL = nameOutput(*profile, folderURL);
+    return (*backend)->compress(*profile, outputURL, m_stop.get_token());
 }
 
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const OutputNamer &nameOutput) const

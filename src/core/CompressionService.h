@@ -45,7 +45,8 @@ public:
 
     CompressionService(ImageFormatDetector formatDetector, std::shared_ptr<const CompressionBackend> jpegBackend,
                        std::shared_ptr<const CompressionBackend> pngBackend);
-    // Waits for the files in hand; a running external tool is never cut short.
+    // Stops the running external tools at once and removes what they wrote, then waits for the
+    // service's executor: the batch ends with its files in hand, unfinished.
     ~CompressionService();
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
@@ -68,8 +69,9 @@ public:
     Expected<const CompressionBackend *> backendForFormat(const ImageFormat &format) const;
 
 private:
-    // Gives the file its output URL; the batch calls it in file order, one file at a time.
-    using OutputNamer = std::function<Expected<QUrl>(const CompressionBackend &, const ImageProfile &, const QUrl &)>;
+    // Gives the file its output URL (profile, folder); a batch calls it in file order, one file at
+    // a time.
+    using OutputNamer = std::function<QUrl(const ImageProfile &, const QUrl &)>;
 
     CompressionResult compressFile(const QUrl &sourceURL, const OutputNamer &nameOutput) const;
     Expected<CompressionArtifact> encode(const QUrl &sourceURL, const OutputNamer &nameOutput) const;
@@ -78,5 +80,6 @@ private:
     std::shared_ptr<const CompressionBackend> m_jpegBackend;
     std::shared_ptr<const CompressionBackend> m_pngBackend;
     std::atomic<int> m_workerCount;
+    std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;
 };

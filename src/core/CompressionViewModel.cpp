@@ -14,7 +14,7 @@ CompressionViewModel::CompressionViewModel(std::unique_ptr<CompressionService> c
 
 CompressionViewModel::~CompressionViewModel()
 {
-    // The service waits for the file in hand when it goes; the rest of the batch is not wanted.
+    // The service stops a running tool when it goes; the rest of the batch is not wanted.
     discardCompressionTask();
 }
 

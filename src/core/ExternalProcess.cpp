@@ -13,13 +13,15 @@ QString ProcessOutcome::diagnosticText() const
     return trimmed;
 }
 
-ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &arguments)
+ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &arguments, const std::stop_token &stop)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    // A tool's chatter on standard output would land in ours (pressel-cli --json prints there),
+    // and a tool that asks for input must not wait on the terminal.
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
 
     ProcessOutcome outcome;
     process.start();
@@ -29,7 +31,17 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
         return outcome;
     }
     // waitForFinished keeps reading the stderr pipe while it waits, so a chatty tool never blocks.
-    process.waitForFinished(-1);
+    // It wakes now and then to see whether the tool is still wanted: a hung tool must never
+    // keep the application from quitting.
+    constexpr int stopPollMilliseconds = 50;
+    while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning) {
+        if (stop.stop_requested()) {
+            process.kill();
+            process.waitForFinished(-1);
+            outcome.kind = ProcessOutcome::Kind::stopped;
+            return outcome;
+        }
+    }
     outcome.standardError = process.readAllStandardError();
     outcome.exitCode = process.exitCode();
     if (process.exitStatus() == QProcess::CrashExit)

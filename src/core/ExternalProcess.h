@@ -4,10 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <stop_token>
+
 // How one run of an external tool ended. A tool killed by a signal has crashed, whatever
 // exit code the platform reports: it never counts as success.
 struct ProcessOutcome {
-    enum class Kind { succeeded, exitedNonZero, crashed, failedToStart };
+    enum class Kind { succeeded, exitedNonZero, crashed, failedToStart, stopped };
 
     Kind kind = Kind::failedToStart;
     int exitCode = -1;
@@ -19,11 +21,12 @@ struct ProcessOutcome {
     QString diagnosticText() const;
 };
 
-// Runs a tool without a shell, each argument passed as it is. Standard error is captured and
-// drained while the tool runs; standard input and output are the application's own. Waits
-// without a time limit.
+// Runs a tool without a shell, each argument passed as it is, as a child that keeps to itself:
+// standard error is captured and drained while the tool runs, standard output is discarded and
+// standard input is empty. Waits without a time limit, unless a stop is requested: then the
+// tool is killed at once and the outcome is `stopped`; what it wrote is the caller's to remove.
 class ExternalProcess
 {
 public:
-    static ProcessOutcome run(const QString &program, const QStringList &arguments);
+    static ProcessOutcome run(const QString &program, const QStringList &arguments, const std::stop_token &stop = {});
 };

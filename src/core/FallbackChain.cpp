@@ -2,28 +2,28 @@
 
 #include "OutputFiles.h"
 
-Expected<CompressionArtifact> compressWithFallback(const CompressionBackend *primary, const CompressionBackend &fallback,
-                                                   const ImageProfile &profile, const QUrl &outputURL,
-                                                   const FallbackChainLog &log)
+Expected<CompressionArtifact> FallbackChain::compress(const ImageProfile &profile, const QUrl &outputURL,
+                                                      const std::stop_token &stop) const
 {
     const QString input = profile.sourceURL.toLocalFile();
-    if (primary) {
-        const auto artifact = primary->compress(profile, outputURL);
-        if (artifact) {
-            qCInfo(log.category).noquote() << QStringLiteral("%1 backend: %2, input: %3, output: %4")
-                                                  .arg(log.formatName, log.primaryName, input,
-                                                       artifact->outputURL.toLocalFile());
-            return artifact;
-        }
+    const auto &category = m_log.category();
+    if (const auto artifact = m_tool.compress(profile, outputURL, stop)) {
+        qCInfo(category).noquote() << QStringLiteral("%1 backend: %2, input: %3, output: %4")
+                                          .arg(m_log.formatName, m_tool.description().displayName, input,
+                                               artifact->outputURL.toLocalFile());
+        return artifact;
+    } else {
         // A partial or rejected output must never survive under the output name.
         removeItemIgnoringErrors(outputURL);
-        qCCritical(log.category).noquote() << QStringLiteral("%1 backend fallback to ImageIO, input: %2, reason: %3")
-                                                  .arg(log.formatName, input, artifact.error().localizedDescription());
+        if (stop.stop_requested())
+            return artifact;
+        qCCritical(category).noquote() << QStringLiteral("%1 backend fallback to ImageIO, input: %2, reason: %3")
+                                              .arg(m_log.formatName, input, artifact.error().localizedDescription());
     }
-    const auto artifact = fallback.compress(profile, outputURL);
+    const auto artifact = m_fallback.compress(profile, outputURL, stop);
     if (!artifact)
         return artifact;
-    qCInfo(log.category).noquote() << QStringLiteral("%1 backend: ImageIO, input: %2, output: %3")
-                                          .arg(log.formatName, input, artifact->outputURL.toLocalFile());
+    qCInfo(category).noquote() << QStringLiteral("%1 backend: ImageIO, input: %2, output: %3")
+                                      .arg(m_log.formatName, input, artifact->outputURL.toLocalFile());
     return artifact;
 }

@@ -1,18 +1,34 @@
 #pragma once
 
-#include "CompressionBackend.h"
+#include "ExternalToolBackend.h"
+#include "InProcessBackend.h"
 
 #include <QLoggingCategory>
+#include <QString>
 
-// The shape both encoder chains share: try the external-tool encoder first; on any failure
-// remove what it left at the output, log why, and let the in-process encoder write the file.
-// Only the in-process encoder's failure reaches the caller.
-struct FallbackChainLog {
-    const QLoggingCategory &category;
-    QStringView formatName;  // "JPEG" or "PNG"
-    QStringView primaryName; // "mozjpeg" or "pngquant"
+// The shape of both roads: the external tool first; on any failure of it the output removed,
+// the reason logged and the in-process encoder writing the file instead. Only the in-process
+// encoder's failure reaches the caller, but for a stop: the tool's failure then ends the chain,
+// since whoever asked for the stop no longer wants the file.
+class FallbackChain : public CompressionBackend
+{
+public:
+    struct Log {
+        const QLoggingCategory &(*category)();
+        QString formatName; // "JPEG" or "PNG"
+    };
+
+    FallbackChain(ExternalToolBackend tool, InProcessBackend fallback, Log log)
+        : m_tool(std::move(tool))
+        , m_fallback(std::move(fallback))
+        , m_log(std::move(log))
+    {}
+
+    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
+                                           const std::stop_token &stop = {}) const override;
+
+private:
+    ExternalToolBackend m_tool;
+    InProcessBackend m_fallback;
+    Log m_log;
 };
-
-Expected<CompressionArtifact> compressWithFallback(const CompressionBackend *primary, const CompressionBackend &fallback,
-                                                   const ImageProfile &profile, const QUrl &outputURL,
-                                                   const FallbackChainLog &log);

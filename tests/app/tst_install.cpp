@@ -1,7 +1,7 @@
 // The installed layout: `cmake --install` into a temporary prefix gives the bundle, the
 // desktop entry and the icon, and the installed executables use the installed tools.
 
-#include "AppTestSupport.h"
+#include "TestFiles.h"
 #include "TestImages.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@
 
 using namespace Qt::StringLiterals;
 
-using namespace AppTestSupport;
+using namespace TestFiles;
 
 namespace {
 
@@ -41,7 +41,7 @@ private slots:
         QVERIFY(m_prefix->isValid());
         QVERIFY(m_pictures->isValid());
         const ProcessRun install =
-            run(QStringLiteral(PRESSEL_CMAKE_COMMAND), {u"--install"_s, buildDir(), u"--prefix"_s, m_prefix->path()});
+            run(QStringLiteral(PRESSEL_CMAKE_COMMAND), {u"--install"_s, qEnvironmentVariable("PRESSEL_BUILD_DIR"), u"--prefix"_s, m_prefix->path()});
         QVERIFY2(install.finished && install.exitCode == 0, qPrintable(install.describe()));
     }
 
@@ -56,6 +56,7 @@ private slots:
         QTest::newRow("resources") << u"share/pressel"_s << false;
         QTest::newRow("desktop entry") << u"share/applications/com.korvane.Pressel.desktop"_s << false;
         QTest::newRow("icon") << u"share/icons/hicolor/scalable/apps/pressel.svg"_s << false;
+        QTest::newRow("copyright") << u"share/doc/pressel/copyright"_s << false;
     }
 
     void layoutIsComplete()
@@ -86,13 +87,9 @@ private slots:
             if (equals > 0)
                 keys.insert(line.left(equals), line.mid(equals + 1));
         }
-        QCOMPARE(keys.value(u"Type"_s), u"Application"_s);
-        QCOMPARE(keys.value(u"Name"_s), u"Pressel"_s);
         QCOMPARE(keys.value(u"Exec"_s), u"pressel %U"_s);
-        QCOMPARE(keys.value(u"Icon"_s), u"pressel"_s);
-        QCOMPARE(keys.value(u"Categories"_s), u"Graphics;"_s);
-        QCOMPARE(keys.value(u"MimeType"_s),
-                 u"image/jpeg;image/png;image/heic;image/heif;image/tiff;image/gif;image/webp;image/bmp;"_s);
+        // Only what Pressel compresses: "Open with" for anything else would end in a refusal.
+        QCOMPARE(keys.value(u"MimeType"_s), u"image/jpeg;image/png;"_s);
 
         const QString validator = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
         if (validator.isEmpty())

@@ -1,15 +1,13 @@
 // The built pressel end to end, as a user starts it: files on the command line are compressed
-// beside their sources, a second launch hands its files to the first and leaves, and the log
-// tells the road every file took. The window runs on the platform given by the environment
+// beside their sources, a second launch hands its files to the first and leaves. The window runs on the platform given by the environment
 // (offscreen, or an X server). Every wait has a limit and the first instance is killed at the
 // end, whatever happened.
 
-#include "AppTestSupport.h"
 #include "SingleInstance.h"
+#include "TestFiles.h"
 #include "TestImages.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLocalSocket>
@@ -21,7 +19,7 @@
 
 using namespace Qt::StringLiterals;
 
-using namespace AppTestSupport;
+using namespace TestFiles;
 
 namespace {
 
@@ -61,7 +59,7 @@ private:
     std::unique_ptr<QProcess> launch(const QStringList &arguments)
     {
         auto process = std::make_unique<QProcess>();
-        process->setProgram(presselExecutable());
+        process->setProgram(buildPath(u"bin/pressel"_s));
         process->setArguments(arguments);
         process->setWorkingDirectory(m_folder->path());
         process->setProcessEnvironment(environment());
@@ -84,19 +82,13 @@ private:
         return false;
     }
 
-    // A later launch with these arguments: it must leave at once with success.
+    // A later launch with these arguments: it must leave by itself with success.
     void handOver(const QStringList &arguments)
     {
         const auto later = launch(arguments);
-        QElapsedTimer clock;
-        clock.start();
         QVERIFY(later->waitForFinished(watchdogMs));
-        const qint64 elapsed = clock.elapsed();
-        qInfo("pressel %s handed over and exited after %lld ms", qPrintable(arguments.join(u' ')), elapsed);
         QCOMPARE(later->exitStatus(), QProcess::NormalExit);
         QCOMPARE(later->exitCode(), 0);
-        // What a user waits for at most; it takes some tens of milliseconds.
-        QVERIFY2(elapsed < 1000, qPrintable(u"took %1 ms"_s.arg(elapsed)));
     }
 
     QString path(const QString &name) const { return m_folder->filePath(name); }
@@ -113,7 +105,7 @@ private:
 private slots:
     void init()
     {
-        QVERIFY2(QFileInfo(presselExecutable()).isExecutable(), qPrintable(presselExecutable()));
+        QVERIFY(QFileInfo(buildPath(u"bin/pressel"_s)).isExecutable());
         m_folder.emplace();
         QVERIFY(m_folder->isValid());
         m_instanceId = QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -149,32 +141,6 @@ private slots:
         QVERIFY(waitForOutput(u"c d-1.jpg"_s));
         QVERIFY(firstLogShows(u"com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): "_s +
                               path(u"c d.jpg"_s)));
-
-        const QStringList expected{
-            u"DockDrop: applicationDidFinishLaunching"_s,
-            u"DockDrop: application(openFiles:) received 1 file(s): a.jpg"_s,
-            u"DockDrop: enqueue 1 file(s): "_s + path(u"a.jpg"_s),
-            u"DockDrop: consumePendingURLs -> 1 file(s)"_s,
-            u"DockDrop: ContentView processing 1 dock file(s)"_s,
-            u"Compression: handleDroppedFiles received 1 file(s): "_s + path(u"a.jpg"_s),
-            u"DockDrop: application(openFiles:) received 1 file(s): b.png"_s,
-            u"DockDrop: enqueue 1 file(s): "_s + path(u"b.png"_s),
-            u"DockDrop: consumePendingURLs -> 1 file(s)"_s,
-            u"DockDrop: ContentView processing 1 dock file(s)"_s,
-            u"Compression: handleDroppedFiles received 1 file(s): "_s + path(u"b.png"_s),
-            u"DockDrop: application(open:) received 1 url(s): "_s + path(u"c d.jpg"_s),
-            u"DockDrop: enqueue 1 file(s): "_s + path(u"c d.jpg"_s),
-            u"DockDrop: consumePendingURLs -> 1 file(s)"_s,
-            u"DockDrop: ContentView processing 1 dock file(s)"_s,
-            u"Compression: handleDroppedFiles received 1 file(s): "_s + path(u"c d.jpg"_s),
-        };
-        QStringList shellLines;
-        const QString prefix = u"com.korvane.Pressel."_s;
-        for (const QString &line : firstLog().split(u'\n')) {
-            if (line.startsWith(prefix + u"DockDrop: "_s) || line.startsWith(prefix + u"Compression: "_s))
-                shellLines.append(line.mid(prefix.size()));
-        }
-        QCOMPARE(shellLines, expected);
 
         for (auto it = sources.cbegin(); it != sources.cend(); ++it)
             QCOMPARE(TestImages::sha256(it.key()), it.value());

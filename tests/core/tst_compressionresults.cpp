@@ -1,5 +1,5 @@
-// Results, errors and the two helpers every encoder uses: the output naming rule and the
-// file-size reading.
+// The two helpers every encoder uses: the output naming rule and the file-size reading. How an
+// error becomes a row is seen through the whole pipeline (tests/cli, tests/hardening).
 
 #include "CompressionResult.h"
 #include "OutputFiles.h"
@@ -12,9 +12,6 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(CompressionError)
-Q_DECLARE_METATYPE(CompressionResultStatus)
 
 class CompressionResultsTest : public QObject
 {
@@ -115,69 +112,6 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         }
         QCOMPARE(::readFileSize(QUrl::fromLocalFile(path)), expected);
-    }
-
-    void failureGivesStatusAndMessage_data()
-    {
-        using E = CompressionPipelineError;
-        QTest::addColumn<CompressionError>("error");
-        QTest::addColumn<CompressionResultStatus>("status");
-        QTest::addColumn<QString>("message");
-
-        const auto skipped = CompressionResultStatus::skipped;
-        const auto failed = CompressionResultStatus::failed;
-        QTest::newRow("unsupported gif") << CompressionError(E::unsupportedFormat(ImageFormat::unknown(u"gif"_s)))
-                                         << skipped << "当前阶段暂不处理该格式：gif";
-        QTest::newRow("unsupported without extension")
-            << CompressionError(E::unsupportedFormat(ImageFormat::unknown({}))) << skipped
-            << "当前阶段暂不处理该格式：";
-        QTest::newRow("backend unavailable") << CompressionError(E::backendUnavailable(u"当前阶段暂不处理 TIFF"_s))
-                                             << skipped << "当前阶段暂不处理 TIFF";
-        QTest::newRow("backend execution failed")
-            << CompressionError(E::backendExecutionFailed(u"mozjpeg 执行失败：boom"_s)) << failed
-            << "mozjpeg 执行失败：boom";
-        QTest::newRow("read failed") << CompressionError(E::readFailed()) << failed << "图片读取失败";
-        QTest::newRow("decode failed") << CompressionError(E::imageDecodeFailed()) << failed << "无法解码图片内容";
-        QTest::newRow("destination create failed")
-            << CompressionError(E::destinationCreateFailed()) << failed << "导出器创建失败";
-        QTest::newRow("write failed") << CompressionError(E::writeFailed()) << failed << "文件写入失败";
-        QTest::newRow("output stat failed")
-            << CompressionError(E::outputStatFailed()) << failed << "无法读取输出文件大小";
-        QTest::newRow("not smaller") << CompressionError(E::notSmallerAfterCompression()) << skipped
-                                     << "压缩后体积未变小，已保留原图";
-        QTest::newRow("another error keeps its text")
-            << CompressionError::other(u"无法创建文件夹“/x”。"_s) << failed << "无法创建文件夹“/x”。";
-    }
-
-    void failureGivesStatusAndMessage()
-    {
-        QFETCH(CompressionError, error);
-        QFETCH(CompressionResultStatus, status);
-        QFETCH(QString, message);
-
-        const QUrl source = QUrl::fromLocalFile(u"/photos/a.jpg"_s);
-        const CompressionResult result = CompressionResult::failure(source, 1234, error);
-        QCOMPARE(result.status, status);
-        QCOMPARE(result.message, std::optional<QString>(message));
-        QCOMPARE(result.sourceURL, source);
-        QCOMPARE(result.originalBytes, 1234);
-        QVERIFY(!result.outputURL);
-        QVERIFY(!result.compressedBytes);
-        QVERIFY(!result.id.isNull());
-    }
-
-    void successCarriesOutputAndNoMessage()
-    {
-        const QUrl source = QUrl::fromLocalFile(u"/photos/a.jpg"_s);
-        const CompressionArtifact artifact{QUrl::fromLocalFile(u"/photos/a-1.jpg"_s), 600};
-        const CompressionResult first = CompressionResult::success(source, 1000, artifact);
-        const CompressionResult second = CompressionResult::success(source, 1000, artifact);
-        QCOMPARE(first.status, CompressionResultStatus::success);
-        QCOMPARE(first.outputURL, std::optional<QUrl>(artifact.outputURL));
-        QCOMPARE(first.compressedBytes, std::optional<qint64>(600));
-        QCOMPARE(first.originalBytes, 1000);
-        QVERIFY(!first.message);
-        QVERIFY2(first.id != second.id, "every record gets a fresh id, even for the same source");
     }
 };
 

@@ -32,12 +32,8 @@ class FakeBackend : public CompressionBackend
 public:
     std::function<Expected<CompressionArtifact>(const ImageProfile &, const QUrl &)> onCompress;
 
-    Expected<QUrl> makeOutputURL(const ImageProfile &profile, const QUrl &folderURL) const override
-    {
-        return makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
-    }
-
-    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL) const override
+    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
+                                           const std::stop_token & = {}) const override
     {
         const int running = ++m_running;
         {
@@ -118,7 +114,7 @@ private slots:
         const QImage photo = TestImages::photo(64, 48);
         QList<Row> rows{
             {u"a.jpg"_s, encode(photo, "jpeg", 95), S::success, std::nullopt, u"a-1.jpg"_s},
-            {u"b.heic"_s, encodeHEIC(photo, m_dir->path()).value_or(QByteArray()), S::skipped,
+            {u"b.heic"_s, heif({photo}).value_or(QByteArray()), S::skipped,
              u"当前阶段暂不处理 HEIC / HEIF"_s, std::nullopt},
             {u"c.png"_s, encode(photo, "png"), S::success, std::nullopt, u"c-1.png"_s},
             {u"d.tiff"_s, encode(photo, "tiff"), S::skipped, u"当前阶段暂不处理 TIFF"_s, std::nullopt},

@@ -26,8 +26,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_heic = encodeHEIC(TestImages::photo(64, 48), m_dir.path());
-        m_heicWithAlpha = encodeHEIC(TestImages::transparentGraphic(64, 48), m_dir.path());
+        m_heic = heif({TestImages::photo(64, 48)});
+        m_heicWithAlpha = heif({TestImages::transparentGraphic(64, 48)});
     }
 
     void detect_data()

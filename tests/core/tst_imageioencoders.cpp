@@ -6,8 +6,7 @@
 // (`--encode-child`), which limits the size of the files it may write without touching the
 // test process itself.
 
-#include "ImageIOJPEGCompressionBackend.h"
-#include "ImageIOPNGCompressionBackend.h"
+#include "InProcessBackend.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
@@ -42,8 +41,8 @@ Expected<CompressionArtifact> compressWith(const QString &encoder, const QString
 {
     const ImageProfile profile = profileFor(source, ImageFormat::jpeg(u"jpg"_s));
     if (encoder == u"png")
-        return ImageIOPNGCompressionBackend().compress(profile, QUrl::fromLocalFile(output));
-    return ImageIOJPEGCompressionBackend(quality).compress(profile, QUrl::fromLocalFile(output));
+        return InProcessBackend(u"public.png"_s, std::nullopt).compress(profile, QUrl::fromLocalFile(output));
+    return InProcessBackend(u"public.jpeg"_s, quality).compress(profile, QUrl::fromLocalFile(output));
 }
 
 // The child: `--encode-child ENCODER SOURCE OUTPUT [FILE-SIZE-LIMIT]`; prints the error's text

@@ -3,16 +3,9 @@
 // or skipped row leaves no file; the source keeps its bytes; the temporary folder ends empty.
 
 #include "HardeningSupport.h"
-#include "InputFixtures.h"
 #include "PPMPreprocessing.h"
-#include "TestFiles.h"
-#include "TestImages.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QTest>
@@ -25,9 +18,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using namespace Hardening;
-
-Q_DECLARE_METATYPE(Hardening::Road)
+using namespace TestFiles;
 
 namespace {
 
@@ -35,13 +26,8 @@ const QString notSmaller = u"压缩后体积未变小，已保留原图"_s;
 
 QByteArray shrinkableSource(const QByteArray &format)
 {
-    const QImage picture = InputFixtures::scene(128, 96, false);
-    if (format == "jpeg")
-        return TestImages::encode(picture, "jpeg", 97);
-    return InputFixtures::png({2, 8}, 128, 96, [&](int x, int y, int channel) {
-        const QRgb pixel = picture.pixel(x, y);
-        return quint16(channel == 0 ? qRed(pixel) : channel == 1 ? qGreen(pixel) : qBlue(pixel));
-    });
+    const QImage picture = TestImages::scene(128, 96);
+    return format == "jpeg" ? TestImages::jpeg(picture, {.quality = 97}) : TestImages::png(picture, {2, 8});
 }
 
 QString extensionOf(const QByteArray &format)
@@ -114,7 +100,7 @@ void addRoadAndFormatRows()
     QTest::addColumn<QByteArray>("format");
     for (const Road road : {Road::tools, Road::fallback}) {
         for (const char *format : {"jpeg", "png"})
-            QTest::addRow("%s %s", road == Road::tools ? "tools" : "fallback", format) << road << QByteArray(format);
+            QTest::addRow("%s %s", roadName(road), format) << road << QByteArray(format);
     }
 }
 
@@ -157,12 +143,12 @@ void OutputFailuresTest::unwritableFolderFailsAndLeavesNothing()
     QFETCH(QByteArray, format);
 
     // The check runs as an unprivileged user: root writes into any folder.
-    QList<QByteArray> prefix;
+    QStringList prefix;
     if (::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
         if (setpriv.isEmpty())
             QSKIP("running as root without setpriv: cannot make a folder unwritable");
-        prefix = {QFile::encodeName(setpriv), "--reuid=65534", "--regid=65534", "--clear-groups"};
+        prefix = {setpriv, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
         if (const QString closed = closedFolderAbove(m_sandbox.root()); !closed.isEmpty())
             QSKIP(qPrintable(u"other users cannot reach the temporary folder past "_s + closed));
     }
@@ -175,30 +161,26 @@ void OutputFailuresTest::unwritableFolderFailsAndLeavesNothing()
         cli = bin + u"/pressel-cli"_s;
     }
     const QString childTemporary = m_sandbox.newFolder(u"child-tmp"_s);
-    QVERIFY(QFile::setPermissions(childTemporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                      QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                      QFileDevice::WriteOther | QFileDevice::ExeOther));
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(childTemporary, readable | QFileDevice::WriteOwner | QFileDevice::WriteOther));
     const QString folder = m_sandbox.newFolder(u"read-only"_s);
     const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
-    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
-    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                              QFileDevice::ExeOther));
+    QVERIFY(writeFile(source, shrinkableSource(format)));
+    QVERIFY(QFile::setPermissions(folder, readable));
     const FolderRecord record(folder);
 
-    const ProgramRun run =
-        runProgram(prefix + QList<QByteArray>{QFile::encodeName(cli), "--json", "--", QFile::encodeName(source)},
-                   folder, {"TMPDIR=" + QFile::encodeName(childTemporary)}, m_sandbox.root());
-    if (!prefix.isEmpty() && run.standardError.startsWith("setpriv"))
+    const QStringList command = prefix + QStringList{cli, u"--json"_s, u"--"_s, source};
+    const ProcessRun result = run(command.first(), command.mid(1),
+                                  {.workingFolder = folder, .environment = {{u"TMPDIR"_s, childTemporary}}});
+    if (!prefix.isEmpty() && result.standardError.startsWith("setpriv"))
         QSKIP("cannot drop privileges here (setpriv refused)");
-    const QJsonArray rows = QJsonDocument::fromJson(run.standardOutput).array();
-    QVERIFY2(run.finished && rows.size() == 1, QByteArray(run.standardOutput + run.standardError).constData());
-    const QJsonObject row = rows.first().toObject();
-    QCOMPARE(row.value(u"status"_s).toString(), u"failed"_s);
-    QCOMPARE(row.value(u"message"_s).toString(), u"导出器创建失败"_s);
-    QCOMPARE(run.exitCode, 1);
-    const QString changes = record.changesBeyond();
-    QVERIFY2(changes.isEmpty(), qPrintable(changes));
-    QVERIFY2(leftoversIn(childTemporary).isEmpty(), qPrintable(leftoversIn(childTemporary)));
+    const QJsonArray rows = result.rows();
+    QVERIFY2(result.finished && rows.size() == 1, qPrintable(result.describe()));
+    QCOMPARE(rows.first()[u"status"_s].toString(), u"failed"_s);
+    QCOMPARE(rows.first()[u"message"_s].toString(), u"导出器创建失败"_s);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(record.changesBeyond().isEmpty(), qPrintable(record.changesBeyond()));
+    QVERIFY2(entryNames(childTemporary).isEmpty(), qPrintable(entryNames(childTemporary).join(u", ")));
 }
 
 void OutputFailuresTest::fullDiskFailsAndLeavesNothing()
@@ -211,7 +193,7 @@ void OutputFailuresTest::fullDiskFailsAndLeavesNothing()
     if (!disk.isMounted())
         QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + disk.error()));
     const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
-    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
+    QVERIFY(writeFile(source, shrinkableSource(format)));
     QVERIFY(disk.fillUp());
     const FolderRecord record(folder);
 
@@ -221,7 +203,7 @@ void OutputFailuresTest::fullDiskFailsAndLeavesNothing()
     QCOMPARE(results.first().message.value_or(QString()), u"文件写入失败"_s);
     const QString changes = record.changesBeyond();
     QVERIFY2(changes.isEmpty(), qPrintable(changes));
-    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+    QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
 }
 
 void OutputFailuresTest::fullTemporaryFolderLeavesNothing()
@@ -237,19 +219,19 @@ void OutputFailuresTest::fullTemporaryFolderLeavesNothing()
     const FolderRecord temporaryRecord(temporary);
     const QString folder = m_sandbox.newFolder(u"photos"_s);
     const QString source = QDir(folder).filePath(u"photo."_s + extensionOf(format));
-    QVERIFY(TestFiles::writeFile(source, shrinkableSource(format)));
+    QVERIFY(writeFile(source, shrinkableSource(format)));
     const FolderRecord record(folder);
 
     QList<CompressionResult> results;
     {
         // The PPM picture for cjpeg cannot be written: the JPEG road falls back, the rest never
         // needs the temporary folder.
-        const TestFiles::TemporaryFolderOverride override(temporary);
+        const TemporaryFolderOverride override(temporary);
         results = compress(road, {QUrl::fromLocalFile(source)});
     }
     QCOMPARE(results.size(), 1);
     QVERIFY2(results.first().status == CompressionResultStatus::success, qPrintable(describe(results.first())));
-    const QString problem = checkOutputFile(results.first().outputURL->toLocalFile(), format);
+    const QString problem = TestImages::checkOutput(results.first().outputURL->toLocalFile(), format);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY2(record.changesBeyond(outputNames(results)).isEmpty(),
              qPrintable(record.changesBeyond(outputNames(results))));
@@ -266,7 +248,7 @@ void OutputFailuresTest::pictureForCJPEGOnAFullDiskFails()
     const FolderRecord record(temporary);
     // A small picture: its few kilobytes stay in the write buffer until the file is committed.
     const QString source = QDir(m_sandbox.newFolder(u"photos"_s)).filePath(u"photo.jpg"_s);
-    QVERIFY(TestFiles::writeFile(source, TestImages::encode(InputFixtures::scene(32, 24, false), "jpeg", 90)));
+    QVERIFY(writeFile(source, TestImages::jpeg(TestImages::scene(32, 24), {.quality = 90})));
 
     const auto written = writePPM(QUrl::fromLocalFile(source), QUrl::fromLocalFile(temporary + u"/picture.ppm"_s));
     QVERIFY(!written);
@@ -284,16 +266,14 @@ void OutputFailuresTest::notSmallerLeavesNothing_data()
     // Already smaller than any re-encoding: a grainy photo at quality 20 with arithmetic coding,
     // which every encoder at quality 75 spends more bytes on, and a one-pixel PNG of 67 bytes that
     // no encoder can shorten.
-    const auto jpeg = InputFixtures::cjpeg(TestImages::photo(128, 96), {u"-quality"_s, u"20"_s, u"-arithmetic"_s},
-                                           m_sandbox.newFolder(u"scratch"_s));
-    QVERIFY(jpeg);
-    const QByteArray png =
-        QByteArray("\x89PNG\r\n\x1A\n", 8) + InputFixtures::pngIHDR({0, 1}, 1, 1) +
-        InputFixtures::pngChunk("IDAT", qCompress(QByteArray(2, '\0'), 9).mid(4)) // zlib, without Qt's length
-        + InputFixtures::pngChunk("IEND", {});
+    const QByteArray jpeg = TestImages::jpeg(TestImages::photo(128, 96), {.arithmetic = true, .quality = 20});
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n", 8) +
+                           TestImages::pngChunk("IHDR", QByteArray::fromHex("00000001000000010100000000")) +
+                           TestImages::pngChunk("IDAT", qCompress(QByteArray(2, '\0'), 9).mid(4)) +
+                           TestImages::pngChunk("IEND", {});
     for (const Road road : {Road::tools, Road::fallback}) {
         const char *name = road == Road::tools ? "tools" : "fallback";
-        QTest::addRow("%s jpeg", name) << road << u"tight.jpg"_s << *jpeg;
+        QTest::addRow("%s jpeg", name) << road << u"tight.jpg"_s << jpeg;
         QTest::addRow("%s png", name) << road << u"tight.png"_s << png;
     }
 }
@@ -314,7 +294,7 @@ void OutputFailuresTest::notSmallerLeavesNothing()
     QVERIFY2(results.first().status == CompressionResultStatus::skipped, qPrintable(describe(results.first())));
     QCOMPARE(results.first().message.value_or(QString()), notSmaller);
     QVERIFY2(record.changesBeyond().isEmpty(), qPrintable(record.changesBeyond()));
-    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+    QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
 }
 
 QTEST_GUILESS_MAIN(OutputFailuresTest)

@@ -6,22 +6,15 @@
 // other than the output is created, changed or written through.
 
 #include "HardeningSupport.h"
-#include "InputFixtures.h"
-#include "TestFiles.h"
-#include "TestImages.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
 
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using namespace Hardening;
+using namespace TestFiles;
 
 namespace {
 
@@ -29,17 +22,11 @@ const QString readFailed = u"图片读取失败"_s;
 const QString destinationFailed = u"导出器创建失败"_s;
 const QString writeFailed = u"文件写入失败"_s;
 
-// A source that every road shrinks: a photo-like JPEG at high quality, or a PNG stored without
-// compression.
+// A source that every road shrinks: a JPEG at high quality, or a PNG stored without compression.
 QByteArray sourceBytes(const QByteArray &format)
 {
-    const QImage picture = InputFixtures::scene(96, 64, format == "png");
-    if (format == "jpeg")
-        return TestImages::encode(picture, "jpeg", 97);
-    return InputFixtures::png({6, 8}, 96, 64, [&](int x, int y, int channel) {
-        const QRgb pixel = picture.pixel(x, y);
-        return quint16(std::array{qRed(pixel), qGreen(pixel), qBlue(pixel), qAlpha(pixel)}[size_t(channel)]);
-    });
+    return format == "jpeg" ? TestImages::jpeg(TestImages::scene(96, 64), {.quality = 97})
+                            : TestImages::png(TestImages::scene(96, 64, true), {6, 8});
 }
 
 QByteArray formatOf(const QByteArray &name)
@@ -66,15 +53,22 @@ struct Outcome {
 enum class Via { serviceWithTools, serviceWithoutTools, commandLine };
 
 // The row as pressel-cli prints it.
-std::optional<Outcome> outcomeOf(const ProgramRun &run)
+std::optional<Outcome> outcomeOf(const ProcessRun &run)
 {
-    const QJsonArray rows = QJsonDocument::fromJson(run.standardOutput).array();
+    const QJsonArray rows = run.rows();
     if (!run.finished || rows.size() != 1)
         return std::nullopt;
     const QJsonObject row = rows.first().toObject();
     const QString output = row.value(u"output"_s).toString();
     return Outcome{row.value(u"status"_s).toString(), row.value(u"message"_s).toString(),
                    output.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(output).fileName()), output};
+}
+
+// pressel-cli run on one name as the shell hands it over: raw bytes, relative to the folder.
+ProcessRun runCLI(const QByteArray &name, const QString &folder, const QString &temporaryFolder)
+{
+    return run(presselCLI(), {u"--json"_s, u"--"_s},
+               {.workingFolder = folder, .environment = {{u"TMPDIR"_s, temporaryFolder}}, .rawArguments = {name}});
 }
 
 Outcome outcomeOf(const CompressionResult &result, const QString &folder)
@@ -184,13 +178,13 @@ void UntrustedPathsTest::verify(const Outcome &outcome, const FolderRecord &reco
         QVERIFY2(outcome.status == u"success", qPrintable(description));
         QCOMPARE(outcome.outputName, expectedOutput);
         const QString problem =
-            checkOutputFile(QFile::decodeName(rawPath(folder, expectedOutput)), formatOf(expectedOutput));
+            TestImages::checkOutput(QFile::decodeName(rawPath(folder, expectedOutput)), formatOf(expectedOutput));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
     const QString changes =
         record.changesBeyond(expectedOutput.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{expectedOutput});
     QVERIFY2(changes.isEmpty(), qPrintable(changes));
-    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+    QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
 }
 
 void UntrustedPathsTest::namesThroughTheService()
@@ -228,12 +222,10 @@ void UntrustedPathsTest::namesThroughTheCLI()
     if (!decoy.isEmpty())
         QVERIFY(writeRawFile(rawPath(folder, decoy), sourceBytes(formatOf(decoy))));
     const FolderRecord record(folder);
-    // The name as the shell hands it over: raw bytes, relative to the working folder.
-    const ProgramRun run = runProgram({QFile::encodeName(presselCLI()), "--json", "--", name}, folder,
-                                      {"TMPDIR=" + QFile::encodeName(m_sandbox.temporaryFolder())}, m_sandbox.root());
-    const auto outcome = outcomeOf(run);
-    QVERIFY2(outcome, QByteArray(run.standardOutput + run.standardError).constData());
-    QCOMPARE(run.exitCode, expectedOutput.isEmpty() ? 1 : 0);
+    const ProcessRun cli = runCLI(name, folder, m_sandbox.temporaryFolder());
+    const auto outcome = outcomeOf(cli);
+    QVERIFY2(outcome, qPrintable(cli.describe()));
+    QCOMPARE(cli.exitCode, expectedOutput.isEmpty() ? 1 : 0);
     verify(*outcome, record, expectedOutput, expectedMessages, folder);
 }
 
@@ -297,7 +289,7 @@ void UntrustedPathsTest::symbolicLinks()
         QVERIFY(dir.mkpath(folder));
     for (const QString &path : sources) {
         QVERIFY(dir.mkpath(QFileInfo(path).path()));
-        QVERIFY(TestFiles::writeFile(dir.filePath(path), sourceBytes(formatOf(QFile::encodeName(path)))));
+        QVERIFY(writeFile(dir.filePath(path), sourceBytes(formatOf(QFile::encodeName(path)))));
     }
     for (const QString &link : links) {
         const QStringList parts = link.split(u'=');
@@ -309,11 +301,9 @@ void UntrustedPathsTest::symbolicLinks()
 
     std::optional<Outcome> outcome;
     if (via == Via::commandLine) {
-        const ProgramRun run =
-            runProgram({QFile::encodeName(presselCLI()), "--json", "--", QFile::encodeName(source)}, root,
-                       {"TMPDIR=" + QFile::encodeName(m_sandbox.temporaryFolder())}, m_sandbox.root());
-        outcome = outcomeOf(run);
-        QVERIFY2(outcome, QByteArray(run.standardOutput + run.standardError).constData());
+        const ProcessRun cli = runCLI(QFile::encodeName(source), root, m_sandbox.temporaryFolder());
+        outcome = outcomeOf(cli);
+        QVERIFY2(outcome, qPrintable(cli.describe()));
     } else {
         const Road road = via == Via::serviceWithTools ? Road::tools : Road::fallback;
         const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(dir.filePath(source))});
@@ -328,13 +318,13 @@ void UntrustedPathsTest::symbolicLinks()
         QVERIFY2(outcome->status == u"success", qPrintable(description));
         QCOMPARE(QFileInfo(outcome->outputPath).canonicalFilePath(),
                  QFileInfo(dir.filePath(output)).canonicalFilePath());
-        const QString problem = checkOutputFile(dir.filePath(output), formatOf(QFile::encodeName(output)));
+        const QString problem = TestImages::checkOutput(dir.filePath(output), formatOf(QFile::encodeName(output)));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
     const QString changes =
         record.changesBeyond(output.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{QFile::encodeName(output)});
     QVERIFY2(changes.isEmpty(), qPrintable(changes));
-    QVERIFY2(leftoversIn(m_sandbox.temporaryFolder()).isEmpty(), qPrintable(leftoversIn(m_sandbox.temporaryFolder())));
+    QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
 }
 
 QTEST_GUILESS_MAIN(UntrustedPathsTest)

@@ -1,8 +1,7 @@
-// A hundred batches in quick succession and the cancellation of the file in hand, through the
-// real controller, the real service and the real encoders. The bundle's cjpeg and pngquant are
-// scripts that note each run and can hold it at a gate before handing over to the real tool, so
-// which file is in hand is fixed by the test, never by timing. Every wait is for a condition and
-// bounded: a broken build fails, it never hangs.
+// A hundred batches in quick succession and the cancellation of the file in hand by a new drop
+// or a clear, through the real controller, service and encoders. The bundle's tools note each run
+// and can be held before handing over to the real tool (TestFiles::heldToolsBundle), so which
+// file is in hand is fixed by the test, never by timing. Every wait is bounded.
 
 #include "CompressionViewModel.h"
 #include "StandardCompressionService.h"
@@ -75,12 +74,6 @@ QStringList childProcesses()
     return children;
 }
 
-// The lines of a started log; empty when nothing started yet.
-QStringList readLines(const QString &path)
-{
-    return QString::fromUtf8(readFile(path)).split(u'\n', Qt::SkipEmptyParts);
-}
-
 // The names in a folder and below it, relative to it, sorted.
 QStringList filesBelow(const QString &folder)
 {
@@ -138,47 +131,19 @@ private:
         std::unique_ptr<CompressionViewModel> viewModel;
     };
 
-    // The build tree's real tools behind scripts that append their output path to the started
-    // log, then wait while the hold file exists (a minute at most, then fail, so that a broken
-    // test never leaves one behind) and then hand over to the real tool.
-    void writeBundle()
-    {
-        const QDir executables(executablesFolder(bundleRoot()));
-        const QDir realTools(buildPath(QStringLiteral("libexec/pressel")));
-        // cjpeg's sixth argument and pngquant's third are the output path.
-        const QList<std::pair<QString, QByteArray>> tools{{QStringLiteral("cjpeg"), "$6"},
-                                                          {QStringLiteral("pngquant"), "$3"}};
-        for (const auto &[tool, outputArgument] : tools) {
-            QVERIFY(realTools.exists(tool));
-            QVERIFY(writeScript(executables.filePath(tool),
-                                "echo \"" + outputArgument + "\" >> " + shellQuoted(startedLog()) +
-                                    "\n"
-                                    "tries=0\n"
-                                    "while [ -e " +
-                                    shellQuoted(holdFile()) +
-                                    " ]; do\n"
-                                    "  if [ $tries -ge 3000 ]; then echo 'held for a minute' >&2; exit 1; fi\n"
-                                    "  sleep 0.02\n"
-                                    "  tries=$((tries + 1))\n"
-                                    "done\n"
-                                    "exec " +
-                                    shellQuoted(realTools.filePath(tool)) + " \"$@\"\n"));
-        }
-    }
-
-    Controller makeController()
+    Controller makeController(int workerCount = 1)
     {
         Controller controller;
         auto service = makeStandardCompressionService(
-            ApplicationBundle(executablesFolder(bundleRoot()), resourcesFolder(bundleRoot())));
-        // One worker: these cases hold one file in hand and count on the next not starting.
-        service->setWorkerCount(1);
+            heldToolsBundle(m_work->filePath(QStringLiteral("bundle")), startedLog(), holdFile()));
+        // One worker unless told: most cases hold one file in hand and count on the next not
+        // starting.
+        service->setWorkerCount(workerCount);
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
     }
 
-    QString bundleRoot() const { return m_work->filePath(QStringLiteral("bundle")); }
     QString startedLog() const { return m_work->filePath(QStringLiteral("started.log")); }
     QString holdFile() const { return m_work->filePath(QStringLiteral("hold")); }
     QString sourceFolder() const { return m_work->filePath(QStringLiteral("images")); }
@@ -307,7 +272,6 @@ private slots:
         // The encoders' temporary files, and the tools', go to a folder of this test alone.
         m_temporaryFolderOverride.emplace(m_temporaryFolder->path());
         QCOMPARE(QDir::tempPath(), QDir(m_temporaryFolder->path()).canonicalPath());
-        writeBundle();
         m_threadsBefore = threads();
     }
 
@@ -487,6 +451,50 @@ private slots:
         QCOMPARE(QImageReader(heldOutput.filePath()).format(), heldIsPNG ? QByteArray("png") : QByteArray("jpeg"));
         QVERIFY(!QFileInfo::exists(outputOf(next)));
         verifyNothingLeft(sourcesBefore, expectedStarts);
+    }
+
+    // Stopped while the tools hold a file each: both finish, nothing else starts, and the rows
+    // are theirs in drop order, under a count of the files left untouched.
+    void stopFinishesTheFilesInHandAndShowsTheirRows()
+    {
+        const QList<Batch> batches = makeBatches(2);
+        QCOMPARE(batches.size(), 2);
+        const QStringList files{batches[0].photo, batches[0].graphic, batches[1].photo, batches[1].graphic};
+        const QMap<QString, QByteArray> sourcesBefore = TestImages::fingerprint(sourceFolder());
+        const QStringList inHand{outputOf(files[0]), outputOf(files[1])};
+        {
+            Controller controller = makeController(2);
+            CompressionViewModel &viewModel = *controller.viewModel;
+            hold();
+            QList<QUrl> urls;
+            for (const QString &file : files)
+                urls.append(QUrl::fromLocalFile(file));
+            QVERIFY(viewModel.handleDroppedFiles(urls));
+            QCOMPARE(viewModel.totalCount(), 4);
+            QVERIFY(waitForStartedRuns(2));
+            viewModel.stop();
+            QVERIFY(viewModel.isStopping());
+            QVERIFY(viewModel.isProcessing());
+            release();
+            QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), waitTimeoutMs);
+            QVERIFY(drain(controller));
+
+            QStringList shown;
+            for (const CompressionResult &row : viewModel.results()->results())
+                shown.append(row.outputURL.value_or(QUrl()).toLocalFile());
+            QCOMPARE(shown, inHand);
+            QCOMPARE(viewModel.completedCount(), 2);
+            QCOMPARE(viewModel.unprocessedCount(), 2);
+            QVERIFY(!viewModel.isStopping());
+            QVERIFY2(viewModel.totalsText().startsWith(QStringLiteral("2 个文件 · 节省 ")),
+                     qPrintable(viewModel.totalsText()));
+        }
+        QStringList started = readLines(startedLog());
+        started.sort();
+        QStringList expected = inHand;
+        expected.sort();
+        QCOMPARE(started, expected);
+        verifyNothingLeft(sourcesBefore, inHand);
     }
 };
 

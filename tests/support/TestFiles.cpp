@@ -1,11 +1,19 @@
 #include "TestFiles.h"
 
+#include "TestImages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +36,20 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool executable)
     if (executable)
         permissions |= QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     return file.setPermissions(permissions);
+}
+
+bool writeRawFile(const QByteArray &path, const QByteArray &bytes)
+{
+    const int descriptor = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        return false;
+    const bool written = ::write(descriptor, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    return ::close(descriptor) == 0 && written;
+}
+
+QByteArray rawPath(const QString &folder, const QByteArray &name)
+{
+    return QFile::encodeName(folder) + '/' + name;
 }
 
 bool writeScript(const QString &path, const QByteArray &body)
@@ -72,6 +94,26 @@ ApplicationBundle bundleAt(const QString &root)
     return ApplicationBundle(executablesFolder(root), resourcesFolder(root));
 }
 
+ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
+{
+    const ApplicationBundle bundle = bundleAt(root);
+    // cjpeg's sixth argument and pngquant's third are the output path.
+    for (const auto &[tool, output] : {std::pair{u"cjpeg"_s, "$6"}, std::pair{u"pngquant"_s, "$3"}}) {
+        writeScript(executablesFolder(root) + u'/' + tool,
+                    "echo \"" + QByteArray(output) + "\" >> " + shellQuoted(startedLog) +
+                        "\ntries=0\nwhile [ -e " + shellQuoted(holdFile) +
+                        " ]; do\n  [ $tries -ge 3000 ] && { echo 'held for a minute' >&2; exit 1; }\n"
+                        "  sleep 0.02; tries=$((tries + 1))\ndone\nexec " +
+                        shellQuoted(buildPath(u"libexec/pressel/"_s + tool)) + " \"$@\"");
+    }
+    return bundle;
+}
+
+QStringList readLines(const QString &path)
+{
+    return QString::fromUtf8(readFile(path)).split(u'\n', Qt::SkipEmptyParts);
+}
+
 ImageProfile profileFor(const QString &path, const ImageFormat &format)
 {
     return ImageProfile{QUrl::fromLocalFile(path), format, QFileInfo(path).size(), {}, false};
@@ -92,6 +134,121 @@ TemporaryFolderOverride::~TemporaryFolderOverride()
         qunsetenv("TMPDIR");
 }
 
+namespace {
+
+QList<QByteArray> rawEntries(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    if (DIR *directory = ::opendir(folder.constData())) {
+        while (const dirent *entry = ::readdir(directory)) {
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names.append(entry->d_name);
+        }
+        ::closedir(directory);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+Sandbox::Sandbox()
+{
+    if (m_root.isValid() && QDir(m_root.path()).mkdir(u"tmp"_s))
+        m_override.emplace(temporaryFolder());
+}
+
+Sandbox::~Sandbox()
+{
+    m_override.reset();
+    const QByteArray root = QFile::encodeName(m_root.path());
+    const auto openUp = [](const char *path, const struct stat *status, int, FTW *) {
+        if (S_ISDIR(status->st_mode))
+            ::chmod(path, 0700);
+        return 0;
+    };
+    const auto remove = [](const char *path, const struct stat *, int, FTW *) {
+        ::remove(path);
+        return 0;
+    };
+    ::nftw(root.constData(), openUp, 16, FTW_PHYS);
+    ::nftw(root.constData(), remove, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+QString Sandbox::leftovers() const
+{
+    QStringList names;
+    for (const QByteArray &name : rawEntries(QFile::encodeName(temporaryFolder())))
+        names.append(QString::fromUtf8(name));
+    return names.join(u", ");
+}
+
+QString Sandbox::newFolder(const QString &label)
+{
+    const QString name = u"%1-%2"_s.arg(label).arg(++m_counter);
+    QDir(m_root.path()).mkdir(name);
+    return m_root.filePath(name);
+}
+
+namespace {
+
+// What an entry is, without following a link: "file <hash>", "link <target>", "folder", "other".
+QByteArray describeEntry(const QByteArray &path)
+{
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0)
+        return "missing";
+    if (S_ISLNK(status.st_mode)) {
+        QByteArray target(4096, '\0');
+        return QByteArray("link " + target.left(std::max<qsizetype>(0, ::readlink(path.constData(), target.data(), 4096))));
+    }
+    if (S_ISDIR(status.st_mode))
+        return "folder";
+    return S_ISREG(status.st_mode) ? QByteArray("file " + TestImages::sha256(path)) : QByteArray("other");
+}
+
+void recordBelow(const QByteArray &root, const QByteArray &relative, QMap<QByteArray, QByteArray> &entries)
+{
+    for (const QByteArray &name : rawEntries(relative.isEmpty() ? root : root + '/' + relative)) {
+        const QByteArray path = relative.isEmpty() ? name : relative + '/' + name;
+        const QByteArray entry = describeEntry(root + '/' + path);
+        entries.insert(path, entry);
+        if (entry == "folder")
+            recordBelow(root, path, entries);
+    }
+}
+
+} // namespace
+
+FolderRecord::FolderRecord(const QString &folder)
+    : m_folder(QFile::encodeName(folder))
+{
+    recordBelow(m_folder, {}, m_entries);
+}
+
+QString FolderRecord::changesBeyond(const QList<QByteArray> &added) const
+{
+    QMap<QByteArray, QByteArray> now;
+    recordBelow(m_folder, {}, now);
+    QStringList changes;
+    const auto note = [&](const char *what, const QByteArray &path) {
+        changes.append(QString::fromLatin1(what) + QString::fromUtf8(path.toPercentEncoding("/ -_.()'\"&$*?[]!#%@")));
+    };
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (now.value(it.key()) != it.value())
+            note(now.contains(it.key()) ? "changed: " : "gone: ", it.key());
+    }
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (!m_entries.contains(it.key()) && !(added.contains(it.key()) && it.value().startsWith("file ")))
+            note("left behind: ", it.key());
+    }
+    for (const QByteArray &path : added) {
+        if (!now.contains(path))
+            note("missing output: ", path);
+    }
+    return changes.join(u"; ");
+}
+
 QJsonArray ProcessRun::rows() const
 {
     return QJsonDocument::fromJson(standardOutput).array();
@@ -107,16 +264,25 @@ ProcessRun run(const QString &program, const QStringList &arguments, const RunOp
 {
     static const QString time = u"/usr/bin/time"_s;
     const bool measured = options.measured && QFileInfo(time).isExecutable();
+    QStringList command = measured ? QStringList{time, u"-v"_s, program} + arguments : QStringList{program} + arguments;
+    if (!options.rawArguments.isEmpty()) {
+        // Bytes that are not UTF-8 cannot pass through QString: the shell makes them from octal escapes.
+        QString script = u"exec \"$@\""_s;
+        for (const QByteArray &argument : options.rawArguments) {
+            QString escaped;
+            for (const char byte : argument)
+                escaped += u"\\%1"_s.arg(uint(quint8(byte)), 3, 8, QChar(u'0'));
+            script += u" \"$(printf '%1')\""_s.arg(escaped);
+        }
+        command = QStringList{u"/bin/sh"_s, u"-c"_s, script, u"sh"_s} + command;
+    }
     QProcess process;
     process.setWorkingDirectory(options.workingFolder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (auto it = options.environment.cbegin(); it != options.environment.cend(); ++it)
         environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
-    if (measured)
-        process.start(time, QStringList{u"-v"_s, program} + arguments);
-    else
-        process.start(program, arguments);
+    process.start(command.takeFirst(), command);
     ProcessRun result;
     result.finished = process.waitForFinished(600'000) && process.exitStatus() == QProcess::NormalExit;
     if (!result.finished) {

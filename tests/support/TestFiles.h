@@ -8,16 +8,21 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <optional>
 
 // The file-system and process side of the fixtures: files and fake tools, bundles laid out like
-// the installed one, the build tree, the temporary folder, and runs of real programs.
+// the installed one, the build tree, private temporary folders, records that prove nothing was
+// lost or left, and runs of real programs.
 namespace TestFiles {
 
 QByteArray readFile(const QString &path);
 // Writes the bytes (creating the folder), with permissions 0644, or 0755 when `executable`.
 bool writeFile(const QString &path, const QByteArray &bytes, bool executable = false);
+// Writes a file named by the file system's bytes, which need not be UTF-8.
+bool writeRawFile(const QByteArray &path, const QByteArray &bytes);
+QByteArray rawPath(const QString &folder, const QByteArray &name);
 // Writes an executable /bin/sh script with the given body.
 bool writeScript(const QString &path, const QByteArray &body);
 // A path quoted for /bin/sh.
@@ -29,11 +34,16 @@ QStringList entryNames(const QString &folder);
 QString buildPath(const QString &relative);
 // The build tree's bundle, with the real cjpeg and pngquant.
 ApplicationBundle buildBundle();
-
 // A bundle laid out like the installed one below `root`, both folders created empty.
 ApplicationBundle bundleAt(const QString &root);
 QString executablesFolder(const QString &root);
 QString resourcesFolder(const QString &root);
+// A bundle below `root` whose cjpeg and pngquant append their output path to `startedLog`,
+// wait while `holdFile` exists (a minute at most, then fail) and hand over to the build tree's
+// real tool: which file is in hand is fixed by the test, never by timing.
+ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
+// The lines of a file; empty when there is none yet.
+QStringList readLines(const QString &path);
 
 // The profile the service would hand an encoder for `path`.
 ImageProfile profileFor(const QString &path, const ImageFormat &format);
@@ -49,6 +59,43 @@ public:
 
 private:
     std::optional<QByteArray> m_previous;
+};
+
+// A private folder whose "tmp" TMPDIR points at while it lives, so that a scratch file the
+// pipeline forgets shows up there; the tests' own folders are made beside it. Removed by the
+// bytes of its names, with folders a test closed opened again first.
+class Sandbox
+{
+public:
+    Sandbox();
+    ~Sandbox();
+    bool isValid() const { return m_root.isValid(); }
+    QString root() const { return m_root.path(); }
+    QString temporaryFolder() const { return m_root.filePath(QStringLiteral("tmp")); }
+    // What was left in the temporary folder; empty when nothing.
+    QString leftovers() const;
+    // A new empty folder below the root.
+    QString newFolder(const QString &label);
+
+private:
+    QTemporaryDir m_root;
+    std::optional<TemporaryFolderOverride> m_override;
+    int m_counter = 0;
+};
+
+// Everything below a folder as the file system holds it, without following links: each file's
+// bytes, each link's target, each folder.
+class FolderRecord
+{
+public:
+    explicit FolderRecord(const QString &folder);
+    // Empty when every recorded entry is unchanged and nothing else is below the folder but the
+    // plain files `added` (raw paths relative to it); otherwise what changed.
+    QString changesBeyond(const QList<QByteArray> &added = {}) const;
+
+private:
+    QByteArray m_folder;
+    QMap<QByteArray, QByteArray> m_entries;
 };
 
 // One finished run of a program.
@@ -68,6 +115,7 @@ struct RunOptions {
     QString workingFolder = {};
     QMap<QString, QString> environment = {}; // added to this process's environment
     bool measured = false;                   // under /usr/bin/time, for the peak memory
+    QList<QByteArray> rawArguments = {};     // after the others, as bytes that need not be UTF-8
 };
 
 // Runs the program to its end; the ten-minute watchdog only keeps a broken build from hanging.

@@ -1,17 +1,18 @@
 #pragma once
 
 #include <QByteArray>
-#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QMap>
+#include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// Fixtures made at run time: deterministic pictures, files assembled byte by byte where Qt's
-// writers cannot say what a test needs (EXIF orientation, embedded profiles, brands, bombs), and
-// fingerprints that prove sources were left untouched.
+// Pictures and files made at run time: deterministic pictures, files assembled byte by byte or
+// by libjpeg where Qt's writers cannot say what a test needs (every PNG layout, CMYK, EXIF
+// orientation, profiles, bombs), and fingerprints that prove sources were left untouched.
 namespace TestImages {
 
 // A photo-like picture: smooth gradients plus seeded noise, so encoders have real work to do.
@@ -20,53 +21,99 @@ QImage photo(int width, int height, quint32 seed = 1);
 QImage transparentGraphic(int width, int height);
 // Uniform random noise, which no encoder can shrink much.
 QImage noise(int width, int height, quint32 seed = 7);
-// A desktop-like screenshot: flat panels, gradients, buttons and text. pngquant reaches its
-// quality bounds on it with room to spare.
+// A desktop-like screenshot: pngquant reaches its quality bounds on it with room to spare.
 QImage screenshot(int width, int height);
-// A smooth gradient under heavy photographic grain: pngquant cannot bring it to quality 60.
+// A smooth gradient under heavy grain: pngquant cannot bring it to quality 60.
 QImage grainyGradient(int width, int height, quint32 seed = 42);
+// Gradients under saturated blocks laid out without symmetry, so that a turn, a mirror or a
+// colour shift moves many pixels far. With alpha the left half fades in from the top.
+QImage scene(int width, int height, bool withAlpha = false);
+// The picture's grey levels (Rec. 601 weights).
+QImage grey(const QImage &picture);
 
-// Writes `image` to `path` in `format` ("jpeg", "png", "tiff", "webp", "bmp"); quality as in
-// QImageWriter. Fails the calling test when the write fails.
+// Writes `image` to `path` in `format`; fails the calling test when the write fails.
 void write(const QImage &image, const QString &path, const char *format, int quality = -1);
 // The image encoded by Qt's writer; empty when it cannot be written.
 QByteArray encode(const QImage &image, const char *format, int quality = -1);
 
+// SHA-256 of a file's bytes, the path taken as the file system's bytes; empty when unreadable.
+QByteArray sha256(const QByteArray &path);
 QByteArray sha256(const QString &path);
 // path -> sha256 of every regular file below `folder`.
 QMap<QString, QByteArray> fingerprint(const QString &folder);
-// Mean absolute difference per channel (0-255) between two equally sized images, compared as RGB.
-double meanColourError(const QImage &a, const QImage &b);
+// Mean absolute difference per channel (0-255) of two pictures seen over mid-grey, so that the
+// colour under transparent pixels counts for nothing. With a cell size above 1 each cell's mean
+// colour is compared: lossy noise averages out, a colour shift or a turn does not.
+double meanColourError(const QImage &a, const QImage &b, int cellSize = 1);
+// The picture a colour-managed viewer shows for these bytes: upright, in sRGB.
+QImage viewed(const QByteArray &bytes, const QByteArray &format = {});
+// Empty when the file is a whole JPEG or PNG ("jpeg", "png") that decodes; otherwise why not.
+QString checkOutput(const QString &path, const QByteArray &format, QImage *decoded = nullptr);
 
-// A JPEG with a marker segment (APPn, COM) inserted right after its start-of-image marker.
+// ---- JPEG
+struct JPEGOptions {
+    enum Colour { rgb, grey, cmyk, ycck } colour = rgb; // cmyk: plain inks; ycck: inverted, Adobe marker
+    bool progressive = false;
+    bool arithmetic = false;
+    int restartRows = 0;
+    bool fullChroma = false;
+    QByteArray iccProfile = {}; // with CMYK: inks made for swappedInksProfile()
+    int quality = 95;
+};
+// The picture through libjpeg, written in memory.
+QByteArray jpeg(const QImage &picture, const JPEGOptions &options = {});
+// The JPEG with its frame header changed: marker (0xC0 baseline, 0xC1 extended), sample
+// precision and, when valid, the size it claims.
+QByteArray withFrame(const QByteArray &jpeg, quint8 marker, int precision, QSize claimed = {});
+// A JPEG with a marker segment inserted right after its start-of-image marker.
 QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &payload);
 // An APP1 Exif payload with an orientation tag (1-8) and, when given, an ImageDescription text.
 QByteArray exifPayload(int orientation, const QByteArray &description = {});
-// A JPEG of `image` that carries EXIF orientation `orientation`.
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality = 95);
-// Whether a JPEG has a marker segment whose payload starts with `prefix` (before its scan).
+// `viewed` stored so that EXIF orientation `orientation` shows it upright (from the EXIF table).
+QImage storedForOrientation(const QImage &viewed, int orientation);
 bool hasJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &prefix = {});
-// The payload of the first quantisation table (64 entries, zig-zag order), empty when absent.
+// The first quantisation table (64 entries, zig-zag order), empty when absent.
 QByteArray firstQuantisationTable(const QByteArray &jpeg);
 
-// A PNG with a chunk inserted right after IHDR (its CRC computed).
+// ---- PNG
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
 QByteArray insertPNGChunk(const QByteArray &png, const QByteArray &type, const QByteArray &data);
 QList<QByteArray> pngChunkTypes(const QByteArray &png);
-// A PNG's bit depth and colour type, from IHDR.
 std::pair<int, int> pngDepthAndColourType(const QByteArray &png);
-// A PNG iCCP chunk's data for `iccProfile`.
 QByteArray pngICCPData(const QByteArray &iccProfile);
-// A valid 1-bit grey PNG of the given size, made of zeros: a few hundred kilobytes that claim
-// billions of pixels. truncated: only the first rows' data, a few kilobytes.
+struct PNGLayout {
+    int colourType = 2; // 0 grey, 2 RGB, 3 palette (a colour cube; with alpha also tRNS), 4 grey+alpha, 6 RGBA
+    int bitDepth = 8;   // 16-bit samples use their low byte too
+    bool interlaced = false;
+};
+// The picture as a PNG of that layout, its data stored without compression so that every
+// re-encoding is smaller; `shown` gets the picture the samples describe.
+QByteArray png(const QImage &picture, PNGLayout layout, const QByteArray &beforeData = {},
+               const QByteArray &afterData = {}, QImage *shown = nullptr);
+// A two-frame animation whose default image, the first frame, is `picture`.
+QByteArray animatedPNG(const QImage &picture);
+// A valid 1-bit grey PNG of zeros claiming the size; truncated: only its first rows.
 QByteArray pngBomb(quint32 width, quint32 height, bool truncated = false);
 
-// The image as a GIF (Qt reads GIFs but cannot write them), its colours cut to 3-3-2 bits.
+// ---- colour profiles
+// A CMYK printer profile whose inks land on unexpected channels: ignoring it shows wrong colours.
+QByteArray swappedInksProfile();
+// A grey profile with a linear tone curve.
+QByteArray linearGreyProfile();
+
+// ---- other containers
 QByteArray gif(const QImage &image);
-// The image as HEIC, made by heif-enc; absent when heif-enc or its HEVC encoder is missing.
-std::optional<QByteArray> encodeHEIC(const QImage &image, const QString &scratchFolder);
-// An HEIF file with every `from` brand of its ftyp box replaced by `to`.
+// heif-enc's file of the images (options: "-A" for AVIF); absent when it or its encoder is missing.
+std::optional<QByteArray> heif(const QList<QImage> &images, const QStringList &options = {});
 QByteArray replaceBrand(const QByteArray &heif, const QByteArray &from, const QByteArray &to);
-// An HEIF file whose ispe boxes claim another size than its pixels have.
-QByteArray withClaimedSize(const QByteArray &heif, quint32 width, quint32 height);
+QByteArray withClaimedHEIFSize(const QByteArray &heif, quint32 width, quint32 height);
+// ImageMagick's multi-page TIFF; absent when convert is missing.
+std::optional<QByteArray> multiPageTIFF(const QList<QImage> &pages);
+QByteArray withClaimedTIFFSize(const QByteArray &tiff, quint16 width, quint16 height);
+
+// ---- damage
+QByteArray truncated(const QByteArray &bytes, double keptFraction);
+QByteArray bitFlipped(const QByteArray &bytes, int count, quint32 seed);
 
 } // namespace TestImages

@@ -42,19 +42,16 @@ Item {
         }
 
         function test_badge_data() {
+            const blue = Theme.blue, orange = Theme.withAlpha(Theme.orange, 0.9), red = Theme.withAlpha(Theme.red, 0.9)
             return [
-                { tag: "success", status: "success", originalBytes: 1000000, compressedBytes: 650000,
-                  text: "↓ 35%", colour: Theme.blue },
-                { tag: "success below half a percent", status: "success", originalBytes: 1000000,
-                  compressedBytes: 996000, text: "↓ 0%", colour: Theme.blue },
+                { tag: "success", status: "success", compressedBytes: 650000, text: "↓ 35%", colour: blue },
+                { tag: "success below half a percent", status: "success", compressedBytes: 996000, text: "↓ 0%",
+                  colour: blue },
                 { tag: "success with originalBytes 0", status: "success", originalBytes: 0, compressedBytes: 0,
-                  text: "失败", colour: Theme.withAlpha(Theme.red, 0.9) },
-                { tag: "success without compressedBytes", status: "success", originalBytes: 1000000,
-                  compressedBytes: undefined, text: "失败", colour: Theme.withAlpha(Theme.red, 0.9) },
-                { tag: "skipped", status: "skipped", originalBytes: 1000000, compressedBytes: undefined,
-                  text: "跳过", colour: Theme.withAlpha(Theme.orange, 0.9) },
-                { tag: "failed", status: "failed", originalBytes: 1000000, compressedBytes: undefined,
-                  text: "失败", colour: Theme.withAlpha(Theme.red, 0.9) },
+                  text: "失败", colour: red },
+                { tag: "success without compressedBytes", status: "success", text: "失败", colour: red },
+                { tag: "skipped", status: "skipped", text: "跳过", colour: orange },
+                { tag: "failed", status: "failed", text: "失败", colour: red },
             ]
         }
 
@@ -65,6 +62,8 @@ Item {
             const badge = findChild(row, "badge")
             compare(badge.text, data.text)
             verify(Qt.colorEqual(badge.color, data.colour), badge.color + " is not " + data.colour)
+            const symbol = { success: "checkmark", skipped: "minus", failed: "xmark" }[data.status]
+            verify(findChild(row, "statusSymbol").source.toString().endsWith("icons/" + symbol + ".circle.fill.svg"))
         }
 
         function test_sizes_data() {
@@ -102,12 +101,7 @@ Item {
         function test_detailLine(data) {
             const row = makeRow({ status: data.status, outputPath: data.outputPath, message: data.message,
                                   compressedBytes: data.outputPath !== undefined ? 500000 : undefined })
-            const detail = findChild(row, "detail")
-            compare(detail.text, data.text)
-            const edit = findChild(detail, "detailEdit")
-            verify(edit.readOnly)
-            verify(edit.selectByMouse)
-            compare(edit.text, data.text)
+            compare(findChild(row, "detail").text, data.text)
         }
 
         function test_longDetailIsCutToTwoLinesButCopiesWhole() {
@@ -128,22 +122,6 @@ Item {
             verify(detail.height <= detail.lineHeight * 2 + 1)
         }
 
-        function test_statusSymbol_data() {
-            return [
-                { tag: "success", status: "success", symbol: "checkmark.circle.fill" },
-                { tag: "skipped", status: "skipped", symbol: "minus.circle.fill" },
-                { tag: "failed", status: "failed", symbol: "xmark.circle.fill" },
-            ]
-        }
-
-        function test_statusSymbol(data) {
-            const row = makeRow({ status: data.status, compressedBytes: data.status === "success" ? 10 : undefined })
-            const symbol = findChild(row, "statusSymbol")
-            compare(row.statusSymbol, data.symbol)
-            verify(symbol.source.toString().endsWith("icons/" + data.symbol + ".svg"))
-            tryCompare(symbol, "status", Image.Ready)
-        }
-
         function test_revealShowsOutputOrSource_data() {
             return [
                 { tag: "success", status: "success", outputPath: "/photos/out-1.jpg", target: "file:///photos/out-1.jpg" },
@@ -156,10 +134,6 @@ Item {
             const row = makeRow({ status: data.status, sourcePath: "/photos/in.jpg", outputPath: data.outputPath,
                                   compressedBytes: data.outputPath ? 10 : undefined })
             compare(row.revealTarget.toString(), data.target)
-            const button = findChild(row, "revealButton")
-            verify(button.visible)
-            compare(button.text, "在 Finder 中显示")
-            compare(button.ToolTip.text, "在 Finder 中显示")
         }
 
         function test_thumbnailIsDecodedSmallAndOffTheGuiThread() {
@@ -172,9 +146,6 @@ Item {
             // Scaled while decoding: the picture held is thumbnail-sized, not 4000 by 3000.
             compare(thumbnail.implicitHeight, 160)
             verify(thumbnail.implicitWidth <= 240, "width " + thumbnail.implicitWidth)
-            compare(thumbnail.fillMode, Image.PreserveAspectCrop)
-            compare(thumbnail.width, 80)
-            compare(thumbnail.height, 80)
             verify(!findChild(row, "photoSymbol").visible)
         }
 

@@ -249,9 +249,11 @@ Item {
             compare(made.viewModel.isDropTargeted, false)
             UiTestSupport.dragLeave(made.view)
 
+            const idleFill = findChild(dropZone, "dropZoneFill").color
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
             compare(dropZone.isTargeted, true)
+            tryVerify(() => !Qt.colorEqual(findChild(dropZone, "dropZoneFill").color, idleFill), 1000, "no highlight")
 
             UiTestSupport.dragLeave(made.view)
             compare(made.viewModel.isDropTargeted, false)

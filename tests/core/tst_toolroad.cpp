@@ -1,18 +1,22 @@
-// cjpeg and pngquant as fake tools in a bundle of the test's own, behind their encoders and the
-// two chains. The encoders: the arguments that reach the tool, every way a run can end and the
-// exact message it becomes, and what is left on disk (the temporary PPM, an uppercase UUID in the
-// temporary folder, and pngquant's scratch file never outlive a run; a partial output stays for
-// the chain). The chains: the tool first; on any failure of it the output removed, the reason
-// logged and the in-process encoder in its place, with exactly one of the log sequences per file.
-// Rows run for both tools where the rule is one.
+// The one external-tool road, each case run for both tools, cjpeg and pngquant: where the tool
+// is found (the bundle's own executable, no PATH, no cache), the arguments that reach it, every
+// way a run can end and the exact message it becomes, what is left on disk (the temporary PPM,
+// an uppercase UUID in the temporary folder, and pngquant's scratch file never outlive a run), a
+// tool that hangs when the service goes, and the chain: the tool first; on any failure of it the
+// output removed, the reason logged and the in-process encoder in its place, with exactly one of
+// the log sequences per file. Fake tools for the failures; the real bundled tools for the bytes.
 
-#include "JPEGCompressionBackend.h"
+#include "CompressionService.h"
+#include "JPEGRoad.h"
 #include "LogCapture.h"
-#include "PNGCompressionBackend.h"
+#include "OutputFiles.h"
+#include "PNGRoad.h"
+#include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
 #include <QDir>
+#include <QImageReader>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,12 +43,22 @@ QString label(const QString &tool)
     return isCJPEG(tool) ? u"mozjpeg"_s : tool;
 }
 
-std::unique_ptr<CompressionBackend> makeBackend(const QString &tool, const QString &bundleRoot, double quality = 0.75)
+ExternalToolBackend makeBackend(const QString &tool, const ApplicationBundle &bundle, double quality = 0.75)
 {
-    const ApplicationBundle bundle = bundleAt(bundleRoot);
-    if (isCJPEG(tool))
-        return std::make_unique<MozJPEGCompressionBackend>(MozJPEGCommandLocator(bundle), quality);
-    return std::make_unique<PNGQuantCompressionBackend>(PNGQuantCommandLocator(bundle), QualityRange{60, 80});
+    return isCJPEG(tool) ? makeMozJPEGBackend(bundle, quality) : makePNGQuantBackend(bundle, QualityRange{60, 80});
+}
+
+std::shared_ptr<const CompressionBackend> makeChain(const QString &tool, const ApplicationBundle &bundle)
+{
+    return std::make_shared<FallbackChain>(isCJPEG(tool) ? makeJPEGRoad(bundle, 0.75)
+                                                         : makePNGRoad(bundle, QualityRange{60, 80}));
+}
+
+// Where the service puts the output: the detected format's extension, the first free name.
+QString outputFor(const ImageProfile &profile, const QString &folder)
+{
+    return makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), QUrl::fromLocalFile(folder))
+        .toLocalFile();
 }
 
 ImageProfile profile(const QString &tool, const QString &path, const QString &extension = u"jpg"_s)
@@ -60,22 +74,6 @@ bool installTool(const QString &tool, const QString &bundleRoot, QByteArray body
     if (body.startsWith("#!") || body.startsWith('\x7f'))
         return writeFile(path, body, true);
     return writeScript(path, body.replace("$OUT", isCJPEG(tool) ? "\"$6\"" : "\"$3\""));
-}
-
-// setup: "script" (the tool in the bundle), "none" (an empty bundle) or "absent" (no tool encoder).
-std::unique_ptr<CompressionBackend> makeChain(const QString &tool, const QString &setup,
-                                              const ApplicationBundle &bundle)
-{
-    if (isCJPEG(tool)) {
-        std::optional<MozJPEGCompressionBackend> mozJPEG;
-        if (setup != u"absent")
-            mozJPEG.emplace(MozJPEGCommandLocator(bundle), 0.75);
-        return std::make_unique<JPEGCompressionBackend>(0.75, mozJPEG, ImageIOJPEGCompressionBackend(0.75));
-    }
-    std::optional<PNGQuantCompressionBackend> pngQuant;
-    if (setup != u"absent")
-        pngQuant.emplace(PNGQuantCommandLocator(bundle), QualityRange{60, 80});
-    return std::make_unique<PNGCompressionBackend>(pngQuant);
 }
 
 // Whether the lines match "<I|C> <component>|<message>" patterns, with %S the source path, %N its
@@ -100,7 +98,7 @@ bool matches(const QList<LogLine> &lines, const QStringList &patterns, const QMa
 
 } // namespace
 
-class tst_ExternalTools : public QObject
+class tst_ToolRoad : public QObject
 {
     Q_OBJECT
 
@@ -161,19 +159,18 @@ private slots:
         const TemporaryFolderOverride override(temporary);
         const QString record = m_root.filePath(u"arguments"_s);
         const QString seen = m_root.filePath(u"seen"_s);
-        const auto encoder = makeBackend(tool, bundleRoot(), quality);
+        const auto encoder = makeBackend(tool, bundleAt(bundleRoot()), quality);
         QVERIFY(installTool(tool, bundleRoot(),
                             "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + shellQuoted(record) + '\n' +
                                 (isCJPEG(tool) ? "cp \"$7\" " + shellQuoted(seen) + "\nprintf 'fake jpeg' > $OUT"
                                                : QByteArray("cp -- \"$9\" $OUT"))));
-        const QString output =
-            encoder->makeOutputURL(profile(tool, sourcePath), QUrl::fromLocalFile(place))->toLocalFile();
+        const QString output = outputFor(profile(tool, sourcePath), place);
         if (outputTaken)
             QVERIFY(writeFile(output, "an older file that --force lets pngquant replace"));
         auto sources = TestImages::fingerprint(place);
         sources.remove(output);
 
-        const auto artifact = encoder->compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
+        const auto artifact = encoder.compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
         QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription()));
         QCOMPARE(artifact->outputURL, QUrl::fromLocalFile(output));
         QCOMPARE(artifact->outputBytes, QFileInfo(output).size());
@@ -265,12 +262,11 @@ private slots:
 
         const QString sourcePath = source(tool);
         const QByteArray sourceHash = TestImages::sha256(sourcePath);
-        const auto encoder = makeBackend(tool, bundleRoot());
+        const auto encoder = makeBackend(tool, bundleAt(bundleRoot()));
         QVERIFY(installTool(tool, bundleRoot(), script));
-        const QString output =
-            encoder->makeOutputURL(profile(tool, sourcePath), QUrl::fromLocalFile(folder()))->toLocalFile();
+        const QString output = outputFor(profile(tool, sourcePath), folder());
 
-        const auto artifact = encoder->compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
+        const auto artifact = encoder.compress(profile(tool, sourcePath), QUrl::fromLocalFile(output));
         if (expected.isEmpty()) {
             QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription().left(200)));
             QCOMPARE(artifact->outputBytes, 12);
@@ -292,6 +288,40 @@ private slots:
         QCOMPARE(TestImages::sha256(sourcePath), sourceHash);
     }
 
+    void goingServiceEndsItsTool_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("cjpeg") << "cjpeg";
+        QTest::newRow("pngquant") << "pngquant";
+    }
+
+    void goingServiceEndsItsTool()
+    {
+        // The tool writes a partial output (and pngquant's scratch file), then hangs. Should the
+        // service wait for it, the tool's own end after its sleep would leave an output that
+        // counts; the sleep is the watchdog, not a figure the test asserts on.
+        QFETCH(QString, tool);
+        const QString sourcePath = source(tool);
+        const QString pidFile = m_root.filePath(u"pid"_s);
+        QFile::remove(pidFile);
+        QVERIFY(installTool(tool, bundleRoot(),
+                            "printf 'partial' > $OUT\n" + QByteArray(isCJPEG(tool) ? "" : "printf 'half' > \"$3.tmp\"\n") +
+                                "echo $$ > " + shellQuoted(pidFile) + ".new\nmv " + shellQuoted(pidFile) + ".new " +
+                                shellQuoted(pidFile) + "\nexec sleep 120"));
+        const auto chain = makeChain(tool, bundleAt(bundleRoot()));
+        auto service = std::make_unique<CompressionService>(ImageFormatDetector(), chain, chain);
+        const QFuture<QList<CompressionResult>> batch = service->compressFiles({QUrl::fromLocalFile(sourcePath)});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile), 100'000);
+        const QByteArray pid = readFile(pidFile).trimmed();
+
+        const LogCapture log;
+        service.reset();
+        QVERIFY(batch.isFinished());
+        QVERIFY(!QFileInfo::exists(u"/proc/"_s + QString::fromLatin1(pid)));
+        QCOMPARE(entryNames(folder()), (QStringList{u"bundle"_s, QFileInfo(sourcePath).fileName()}));
+        QVERIFY2(!describe(log.lines()).contains(u"ImageIO"_s), qPrintable(describe(log.lines())));
+    }
+
     void unwritableTemporaryFolder()
     {
         // Root writes anywhere, so no permission can refuse it; a folder below a file never exists.
@@ -300,12 +330,12 @@ private slots:
         const TemporaryFolderOverride override(folder() + u"/plain/tmp"_s);
         const QString sourcePath = source(u"cjpeg"_s);
         const QString ran = m_root.filePath(u"ran"_s);
-        const auto encoder = makeBackend(u"cjpeg"_s, bundleRoot());
+        const auto encoder = makeBackend(u"cjpeg"_s, bundleAt(bundleRoot()));
         QVERIFY(installTool(u"cjpeg"_s, bundleRoot(), "touch " + shellQuoted(ran)));
         const QStringList workingFolder = entryNames(QDir::currentPath());
 
         const auto artifact =
-            encoder->compress(profile(u"cjpeg"_s, sourcePath), QUrl::fromLocalFile(sourcePath + u"-1"_s));
+            encoder.compress(profile(u"cjpeg"_s, sourcePath), QUrl::fromLocalFile(sourcePath + u"-1"_s));
         QVERIFY(!artifact);
         QVERIFY(artifact.error().is(CompressionPipelineError::Kind::backendExecutionFailed));
         QVERIFY2(artifact.error().localizedDescription().startsWith(u"mozjpeg 输入预处理失败："_s),
@@ -318,15 +348,15 @@ private slots:
     {
         const QString sourcePath = source(u"pngquant"_s);
         const QString ran = m_root.filePath(u"ran"_s);
-        const auto encoder = makeBackend(u"pngquant"_s, bundleRoot());
+        const auto encoder = makeBackend(u"pngquant"_s, bundleAt(bundleRoot()));
         QVERIFY(installTool(u"pngquant"_s, bundleRoot(),
                             "touch " + shellQuoted(ran) + "\ncp -- \"$9\" \"$3.tmp\"\nmv \"$3.tmp\" \"$3\""));
         const QString output = folder() + u"/shot-1.png"_s;
-        const QString scratch = PNGQuantCompressionBackend::scratchPath(output);
+        const QString scratch = pngquantScratchPath(output);
         QVERIFY(writeFile(scratch, "the user's own file"));
         const auto before = TestImages::fingerprint(folder());
 
-        const auto artifact = encoder->compress(profile(u"pngquant"_s, sourcePath), QUrl::fromLocalFile(output));
+        const auto artifact = encoder.compress(profile(u"pngquant"_s, sourcePath), QUrl::fromLocalFile(output));
         QVERIFY(!artifact);
         QVERIFY(artifact.error().is(CompressionPipelineError::Kind::backendExecutionFailed));
         QCOMPARE(artifact.error().localizedDescription(), u"pngquant 启动失败：临时文件已存在："_s + scratch);
@@ -382,10 +412,8 @@ private slots:
             row("output folder gone: the in-process encoder fails too")
                 << u"script"_s << QByteArray("exit 1") << "picture" << false
                 << QStringList{usingTool, fallback(unknown)} << "导出器创建失败";
-            row("no tool encoder in the chain")
-                << u"absent"_s << QByteArray() << "picture" << true << QStringList{viaImageIO} << "ImageIO";
-            row("no tool encoder, source is text")
-                << u"absent"_s << QByteArray() << "text" << true << QStringList{} << "无法解码图片内容";
+            row("no tool in the bundle, source is text")
+                << u"none"_s << QByteArray() << "text" << true << QStringList{fallback(notFound)} << "无法解码图片内容";
         }
         // cjpeg reads the picture through the decoder first; pngquant reads the source itself.
         const QString jpegFallback = u"C JPEGCompression|JPEG backend fallback to ImageIO, input: %S, reason: "_s;
@@ -428,7 +456,7 @@ private slots:
         const QString toolPath = executablesFolder(place + u"/bundle"_s) + u'/' + tool;
         if (setup == u"script")
             QVERIFY(installTool(tool, place + u"/bundle"_s, script));
-        const auto chain = makeChain(tool, setup, bundle);
+        const auto chain = makeChain(tool, bundle);
 
         const LogCapture log;
         const auto artifact = chain->compress(profile(tool, sourcePath), QUrl::fromLocalFile(outputPath));
@@ -464,52 +492,140 @@ private slots:
         QCOMPARE(entryNames(place), entries);
     }
 
-    void outputNamesAgree_data()
+    void locate_data()
     {
         QTest::addColumn<QString>("tool");
-        QTest::addColumn<QStringList>("existing"); // the source first
-        QTest::addColumn<QString>("extension");    // the detected format's preferred extension
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("item"); // what lies in the executables folder: "*" executable, "/" folder
+        QTest::addColumn<bool>("found");
 
-        using L = QStringList;
-        QTest::newRow("cjpeg: the source's own name is taken") << "cjpeg" << L{u"photo.jpg"_s} << "jpg"
-                                                               << "photo-1.jpg";
-        QTest::newRow("cjpeg: JPEG keeps its spelling") << "cjpeg" << L{u"photo.JPEG"_s} << "jpeg"
-                                                        << "photo.jpeg";
-        QTest::newRow("cjpeg: jpe becomes jpg") << "cjpeg" << L{u"scan.jpe"_s} << "jpg"
-                                                << "scan.jpg";
-        QTest::newRow("pngquant: capitals and a taken name")
-            << "pngquant" << L{u"Scan.Final.PNG"_s, u"Scan.Final.png"_s} << ""
-            << "Scan.Final-1.png";
-        QTest::newRow("pngquant: a PNG named .jpg") << "pngquant" << L{u"p.jpg"_s} << ""
-                                                    << "p.png";
+        for (const QString tool : {u"cjpeg"_s, u"pngquant"_s}) {
+            const QByteArray name = tool.toLatin1();
+            const QString other = isCJPEG(tool) ? u"pngquant"_s : u"cjpeg"_s;
+            QTest::addRow("%s: an executable of its name", name.data()) << tool << tool + u"*"_s << true;
+            QTest::addRow("%s: not executable", name.data()) << tool << tool << false;
+            QTest::addRow("%s: a folder of its name", name.data()) << tool << tool + u"/"_s << false;
+            QTest::addRow("%s: only the other tool", name.data()) << tool << other + u"*"_s << false;
+            QTest::addRow("%s: empty bundle", name.data()) << tool << QString() << false;
+        }
     }
 
-    void outputNamesAgree()
+    void locate()
     {
         QFETCH(QString, tool);
-        QFETCH(QStringList, existing);
-        QFETCH(QString, extension);
-        QFETCH(QString, expected);
+        QFETCH(QString, item);
+        QFETCH(bool, found);
 
-        const QString place = nextFolder();
-        for (const QString &name : existing)
-            QVERIFY(writeFile(place + u'/' + name, "x"));
-        const ImageProfile source = profile(tool, place + u'/' + existing.first(), extension);
-        const QUrl folderURL = QUrl::fromLocalFile(place);
-        const ApplicationBundle bundle = bundleAt(place + u"/bundle"_s);
-        std::vector<std::unique_ptr<CompressionBackend>> encoders;
-        encoders.push_back(makeChain(tool, u"script"_s, bundle));
-        if (isCJPEG(tool)) {
-            encoders.push_back(std::make_unique<MozJPEGCompressionBackend>(MozJPEGCommandLocator(bundle), 0.75));
-            encoders.push_back(std::make_unique<ImageIOJPEGCompressionBackend>(0.75));
-        } else {
-            encoders.push_back(
-                std::make_unique<PNGQuantCompressionBackend>(PNGQuantCommandLocator(bundle), QualityRange{}));
-            encoders.push_back(std::make_unique<ImageIOPNGCompressionBackend>());
+        const QString root = nextFolder();
+        const ApplicationBundle bundle = bundleAt(root);
+        if (!item.isEmpty()) {
+            const QString path = executablesFolder(root) + u'/' + item.chopped(item.endsWith(u'*') || item.endsWith(u'/'));
+            if (item.endsWith(u'/'))
+                QVERIFY(QDir().mkpath(path));
+            else
+                QVERIFY(writeFile(path, "#!/bin/sh\nexit 0\n", item.endsWith(u'*')));
         }
-        for (const auto &encoder : encoders)
-            QCOMPARE(encoder->makeOutputURL(source, folderURL)->toLocalFile(), place + u'/' + expected);
+        const auto located = makeBackend(tool, bundle).locate();
+        QCOMPARE(located ? located->toLocalFile() : QString(),
+                 found ? executablesFolder(root) + u'/' + tool : QString());
+    }
+
+    void locateSeesChangesAndNeverSearchesPath_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("cjpeg") << "cjpeg";
+        QTest::newRow("pngquant") << "pngquant";
+    }
+
+    void locateSeesChangesAndNeverSearchesPath()
+    {
+        QFETCH(QString, tool);
+        const QString root = nextFolder();
+        const ExternalToolBackend backend = makeBackend(tool, bundleAt(root));
+        const QByteArray path = qgetenv("PATH");
+        QVERIFY(writeScript(root + u"/elsewhere/"_s + tool, "exit 0"));
+        qputenv("PATH", QFile::encodeName(root + u"/elsewhere"_s));
+        const auto onPath = backend.locate();
+        qputenv("PATH", path);
+        QVERIFY(!onPath);
+
+        const QString inBundle = executablesFolder(root) + u'/' + tool;
+        QVERIFY(writeScript(inBundle, "exit 0"));
+        QCOMPARE(backend.locate(), QUrl::fromLocalFile(inBundle));
+        QVERIFY(QFile::remove(inBundle));
+        QVERIFY(!backend.locate());
+    }
+
+    void bundledToolsBytes_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("sourceName");
+        QTest::addColumn<int>("orientation"); // the JPEG's EXIF orientation
+        QTest::addColumn<QString>("inTheWay"); // "", "output" or "scratch": a file placed after naming
+
+        QTest::newRow("cjpeg: upright") << "cjpeg" << "photo.jpg" << 1 << "";
+        QTest::newRow("cjpeg: stored turned, tagged 6") << "cjpeg" << "photo.jpg" << 6 << "";
+        QTest::newRow("pngquant: name beginning with a hyphen") << "pngquant" << "-shot.png" << 1 << "";
+        QTest::newRow("pngquant: name that reads as an option") << "pngquant" << "--help.png" << 1 << "";
+        QTest::newRow("pngquant: spaces and Chinese") << "pngquant" << "屏幕 截图 (1).png" << 1 << "";
+        QTest::newRow("pngquant: a file already at the output path") << "pngquant" << "shot.png" << 1 << "output";
+        QTest::newRow("pngquant: a file already at the scratch path") << "pngquant" << "shot.png" << 1 << "scratch";
+    }
+
+    void bundledToolsBytes()
+    {
+        // The real tools of the build tree's bundle behind their chains: the output holds the very
+        // bytes of the tool run by hand on the same input (for cjpeg, the PPM of the same decoded,
+        // upright pixels), but where the user's file at the scratch path keeps pngquant from running.
+        QFETCH(QString, tool);
+        QFETCH(QString, sourceName);
+        QFETCH(int, orientation);
+        QFETCH(QString, inTheWay);
+
+        const QString program = buildPath(u"libexec/pressel/"_s + tool);
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+        const QString place = nextFolder();
+        QVERIFY(QDir().mkpath(place));
+        const QString sourcePath = place + u'/' + sourceName;
+        const QImage picture = isCJPEG(tool) ? TestImages::photo(640, 400, 11) : TestImages::screenshot(400, 300);
+        if (isCJPEG(tool))
+            QVERIFY(writeFile(sourcePath, TestImages::orientedJPEG(picture, orientation)));
+        else
+            TestImages::write(picture, sourcePath, "png");
+        const QString reference = m_root.filePath(u"reference-%1"_s.arg(m_case));
+        if (isCJPEG(tool)) {
+            const QString ppm = reference + u".ppm"_s;
+            QVERIFY(writePPM(QUrl::fromLocalFile(sourcePath), QUrl::fromLocalFile(ppm)));
+            QCOMPARE(run(program, cjpegArguments(0.75, reference, ppm)).exitCode, 0);
+        } else {
+            QCOMPARE(run(program, pngquantArguments(reference, QualityRange{60, 80}, sourcePath)).exitCode, 0);
+        }
+        const ImageProfile source = profile(tool, sourcePath);
+        const QString output = outputFor(source, place);
+        if (inTheWay == u"output")
+            QVERIFY(writeFile(output, "an older file in the way"));
+        if (inTheWay == u"scratch")
+            QVERIFY(writeFile(pngquantScratchPath(output), "the user's own notes"));
+        auto before = TestImages::fingerprint(place);
+        before.remove(output);
+
+        const auto artifact = makeChain(tool, buildBundle())->compress(source, QUrl::fromLocalFile(output));
+        QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription()));
+        QCOMPARE(artifact->outputBytes, QFileInfo(output).size());
+        if (inTheWay == u"scratch") // the in-process encoder wrote instead, losslessly
+            QCOMPARE(QImage(output).convertToFormat(QImage::Format_RGB32), picture);
+        else
+            QVERIFY(readFile(output) == readFile(reference));
+        if (isCJPEG(tool)) {
+            QImageReader reader(output);
+            reader.setAutoTransform(false); // the pixels themselves are upright, no tag turns them
+            const QImage written = reader.read();
+            const QImage upright = orientation == 6 ? picture.transformed(QTransform().rotate(90)) : picture;
+            QCOMPARE(written.size(), upright.size());
+            QVERIFY(TestImages::meanColourError(written, upright) < 6.0);
+        }
+        auto after = TestImages::fingerprint(place);
+        after.remove(output);
+        QCOMPARE(after, before);
     }
 
 private:
@@ -526,7 +642,7 @@ private:
     int m_case = 0;
 };
 
-QString tst_ExternalTools::source(const QString &tool, const QString &name) const
+QString tst_ToolRoad::source(const QString &tool, const QString &name) const
 {
     const QString path = folder() + u'/' + (name.isEmpty() ? (isCJPEG(tool) ? u"photo.jpg"_s : u"shot.png"_s) : name);
     QDir().mkpath(QFileInfo(path).path());
@@ -534,5 +650,5 @@ QString tst_ExternalTools::source(const QString &tool, const QString &name) cons
     return path;
 }
 
-QTEST_GUILESS_MAIN(tst_ExternalTools)
-#include "tst_externaltools.moc"
+QTEST_GUILESS_MAIN(tst_ToolRoad)
+#include "tst_toolroad.moc"

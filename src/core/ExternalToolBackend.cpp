@@ -1,0 +1,80 @@
+#include "ExternalToolBackend.h"
+
+#include "OutputFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <unistd.h>
+
+ExternalToolBackend::ExternalToolBackend(Description description, ApplicationBundle bundle)
+    : m_description(std::move(description))
+    , m_bundle(std::move(bundle))
+{}
+
+static bool isExecutableFile(const QString &path)
+{
+    // A searchable folder passes access(X_OK) too; a folder never counts as the tool.
+    return !path.isEmpty() && !QFileInfo(path).isDir() && ::access(QFile::encodeName(path).constData(), X_OK) == 0;
+}
+
+std::optional<QUrl> ExternalToolBackend::locate() const
+{
+    const auto executable = m_bundle.urlForAuxiliaryExecutable(m_description.toolName);
+    if (!executable || !isExecutableFile(executable->toLocalFile()))
+        return std::nullopt;
+    return executable;
+}
+
+CompressionError ExternalToolBackend::startFailure(const QString &detail) const
+{
+    return CompressionPipelineError::backendExecutionFailed(m_description.displayName + QStringLiteral(" 启动失败：") +
+                                                            detail);
+}
+
+std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutcome &outcome) const
+{
+    switch (outcome.kind) {
+    case ProcessOutcome::Kind::succeeded:
+        return std::nullopt;
+    case ProcessOutcome::Kind::failedToStart:
+        return startFailure(outcome.startErrorDescription);
+    case ProcessOutcome::Kind::exitedNonZero:
+    case ProcessOutcome::Kind::crashed:
+    case ProcessOutcome::Kind::stopped:
+        break;
+    }
+    return CompressionPipelineError::backendExecutionFailed(m_description.displayName + QStringLiteral(" 执行失败：") +
+                                                            outcome.diagnosticText());
+}
+
+Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &profile, const QUrl &outputURL,
+                                                            const std::stop_token &stop) const
+{
+    const auto executable = locate();
+    if (!executable)
+        return failure(CompressionPipelineError::backendUnavailable(m_description.notFoundMessage));
+    if (m_description.preflight) {
+        if (const auto accepted = m_description.preflight(profile); !accepted)
+            return failure(accepted.error());
+    }
+    qCInfo(m_description.logCategory()).noquote() << QStringLiteral("Using %1 at %2 for %3")
+                                                         .arg(m_description.toolName, executable->toLocalFile(),
+                                                              QFileInfo(profile.sourceURL.toLocalFile()).fileName());
+
+    const auto invocation = m_description.prepare(profile, outputURL);
+    if (!invocation)
+        return failure(invocation.error());
+    const auto removeOwnedFiles = qScopeGuard([&] {
+        for (const QUrl &file : invocation->ownedFiles)
+            removeItemIgnoringErrors(file);
+    });
+    const ProcessOutcome outcome = ExternalProcess::run(executable->toLocalFile(), invocation->arguments, stop);
+    if (const auto error = failureOf(outcome))
+        return failure(*error);
+    const auto outputBytes = readFileSize(outputURL);
+    if (!outputBytes)
+        return failure(CompressionPipelineError::outputStatFailed());
+    return CompressionArtifact{outputURL, *outputBytes};
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ApplicationBundle.h"
+#include "CompressionBackend.h"
+#include "ExternalProcess.h"
+
+#include <QList>
+#include <QLoggingCategory>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+// What one run of a tool takes beyond the tool itself: its arguments, and the files the run
+// owns (a temporary input, a scratch output), which are removed on every way out.
+struct ToolInvocation {
+    QStringList arguments;
+    QList<QUrl> ownedFiles;
+};
+
+// An encoder that is an external tool of the bundle, as a road describes it. One run: find the
+// tool, let the road refuse the file, announce the tool, let the road prepare the run, run the
+// tool, and read back the output it wrote at the output URL. The tool is looked for as the
+// bundle's auxiliary executable of its name only, never on PATH, and anew on every run.
+class ExternalToolBackend : public CompressionBackend
+{
+public:
+    struct Description {
+        QString toolName;        // the executable's name in the bundle, as the log names it
+        QString displayName;     // the tool's name in messages
+        QString notFoundMessage; // the reason when the bundle has no such tool
+        const QLoggingCategory &(*logCategory)();
+        // Optional: a file the tool must not be given, refused before the tool is announced.
+        std::function<Expected<void>(const ImageProfile &)> preflight;
+        std::function<Expected<ToolInvocation>(const ImageProfile &, const QUrl &outputURL)> prepare;
+    };
+
+    ExternalToolBackend(Description description, ApplicationBundle bundle);
+
+    const Description &description() const { return m_description; }
+    std::optional<QUrl> locate() const;
+
+    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
+                                           const std::stop_token &stop = {}) const override;
+
+    // The tool could not be started: "<tool> 启动失败：<detail>".
+    CompressionError startFailure(const QString &detail) const;
+    // The error a run's outcome stands for, or nothing for success. A tool killed by a signal
+    // failed, whatever it wrote.
+    std::optional<CompressionError> failureOf(const ProcessOutcome &outcome) const;
+
+private:
+    Description m_description;
+    ApplicationBundle m_bundle;
+};

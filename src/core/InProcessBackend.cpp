@@ -1,0 +1,9 @@
+#include "InProcessBackend.h"
+
+#include "InProcessEncoding.h"
+
+Expected<CompressionArtifact> InProcessBackend::compress(const ImageProfile &profile, const QUrl &outputURL,
+                                                         const std::stop_token &) const
+{
+    return reencodeInProcess(profile, outputURL, m_typeIdentifier, m_quality);
+}

@@ -1,0 +1,68 @@
+#include "JPEGRoad.h"
+
+#include "Logging.h"
+#include "PPMPreprocessing.h"
+
+#include <QDir>
+#include <QUuid>
+
+#include <cmath>
+
+namespace {
+
+QString temporaryFolder()
+{
+    // QDir::tempPath() answers "" when TMPDIR names a folder that does not exist, and a bare
+    // file name would put the picture in the working folder. Keep the folder as configured
+    // instead, so that writing there fails and says why.
+    if (const QString resolved = QDir::tempPath(); !resolved.isEmpty())
+        return resolved;
+    const QString configured = qEnvironmentVariable("TMPDIR");
+    return QDir::cleanPath(
+        QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
+}
+
+} // namespace
+
+QUrl makeTemporaryPPMURL()
+{
+    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".ppm");
+    return QUrl::fromLocalFile(QDir(temporaryFolder()).filePath(name));
+}
+
+QStringList cjpegArguments(double quality, const QString &outputPath, const QString &ppmPath)
+{
+    // Rounded from the product, halves away from zero: 0.285 * 100 lies just below 28.5.
+    const qint64 percent = std::llround(quality * 100.0);
+    return {QStringLiteral("-quality"),
+            QString::number(percent),
+            QStringLiteral("-optimize"),
+            QStringLiteral("-progressive"),
+            QStringLiteral("-outfile"),
+            outputPath,
+            ppmPath};
+}
+
+ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double quality)
+{
+    ExternalToolBackend::Description description{
+        .toolName = QStringLiteral("cjpeg"),
+        .displayName = QStringLiteral("mozjpeg"),
+        .notFoundMessage = QStringLiteral("未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩"),
+        .logCategory = lcMozJPEG,
+        .preflight = {},
+        .prepare = [quality](const ImageProfile &profile, const QUrl &outputURL) -> Expected<ToolInvocation> {
+            const QUrl ppmURL = makeTemporaryPPMURL();
+            if (const auto written = writePPM(profile.sourceURL, ppmURL); !written)
+                return failure(written.error());
+            return ToolInvocation{cjpegArguments(quality, outputURL.toLocalFile(), ppmURL.toLocalFile()), {ppmURL}};
+        },
+    };
+    return ExternalToolBackend(std::move(description), bundle);
+}
+
+FallbackChain makeJPEGRoad(const ApplicationBundle &bundle, double quality)
+{
+    return FallbackChain(makeMozJPEGBackend(bundle, quality), InProcessBackend(QStringLiteral("public.jpeg"), quality),
+                         {lcJPEGCompression, QStringLiteral("JPEG")});
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "FallbackChain.h"
+
+#include <QString>
+#include <QStringList>
+
+// pngquant's --quality bounds, both included; lower not above upper.
+struct QualityRange {
+    qint64 lower = 60;
+    qint64 upper = 80;
+};
+
+// The PNG road: the palette quantiser pngquant, which writes the output itself, and the
+// lossless in-process encoder behind it. A PNG with a colour profile other than sRGB never
+// reaches pngquant, which would drop the profile without converting the pixels.
+FallbackChain makePNGRoad(const ApplicationBundle &bundle, QualityRange qualityRange);
+ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange);
+
+// pngquant's nine arguments, in order; the source comes after "--" so a leading hyphen is harmless.
+QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath);
+// Where pngquant writes before it renames onto outputPath.
+QString pngquantScratchPath(const QString &outputPath);

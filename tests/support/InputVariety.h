@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CompressionResultStatus.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+// One source file of a kind that cameras, phones, scanners and design tools write, and what
+// must become of it. Made at run time: byte by byte where the layout matters (every PNG colour
+// type and depth, APNG, frame headers), by libjpeg (progressive, arithmetic, CMYK, profiles)
+// and by heif-enc and ImageMagick for the containers that are only recognised.
+struct InputSample {
+    QString fileName;
+    QByteArray bytes;
+    QByteArray format; // "jpeg" or "png" for rows with an output; the container otherwise
+    // The picture it was made to show, upright and in sRGB, worked out from the scene it was
+    // made of, never from the code under test; null for rows that end without an output.
+    QImage intended;
+    CompressionResultStatus status = CompressionResultStatus::success;
+    QString message;                 // for rows that end skipped or failed
+    bool viewerCannotManage = false; // Qt cannot manage its colour: `intended` is the reference
+    bool colourManaged = false;      // it carries colour information that a viewer must apply
+    bool toolDeclines = false;       // the external tool is not given it: pngquant drops profiles
+    double tolerance = 2.5;          // mean difference of cell means allowed against the reference
+};
+
+// Every sample, its pictures `width` x `height`. Containers whose encoder is missing here are
+// left out with a warning.
+QList<InputSample> inputVariety(int width, int height);
