@@ -249,7 +249,8 @@ Item {
             compare(made.viewModel.isDropTargeted, false)
             UiTestSupport.dragLeave(made.view)
 
-            const idleFill = findChild(dropZone, "dropZoneFill").color
+            // A copy: a colour read from a property keeps reading that property.
+            const idleFill = String(findChild(dropZone, "dropZoneFill").color)
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
             compare(dropZone.isTargeted, true)
