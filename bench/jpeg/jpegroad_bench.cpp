@@ -1,4 +1,5 @@
-// Times the mozjpeg road (the tool backend of the JPEG road: decode, PPM, cjpeg) against its
+// Times the mozjpeg road as the service takes it (detection, which decodes the picture, then the
+// tool backend of the JPEG road: PPM, cjpeg) against its
 // floor (libjpeg-turbo's djpeg to a PPM, then the bundled cjpeg on that PPM with the same
 // arguments), file by file, and compares its bytes with the in-process encoder alone.
 //
@@ -9,6 +10,7 @@
 
 #include "ApplicationBundle.h"
 #include "ImageCodec.h"
+#include "ImageFormatDetector.h"
 #include "InProcessBackend.h"
 #include "JPEGRoad.h"
 #include "PPMPreprocessing.h"
@@ -20,7 +22,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -83,7 +84,7 @@ struct Breakdown {
     double cjpeg = 0;
 };
 
-// The road's steps one by one, as runCJPEG takes them.
+// The road's steps one by one, as the road takes them.
 std::optional<Breakdown> measureSteps(const QString &source, const QString &cjpeg, const QString &scratch)
 {
     Breakdown steps;
@@ -103,9 +104,10 @@ std::optional<Breakdown> measureSteps(const QString &source, const QString &cjpe
     steps.ppmBytes = milliseconds(timer);
     timer.restart();
     const QString ppmPath = scratch + QStringLiteral("/steps.ppm");
-    QSaveFile file(ppmPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*ppm) != ppm->size() || !file.commit())
+    QFile file(ppmPath); // as the road writes it: in place, not forced to disk
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*ppm) != ppm->size() || !file.flush())
         return std::nullopt;
+    file.close();
     steps.ppmWrite = milliseconds(timer);
     timer.restart();
     if (!runTool(cjpeg, cjpegArguments(scratch + QStringLiteral("/steps.jpg"), ppmPath)))
@@ -182,7 +184,9 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             double cpu = cpuMilliseconds();
             timer.start();
-            const auto artifact = road.compress(profile, QUrl::fromLocalFile(roadOutput));
+            const auto detected = ImageFormatDetector().detect(profile.sourceURL);
+            const auto artifact = detected ? road.compress(*detected, QUrl::fromLocalFile(roadOutput))
+                                           : Expected<CompressionArtifact>(failure(detected.error()));
             roadTimes.append(milliseconds(timer));
             roadCPU.append(cpuMilliseconds() - cpu);
             if (!artifact) {

@@ -1,7 +1,5 @@
 #include "ContentType.h"
 
-#include <QStringList>
-
 #include <array>
 
 namespace {
@@ -9,25 +7,23 @@ namespace {
 struct Declaration {
     const char16_t *identifier;
     const char16_t *declaredUnder; // one supertype is enough for this table
-    std::initializer_list<const char16_t *> extensions;
 };
 
-// The types the codec layer reports and the extensions a user's files carry.
-const std::array<Declaration, 14> declarations{{
-    {u"public.data", nullptr, {}},
-    {u"public.image", u"public.data", {}},
-    {u"public.jpeg", u"public.image", {u"jpg", u"jpeg", u"jpe", u"jfif", u"pjpeg", u"pjp"}},
-    {u"public.png", u"public.image", {u"png"}},
-    {u"public.heif-standard", u"public.image", {}},
-    {u"public.heif", u"public.heif-standard", {u"heif", u"heifs", u"hif"}},
-    {u"public.heic", u"public.heif-standard", {u"heic", u"heics"}},
-    {u"public.avif", u"public.heif-standard", {u"avif"}},
-    {u"public.tiff", u"public.image", {u"tif", u"tiff"}},
-    {u"com.compuserve.gif", u"public.image", {u"gif"}},
-    {u"com.microsoft.bmp", u"public.image", {u"bmp", u"dib"}},
-    {u"org.webmproject.webp", u"public.image", {u"webp"}},
-    {u"com.microsoft.ico", u"public.image", {u"ico"}},
-    {u"public.plain-text", u"public.data", {u"txt", u"text"}},
+// The types the codec layer reports.
+const std::array<Declaration, 13> declarations{{
+    {u"public.data", nullptr},
+    {u"public.image", u"public.data"},
+    {u"public.jpeg", u"public.image"},
+    {u"public.png", u"public.image"},
+    {u"public.heif-standard", u"public.image"},
+    {u"public.heif", u"public.heif-standard"},
+    {u"public.heic", u"public.heif-standard"},
+    {u"public.avif", u"public.heif-standard"},
+    {u"public.tiff", u"public.image"},
+    {u"com.compuserve.gif", u"public.image"},
+    {u"com.microsoft.bmp", u"public.image"},
+    {u"org.webmproject.webp", u"public.image"},
+    {u"com.microsoft.ico", u"public.image"},
 }};
 
 const Declaration *find(QStringView identifier)
@@ -48,21 +44,6 @@ std::optional<ContentType> ContentType::fromIdentifier(const QString &identifier
     return ContentType(identifier);
 }
 
-std::optional<ContentType> ContentType::fromFilenameExtension(const QString &extension, const ContentType &supertype)
-{
-    const QString lowered = extension.toLower();
-    for (const Declaration &declaration : declarations) {
-        for (const char16_t *candidate : declaration.extensions) {
-            if (lowered == QStringView(candidate)) {
-                const ContentType type(QString::fromUtf16(declaration.identifier));
-                if (type.conforms(supertype))
-                    return type;
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 bool ContentType::conforms(const ContentType &supertype) const
 {
     for (const Declaration *declaration = find(m_identifier); declaration;
@@ -73,7 +54,6 @@ bool ContentType::conforms(const ContentType &supertype) const
     return false;
 }
 
-ContentType ContentType::data() { return ContentType(QStringLiteral("public.data")); }
 ContentType ContentType::image() { return ContentType(QStringLiteral("public.image")); }
 ContentType ContentType::jpeg() { return ContentType(QStringLiteral("public.jpeg")); }
 ContentType ContentType::png() { return ContentType(QStringLiteral("public.png")); }

@@ -4,16 +4,12 @@
 
 #include <optional>
 
-// A small table of content types in the manner of uniform type identifiers: an identifier,
-// the types it is declared under, and the filename extensions that denote it.
+// A small table of content types in the manner of uniform type identifiers: an identifier and
+// the types it is declared under.
 class ContentType
 {
 public:
     static std::optional<ContentType> fromIdentifier(const QString &identifier);
-    // The type a filename extension (any case) denotes among types conforming to `supertype`.
-    static std::optional<ContentType> fromFilenameExtension(const QString &extension, const ContentType &supertype);
-
-    static ContentType data();
     static ContentType image();
     static ContentType jpeg();
     static ContentType png();

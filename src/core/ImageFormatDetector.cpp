@@ -34,8 +34,6 @@ ImageFormat detectFormat(const ImageSource &source, const QUrl &url)
     const QString extension = lowercasedPathExtension(url);
     if (const auto type = ContentType::fromIdentifier(source.typeIdentifier()))
         return classifyFormat(*type, extension);
-    if (const auto type = ContentType::fromFilenameExtension(extension, ContentType::data()))
-        return classifyFormat(*type, extension);
     return ImageFormat::unknown(extension);
 }
 
@@ -58,9 +56,10 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
     const auto source = ImageSource::create(url);
     if (!source)
         return failure(CompressionPipelineError::readFailed());
-    const auto image = source->createImageAtIndex0();
-    if (!image)
+    auto decoded = source->createImageAtIndex0();
+    if (!decoded)
         return failure(CompressionPipelineError::imageDecodeFailed());
+    auto image = std::make_shared<const DecodedImage>(std::move(*decoded));
 
     const ImageFormat format = detectFormat(*source, url);
 
@@ -74,5 +73,6 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
         .fileSize = info.isFile() ? info.size() : 0,
         .pixelSize = QSizeF(double(image->width()), double(image->height())),
         .hasAlpha = hasAlpha(image->alphaInfo),
+        .image = std::move(image),
     };
 }

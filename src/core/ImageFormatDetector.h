@@ -5,8 +5,8 @@
 
 #include <QUrl>
 
-// Inspects a file: the content decides the format, the filename extension only when the
-// content gives no known type. Holds no state; creates and changes nothing on disk.
+// Inspects a file: its content decides the format (a file whose content we do not know does not
+// decode, so the name never decides). Holds no state; creates and changes nothing on disk.
 class ImageFormatDetector
 {
 public:

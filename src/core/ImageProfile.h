@@ -5,6 +5,10 @@
 #include <QSizeF>
 #include <QUrl>
 
+#include <memory>
+
+struct DecodedImage;
+
 // The facts about a source that the service and the encoders work from.
 struct ImageProfile {
     QUrl sourceURL;
@@ -12,4 +16,7 @@ struct ImageProfile {
     qint64 fileSize = 0;
     QSizeF pixelSize;
     bool hasAlpha = false;
+    // The first image as detection decoded it, handed on so that no encoder decodes the file
+    // again; absent in a profile made without detection.
+    std::shared_ptr<const DecodedImage> image;
 };

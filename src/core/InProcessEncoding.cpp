@@ -3,19 +3,36 @@
 #include "ImageCodec.h"
 #include "OutputFiles.h"
 
-Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, const QUrl &outputURL,
-                                                const QString &typeIdentifier, std::optional<double> quality)
+ImageProfile profileOf(const QUrl &sourceURL)
 {
+    ImageProfile profile;
+    profile.sourceURL = sourceURL;
+    return profile;
+}
+
+Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &profile)
+{
+    if (profile.image)
+        return profile.image;
     const auto source = ImageSource::create(profile.sourceURL);
     if (!source)
         return failure(CompressionPipelineError::readFailed());
-    const auto image = source->createImageAtIndex0();
+    auto image = source->createImageAtIndex0();
     if (!image)
         return failure(CompressionPipelineError::imageDecodeFailed());
+    return std::make_shared<const DecodedImage>(std::move(*image));
+}
+
+Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, const QUrl &outputURL,
+                                                const QString &typeIdentifier, std::optional<double> quality)
+{
+    const auto image = decodedImage(profile);
+    if (!image)
+        return failure(image.error());
     auto destination = ImageDestination::create(outputURL, typeIdentifier);
     if (!destination)
         return failure(CompressionPipelineError::destinationCreateFailed());
-    destination->addImage(*image, quality);
+    destination->addImage(**image, quality);
     if (!destination->finalize())
         return failure(CompressionPipelineError::writeFailed());
     const auto outputBytes = readFileSize(outputURL);

@@ -1,5 +1,6 @@
 #include "JPEGRoad.h"
 
+#include "InProcessEncoding.h"
 #include "Logging.h"
 #include "PPMPreprocessing.h"
 
@@ -52,8 +53,11 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
         .logCategory = lcMozJPEG,
         .preflight = {},
         .prepare = [quality](const ImageProfile &profile, const QUrl &outputURL) -> Expected<ToolInvocation> {
+            const auto image = decodedImage(profile);
+            if (!image)
+                return failure(image.error());
             const QUrl ppmURL = makeTemporaryPPMURL();
-            if (const auto written = writePPM(profile.sourceURL, ppmURL); !written)
+            if (const auto written = writePPM(**image, ppmURL); !written)
                 return failure(written.error());
             return ToolInvocation{cjpegArguments(quality, outputURL.toLocalFile(), ppmURL.toLocalFile()), {ppmURL}};
         },

@@ -1,7 +1,9 @@
 #include "PPMPreprocessing.h"
 
+#include "InProcessEncoding.h"
+
 #include <QColorSpace>
-#include <QSaveFile>
+#include <QFile>
 
 #include <array>
 
@@ -63,24 +65,34 @@ std::optional<QByteArray> makePPMData(const DecodedImage &image)
 
 Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
 {
-    const auto source = ImageSource::create(sourceURL);
-    if (!source)
-        return failure(CompressionPipelineError::readFailed());
-    const auto image = source->createImageAtIndex0();
+    const auto image = decodedImage(profileOf(sourceURL));
     if (!image)
-        return failure(CompressionPipelineError::imageDecodeFailed());
-    const auto ppm = makePPMData(*image);
+        return failure(image.error());
+    return writePPM(**image, ppmURL);
+}
+
+Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
+{
+    const auto ppm = makePPMData(image);
     if (!ppm)
         return failure(
             CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：无法生成 PPM")));
 
-    QSaveFile file(ppmURL.toLocalFile());
-    // The flush is checked on its own: QSaveFile's commit() misses a failure of the last buffered
-    // write (a full disk) and would keep a short picture.
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(*ppm) == ppm->size() && file.flush() && file.commit();
-    if (!written)
+    // A scratch picture that lives for one run of cjpeg: written in place rather than through
+    // QSaveFile, whose commit forces it to disk (for a photo, tens of megabytes that cjpeg reads
+    // back from the cache at once). A short picture is removed, never handed on. The flush is
+    // checked on its own: a full disk shows only there.
+    QFile file(ppmURL.toLocalFile());
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(*ppm) == ppm->size() &&
+                         file.flush();
+    if (!written) {
+        const QString reason = file.errorString();
+        if (file.isOpen()) {
+            file.close();
+            file.remove();
+        }
         return failure(CompressionPipelineError::backendExecutionFailed(QStringLiteral("mozjpeg 输入预处理失败：") +
-                                                                        file.errorString()));
+                                                                        reason));
+    }
     return {};
 }

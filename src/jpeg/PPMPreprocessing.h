@@ -13,5 +13,7 @@
 // be set up.
 std::optional<QByteArray> makePPMData(const DecodedImage &image);
 
-// Decodes the source's first image and writes its PPM picture to ppmURL in one atomic step.
+// Writes the image's PPM picture to ppmURL, replacing what is there; on failure nothing is left.
+Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL);
+// The same for the source's first image, decoded now.
 Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL);

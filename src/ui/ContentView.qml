@@ -22,9 +22,35 @@ Item {
     // A stopped batch shows its stop line even when no file of it finished.
     readonly property bool hasSummary: hasResults || (!isProcessing && unprocessedCount > 0)
     readonly property string face: hasSummary ? "results" : isProcessing ? "processing" : "dropZone"
+    // The row shown in the before/after view: its sizes and files, copied when it was opened.
+    property var comparedRow: null
+    readonly property bool isComparing: comparedRow !== null && face === "results"
+    // The compare action that opened the view, which has the focus again when it closes.
+    property Item comparisonOrigin: null
     // "Comes into view": shown in a window that is itself shown and not minimised.
     readonly property bool isInView: visible && Window.window !== null && Window.window.visible
                                      && Window.window.visibility !== Window.Minimized
+
+    function openComparison(row, origin) {
+        comparedRow = {
+            sourceURL: row.sourceURL,
+            outputURL: row.outputURL,
+            fileName: row.fileName,
+            originalBytes: row.originalBytes,
+            compressedBytes: row.compressedBytes
+        }
+        comparisonOrigin = origin
+    }
+
+    // The list comes back into view after the faces' cross-fade; its compare action takes the
+    // focus then (hidden items take none).
+    function closeComparison() {
+        comparedRow = null
+        if (mainLayoutFace.visible && comparisonOrigin) {
+            comparisonOrigin.forceActiveFocus()
+            comparisonOrigin = null
+        }
+    }
 
     function processPendingDockFiles() {
         const urls = dockFileDropRelay.consumePendingURLs()
@@ -39,6 +65,12 @@ Item {
 
     onIsInViewChanged: if (isInView) processPendingDockFiles()
     Component.onCompleted: if (isInView) processPendingDockFiles()
+
+    // A new batch or an emptied list takes the compared row away.
+    Connections {
+        target: root.viewModel?.results ?? null
+        function onCountChanged() { root.closeComparison() }
+    }
 
     Connections {
         target: root.dockFileDropRelay
@@ -118,7 +150,14 @@ Item {
         id: mainLayoutFace
         objectName: "mainLayoutFace"
         anchors.fill: parent
-        shown: root.face !== "dropZone"
+        shown: root.face !== "dropZone" && !root.isComparing
+
+        onVisibleChanged: {
+            if (!visible || root.isComparing || !root.comparisonOrigin)
+                return
+            root.comparisonOrigin.forceActiveFocus()
+            root.comparisonOrigin = null
+        }
 
         ColumnLayout {
             anchors.fill: parent
@@ -288,7 +327,9 @@ Item {
                         boundsBehavior: Flickable.StopAtBounds
                         model: root.viewModel?.results ?? null
                         delegate: CompressionResultRow {
+                            id: resultRow
                             width: ListView.view.width - 2
+                            onCompareRequested: root.openComparison(resultRow, resultRow.compareAction)
                         }
 
                         ScrollBar.vertical: ScrollBar {
@@ -316,6 +357,31 @@ Item {
             border.width: 1.5
             border.color: root.isDropTargeted ? Theme.withAlpha(Theme.accent, 0.7) : "transparent"
             Behavior on border.color { ColorAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
+        }
+    }
+
+    // Above the list, which stays as it is underneath and keeps its scroll position.
+    Face {
+        id: compareFace
+        objectName: "compareFace"
+        anchors.fill: parent
+        shown: root.isComparing
+
+        Loader {
+            id: compareLoader
+            anchors.fill: parent
+            active: root.isComparing
+            sourceComponent: CompareView {
+                objectName: "compareView"
+                sourceURL: root.comparedRow?.sourceURL ?? ""
+                outputURL: root.comparedRow?.outputURL ?? ""
+                fileName: root.comparedRow?.fileName ?? ""
+                originalBytes: root.comparedRow?.originalBytes ?? 0
+                compressedBytes: root.comparedRow?.compressedBytes ?? 0
+                focus: true
+                onClosed: root.closeComparison()
+            }
+            onLoaded: item.forceActiveFocus()
         }
     }
 

@@ -249,8 +249,7 @@ Item {
             compare(made.viewModel.isDropTargeted, false)
             UiTestSupport.dragLeave(made.view)
 
-            // A copy: a colour read from a property keeps reading that property.
-            const idleFill = String(findChild(dropZone, "dropZoneFill").color)
+            const idleFill = "" + findChild(dropZone, "dropZoneFill").color // a copy, not a live reference
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
             compare(dropZone.isTargeted, true)
