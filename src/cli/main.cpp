@@ -2,6 +2,7 @@
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 
 #include "CompressionMessage.h"
+#include "BatchTotals.h"
 #include "CompressionResult.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
@@ -10,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +21,9 @@
 
 #include <expected>
 #include <optional>
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -63,11 +68,13 @@ QString toLine(const CompressionResult &result)
 QString usage()
 {
     return QCoreApplication::translate("CommandLine",
-                                       "用法：pressel-cli [--json] [-r] [选项…] [--] 文件…\n"
-                                       "把这些文件作为一批按顺序压缩，每个文件输出一行结果。\n"
+                                       "用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…\n"
+                                       "把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，\n"
+                                       "这一批的合计是标准错误的最后一行。\n"
                                        "  --json                  输出一个 JSON 数组，而不是每个文件一行\n"
                                        "  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），\n"
                                        "                          按路径顺序；不加时文件夹是一行失败结果\n"
+                                       "  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）\n"
                                        "  --quality N             JPEG 质量，0 到 100（默认 75）\n"
                                        "  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）\n"
                                        "  --png-lossless          PNG 不经 pngquant，只做无损压缩\n"
@@ -137,6 +144,20 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
     return settings;
 }
 
+// "[12/200] photo.jpg", written over itself on the terminal.
+void showProgress(const CompressionProgress &progress)
+{
+    QString name = QFileInfo(progress.fileInHand.toLocalFile()).fileName();
+    // A name must not move the cursor or end the line it is written on.
+    for (QChar &character : name) {
+        if (character.category() == QChar::Other_Control)
+            character = u'?';
+    }
+    std::fprintf(stderr, "\r\x1b[K[%lld/%lld] %s", qlonglong(progress.completedCount), qlonglong(progress.totalCount),
+                 QFile::encodeName(name).constData());
+    std::fflush(stderr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,7 +175,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption recursiveOption(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const SettingsOptions settingsOptions;
-    parser.addOptions({jsonOption, recursiveOption, helpOption});
+    const QCommandLineOption jobsOption(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
+                                        QStringLiteral("Files compressed at once."), QStringLiteral("N"));
+    parser.addOptions({jsonOption, recursiveOption, helpOption, jobsOption});
     parser.addOptions(settingsOptions.all());
     parser.addVersionOption();
     QTextStream out(stdout);
@@ -177,6 +200,13 @@ int main(int argc, char *argv[])
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(QCoreApplication::translate("CommandLine", "没有给出文件"));
+    int workerCount = 0; // one per core
+    if (parser.isSet(jobsOption)) {
+        bool ok = false;
+        workerCount = parser.value(jobsOption).toInt(&ok);
+        if (!ok || workerCount < 1)
+            return usageError(QStringLiteral("-j wants a whole number of at least 1: %1").arg(parser.value(jobsOption)));
+    }
 
     QList<QUrl> urls;
     for (const QString &file : files)
@@ -184,8 +214,17 @@ int main(int argc, char *argv[])
 
     auto service = makeStandardCompressionService();
     service->setOpensFolders(parser.isSet(recursiveOption));
-    auto batch = service->compressFiles(urls, *settings);
+    if (workerCount > 0)
+        service->setWorkerCount(workerCount);
+    CompressionBatchRequest request{urls, *settings};
+    // Only a person watching a terminal gets the progress line; scripts and logs stay clean.
+    const bool showsProgress = ::isatty(STDERR_FILENO) == 1;
+    if (showsProgress)
+        request.onProgress = showProgress;
+    auto batch = service->compressFiles(std::move(request));
     batch.waitForFinished();
+    if (showsProgress)
+        std::fputs("\r\x1b[K", stderr);
     const QList<CompressionResult> results = batch.result();
 
     if (parser.isSet(jsonOption)) {
@@ -196,6 +235,8 @@ int main(int argc, char *argv[])
     } else {
         for (const CompressionResult &result : results)
             out << toLine(result) << '\n';
+        out.flush();
+        err << BatchTotals::of(results).text() << '\n';
     }
     const bool anyFailed = std::any_of(results.begin(), results.end(), [](const CompressionResult &result) {
         return result.status == CompressionResultStatus::failed;

@@ -172,6 +172,18 @@ QString ImageSource::typeIdentifier() const
     return d->container.typeIdentifier;
 }
 
+std::optional<qint64> ImageSource::pixelCountFromHeader() const
+{
+    if (d->container.decoder != ImageContainer::Decoder::qt || !d->file.seek(0))
+        return std::nullopt;
+    QImageReader reader(&d->file, d->container.qtFormat);
+    reader.setDecideFormatFromContent(false);
+    const QSize size = reader.size();
+    if (!size.isValid())
+        return std::nullopt;
+    return qint64(size.width()) * size.height();
+}
+
 std::optional<QImage> ImageSource::Private::decodeWithQt() const
 {
     if (!file.seek(0))

@@ -60,6 +60,10 @@ public:
     // empty when the container is not one we know.
     QString typeIdentifier() const;
 
+    // The first image's width times height as its header states it, read without decoding;
+    // absent when the header does not say (HEIF containers among others).
+    std::optional<qint64> pixelCountFromHeader() const;
+
     // The first image, decoded; absent when it cannot be decoded or would need more memory
     // than a photo of the largest size we accept.
     std::optional<DecodedImage> createImageAtIndex0() const;

@@ -1,6 +1,7 @@
 #include "CompressionService.h"
 #include "CompressionMessage.h"
 
+#include "ImageCodec.h"
 #include "ImageFolderWalk.h"
 #include "Logging.h"
 #include "MetadataTransfer.h"
@@ -11,9 +12,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPromise>
+#include <QThread>
 #include <QThreadPool>
 
 #include <variant>
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -45,14 +52,65 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
     return entries;
 }
 
+
+// The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg. The
+// name is claimed before it is handed out; another batch of this process may claim a free name
+// between the test and the claim, and the next test then passes it by.
+QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, std::vector<OutputNameReservation> &held)
+{
+    for (;;) {
+        const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
+        if (auto reservation = OutputNameReservation::reserve(outputURL)) {
+            held.push_back(std::move(*reservation));
+            return outputURL;
+        }
+    }
+}
+
+// The pixels a file will hold in memory while it is compressed, as far as its header tells.
+// A file that does not open takes none; one whose header says nothing counts as the whole
+// budget, so that it runs by itself.
+qint64 expectedPixelCount(const QUrl &url)
+{
+    const auto source = ImageSource::create(url);
+    if (!source)
+        return 0;
+    return std::min(source->pixelCountFromHeader().value_or(CompressionService::pixelBudget),
+                    CompressionService::pixelBudget);
+}
+
+// What the files of one batch share while they run side by side; guarded by `mutex`.
+struct BatchState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    qsizetype nextToName = 0; // whose turn it is to name an output, in file order
+    int inHand = 0;
+    qint64 pixelsInHand = 0;
+    std::map<qsizetype, QUrl> filesInHand;
+    qsizetype completed = 0;
+    std::vector<std::optional<CompressionResult>> results;
+    // Held until the batch ends, so that a name stays taken although its output is deleted
+    // again: the names never depend on how many files ran side by side.
+    std::vector<OutputNameReservation> reservations;
+
+    void report(const CompressionBatchRequest &request) const
+    {
+        if (!request.onProgress)
+            return;
+        const QUrl fileInHand = filesInHand.empty() ? QUrl() : filesInHand.begin()->second;
+        request.onProgress({completed, qsizetype(results.size()), fileInHand});
+    }
+};
+
 } // namespace
 
 CompressionService::CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends)
     : m_formatDetector(formatDetector)
     , m_makeBackends(std::move(makeBackends))
+    , m_workerCount(std::max(1, QThread::idealThreadCount()))
     , m_executor(std::make_unique<QThreadPool>())
 {
-    // One worker: calls run strictly one after another, off the caller's thread.
+    // One batch at a time, off the caller's thread.
     m_executor->setMaxThreadCount(1);
     m_executor->setExpiryTimeout(-1);
 }
@@ -63,8 +121,18 @@ CompressionService::~CompressionService()
     m_executor->waitForDone();
 }
 
+void CompressionService::setWorkerCount(int count)
+{
+    m_workerCount = std::max(1, count);
+}
+
 QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<QUrl> &urls,
                                                                    const CompressionSettings &settings)
+{
+    return compressFiles(CompressionBatchRequest{urls, settings});
+}
+
+QFuture<QList<CompressionResult>> CompressionService::compressFiles(CompressionBatchRequest request)
 {
     // The future comes from a promise of our own rather than from QtConcurrent::run: a thread
     // that waits on a QtConcurrent future takes a still-queued task and runs it itself, which
@@ -72,33 +140,109 @@ QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<
     auto promise = std::make_shared<QPromise<QList<CompressionResult>>>();
     QFuture<QList<CompressionResult>> future = promise->future();
     promise->start();
-    m_executor->start([this, urls, settings, promise] {
-        const QList<CompressionResult> results =
-            compressFiles(urls, settings, [&] { return promise->isCanceled(); });
+    m_executor->start([this, request = std::move(request), promise] {
+        const QList<CompressionResult> results = runBatch(request, [&] { return promise->isCanceled(); });
         promise->addResult(results);
         promise->finish();
     });
     return future;
 }
 
-QList<CompressionResult> CompressionService::compressFiles(const QList<QUrl> &urls,
-                                                           const CompressionSettings &settings,
-                                                           const std::function<bool()> &isCancelled) const
+QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequest &request,
+                                                      const std::function<bool()> &isCancelled) const
 {
-    const Backends backends = m_makeBackends(settings);
-    const QList<BatchEntry> entries =
-        m_opensFolders ? openFolders(urls, isCancelled) : QList<BatchEntry>(urls.begin(), urls.end());
+    const auto stopped = [&] {
+        return request.stopToken.stop_requested() || m_stop.stop_requested() || (isCancelled && isCancelled());
+    };
+    const int workers = m_workerCount;
+    const Backends backends = m_makeBackends(request.settings);
+    // Folders are opened before the first file starts, so the outputs the batch writes are never
+    // among its files.
+    const QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
+                                                     : QList<BatchEntry>(request.urls.begin(), request.urls.end());
+    BatchState state;
+    state.results.resize(size_t(entries.size()));
+    QThreadPool pool;
+    pool.setMaxThreadCount(workers);
+
+    // Files start in their order and only while there is room: a free worker, and pixels
+    // under the budget unless nothing else is in hand.
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        const BatchEntry entry = entries[index];
+        const QUrl *file = std::get_if<QUrl>(&entry);
+        const QUrl url = file ? *file : std::get<CompressionResult>(entry).sourceURL;
+        {
+            std::unique_lock lock(state.mutex);
+            state.changed.wait(lock, [&] { return state.inHand < workers; });
+        }
+        if (stopped())
+            break;
+        const qint64 pixels = file ? expectedPixelCount(url) : 0;
+        {
+            std::unique_lock lock(state.mutex);
+            state.changed.wait(lock, [&] { return state.inHand == 0 || state.pixelsInHand + pixels <= pixelBudget; });
+            if (stopped())
+                break;
+            ++state.inHand;
+            state.pixelsInHand += pixels;
+            state.filesInHand.emplace(index, url);
+            state.report(request);
+        }
+        pool.start([this, &state, &request, &backends, index, entry, url, pixels] {
+            // The file waits for its turn to name its output; one that ends before naming
+            // passes its turn on all the same.
+            bool named = false;
+            const auto takeTurn = [&](std::unique_lock<std::mutex> &lock) {
+                state.changed.wait(lock, [&] { return state.nextToName == index; });
+            };
+            const OutputNamer nameOutput = [&](const ImageProfile &profile, const QUrl &folderURL) {
+                std::unique_lock lock(state.mutex);
+                takeTurn(lock);
+                const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
+                named = true;
+                ++state.nextToName;
+                state.changed.notify_all();
+                return outputURL;
+            };
+                        // A row decided when its folder was opened only takes its turn.
+            CompressionResult result = std::holds_alternative<QUrl>(entry)
+                                           ? compressFile(url, backends, request.settings, nameOutput)
+                                           : std::get<CompressionResult>(entry);
+
+            std::unique_lock lock(state.mutex);
+            if (!named) {
+                takeTurn(lock);
+                ++state.nextToName;
+            }
+            state.results[size_t(index)] = std::move(result);
+            --state.inHand;
+            state.pixelsInHand -= pixels;
+            state.filesInHand.erase(index);
+            ++state.completed;
+            state.report(request);
+            state.changed.notify_all();
+        });
+    }
+    pool.waitForDone();
+
+    // Files started in order and every started file finished, so the rows are the first files.
     QList<CompressionResult> results;
     results.reserve(entries.size());
-    for (const BatchEntry &entry : entries) {
-        if (isCancelled() || m_stop.stop_requested())
+    for (std::optional<CompressionResult> &result : state.results) {
+        if (!result)
             break;
-        if (const QUrl *url = std::get_if<QUrl>(&entry))
-            results.append(compressFile(*url, backends, settings));
-        else
-            results.append(std::get<CompressionResult>(entry));
+        results.append(std::move(*result));
     }
     return results;
+}
+
+CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
+{
+    std::vector<OutputNameReservation> held;
+    return compressFile(sourceURL, m_makeBackends(settings), settings,
+                        [&](const ImageProfile &profile, const QUrl &folderURL) {
+                            return reserveOutputURL(profile, folderURL, held);
+                        });
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)
@@ -112,7 +256,8 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
 
 // Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
 // output and compress.
-Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, const Backends &backends) const
+Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, const Backends &backends,
+                                                         const OutputNamer &nameOutput) const
 {
     const auto profile = m_formatDetector.detect(sourceURL);
     if (!profile)
@@ -123,8 +268,7 @@ Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, 
     const auto backend = backendForFormat(backends, profile->format);
     if (!backend)
         return failure(backend.error());
-    // The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg.
-    const QUrl outputURL = makeUniqueOutputURL(profile->sourceURL, profile->format.fileExtension(), folderURL);
+    const QUrl outputURL = nameOutput(*profile, folderURL);
     return (*backend)->compress(*profile, outputURL, m_stop.get_token());
 }
 
@@ -152,16 +296,12 @@ static Expected<CompressionArtifact> finishOutput(const QUrl &sourceURL, const C
     return CompressionArtifact{artifact.outputURL, *outputBytes};
 }
 
-CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
-{
-    return compressFile(sourceURL, m_makeBackends(settings), settings);
-}
-
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const Backends &backends,
-                                                   const CompressionSettings &settings) const
+                                                   const CompressionSettings &settings,
+                                                   const OutputNamer &nameOutput) const
 {
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    auto artifact = encode(sourceURL, backends);
+    auto artifact = encode(sourceURL, backends, nameOutput);
     if (artifact) {
         const QUrl written = artifact->outputURL;
         artifact = finishOutput(sourceURL, *artifact, settings);

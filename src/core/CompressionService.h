@@ -9,18 +9,43 @@
 #include <QList>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <stop_token>
 
 class QThreadPool;
 
-// Compresses one batch of files, one file at a time on an executor of its own, and answers
-// with one result per file in order. Every outcome is a row: the batch never fails as a whole.
-// The settings are a batch's own: its encoders are built from them when it starts.
+// How far a batch has come: files finished out of all, and one of the files being compressed.
+struct CompressionProgress {
+    qsizetype completedCount = 0;
+    qsizetype totalCount = 0;
+    QUrl fileInHand; // empty when no file is in hand
+};
+
+// One batch as its caller asks for it: the files in order, how the caller stops it and hears
+// how far it is. What else must hold for one whole batch belongs here too.
+struct CompressionBatchRequest {
+    QList<QUrl> urls;
+    // Read when the batch starts: its encoders are built from them.
+    CompressionSettings settings = {};
+    // Looked at before each file starts. A stopped batch finishes its files in hand and answers
+    // with their rows: always the first files of `urls`, in order.
+    std::stop_token stopToken = {};
+    // Told of every file that starts or finishes. Called on the service's threads, one call at
+    // a time and in the order of the changes, so it must only hand the value on.
+    std::function<void(const CompressionProgress &)> onProgress = {};
+};
+
+// Compresses one batch of files, several side by side, and answers with one result per file in
+// order. Every outcome is a row: the batch never fails as a whole. Batches run one at a time on
+// an executor of their own: the next begins when every file in hand of the last has finished.
 class CompressionService
 {
 public:
+    // While one file alone is larger, it runs by itself.
+    static constexpr qint64 pixelBudget = 250'000'000;
+
     struct Backends {
         std::shared_ptr<const CompressionBackend> jpeg;
         std::shared_ptr<const CompressionBackend> png;
@@ -28,8 +53,8 @@ public:
     using BackendFactory = std::function<Backends(const CompressionSettings &)>;
 
     CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends);
-    // Stops a running external tool at once and removes what it wrote, then waits for the
-    // service's executor: the batch ends with the file in hand, unfinished.
+    // Stops the running external tools at once and removes what they wrote, then waits for the
+    // service's executor: the batch ends with its files in hand, unfinished.
     ~CompressionService();
     CompressionService(const CompressionService &) = delete;
     CompressionService &operator=(const CompressionService &) = delete;
@@ -39,24 +64,36 @@ public:
     // the first batch.
     void setOpensFolders(bool opensFolders) { m_opensFolders = opensFolders; }
 
-    // Runs the batch on the service's executor. Cancelling the future is looked at before each
-    // file: the file in hand is always finished.
+    // The most files of a batch in hand at once, one per core unless set; 1 compresses them
+    // strictly one after another. Read when a batch starts.
+    int workerCount() const { return m_workerCount; }
+    void setWorkerCount(int count);
+
+    // Runs the batch on the service's executor. Cancelling the future works like the request's
+    // stop token, but the rows of the files in hand are then dropped.
+    QFuture<QList<CompressionResult>> compressFiles(CompressionBatchRequest request);
     QFuture<QList<CompressionResult>> compressFiles(const QList<QUrl> &urls, const CompressionSettings &settings = {});
 
-    // The batch loop itself, on the calling thread. Folders are opened before the first file is
-    // compressed, so the outputs the batch writes are never among its files.
-    QList<CompressionResult> compressFiles(const QList<QUrl> &urls, const CompressionSettings &settings,
-                                           const std::function<bool()> &isCancelled) const;
+    // The batch itself, on the calling thread, which it blocks until its last file in hand ends.
+    QList<CompressionResult> runBatch(const CompressionBatchRequest &request,
+                                      const std::function<bool()> &isCancelled = {}) const;
+    // One file by itself on the calling thread.
     CompressionResult compressFile(const QUrl &sourceURL, const CompressionSettings &settings = {}) const;
     static Expected<const CompressionBackend *> backendForFormat(const Backends &backends, const ImageFormat &format);
 
 private:
-    CompressionResult compressFile(const QUrl &sourceURL, const Backends &backends,
-                                   const CompressionSettings &settings) const;
-    Expected<CompressionArtifact> encode(const QUrl &sourceURL, const Backends &backends) const;
+    // Gives the file its output URL (profile, folder); a batch calls it in file order, one file at
+    // a time.
+    using OutputNamer = std::function<QUrl(const ImageProfile &, const QUrl &)>;
+
+    CompressionResult compressFile(const QUrl &sourceURL, const Backends &backends, const CompressionSettings &settings,
+                                   const OutputNamer &nameOutput) const;
+    Expected<CompressionArtifact> encode(const QUrl &sourceURL, const Backends &backends,
+                                         const OutputNamer &nameOutput) const;
 
     ImageFormatDetector m_formatDetector;
     BackendFactory m_makeBackends;
+    std::atomic<int> m_workerCount;
     std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;
     bool m_opensFolders = false;

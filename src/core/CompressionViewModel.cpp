@@ -1,5 +1,6 @@
 #include "CompressionViewModel.h"
 
+#include "BatchTotals.h"
 #include "ImageFolderWalk.h"
 #include "Logging.h"
 
@@ -51,6 +52,38 @@ QStringList CompressionViewModel::imageNameFilters() const
     return ImageFolderWalk::nameFilters();
 }
 
+void CompressionViewModel::setStopping(bool stopping)
+{
+    if (m_isStopping == stopping)
+        return;
+    m_isStopping = stopping;
+    emit isStoppingChanged();
+}
+
+void CompressionViewModel::setProgress(const CompressionProgress &progress)
+{
+    if (progress.completedCount == m_progress.completedCount && progress.totalCount == m_progress.totalCount &&
+        progress.fileInHand == m_progress.fileInHand)
+        return;
+    m_progress = progress;
+    emit progressChanged();
+}
+
+QString CompressionViewModel::fileInHandName() const
+{
+    return QFileInfo(m_progress.fileInHand.toLocalFile()).fileName();
+}
+
+void CompressionViewModel::setSummary(const QList<CompressionResult> &results, int unprocessedCount)
+{
+    const QString totalsText = results.isEmpty() ? QString() : BatchTotals::of(results).text();
+    if (totalsText == m_totalsText && unprocessedCount == m_unprocessedCount)
+        return;
+    m_totalsText = totalsText;
+    m_unprocessedCount = unprocessedCount;
+    emit summaryChanged();
+}
+
 bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
 {
     QList<QUrl> fileURLs;
@@ -76,13 +109,29 @@ bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
 
     discardCompressionTask();
     m_results.clear();
+    setSummary({}, 0);
+    setStopping(false);
+    setProgress({0, fileURLs.size(), {}});
     setProcessing(true);
 
+    m_stopSource = std::stop_source();
+    const quint64 batchNumber = ++m_batchNumber;
+    // Posted to this object, so the progress reaches the GUI thread in the order it was told.
+    auto onProgress = [this, batchNumber](const CompressionProgress &progress) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, batchNumber, progress] {
+                if (batchNumber == m_batchNumber && m_compressionTask)
+                    setProgress(progress);
+            },
+            Qt::QueuedConnection);
+    };
     auto *watcher = new BatchWatcher(this);
     connect(watcher, &BatchWatcher::finished, this, [this, watcher] { finishBatch(watcher); });
     m_compressionTask = watcher;
-    // Read now, so a change made while this batch runs applies to the next one.
-    watcher->setFuture(m_compressionService->compressFiles(fileURLs, CompressionSettings::loadSaved()));
+    // Settings are read now, so a change made while this batch runs applies to the next one.
+    watcher->setFuture(m_compressionService->compressFiles(CompressionBatchRequest{
+        fileURLs, CompressionSettings::loadSaved(), m_stopSource.get_token(), std::move(onProgress)}));
     return true;
 }
 
@@ -90,7 +139,20 @@ void CompressionViewModel::clearResults()
 {
     discardCompressionTask();
     m_results.clear();
+    setSummary({}, 0);
+    setStopping(false);
     setProcessing(false);
+}
+
+void CompressionViewModel::stop()
+{
+    if (!m_compressionTask || m_isStopping)
+        return;
+    qCInfo(lcCompression).noquote() << QStringLiteral("Stopping the batch after %1 of %2 file(s)")
+                                           .arg(QString::number(m_progress.completedCount),
+                                                QString::number(m_progress.totalCount));
+    m_stopSource.request_stop();
+    setStopping(true);
 }
 
 // Cancelling lets the service stop before its next file; cutting the watcher loose is what
@@ -101,6 +163,7 @@ void CompressionViewModel::discardCompressionTask()
     if (!watcher)
         return;
     disconnect(watcher, nullptr, this, nullptr);
+    m_stopSource.request_stop();
     watcher->future().cancel();
     watcher->deleteLater();
 }
@@ -113,9 +176,13 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     if (future.isCanceled())
         return;
     const QList<CompressionResult> results = future.resultCount() > 0 ? future.result() : QList<CompressionResult>();
+    const int unprocessedCount = m_isStopping ? int(m_progress.totalCount - results.size()) : 0;
     // The batch is over before anyone hears of it, so an observer may start the next one at once.
     m_compressionTask = nullptr;
     watcher->deleteLater();
+    setProgress({results.size(), m_progress.totalCount, {}});
     m_results.insertAtFront(results);
+    setSummary(results, unprocessedCount);
+    setStopping(false);
     setProcessing(false);
 }

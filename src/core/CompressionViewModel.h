@@ -8,10 +8,12 @@
 #include <QUrl>
 
 #include <memory>
+#include <stop_token>
 
 // The batch controller behind the main window. A list of files becomes one batch; a new list
 // cancels the running batch, empties the rows and starts afresh. Lives on the GUI thread; the
-// service works off it and the rows are published all at once when a batch ends uncancelled.
+// service works off it and the rows are published all at once when a batch ends uncancelled or
+// stopped; meanwhile the controller counts the files that have finished.
 class CompressionViewModel : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,16 @@ class CompressionViewModel : public QObject
     Q_PROPERTY(QUrl openFolderURL READ openFolderURL NOTIFY openFolderURLChanged FINAL)
     // The image patterns a file chooser offers ("*.jpg", ...): the ones a folder contributes.
     Q_PROPERTY(QStringList imageNameFilters READ imageNameFilters CONSTANT FINAL)
+    Q_PROPERTY(int completedCount READ completedCount NOTIFY progressChanged FINAL)
+    Q_PROPERTY(int totalCount READ totalCount NOTIFY progressChanged FINAL)
+    // The name of one file being compressed; empty when none is.
+    Q_PROPERTY(QString fileInHandName READ fileInHandName NOTIFY progressChanged FINAL)
+    // True from a stop until the stopped batch's files in hand have finished.
+    Q_PROPERTY(bool isStopping READ isStopping NOTIFY isStoppingChanged FINAL)
+    // The files a stopped batch left untouched; 0 unless the rows shown are of a stopped batch.
+    Q_PROPERTY(int unprocessedCount READ unprocessedCount NOTIFY summaryChanged FINAL)
+    // The totals line of the rows shown; empty while there are none.
+    Q_PROPERTY(QString totalsText READ totalsText NOTIFY summaryChanged FINAL)
 
 public:
     explicit CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent = nullptr);
@@ -33,25 +45,37 @@ public:
     void setDropTargeted(bool targeted);
     QUrl openFolderURL() const;
     QStringList imageNameFilters() const;
+    int completedCount() const { return int(m_progress.completedCount); }
+    int totalCount() const { return int(m_progress.totalCount); }
+    QString fileInHandName() const;
+    bool isStopping() const { return m_isStopping; }
+    int unprocessedCount() const { return m_unprocessedCount; }
+    QString totalsText() const { return m_totalsText; }
 
     // True when a batch was started; false, with nothing changed, when no URL was a file URL.
     // Dropped, opened and pasted files all come this way; a folder stands for its images.
     Q_INVOKABLE bool handleDroppedFiles(const QList<QUrl> &urls);
     // Cancels whatever runs and empties the window.
     Q_INVOKABLE void clearResults();
-    // Where Escape goes while a batch runs. A batch cannot be stopped short of cancelling it
-    // yet, and cancelling would throw away the rows the user is waiting for, so this does nothing.
-    Q_INVOKABLE void stopBatch() {}
+    // Ends the running batch early: the files in hand finish, nothing new starts, and their rows
+    // are shown with a count of the files left untouched.
+    Q_INVOKABLE void stop();
 
 signals:
     void isProcessingChanged();
     void isDropTargetedChanged();
     void openFolderURLChanged();
+    void progressChanged();
+    void isStoppingChanged();
+    void summaryChanged();
 
 private:
     using BatchWatcher = QFutureWatcher<QList<CompressionResult>>;
 
     void setProcessing(bool processing);
+    void setStopping(bool stopping);
+    void setProgress(const CompressionProgress &progress);
+    void setSummary(const QList<CompressionResult> &results, int unprocessedCount);
     void finishBatch(BatchWatcher *watcher);
     void discardCompressionTask();
 
@@ -59,6 +83,12 @@ private:
     CompressionResultListModel m_results;
     // The running batch, a child of this object; null when no batch runs.
     BatchWatcher *m_compressionTask = nullptr;
+    std::stop_source m_stopSource;
+    quint64 m_batchNumber = 0; // tells the running batch's progress from a discarded one's
+    CompressionProgress m_progress;
+    QString m_totalsText;
+    int m_unprocessedCount = 0;
+    bool m_isStopping = false;
     bool m_isDropTargeted = false;
     bool m_isProcessing = false;
     QUrl m_lastBatchFolder;

@@ -4,6 +4,25 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextBoundaryFinder>
+#include <QMutex>
+#include <QSet>
+
+#include <utility>
+
+namespace {
+
+struct ReservedNames {
+    QMutex mutex;
+    QSet<QString> paths;
+};
+
+ReservedNames &reservedNames()
+{
+    static ReservedNames names;
+    return names;
+}
+
+} // namespace
 
 // A file name holds at most 255 bytes on Linux file systems. The output is first written under
 // a scratch name beside it (QSaveFile adds ".XXXXXX", pngquant ".tmp"), which must fit as well.
@@ -20,7 +39,7 @@ static bool itemExists(const QString &path)
 {
     // A dangling symbolic link counts as taken: writing there would create a file elsewhere.
     const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    return info.exists() || info.isSymLink() || OutputNameReservation::isReserved(path);
 }
 
 static bool fits(const QString &name)
@@ -72,4 +91,44 @@ void removeItemIgnoringErrors(const QUrl &url)
     const QString path = url.toLocalFile();
     if (!path.isEmpty())
         QFile::remove(path);
+}
+
+std::optional<OutputNameReservation> OutputNameReservation::reserve(const QUrl &outputURL)
+{
+    QString path = QDir::cleanPath(outputURL.toLocalFile());
+    ReservedNames &names = reservedNames();
+    const QMutexLocker lock(&names.mutex);
+    if (path.isEmpty() || names.paths.contains(path))
+        return std::nullopt;
+    names.paths.insert(path);
+    return OutputNameReservation(std::move(path));
+}
+
+bool OutputNameReservation::isReserved(const QString &path)
+{
+    ReservedNames &names = reservedNames();
+    const QMutexLocker lock(&names.mutex);
+    return names.paths.contains(QDir::cleanPath(path));
+}
+
+OutputNameReservation::~OutputNameReservation()
+{
+    if (m_path.isEmpty())
+        return;
+    ReservedNames &names = reservedNames();
+    const QMutexLocker lock(&names.mutex);
+    names.paths.remove(m_path);
+}
+
+OutputNameReservation::OutputNameReservation(OutputNameReservation &&other) noexcept
+    : m_path(std::exchange(other.m_path, QString()))
+{}
+
+OutputNameReservation &OutputNameReservation::operator=(OutputNameReservation &&other) noexcept
+{
+    if (this != &other) {
+        OutputNameReservation released(std::move(*this));
+        m_path = std::exchange(other.m_path, QString());
+    }
+    return *this;
 }

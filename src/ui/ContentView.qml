@@ -25,7 +25,10 @@ Item {
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
     readonly property bool hasResults: (viewModel?.results?.count ?? 0) > 0
     readonly property bool isDropTargeted: viewModel?.isDropTargeted ?? false
-    readonly property string face: hasResults ? "results" : isProcessing ? "processing" : "dropZone"
+    readonly property int unprocessedCount: viewModel?.unprocessedCount ?? 0
+    // A stopped batch shows its stop line even when no file of it finished.
+    readonly property bool hasSummary: hasResults || (!isProcessing && unprocessedCount > 0)
+    readonly property string face: hasSummary ? "results" : isProcessing ? "processing" : "dropZone"
     // The row shown in the before/after view: its sizes and files, copied when it was opened.
     property var comparedRow: null
     readonly property bool isComparing: comparedRow !== null && face === "results"
@@ -111,7 +114,7 @@ Item {
     Shortcut {
         sequence: "Escape"
         enabled: root.isProcessing
-        onActivated: root.viewModel.stopBatch()
+        onActivated: root.viewModel.stop()
     }
 
     Shortcut {
@@ -285,6 +288,37 @@ Item {
                     onClicked: root.chooseFiles()
                 }
 
+                Button {
+                    id: stopButton
+                    objectName: "stopButton"
+                    Layout.alignment: Qt.AlignTop
+                    visible: root.isProcessing
+                    enabled: !(root.viewModel?.isStopping ?? false)
+                    flat: true
+                    text: qsTr("停止")
+                    leftPadding: 14
+                    rightPadding: 14
+                    opacity: !enabled ? 0.4 : pressed ? 0.55 : 1
+                    contentItem: StyledText {
+                        text: stopButton.text
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        implicitHeight: 32
+                        radius: height / 2
+                        color: stopButton.hovered ? Theme.hoverFill : "transparent"
+                        border.width: 1
+                        border.color: Theme.panelEdge
+
+                        FocusRing {
+                            shown: stopButton.visualFocus
+                        }
+                    }
+                    Accessible.name: text
+                    onClicked: root.viewModel.stop()
+                }
+
                 IconButton {
                     objectName: "clearButton"
                     Layout.alignment: Qt.AlignTop
@@ -309,6 +343,9 @@ Item {
                         id: card
                         objectName: "processingCard"
                         anchors.fill: parent
+                        completedCount: root.viewModel?.completedCount ?? 0
+                        totalCount: root.viewModel?.totalCount ?? 0
+                        fileInHandName: root.viewModel?.fileInHandName ?? ""
                     }
                 }
 
@@ -317,10 +354,41 @@ Item {
                     anchors.fill: parent
                     shown: root.face === "results"
 
+                    Column {
+                        id: summary
+                        width: parent.width
+                        spacing: 4
+
+                        StyledText {
+                            objectName: "totalsLine"
+                            width: parent.width
+                            visible: text.length > 0
+                            text: root.viewModel?.totalsText ?? ""
+                            font.pixelSize: Theme.subheadlineSize
+                            font.weight: Font.Medium
+                            color: Theme.secondaryText
+                            elide: Text.ElideRight
+                        }
+
+                        StyledText {
+                            objectName: "stopLine"
+                            width: parent.width
+                            visible: root.unprocessedCount > 0
+                            text: qsTr("已停止：%1 个文件未处理").arg(root.unprocessedCount)
+                            font.pixelSize: Theme.subheadlineSize
+                            color: Theme.orange
+                            elide: Text.ElideRight
+                        }
+                    }
+
                     ListView {
                         id: resultList
                         objectName: "resultList"
-                        anchors.fill: parent
+                        anchors.top: summary.bottom
+                        anchors.topMargin: summary.height > 0 ? 12 : 0
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.bottom: parent.bottom
                         // Room for the rows' one-point outline, which the clip would cut.
                         topMargin: 1
                         bottomMargin: 1

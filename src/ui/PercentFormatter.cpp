@@ -1,6 +1,6 @@
 #include "PercentFormatter.h"
 
-#include <cmath>
+#include "DisplayFormat.h"
 
 QString PercentFormatter::stringFromFraction(double fraction) const
 {
@@ -9,9 +9,5 @@ QString PercentFormatter::stringFromFraction(double fraction) const
 
 QString PercentFormatter::stringFromFraction(double fraction, const QLocale &locale)
 {
-    if (!std::isfinite(fraction))
-        return QStringLiteral("-");
-    // Through an integer so that a tiny negative value never reads "-0%".
-    const auto percent = qint64(std::nearbyint(fraction * 100.0));
-    return locale.toString(percent) + locale.percent();
+    return DisplayFormat::percent(fraction, locale);
 }

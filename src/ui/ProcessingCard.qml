@@ -1,10 +1,16 @@
 import QtQuick
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
-// What the body shows while a batch runs and no row is there yet. It stands on the window's
-// backdrop without a panel of its own.
+// What the body shows while a batch runs and no row is there yet: what happens, how many files
+// have finished and one that is being compressed. It stands on the window's backdrop without a
+// panel of its own.
 Item {
     id: card
+
+    property int completedCount: 0
+    property int totalCount: 0
+    property string fileInHandName: ""
 
     implicitWidth: layout.implicitWidth
     implicitHeight: layout.implicitHeight + 16
@@ -65,6 +71,54 @@ Item {
                     text: qsTr("后台处理中，界面保持可响应")
                     font.pixelSize: Theme.subheadlineSize
                     color: Theme.secondaryText
+                }
+            }
+
+            ProgressBar {
+                id: progressBar
+                objectName: "progressBar"
+                Layout.fillWidth: true
+                Layout.topMargin: 4
+                from: 0
+                to: Math.max(card.totalCount, 1)
+                value: card.completedCount
+                background: Rectangle {
+                    implicitHeight: 6
+                    radius: 3
+                    color: Theme.quaternaryFill
+                }
+                contentItem: Item {
+                    implicitHeight: 6
+
+                    Rectangle {
+                        width: progressBar.visualPosition * parent.width
+                        height: parent.height
+                        radius: 3
+                        color: Theme.accent
+                        Behavior on width { NumberAnimation { duration: Theme.faceAnimationDuration } }
+                    }
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 12
+
+                StyledText {
+                    objectName: "progressText"
+                    text: qsTr("已完成 %1 / %2").arg(card.completedCount).arg(card.totalCount)
+                    font.pixelSize: Theme.subheadlineSize
+                    color: Theme.secondaryText
+                }
+
+                StyledText {
+                    objectName: "fileInHandText"
+                    Layout.fillWidth: true
+                    text: card.fileInHandName
+                    font.pixelSize: Theme.subheadlineSize
+                    color: Theme.secondaryText
+                    elide: Text.ElideMiddle
+                    maximumLineCount: 1
                 }
             }
         }

@@ -205,7 +205,8 @@ private slots:
         TestImages::write(TestImages::photo(800, 600, 5), jpeg, "jpeg", 95);
         TestImages::write(screenshot(640, 400), png, "png");
 
-        const ProcessRun run = TestFiles::run(program, {u"--json"_s, jpeg, png});
+        // One worker, so that the two files' lines do not interleave.
+        const ProcessRun run = TestFiles::run(program, {u"-j"_s, u"1"_s, u"--json"_s, jpeg, png});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
         QVERIFY(!run.standardError.contains("Using "));
         const QJsonArray rows = run.rows();
@@ -289,6 +290,9 @@ private slots:
                              L{u"--png-quality"_s, u"80-60"_s}, L{u"--png-quality"_s, u"70"_s},
                              L{u"--png-quality"_s, u"0-101"_s}, L{u"--metadata"_s, u"gps"_s}, L{u"--metadata"_s}})
             QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
+        QTest::newRow("two workers") << L{u"-j"_s, u"2"_s, u"--json"_s, u"a.jpg"_s} << 0 << L{u"a.jpg"_s};
+        QTest::newRow("no workers") << L{u"-j"_s, u"0"_s, u"a.jpg"_s} << 2 << L();
+        QTest::newRow("-j without a number") << L{u"a.jpg"_s, u"-j"_s} << 2 << L();
     }
 
     void arguments()
@@ -546,6 +550,54 @@ private slots:
         QVERIFY(lines[0].endsWith(u'\t' + dir.filePath(u"a-1.jpg"_s)));
         QCOMPARE(lines[1], u"skipped\t%1\t%2\t当前阶段暂不处理 TIFF"_s.arg(dir.filePath(u"b.tiff"_s))
                                .arg(QFileInfo(dir.filePath(u"b.tiff"_s)).size()));
+        // The totals close standard error; without a terminal there, no progress line is drawn.
+        const QString log = QString::fromUtf8(run.standardError);
+        QVERIFY2(log.endsWith(u" · 1 个跳过\n"_s), qPrintable(log));
+        QVERIFY2(log.section(u'\n', -2, -2).startsWith(u"2 个文件 · 节省 "_s), qPrintable(log));
+        QVERIFY(!log.contains(u'\r'));
+    }
+
+    // The same batch with one and with two workers: the same rows in the same order and the
+    // same files, byte for byte. Copies of one photo get the next names in file order and
+    // overwrite nothing, nor do x.jpg and x.jpeg side by side.
+    void workerCountChangesNoOutput()
+    {
+        const QByteArray jpeg = encode(TestImages::photo(640, 480, 7), "jpeg", 97);
+        const QMap<QString, QByteArray> sources{
+            {u"photo.jpg"_s, jpeg},
+            {u"photo.png"_s, encode(TestImages::transparentGraphic(300, 200), "png")},
+            {u"x.jpg"_s, jpeg},
+            {u"x.jpeg"_s, encode(TestImages::photo(320, 240, 8), "jpeg", 97)},
+        };
+        const QStringList batch{u"photo.jpg"_s, u"photo.jpg"_s, u"photo.png"_s,
+                                u"photo.jpg"_s, u"x.jpg"_s,     u"x.jpeg"_s};
+        const QStringList outputs{u"photo-1.jpg"_s, u"photo-2.jpg"_s, u"photo-1.png"_s,
+                                  u"photo-3.jpg"_s, u"x-1.jpg"_s,     u"x-1.jpeg"_s};
+
+        QMap<QString, QByteArray> written[2];
+        for (const int workers : {1, 2}) {
+            QTemporaryDir dir;
+            for (auto source = sources.begin(); source != sources.end(); ++source)
+                QVERIFY(writeFile(dir.filePath(source.key()), source.value()));
+            const ProcessRun run = TestFiles::run(
+                presselCLI(), QStringList{u"-j"_s, QString::number(workers), u"--json"_s} + batch, {dir.path()});
+            QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+            const QJsonArray rows = run.rows();
+            QCOMPARE(rows.size(), batch.size());
+            for (qsizetype index = 0; index < rows.size(); ++index) {
+                QCOMPARE(rows[index][u"source"_s].toString(), dir.filePath(batch[index]));
+                QCOMPARE(rows[index][u"status"_s].toString(), u"success"_s);
+                QCOMPARE(rows[index][u"output"_s].toString(), dir.filePath(outputs[index]));
+            }
+            for (const QString &name : entryNames(dir.path()))
+                written[workers - 1].insert(name, readFile(dir.filePath(name)));
+            for (auto source = sources.begin(); source != sources.end(); ++source)
+                QCOMPARE(written[workers - 1].value(source.key()), source.value());
+        }
+        QCOMPARE(written[0].keys(), written[1].keys());
+        QCOMPARE(written[0].size(), sources.size() + outputs.size());
+        for (const QString &name : written[0].keys())
+            QVERIFY2(written[0][name] == written[1][name], qPrintable(name));
     }
 
     // The first preferred language decides the messages and the usage; statuses, names and

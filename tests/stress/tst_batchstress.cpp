@@ -131,11 +131,14 @@ private:
         std::unique_ptr<CompressionViewModel> viewModel;
     };
 
-    Controller makeController()
+    Controller makeController(int workerCount = 1)
     {
         Controller controller;
         auto service = makeStandardCompressionService(
             heldToolsBundle(m_work->filePath(QStringLiteral("bundle")), startedLog(), holdFile()));
+        // One worker unless told: most cases hold one file in hand and count on the next not
+        // starting.
+        service->setWorkerCount(workerCount);
         controller.service = service.get();
         controller.viewModel = std::make_unique<CompressionViewModel>(std::move(service));
         return controller;
@@ -448,6 +451,50 @@ private slots:
         QCOMPARE(QImageReader(heldOutput.filePath()).format(), heldIsPNG ? QByteArray("png") : QByteArray("jpeg"));
         QVERIFY(!QFileInfo::exists(outputOf(next)));
         verifyNothingLeft(sourcesBefore, expectedStarts);
+    }
+
+    // Stopped while the tools hold a file each: both finish, nothing else starts, and the rows
+    // are theirs in drop order, under a count of the files left untouched.
+    void stopFinishesTheFilesInHandAndShowsTheirRows()
+    {
+        const QList<Batch> batches = makeBatches(2);
+        QCOMPARE(batches.size(), 2);
+        const QStringList files{batches[0].photo, batches[0].graphic, batches[1].photo, batches[1].graphic};
+        const QMap<QString, QByteArray> sourcesBefore = TestImages::fingerprint(sourceFolder());
+        const QStringList inHand{outputOf(files[0]), outputOf(files[1])};
+        {
+            Controller controller = makeController(2);
+            CompressionViewModel &viewModel = *controller.viewModel;
+            hold();
+            QList<QUrl> urls;
+            for (const QString &file : files)
+                urls.append(QUrl::fromLocalFile(file));
+            QVERIFY(viewModel.handleDroppedFiles(urls));
+            QCOMPARE(viewModel.totalCount(), 4);
+            QVERIFY(waitForStartedRuns(2));
+            viewModel.stop();
+            QVERIFY(viewModel.isStopping());
+            QVERIFY(viewModel.isProcessing());
+            release();
+            QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), waitTimeoutMs);
+            QVERIFY(drain(controller));
+
+            QStringList shown;
+            for (const CompressionResult &row : viewModel.results()->results())
+                shown.append(row.outputURL.value_or(QUrl()).toLocalFile());
+            QCOMPARE(shown, inHand);
+            QCOMPARE(viewModel.completedCount(), 2);
+            QCOMPARE(viewModel.unprocessedCount(), 2);
+            QVERIFY(!viewModel.isStopping());
+            QVERIFY2(viewModel.totalsText().startsWith(QStringLiteral("2 个文件 · 节省 ")),
+                     qPrintable(viewModel.totalsText()));
+        }
+        QStringList started = readLines(startedLog());
+        started.sort();
+        QStringList expected = inHand;
+        expected.sort();
+        QCOMPARE(started, expected);
+        verifyNothingLeft(sourcesBefore, inHand);
     }
 };
 

@@ -101,11 +101,21 @@ private slots:
         QCOMPARE(face(), u"processing"_s);
         QCOMPARE(item("headerTitle")->property("shownText").toString(), u"正在压缩"_s);
         QVERIFY(!m_viewModel->isDropTargeted());
+        QCOMPARE(item("progressBar")->property("to").toDouble(), 3.0);
+        QCOMPARE(item("progressBar")->property("value").toDouble(), 0.0);
+        QCOMPARE(item("progressText")->property("text").toString(), u"已完成 0 / 3"_s);
 
         QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
         QCOMPARE(face(), u"results"_s);
         QCOMPARE(item("headerTitle")->property("shownText").toString(), u"压缩结果"_s);
+        QCOMPARE(item("progressBar")->property("value").toDouble(), 3.0);
         QTRY_COMPARE(rows().size(), 3);
+        const QString totals = item("totalsLine")->property("text").toString();
+        QVERIFY2(totals.startsWith(u"3 个文件 · 节省 "_s) && totals.endsWith(u"） · 1 个跳过 · 1 个失败"_s),
+                 qPrintable(totals));
+        QTRY_VERIFY(item("totalsLine")->isVisible());
+        QVERIFY(!item("stopLine")->isVisible());
+        QVERIFY(!item("stopButton")->isVisible());
 
         const QList<QQuickItem *> shown = rows();
         QCOMPARE(shown.at(0)->property("fileName").toString(), u"海边日落.jpg"_s);

@@ -1,7 +1,8 @@
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
-// each face — empty, hover, processing, results (top, scrolled to the end, while hovering, and
-// in a larger window that shows every row) — at the default size and at the minimum size, for
-// people to look at. The window is shot from the screen with the window manager's frame.
+// each face — empty, hover, processing with its count, results with their totals (top, scrolled
+// to the end, while hovering, and in a larger window that shows every row), a stopped batch — at
+// the default size and at the minimum size, for people to look at. The window is shot from the
+// screen with the window manager's frame.
 //
 //   pressel_screenshots OUTPUT_FOLDER [BUILD_FOLDER]
 //
@@ -317,7 +318,9 @@ int main(int argc, char *argv[])
         err() << "the window rejected the drop\n";
         return 1;
     }
-    settle(600);
+    // Some files finished and the large photo still in hand: the bar is partly filled.
+    waitFor([&viewModel] { return viewModel.completedCount() >= 2 || !viewModel.isProcessing(); }, 300'000);
+    settle(400);
     if (!viewModel.isProcessing()) {
         err() << "the batch ended before the processing face could be shot\n";
         return 1;
@@ -354,6 +357,24 @@ int main(int argc, char *argv[])
 
     if (!shootComparison(window, viewModel, QDir(fixtures.path()), shoot))
         return 1;
+
+    // The same files twice, stopped once the first has finished: the files in hand finish,
+    // and their rows come under the stop line.
+    window->resize(720, 520);
+    Drag again(window, files + files);
+    if (!again.drop()) {
+        err() << "the window rejected the second drop\n";
+        return 1;
+    }
+    waitFor([&viewModel] { return viewModel.completedCount() >= 1 || !viewModel.isProcessing(); }, 300'000);
+    QMetaObject::invokeMethod(window->findChild<QObject *>(QStringLiteral("stopButton")), "clicked");
+    if (!waitFor([&viewModel] { return !viewModel.isProcessing(); }, 300'000)) {
+        err() << "the stopped batch did not end\n";
+        return 1;
+    }
+    settle(2500);
+    shoot("15-stopped");
+
     auto *settingsPanel = window->findChild<QObject *>(QStringLiteral("settingsPanel"));
     if (!settingsPanel || !QMetaObject::invokeMethod(settingsPanel, "open")) {
         err() << "the settings panel did not open\n";

@@ -25,6 +25,18 @@ Item {
                 property var results: UiTestSupport.makeResultModel()
                 property var handledBatches: []
                 property int clearCount: 0
+                property int completedCount: 0
+                property int totalCount: 0
+                property string fileInHandName: ""
+                property bool isStopping: false
+                property int unprocessedCount: 0
+                property string totalsText: ""
+                property int stopCount: 0
+
+                function stop() {
+                    ++stopCount
+                    isStopping = true
+                }
 
                 // As the controller does: only file URLs count; none means no batch.
                 function handleDroppedFiles(urls) {
@@ -152,6 +164,52 @@ Item {
             compare(made.viewModel.clearCount, 1)
             compare(made.view.face, "dropZone")
             tryCompare(findChild(made.view, "dropZoneFace"), "opacity", 1)
+        }
+
+        // While a batch runs: the bar, the count and the file in hand, and a stop control; after
+        // a stopped batch: the totals and the stop line, also when no file finished.
+        function test_progressStopAndSummary_data() {
+            return [
+                { tag: "stopped with rows", rowCount: 2, totals: "2 个文件 · 节省 1.4 MB（35%）" },
+                { tag: "stopped before any row", rowCount: 0, totals: "" },
+            ]
+        }
+
+        function test_progressStopAndSummary(data) {
+            const made = makeContentView()
+            const viewModel = made.viewModel
+            viewModel.isProcessing = true
+            viewModel.totalCount = 5
+            viewModel.completedCount = 2
+            viewModel.fileInHandName = "a rather long name of a holiday photo taken at the sea, number 0042.jpg"
+            tryCompare(findChild(made.view, "processingFace"), "opacity", 1)
+            const bar = findChild(made.view, "progressBar")
+            compare(bar.to, 5)
+            compare(bar.value, 2)
+            compare(findChild(made.view, "progressText").text, "已完成 2 / 5")
+            const name = findChild(made.view, "fileInHandText")
+            compare(name.text, viewModel.fileInHandName)
+            compare(name.elide, Text.ElideMiddle)
+
+            const stopButton = findChild(made.view, "stopButton")
+            verify(stopButton.visible)
+            mouseClick(stopButton)
+            compare(viewModel.stopCount, 1)
+            verify(!stopButton.enabled)
+
+            UiTestSupport.setRows(viewModel.results, rows(data.rowCount))
+            viewModel.totalsText = data.totals
+            viewModel.unprocessedCount = 3
+            viewModel.isStopping = false
+            viewModel.isProcessing = false
+            compare(made.view.face, "results")
+            tryCompare(findChild(made.view, "resultsFace"), "opacity", 1)
+            verify(!stopButton.visible)
+            compare(findChild(made.view, "totalsLine").visible, data.totals !== "")
+            compare(findChild(made.view, "totalsLine").text, data.totals)
+            const stopLine = findChild(made.view, "stopLine")
+            verify(stopLine.visible)
+            compare(stopLine.text, "已停止：3 个文件未处理")
         }
 
         function test_dropAnywhere_data() {

@@ -1,0 +1,35 @@
+#include "DisplayFormat.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace DisplayFormat {
+
+QString byteCount(qint64 byteCount, const QLocale &locale)
+{
+    // Bytes are never shown: a file of a few bytes reads "1 kB", not "0 kB", so that only an
+    // empty file looks empty.
+    if (byteCount <= 0)
+        return locale.toString(0) + QStringLiteral(" kB");
+
+    const qint64 kilobytes = std::max<qint64>(1, byteCount / 1000 + (byteCount % 1000 >= 500 ? 1 : 0));
+    if (kilobytes < 1000)
+        return locale.toString(kilobytes) + QStringLiteral(" kB");
+
+    // Megabytes carry one fraction digit, dropped when it is zero ("2 MB", "2.5 MB"). There is
+    // no larger unit: a huge file stays in megabytes.
+    const double megabytes = std::round(double(byteCount) / 100'000.0) / 10.0;
+    const bool whole = megabytes == std::floor(megabytes);
+    return locale.toString(megabytes, 'f', whole ? 0 : 1) + QStringLiteral(" MB");
+}
+
+QString percent(double fraction, const QLocale &locale)
+{
+    if (!std::isfinite(fraction))
+        return QStringLiteral("-");
+    // Through an integer so that a tiny negative value never reads "-0%".
+    const auto percent = qint64(std::nearbyint(fraction * 100.0));
+    return locale.toString(percent) + locale.percent();
+}
+
+} // namespace DisplayFormat
