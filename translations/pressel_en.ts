@@ -2,17 +2,34 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>BatchTotals</name>
+    <message>
+        <source>%1 个文件 · 节省 %2（%3）</source>
+        <translation>Files: %1 · saved %2 (%3)</translation>
+    </message>
+    <message>
+        <source>· %1 个跳过</source>
+        <translation>· skipped: %1</translation>
+    </message>
+    <message>
+        <source>· %1 个失败</source>
+        <translation>· failed: %1</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>没有给出文件</source>
         <translation>no files given</translation>
     </message>
     <message>
-        <source>用法：pressel-cli [--json] [-r] [选项…] [--] 文件…
-把这些文件作为一批按顺序压缩，每个文件输出一行结果。
+        <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
+把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
+这一批的合计是标准错误的最后一行。
   --json                  输出一个 JSON 数组，而不是每个文件一行
   -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
                           按路径顺序；不加时文件夹是一行失败结果
+  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）
   --quality N             JPEG 质量，0 到 100（默认 75）
   --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
   --png-lossless          PNG 不经 pngquant，只做无损压缩
@@ -25,12 +42,15 @@
 不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
 用法错误时为 2。
 </source>
-        <translation>usage: pressel-cli [--json] [-r] [OPTION...] [--] FILE...
-Compresses the files as one batch, in order, and prints one row per file.
+        <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
+Compresses the files as one batch, in order, and prints one row per file; in text
+mode the batch&apos;s totals are the last line on standard error.
   --json                  print one JSON array instead of one line per row
   -r, --recursive         a folder stands for the image files in it and its
                           subfolders (hidden ones left out), in path order;
                           without it a folder is one failed row
+  -j, --jobs N            compress up to N files at once (default: one per core;
+                          1 compresses them one after another)
   --quality N             JPEG quality, 0 to 100 (default 75)
   --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
   --png-lossless          PNG without pngquant: lossless re-encoding only
@@ -224,6 +244,14 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>所有文件</source>
         <translation>All files</translation>
     </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>已停止：%1 个文件未处理</source>
+        <translation>Stopped: %1 not processed</translation>
+    </message>
 </context>
 <context>
     <name>DropZoneView</name>
@@ -257,6 +285,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>后台处理中，界面保持可响应</source>
         <translation>Working in the background; the window stays responsive</translation>
+    </message>
+    <message>
+        <source>已完成 %1 / %2</source>
+        <translation>%1 of %2 done</translation>
     </message>
 </context>
 <context>
