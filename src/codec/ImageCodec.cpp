@@ -107,6 +107,29 @@ QImage inSRGBWithoutMetadata(const QImage &image)
     return withoutMetadata(std::move(converted));
 }
 
+// Maps the stored picture's pixels to the upright one's, the way Qt applies a transformation:
+// mirror and flip first, then a quarter turn clockwise.
+QTransform uprightTransform(const QSize &stored, QImageIOHandler::Transformations transformation)
+{
+    QTransform transform;
+    if (transformation.testFlag(QImageIOHandler::TransformationRotate90))
+        transform = QTransform(0, 1, -1, 0, stored.height(), 0);
+    if (transformation.testFlag(QImageIOHandler::TransformationMirror))
+        transform = QTransform(-1, 0, 0, 1, stored.width(), 0) * transform;
+    if (transformation.testFlag(QImageIOHandler::TransformationFlip))
+        transform = QTransform(1, 0, 0, -1, 0, stored.height()) * transform;
+    return transform;
+}
+
+// `image` cut to `rect` and brought to `size`; smooth when scaling down, as a viewer's fit is.
+QImage croppedAndScaled(const QImage &image, const QRect &rect, const QSize &size)
+{
+    QImage result = rect == image.rect() ? image : image.copy(rect);
+    if (result.size() != size)
+        result = result.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return result;
+}
+
 AlphaInfo alphaInfoOf(const QImage &image)
 {
     if (image.hasAlphaChannel())
@@ -123,6 +146,8 @@ struct ImageSource::Private {
 
     std::optional<QImage> decodeWithQt() const;
     std::optional<QImage> decodeCMYKJPEG() const;
+    std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
+    bool isProfiledCMYKJPEG() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
@@ -179,6 +204,90 @@ std::optional<QImage> ImageSource::Private::decodeCMYKJPEG() const
     return applyTransformation(*image, orientation.transformation());
 }
 
+bool ImageSource::Private::isProfiledCMYKJPEG() const
+{
+    return container.qtFormat == "jpeg" && file.seek(0) && CMYKJPEGDecoder::canDecode(file);
+}
+
+std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion &region) const
+{
+    if (!file.seek(0))
+        return std::nullopt;
+    QImageReader reader(&file, container.qtFormat);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid() || qint64(stored.width()) * stored.height() > maximumPixelCount)
+        return std::nullopt;
+    // The reader clips and scales the stored pixels and turns them upright afterwards.
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const QTransform toStored = uprightTransform(stored, transformation).inverted();
+    const QRect storedRect = toStored.mapRect(QRectF(region.rect)).toAlignedRect() & QRect(QPoint(), stored);
+    const QSize storedSize =
+        transformation.testFlag(QImageIOHandler::TransformationRotate90) ? region.size.transposed() : region.size;
+    if (storedRect != QRect(QPoint(), stored))
+        reader.setClipRect(storedRect);
+    if (storedSize != storedRect.size())
+        reader.setScaledSize(storedSize);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    if (image.size() != region.size)
+        image = croppedAndScaled(image, image.rect(), region.size);
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid()) {
+        convertProfiledToSRGB(image, space.iccProfile());
+        image.setColorSpace(QColorSpace());
+    }
+    return image;
+}
+
+std::optional<QSize> ImageSource::uprightSize() const
+{
+    if (d->container.decoder == ImageContainer::Decoder::qt && d->file.seek(0)) {
+        QImageReader reader(&d->file, d->container.qtFormat);
+        reader.setDecideFormatFromContent(false);
+        const QSize stored = reader.size();
+        if (stored.isValid() && qint64(stored.width()) * stored.height() <= maximumPixelCount)
+            return reader.transformation().testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed()
+                                                                                              : stored;
+        if (stored.isValid())
+            return std::nullopt;
+    }
+    // Readers that cannot tell the size from the header: the picture itself says it.
+    const auto image = createImageAtIndex0();
+    return image ? std::optional(image->image.size()) : std::nullopt;
+}
+
+std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &region) const
+{
+    if (region.rect.isEmpty() || region.size.isEmpty())
+        return std::nullopt;
+    const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt && !d->isProfiledCMYKJPEG();
+    const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
+    const std::optional<QSize> size = decodesParts ? uprightSize()
+                                      : whole      ? std::optional(whole->image.size())
+                                                   : std::nullopt;
+    if (!size)
+        return std::nullopt;
+    const QRect rect = region.rect & QRect(QPoint(), *size);
+    if (rect.isEmpty())
+        return std::nullopt;
+    // What is left of the rect keeps the asked scale; never more pixels than it holds.
+    const double scaleX = double(region.size.width()) / region.rect.width();
+    const double scaleY = double(region.size.height()) / region.rect.height();
+    const QSize scaled = QSize(std::max(1, int(std::lround(rect.width() * scaleX))),
+                               std::max(1, int(std::lround(rect.height() * scaleY))))
+                             .boundedTo(rect.size());
+    std::optional<QImage> image =
+        decodesParts ? d->decodeRegionWithQt({rect, scaled}) : croppedAndScaled(whole->image, rect, scaled);
+    if (!image || image->isNull())
+        return std::nullopt;
+    QImage bare = withoutMetadata(std::move(*image));
+    const AlphaInfo alphaInfo = alphaInfoOf(bare);
+    return DecodedImage{std::move(bare), alphaInfo};
+}
+
 std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
 {
     std::optional<QImage> image;
@@ -192,9 +301,7 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
         }
         break;
     case ImageContainer::Decoder::qt: {
-        const bool profiledCMYK =
-            d->container.qtFormat == "jpeg" && d->file.seek(0) && CMYKJPEGDecoder::canDecode(d->file);
-        image = profiledCMYK ? d->decodeCMYKJPEG() : d->decodeWithQt();
+        image = d->isProfiledCMYKJPEG() ? d->decodeCMYKJPEG() : d->decodeWithQt();
         break;
     }
     }

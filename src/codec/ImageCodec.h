@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 
@@ -34,6 +36,13 @@ struct DecodedImage {
     qint64 height() const { return image.height(); }
 };
 
+// A part of a picture as a viewer asks for it: `rect` in the upright picture's pixels, delivered
+// at `size` pixels (the same size for full resolution, smaller to scale down).
+struct ImageRegion {
+    QRect rect;
+    QSize size;
+};
+
 // An image file opened for reading. Only regular files in a container that we decode open;
 // folders, FIFOs and devices never do, and opening never blocks.
 class ImageSource
@@ -54,6 +63,17 @@ public:
     // The first image, decoded; absent when it cannot be decoded or would need more memory
     // than a photo of the largest size we accept.
     std::optional<DecodedImage> createImageAtIndex0() const;
+
+    // The first image's size upright, from its header where the container allows; absent for
+    // pictures that do not decode or are larger than we accept.
+    std::optional<QSize> uprightSize() const;
+
+    // A part of the first image, upright and in sRGB like createImageAtIndex0(). JPEG decodes
+    // only that part (the reader's clip rectangle) and at a reduced resolution when scaled down
+    // (the reader's scaled decode), so a viewer never holds a huge photo whole; other
+    // containers decode whole first. The rect is clipped to the picture; absent when nothing of
+    // it is left or the picture does not decode.
+    std::optional<DecodedImage> createImageAtIndex0(const ImageRegion &region) const;
 
 private:
     struct Private;

@@ -54,7 +54,8 @@ bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
     auto *watcher = new BatchWatcher(this);
     connect(watcher, &BatchWatcher::finished, this, [this, watcher] { finishBatch(watcher); });
     m_compressionTask = watcher;
-    watcher->setFuture(m_compressionService->compressFiles(fileURLs));
+    // Read now, so a change made while this batch runs applies to the next one.
+    watcher->setFuture(m_compressionService->compressFiles(fileURLs, CompressionSettings::loadSaved()));
     return true;
 }
 

@@ -7,12 +7,14 @@ Expected<CompressionArtifact> FallbackChain::compress(const ImageProfile &profil
 {
     const QString input = profile.sourceURL.toLocalFile();
     const auto &category = m_log.category();
-    if (const auto artifact = m_tool.compress(profile, outputURL, stop)) {
-        qCInfo(category).noquote() << QStringLiteral("%1 backend: %2, input: %3, output: %4")
-                                          .arg(m_log.formatName, m_tool.description().displayName, input,
-                                               artifact->outputURL.toLocalFile());
-        return artifact;
-    } else {
+    if (m_tool) {
+        const auto artifact = m_tool->compress(profile, outputURL, stop);
+        if (artifact) {
+            qCInfo(category).noquote() << QStringLiteral("%1 backend: %2, input: %3, output: %4")
+                                              .arg(m_log.formatName, m_tool->description().displayName, input,
+                                                   artifact->outputURL.toLocalFile());
+            return artifact;
+        }
         // A partial or rejected output must never survive under the output name.
         removeItemIgnoringErrors(outputURL);
         if (stop.stop_requested())

@@ -6,10 +6,13 @@
 #include <QLoggingCategory>
 #include <QString>
 
+#include <optional>
+
 // The shape of both roads: the external tool first; on any failure of it the output removed,
 // the reason logged and the in-process encoder writing the file instead. Only the in-process
 // encoder's failure reaches the caller, but for a stop: the tool's failure then ends the chain,
-// since whoever asked for the stop no longer wants the file.
+// since whoever asked for the stop no longer wants the file. Without a tool the in-process
+// encoder writes every file.
 class FallbackChain : public CompressionBackend
 {
 public:
@@ -18,7 +21,7 @@ public:
         QString formatName; // "JPEG" or "PNG"
     };
 
-    FallbackChain(ExternalToolBackend tool, InProcessBackend fallback, Log log)
+    FallbackChain(std::optional<ExternalToolBackend> tool, InProcessBackend fallback, Log log)
         : m_tool(std::move(tool))
         , m_fallback(std::move(fallback))
         , m_log(std::move(log))
@@ -28,7 +31,7 @@ public:
                                            const std::stop_token &stop = {}) const override;
 
 private:
-    ExternalToolBackend m_tool;
+    std::optional<ExternalToolBackend> m_tool;
     InProcessBackend m_fallback;
     Log m_log;
 };

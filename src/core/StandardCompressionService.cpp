@@ -5,8 +5,13 @@
 
 std::unique_ptr<CompressionService> makeStandardCompressionService(const ApplicationBundle &bundle)
 {
-    constexpr double jpegQuality = 0.75;
-    return std::make_unique<CompressionService>(ImageFormatDetector(),
-                                                std::make_shared<FallbackChain>(makeJPEGRoad(bundle, jpegQuality)),
-                                                std::make_shared<FallbackChain>(makePNGRoad(bundle, {60, 80})));
+    auto makeBackends = [bundle](const CompressionSettings &settings) {
+        std::optional<QualityRange> pngQuality;
+        if (!settings.pngLossless)
+            pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
+        return CompressionService::Backends{
+            std::make_shared<FallbackChain>(makeJPEGRoad(bundle, settings.jpegCompressionQuality())),
+            std::make_shared<FallbackChain>(makePNGRoad(bundle, pngQuality))};
+    };
+    return std::make_unique<CompressionService>(ImageFormatDetector(), std::move(makeBackends));
 }

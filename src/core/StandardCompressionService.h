@@ -5,6 +5,7 @@
 
 #include <memory>
 
-// The one configuration of the pipeline: JPEG quality 0.75 in the chain and both JPEG
-// encoders, pngquant quality 60-80, tools looked for in the given bundle only.
+// The one configuration of the pipeline: each batch's settings give the JPEG quality of
+// mozjpeg and the in-process encoder and pngquant's quality range, or leave pngquant out;
+// tools are looked for in the given bundle only.
 std::unique_ptr<CompressionService> makeStandardCompressionService(const ApplicationBundle &bundle = ApplicationBundle::main());

@@ -120,9 +120,12 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
     return ExternalToolBackend(std::move(description), bundle);
 }
 
-FallbackChain makePNGRoad(const ApplicationBundle &bundle, QualityRange qualityRange)
+FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange)
 {
-    return FallbackChain(makePNGQuantBackend(bundle, qualityRange),
+    std::optional<ExternalToolBackend> pngquant;
+    if (qualityRange)
+        pngquant.emplace(makePNGQuantBackend(bundle, *qualityRange));
+    return FallbackChain(std::move(pngquant),
                          InProcessBackend(QStringLiteral("public.png"), std::nullopt),
                          {lcPNGCompression, QStringLiteral("PNG")});
 }

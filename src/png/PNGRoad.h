@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // pngquant's --quality bounds, both included; lower not above upper.
 struct QualityRange {
     qint64 lower = 60;
@@ -13,8 +15,9 @@ struct QualityRange {
 
 // The PNG road: the palette quantiser pngquant, which writes the output itself, and the
 // lossless in-process encoder behind it. A PNG with a colour profile other than sRGB never
-// reaches pngquant, which would drop the profile without converting the pixels.
-FallbackChain makePNGRoad(const ApplicationBundle &bundle, QualityRange qualityRange);
+// reaches pngquant, which would drop the profile without converting the pixels. Without a
+// range the road is lossless: the in-process encoder alone.
+FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange);
 ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange);
 
 // pngquant's nine arguments, in order; the source comes after "--" so a leading hyphen is harmless.

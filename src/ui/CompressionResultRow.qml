@@ -20,6 +20,9 @@ Item {
     required property string status
     required property var message
 
+    // The thumbnail's compare action was used; only rows with an output offer it.
+    signal compareRequested()
+
     readonly property bool hasOutput: outputPath !== undefined && outputPath !== null
     readonly property bool hasCompressedBytes: compressedBytes !== undefined && compressedBytes !== null
     readonly property bool hasMessage: message !== undefined && message !== null
@@ -59,6 +62,8 @@ Item {
             return "minus.circle.fill"
         return "xmark.circle.fill"
     }
+    readonly property bool canCompare: status === "success" && hasOutput
+    readonly property Item compareAction: compareButton
     readonly property url revealTarget: hasOutput ? outputURL : sourceURL
 
     function revealInFileManager() {
@@ -131,6 +136,35 @@ Item {
                 sourceSize.height: 68
                 opacity: 0.62
                 visible: thumbnail.status === Image.Error || thumbnail.status === Image.Null
+            }
+
+            AbstractButton {
+                id: compareButton
+                objectName: "compareButton"
+                anchors.fill: parent
+                visible: row.canCompare
+                text: qsTr("对比原图")
+                focusPolicy: Qt.StrongFocus
+                hoverEnabled: true
+                contentItem: Item {}
+                background: Rectangle {
+                    radius: 18
+                    color: compareButton.hovered ? Qt.rgba(1, 1, 1, 0.08) : "transparent"
+                    border.width: compareButton.visualFocus ? 2 : 0
+                    border.color: Theme.accent
+                }
+                Accessible.role: Accessible.Button
+                Accessible.name: text
+                ToolTip.visible: hovered
+                ToolTip.delay: 500
+                ToolTip.text: text
+                Keys.onReturnPressed: row.compareRequested()
+                Keys.onEnterPressed: row.compareRequested()
+                onClicked: row.compareRequested()
+
+                HoverHandler {
+                    cursorShape: Qt.PointingHandCursor
+                }
             }
         }
 

@@ -13,15 +13,43 @@ Item {
     // with the same properties, methods and signals will do, which is how the tests drive it.
     required property var viewModel
     property var dockFileDropRelay: DockFileDropRelay
+    // The saved compression settings the panel edits; the tests hand in their own.
+    property var settings: CompressionSettingsModel {}
 
     // Null-safe: while the window closes, the controller may go before the view.
     readonly property bool isProcessing: viewModel?.isProcessing ?? false
     readonly property bool hasResults: (viewModel?.results?.count ?? 0) > 0
     readonly property bool isDropTargeted: viewModel?.isDropTargeted ?? false
     readonly property string face: hasResults ? "results" : isProcessing ? "processing" : "dropZone"
+    // The row shown in the before/after view: its sizes and files, copied when it was opened.
+    property var comparedRow: null
+    readonly property bool isComparing: comparedRow !== null && face === "results"
+    // The compare action that opened the view, which has the focus again when it closes.
+    property Item comparisonOrigin: null
     // "Comes into view": shown in a window that is itself shown and not minimised.
     readonly property bool isInView: visible && Window.window !== null && Window.window.visible
                                      && Window.window.visibility !== Window.Minimized
+
+    function openComparison(row, origin) {
+        comparedRow = {
+            sourceURL: row.sourceURL,
+            outputURL: row.outputURL,
+            fileName: row.fileName,
+            originalBytes: row.originalBytes,
+            compressedBytes: row.compressedBytes
+        }
+        comparisonOrigin = origin
+    }
+
+    // The list comes back into view after the faces' cross-fade; its compare action takes the
+    // focus then (hidden items take none).
+    function closeComparison() {
+        comparedRow = null
+        if (mainLayoutFace.visible && comparisonOrigin) {
+            comparisonOrigin.forceActiveFocus()
+            comparisonOrigin = null
+        }
+    }
 
     function processPendingDockFiles() {
         const urls = dockFileDropRelay.consumePendingURLs()
@@ -36,6 +64,12 @@ Item {
 
     onIsInViewChanged: if (isInView) processPendingDockFiles()
     Component.onCompleted: if (isInView) processPendingDockFiles()
+
+    // A new batch or an emptied list takes the compared row away.
+    Connections {
+        target: root.viewModel?.results ?? null
+        function onCountChanged() { root.closeComparison() }
+    }
 
     Connections {
         target: root.dockFileDropRelay
@@ -109,13 +143,29 @@ Item {
             anchors.margins: 20
             isTargeted: root.isDropTargeted
         }
+
+        SettingsButton {
+            objectName: "dropZoneSettingsButton"
+            anchors.top: parent.top
+            anchors.right: parent.right
+            anchors.margins: 20 + 14
+            enabled: dropZoneFace.shown
+            onClicked: settingsPanel.open()
+        }
     }
 
     Face {
         id: mainLayoutFace
         objectName: "mainLayoutFace"
         anchors.fill: parent
-        shown: root.face !== "dropZone"
+        shown: root.face !== "dropZone" && !root.isComparing
+
+        onVisibleChanged: {
+            if (!visible || root.isComparing || !root.comparisonOrigin)
+                return
+            root.comparisonOrigin.forceActiveFocus()
+            root.comparisonOrigin = null
+        }
 
         ColumnLayout {
             anchors.fill: parent
@@ -158,6 +208,13 @@ Item {
                         color: Theme.secondaryText
                         wrapMode: Text.Wrap
                     }
+                }
+
+                SettingsButton {
+                    objectName: "headerSettingsButton"
+                    Layout.alignment: Qt.AlignTop
+                    enabled: mainLayoutFace.shown
+                    onClicked: settingsPanel.open()
                 }
 
                 Button {
@@ -224,7 +281,9 @@ Item {
                         boundsBehavior: Flickable.StopAtBounds
                         model: root.viewModel?.results ?? null
                         delegate: CompressionResultRow {
+                            id: resultRow
                             width: ListView.view.width - 2
+                            onCompareRequested: root.openComparison(resultRow, resultRow.compareAction)
                         }
 
                         ScrollBar.vertical: ScrollBar {
@@ -253,6 +312,45 @@ Item {
             border.color: root.isDropTargeted ? Theme.withAlpha(Theme.accent, 0.7) : "transparent"
             Behavior on border.color { ColorAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
         }
+    }
+
+    // Above the list, which stays as it is underneath and keeps its scroll position.
+    Face {
+        id: compareFace
+        objectName: "compareFace"
+        anchors.fill: parent
+        shown: root.isComparing
+
+        Loader {
+            id: compareLoader
+            anchors.fill: parent
+            active: root.isComparing
+            sourceComponent: CompareView {
+                objectName: "compareView"
+                sourceURL: root.comparedRow?.sourceURL ?? ""
+                outputURL: root.comparedRow?.outputURL ?? ""
+                fileName: root.comparedRow?.fileName ?? ""
+                originalBytes: root.comparedRow?.originalBytes ?? 0
+                compressedBytes: root.comparedRow?.compressedBytes ?? 0
+                focus: true
+                onClosed: root.closeComparison()
+            }
+            onLoaded: item.forceActiveFocus()
+        }
+    }
+
+    SettingsPanel {
+        id: settingsPanel
+        objectName: "settingsPanel"
+        parent: root
+        settings: root.settings
+        // Keyboard focus goes back to the window's content.
+        onClosed: root.forceActiveFocus()
+    }
+
+    Shortcut {
+        sequence: "Ctrl+,"
+        onActivated: settingsPanel.open()
     }
 
     // Over everything, so a drag anywhere on the window counts. It takes no clicks.

@@ -8,7 +8,9 @@
 #include "TestFiles.h"
 #include "TestImages.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +29,36 @@ QString presselCLI()
 QString bundled(const QString &tool)
 {
     return QFileInfo(buildPath(u"libexec/pressel/"_s + tool)).canonicalFilePath();
+}
+
+// The tags an independent reader finds, as "<group>:<tag>" -> value (numbers as numbers).
+QJsonObject readTags(const QString &path)
+{
+    const ProcessRun run = TestFiles::run(u"exiftool"_s, {u"-json"_s, u"-G1"_s, u"-a"_s, u"-n"_s, path});
+    return QJsonDocument::fromJson(run.standardOutput).array().at(0).toObject();
+}
+
+// A photo as a phone writes it: turned by its orientation tag, with a place, a thumbnail and
+// maker notes beside what a photographer keeps.
+bool writePhonePhoto(const QString &path, const QString &scratch)
+{
+    const QString thumbnail = scratch + u"/thumbnail.jpg"_s;
+    const QString makerNote = scratch + u"/makernote"_s;
+    // Apple's maker note: its signature, version, byte order, then one entry (version 7).
+    const QByteArray appleNote("Apple iOS\0\0\1MM\0\1\0\1\0\x09\0\0\0\1\0\0\0\x07\0\0\0\0", 32);
+    if (!writeFile(path, encode(TestImages::photo(640, 480, 3), "jpeg", 95)) ||
+        !writeFile(thumbnail, encode(TestImages::photo(160, 120, 3), "jpeg", 80)) || !writeFile(makerNote, appleNote))
+        return false;
+    const ProcessRun run = TestFiles::run(
+        u"exiftool"_s,
+        {u"-q"_s, u"-overwrite_original"_s, u"-Make=Apple"_s, u"-Model=iPhone 15"_s, u"-Orientation#=6"_s,
+         u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-OffsetTimeOriginal=+02:00"_s, u"-Copyright=© Ada"_s,
+         u"-Artist=Ada"_s, u"-FNumber=1.8"_s, u"-ExposureTime=0.01"_s, u"-ISO=100"_s, u"-LensModel=Back camera"_s,
+         u"-ExifImageWidth=640"_s, u"-ExifImageHeight=480"_s, u"-GPSLatitude=48.85"_s, u"-GPSLatitudeRef=N"_s,
+         u"-GPSLongitude=2.35"_s, u"-GPSLongitudeRef=E"_s, u"-XMP-photoshop:City=Paris"_s, u"-IPTC:City=Paris"_s,
+         u"-XMP-dc:Rights=© Ada"_s, u"-ThumbnailImage<="_s + thumbnail, u"-ExifIFD:MakerNoteApple<="_s + makerNote,
+         path});
+    return run.finished && run.exitCode == 0;
 }
 
 } // namespace
@@ -206,6 +238,7 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][u"compressedBytes"_s].toInteger(), 4);
         QCOMPARE(readFile(dir.filePath(u"photo-1.jpg"_s)), QByteArray("tiny")); // the tool's, not the fallback's
+        QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
     }
 
     void fallsBackWhenPNGQuantRefuses()
@@ -252,6 +285,11 @@ private slots:
         QTest::newRow("-- alone as a file after --")
             << L{u"--json"_s, u"--"_s, u"-dash.jpg"_s, u"--"_s} << 1 << L{u"-dash.jpg"_s, u"--"_s};
         QTest::newRow("option after a file") << L{u"a.jpg"_s, u"--json"_s} << 0 << L{u"a.jpg"_s};
+        // A bad value names its option; nothing runs.
+        for (const L &bad : {L{u"--quality"_s, u"101"_s}, L{u"--quality"_s, u"high"_s}, L{u"--quality=-5"_s},
+                             L{u"--png-quality"_s, u"80-60"_s}, L{u"--png-quality"_s, u"70"_s},
+                             L{u"--png-quality"_s, u"0-101"_s}, L{u"--metadata"_s, u"gps"_s}, L{u"--metadata"_s}})
+            QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
     }
 
     void arguments()
@@ -270,6 +308,10 @@ private slots:
         QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(run.describe()));
         if (exitCode == 2) {
             QVERIFY(run.standardError.contains("usage: pressel-cli"));
+            if (!sources.isEmpty()) // the option a bad value belongs to
+                QVERIFY2(run.standardError.startsWith("pressel-cli: ") &&
+                             run.standardError.split('\n').first().contains(sources.first().section(u'=', 0, 0).toUtf8()),
+                         qPrintable(run.describe()));
             QVERIFY(run.standardOutput.isEmpty());
             QCOMPARE(entryNames(dir.path()), entries); // a usage error touches no file
         } else if (sources.isEmpty()) {
@@ -279,6 +321,150 @@ private slots:
             QCOMPARE(rows.size(), sources.size());
             for (qsizetype index = 0; index < rows.size(); ++index)
                 QCOMPARE(rows[index][u"source"_s].toString(), QDir(dir.path()).filePath(sources[index]));
+        }
+    }
+
+    void metadataPolicies_data()
+    {
+        QTest::addColumn<QString>("policy");
+        QTest::addColumn<QJsonObject>("kept"); // tags with their values
+        QTest::addColumn<QStringList>("gone"); // tags, or "<group>:" for a whole group
+
+        const QJsonObject camera{{u"IFD0:Make"_s, u"Apple"_s},
+                                 {u"IFD0:Model"_s, u"iPhone 15"_s},
+                                 {u"IFD0:Orientation"_s, 1},
+                                 {u"IFD0:Copyright"_s, u"© Ada"_s},
+                                 {u"IFD0:Artist"_s, u"Ada"_s},
+                                 {u"ExifIFD:DateTimeOriginal"_s, u"2024:05:01 10:20:30"_s},
+                                 {u"ExifIFD:OffsetTimeOriginal"_s, u"+02:00"_s},
+                                 {u"ExifIFD:FNumber"_s, 1.8},
+                                 {u"ExifIFD:ISO"_s, 100},
+                                 {u"ExifIFD:LensModel"_s, u"Back camera"_s},
+                                 {u"XMP-dc:Rights"_s, u"© Ada"_s}};
+        QJsonObject all = camera;
+        all.insert(u"GPS:GPSLatitude"_s, 48.85);
+        all.insert(u"XMP-photoshop:City"_s, u"Paris"_s);
+        all.insert(u"IPTC:City"_s, u"Paris"_s);
+        all.insert(u"Apple:MakerNoteVersion"_s, 7);
+        all.insert(u"ExifIFD:ExifImageWidth"_s, 480);
+        all.insert(u"ExifIFD:ExifImageHeight"_s, 640);
+
+        QTest::newRow("strip") << u"strip"_s << QJsonObject()
+                               << QStringList{u"IFD0:"_s, u"ExifIFD:"_s, u"GPS:"_s, u"IFD1:"_s, u"XMP"_s,
+                                              u"IPTC:"_s, u"Apple:"_s};
+        QTest::newRow("camera") << u"camera"_s << camera
+                                << QStringList{u"GPS:"_s, u"IFD1:"_s, u"Apple:"_s,
+                                               u"XMP-photoshop:City"_s, u"IPTC:City"_s,
+                                               u"ExifIFD:ExifImageWidth"_s};
+        QTest::newRow("all") << u"all"_s << all << QStringList{u"IFD1:"_s};
+    }
+
+    void metadataPolicies()
+    {
+        QFETCH(QString, policy);
+        QFETCH(QJsonObject, kept);
+        QFETCH(QStringList, gone);
+
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"phone.jpg"_s);
+        QVERIFY(QDir(dir.path()).mkdir(u".scratch"_s));
+        QVERIFY2(writePhonePhoto(source, dir.filePath(u".scratch"_s)), "exiftool wrote no phone photo");
+        QVERIFY(readTags(source).contains(u"IFD1:ThumbnailImage"_s));
+        QVERIFY(readTags(source).contains(u"Apple:MakerNoteVersion"_s));
+
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, policy, source});
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+        const QString output = dir.filePath(u"phone-1.jpg"_s);
+        QCOMPARE(run.rows()[0][u"compressedBytes"_s].toInteger(), QFileInfo(output).size()); // the final file
+        const QJsonObject tags = readTags(output);
+        // Upright pixels: the reader sees the turned size and nothing left to turn.
+        QCOMPARE(tags[u"File:ImageWidth"_s].toInt(), 480);
+        QCOMPARE(tags[u"File:ImageHeight"_s].toInt(), 640);
+        for (auto it = kept.constBegin(); it != kept.constEnd(); ++it)
+            QVERIFY2(tags[it.key()] == it.value(), qPrintable(it.key() + u": "_s + tags[it.key()].toVariant().toString()));
+        for (const QString &key : tags.keys()) {
+            for (const QString &prefix : gone)
+                QVERIFY2(!key.startsWith(prefix), qPrintable(u"carried: "_s + key));
+        }
+    }
+
+    // Metadata that cannot be read costs only the metadata: the photo is still compressed, the
+    // row says nothing of it and the log says why, as an error.
+    void unreadableMetadataStillCompresses()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"broken-exif.jpg"_s);
+        QByteArray exif = exifPayload(6);
+        exif.replace(10, 4, QByteArray("\x7f\xff\xff\xf0", 4)); // the first directory lies far beyond the end
+        QVERIFY(writeFile(source, insertJPEGSegment(encode(TestImages::photo(320, 240, 2), "jpeg", 95), 0xE1, exif)));
+
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, u"camera"_s, source});
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+        QCOMPARE(run.rows()[0][u"status"_s].toString(), u"success"_s);
+        QVERIFY(run.rows()[0][u"message"_s].isNull());
+        QVERIFY2(run.standardError.contains("[error] com.korvane.Pressel.Metadata: Metadata of broken-exif.jpg"),
+                 qPrintable(run.describe()));
+    }
+
+    void encoderSettings_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("jpegQuality"); // cjpeg's -quality for the reference
+        QTest::addColumn<QString>("pngRange");    // pngquant's --quality for the reference; empty: lossless
+        QTest::addColumn<bool>("keepsDate");
+
+        QTest::newRow("defaults") << QStringList() << u"75"_s << u"60-80"_s << false;
+        QTest::newRow("quality 90, range 30-95")
+            << QStringList{u"--quality"_s, u"90"_s, u"--png-quality=30-95"_s} << u"90"_s << u"30-95"_s << false;
+        QTest::newRow("lossless PNG, dates kept")
+            << QStringList{u"--png-lossless"_s, u"--keep-dates"_s} << u"75"_s << QString() << true;
+    }
+
+    // Without options the outputs are what the roads wrote before there were settings; with
+    // them, exactly what the tools write with those values from the same pixels.
+    void encoderSettings()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, jpegQuality);
+        QFETCH(QString, pngRange);
+        QFETCH(bool, keepsDate);
+
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath(u"photo.jpg"_s);
+        const QString png = dir.filePath(u"shot.png"_s);
+        TestImages::write(TestImages::photo(800, 600, 5), jpeg, "jpeg", 95);
+        TestImages::write(screenshot(640, 400), png, "png");
+        const QDateTime taken = QDateTime::fromSecsSinceEpoch(1000000000);
+        for (const QString &source : {jpeg, png}) {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(taken, QFileDevice::FileModificationTime));
+        }
+
+        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"--json"_s} + options + QStringList{jpeg, png});
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+
+        const QString reference = dir.filePath(u"reference"_s);
+        QVERIFY(writePPM(QUrl::fromLocalFile(jpeg), QUrl::fromLocalFile(reference + u".ppm"_s)));
+        QCOMPARE(TestFiles::run(bundled(u"cjpeg"_s), {u"-quality"_s, jpegQuality, u"-optimize"_s, u"-progressive"_s,
+                                                      u"-outfile"_s, reference + u".jpg"_s, reference + u".ppm"_s})
+                     .exitCode,
+                 0);
+        QVERIFY(readFile(dir.filePath(u"photo-1.jpg"_s)) == readFile(reference + u".jpg"_s));
+        if (pngRange.isEmpty()) {
+            QVERIFY2(!run.standardError.contains("pngquant"), qPrintable(run.describe()));
+            QCOMPARE(QImage(dir.filePath(u"shot-1.png"_s)).convertToFormat(QImage::Format_RGB32),
+                     screenshot(640, 400).convertToFormat(QImage::Format_RGB32));
+        } else {
+            QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), {u"--force"_s, u"--output"_s, reference + u".png"_s,
+                                                             u"--quality"_s, pngRange, u"--speed"_s, u"1"_s, u"--"_s,
+                                                             png})
+                         .exitCode,
+                     0);
+            QVERIFY(readFile(dir.filePath(u"shot-1.png"_s)) == readFile(reference + u".png"_s));
+        }
+        for (const QString &output : {u"photo-1.jpg"_s, u"shot-1.png"_s}) {
+            const QDateTime modified = QFileInfo(dir.filePath(output)).fileTime(QFileDevice::FileModificationTime);
+            QVERIFY2((modified == taken) == keepsDate, qPrintable(output + u' ' + modified.toString(Qt::ISODate)));
         }
     }
 

@@ -296,7 +296,9 @@ QList<QUrl> CompressionServiceTest::fivePhotos()
 
 std::unique_ptr<CompressionService> CompressionServiceTest::makeService()
 {
-    return std::make_unique<CompressionService>(ImageFormatDetector(), m_jpeg, m_png);
+    return std::make_unique<CompressionService>(ImageFormatDetector(), [this](const CompressionSettings &) {
+        return CompressionService::Backends{m_jpeg, m_png};
+    });
 }
 
 QTEST_GUILESS_MAIN(CompressionServiceTest)

@@ -309,7 +309,8 @@ private slots:
                                 "echo $$ > " + shellQuoted(pidFile) + ".new\nmv " + shellQuoted(pidFile) + ".new " +
                                 shellQuoted(pidFile) + "\nexec sleep 120"));
         const auto chain = makeChain(tool, bundleAt(bundleRoot()));
-        auto service = std::make_unique<CompressionService>(ImageFormatDetector(), chain, chain);
+        auto service = std::make_unique<CompressionService>(
+            ImageFormatDetector(), [chain](const CompressionSettings &) { return CompressionService::Backends{chain, chain}; });
         const QFuture<QList<CompressionResult>> batch = service->compressFiles({QUrl::fromLocalFile(sourcePath)});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile), 100'000);
         const QByteArray pid = readFile(pidFile).trimmed();

@@ -191,7 +191,8 @@ Item {
             compare(made.viewModel.isDropTargeted, false)
             UiTestSupport.dragLeave(made.view)
 
-            const idleFill = findChild(dropZone, "dropZoneFill").color
+            const idle = findChild(dropZone, "dropZoneFill").color
+            const idleFill = Qt.rgba(idle.r, idle.g, idle.b, idle.a) // a copy, not a live reference
             verify(UiTestSupport.dragEnter(made.view, ["file:///photos/a.jpg"]))
             compare(made.viewModel.isDropTargeted, true)
             compare(dropZone.isTargeted, true)

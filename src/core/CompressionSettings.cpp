@@ -1,0 +1,93 @@
+#include "CompressionSettings.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+namespace {
+
+const QString jpegQualityKey = QStringLiteral("compression/jpegQuality");
+const QString pngQualityMinimumKey = QStringLiteral("compression/pngQualityMinimum");
+const QString pngQualityMaximumKey = QStringLiteral("compression/pngQualityMaximum");
+const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
+const QString metadataKey = QStringLiteral("compression/metadata");
+const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
+
+// A hand-edited file may hold anything; out of range counts as absent.
+std::optional<int> readInt(const QSettings &settings, const QString &key, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = settings.value(key).toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+CompressionSettings CompressionSettings::load(const QSettings &settings)
+{
+    CompressionSettings loaded;
+    loaded.jpegQuality =
+        readInt(settings, jpegQualityKey, minimumJPEGQuality, maximumJPEGQuality).value_or(loaded.jpegQuality);
+    const auto minimum = readInt(settings, pngQualityMinimumKey, 0, 100);
+    const auto maximum = readInt(settings, pngQualityMaximumKey, 0, 100);
+    if (minimum && maximum && *minimum <= *maximum) {
+        loaded.pngQualityMinimum = *minimum;
+        loaded.pngQualityMaximum = *maximum;
+    }
+    loaded.pngLossless = settings.value(pngLosslessKey, loaded.pngLossless).toBool();
+    loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
+    loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
+    return loaded;
+}
+
+void CompressionSettings::save(QSettings &settings) const
+{
+    settings.setValue(jpegQualityKey, jpegQuality);
+    settings.setValue(pngQualityMinimumKey, pngQualityMinimum);
+    settings.setValue(pngQualityMaximumKey, pngQualityMaximum);
+    settings.setValue(pngLosslessKey, pngLossless);
+    settings.setValue(metadataKey, metadataPolicyName(metadata));
+    settings.setValue(keepModificationDateKey, keepModificationDate);
+}
+
+static std::unique_ptr<QSettings> userSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("pressel"),
+                                       QStringLiteral("pressel"));
+}
+
+CompressionSettings CompressionSettings::loadSaved()
+{
+    return load(*userSettings());
+}
+
+void CompressionSettings::saveAsSaved() const
+{
+    save(*userSettings());
+}
+
+QString CompressionSettings::metadataPolicyName(MetadataPolicy policy)
+{
+    switch (policy) {
+    case MetadataPolicy::strip:
+        return QStringLiteral("strip");
+    case MetadataPolicy::camera:
+        return QStringLiteral("camera");
+    case MetadataPolicy::all:
+        return QStringLiteral("all");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+std::optional<MetadataPolicy> CompressionSettings::metadataPolicyFromName(const QString &name)
+{
+    for (const MetadataPolicy policy : {MetadataPolicy::strip, MetadataPolicy::camera, MetadataPolicy::all}) {
+        if (name == metadataPolicyName(policy))
+            return policy;
+    }
+    return std::nullopt;
+}

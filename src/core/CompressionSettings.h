@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <optional>
+
+class QSettings;
+class QString;
+
+// What a photo's metadata becomes in its output.
+enum class MetadataPolicy {
+    strip,  // nothing: the encoders write none
+    camera, // dates, camera, lens, exposure, artist, copyright, description; nothing of place
+    all,    // everything but what the output makes false
+};
+
+// The choices a person makes about a batch, taken as a whole when the batch starts. The
+// defaults are the behaviour Pressel had before it had settings.
+struct CompressionSettings {
+    static constexpr int minimumJPEGQuality = 40;
+    static constexpr int maximumJPEGQuality = 95;
+
+    int jpegQuality = 75;       // cjpeg's -quality; the in-process encoder takes it / 100
+    int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
+    int pngQualityMaximum = 80;
+    bool pngLossless = false; // no pngquant: the in-process lossless encoder writes
+    MetadataPolicy metadata = MetadataPolicy::strip;
+    bool keepModificationDate = false;
+
+    double jpegCompressionQuality() const { return jpegQuality / 100.0; }
+
+    // The saved choices; a missing or unusable value is its default.
+    static CompressionSettings load(const QSettings &settings);
+    void save(QSettings &settings) const;
+    // The same in the user's configuration folder (pressel/pressel.conf there). The command
+    // line never reads it: scripts stay predictable.
+    static CompressionSettings loadSaved();
+    void saveAsSaved() const;
+
+    static QString metadataPolicyName(MetadataPolicy policy);
+    static std::optional<MetadataPolicy> metadataPolicyFromName(const QString &name);
+
+    friend bool operator==(const CompressionSettings &, const CompressionSettings &) = default;
+};

@@ -1,0 +1,338 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Pressel
+
+// Before and after on one picture: the source left of a divider, the output right of it, drawn
+// at the same place and size under one zoom and pan. The divider follows a drag with the left
+// button or keys 1, 2 and 3; the wheel zooms around the pointer, Ctrl+0 fits, Ctrl+1 shows one
+// image pixel per device pixel, + and - step; a middle-button drag or Space with a left-button
+// drag pans. Escape or the back button closes it.
+FocusScope {
+    id: view
+
+    required property url sourceURL
+    required property url outputURL
+    required property string fileName
+    required property double originalBytes
+    required property double compressedBytes
+
+    signal closed()
+
+    // Where the divider stands across the visible part of the picture, 0 (all output) to 1
+    // (all source); kept as the window resizes.
+    property real dividerFraction: 0.5
+    // Logical pixels per image pixel, and the picture's top-left corner in the viewport.
+    property real pictureScale: 1
+    property real offsetX: 0
+    property real offsetY: 0
+    // Follows the window's size until the person zooms.
+    property bool fitted: true
+    property bool spaceHeld: false
+
+    readonly property real devicePixelRatio: Screen.devicePixelRatio
+    readonly property size imageSize: uprightSize.size
+    readonly property bool hasImage: imageSize.width > 0 && imageSize.height > 0
+    readonly property real fitScale: hasImage ? Math.min(viewport.width / imageSize.width,
+                                                         viewport.height / imageSize.height) : 1
+    readonly property real minimumScale: Math.min(fitScale, 1 / devicePixelRatio)
+    readonly property real maximumScale: 32 / devicePixelRatio
+    // 1 is 100 %: one image pixel on one device pixel.
+    readonly property real zoom: pictureScale * devicePixelRatio
+    readonly property real pictureLeft: Math.max(0, offsetX)
+    readonly property real pictureRight: Math.min(viewport.width, offsetX + imageSize.width * pictureScale)
+    readonly property real dividerX: pictureLeft + dividerFraction * Math.max(0, pictureRight - pictureLeft)
+    readonly property real savedFraction: originalBytes >= 1 ? 1 - compressedBytes / originalBytes : NaN
+
+    function fit() {
+        fitted = true
+        pictureScale = fitScale
+        clampOffsets()
+    }
+
+    // Scales around a point of the viewport, which stays over the same image pixel.
+    function zoomTo(scale, pointX, pointY) {
+        if (!hasImage)
+            return
+        const clamped = Math.max(minimumScale, Math.min(maximumScale, scale))
+        const imageX = (pointX - offsetX) / pictureScale, imageY = (pointY - offsetY) / pictureScale
+        fitted = false
+        pictureScale = clamped
+        offsetX = pointX - imageX * clamped
+        offsetY = pointY - imageY * clamped
+        clampOffsets()
+    }
+
+    function zoomBy(factor, pointX, pointY) {
+        zoomTo(pictureScale * factor, pointX ?? viewport.width / 2, pointY ?? viewport.height / 2)
+    }
+
+    function panBy(dx, dy) {
+        offsetX += dx
+        offsetY += dy
+        clampOffsets()
+    }
+
+    // A picture smaller than the viewport is centred; a larger one always covers it.
+    function clampOffsets() {
+        const w = imageSize.width * pictureScale, h = imageSize.height * pictureScale
+        offsetX = w <= viewport.width ? (viewport.width - w) / 2 : Math.min(0, Math.max(viewport.width - w, offsetX))
+        offsetY = h <= viewport.height ? (viewport.height - h) / 2
+                                       : Math.min(0, Math.max(viewport.height - h, offsetY))
+    }
+
+    function setDividerAt(x) {
+        const span = pictureRight - pictureLeft
+        dividerFraction = span > 0 ? Math.max(0, Math.min(1, (x - pictureLeft) / span)) : 0.5
+    }
+
+    onFitScaleChanged: if (fitted) fit()
+
+    Keys.onPressed: event => {
+        const modifiers = event.modifiers & ~Qt.KeypadModifier
+        const control = modifiers === Qt.ControlModifier
+        if (event.key === Qt.Key_Escape)
+            view.closed()
+        else if (event.key === Qt.Key_1 && control)
+            zoomTo(1 / devicePixelRatio, viewport.width / 2, viewport.height / 2)
+        else if (event.key === Qt.Key_0 && control)
+            fit()
+        else if (event.key === Qt.Key_1 && modifiers === Qt.NoModifier)
+            dividerFraction = 0
+        else if (event.key === Qt.Key_2 && modifiers === Qt.NoModifier)
+            dividerFraction = 0.5
+        else if (event.key === Qt.Key_3 && modifiers === Qt.NoModifier)
+            dividerFraction = 1
+        else if (event.key === Qt.Key_Plus || event.key === Qt.Key_Equal)
+            zoomBy(1.25)
+        else if (event.key === Qt.Key_Minus)
+            zoomBy(1 / 1.25)
+        else if (event.key === Qt.Key_Space)
+            spaceHeld = true
+        else
+            return
+        event.accepted = true
+    }
+    Keys.onReleased: event => {
+        if (event.key === Qt.Key_Space && !event.isAutoRepeat) {
+            spaceHeld = false
+            event.accepted = true
+        }
+    }
+
+    UprightImageSize {
+        id: uprightSize
+        source: view.sourceURL
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 12
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 12
+
+            Button {
+                id: backButton
+                objectName: "backButton"
+                text: qsTr("返回")
+                flat: true
+                focusPolicy: Qt.TabFocus
+                contentItem: StyledText {
+                    text: backButton.text
+                    font.pixelSize: Theme.bodySize
+                    font.bold: true
+                }
+                background: Rectangle {
+                    radius: 8
+                    color: backButton.hovered ? Theme.quaternaryFill : "transparent"
+                    border.width: backButton.visualFocus ? 2 : 0
+                    border.color: Theme.accent
+                }
+                Accessible.name: text
+                onClicked: view.closed()
+            }
+
+            StyledText {
+                objectName: "compareFileName"
+                Layout.fillWidth: true
+                text: view.fileName
+                font.pixelSize: Theme.title3Size
+                font.bold: true
+                elide: Text.ElideMiddle
+                horizontalAlignment: Text.AlignHCenter
+            }
+
+            StyledText {
+                objectName: "zoomReadout"
+                Layout.minimumWidth: 56
+                horizontalAlignment: Text.AlignRight
+                text: PercentFormatter.stringFromFraction(view.zoom)
+                font.pixelSize: Theme.subheadlineSize
+                color: Theme.secondaryText
+            }
+        }
+
+        Rectangle {
+            id: viewport
+            objectName: "compareViewport"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: Theme.quaternaryFill
+            radius: 12
+            clip: true
+
+            onWidthChanged: if (!view.fitted) view.clampOffsets()
+            onHeightChanged: if (!view.fitted) view.clampOffsets()
+
+            // The source, cut off at the divider.
+            Item {
+                objectName: "sourceSide"
+                width: view.dividerX
+                height: parent.height
+                clip: true
+
+                ComparisonPicture {
+                    id: sourcePicture
+                    objectName: "sourcePicture"
+                    width: viewport.width
+                    height: viewport.height
+                    file: view.sourceURL
+                    imageSize: view.imageSize
+                    pictureScale: view.pictureScale
+                    offsetX: view.offsetX
+                    offsetY: view.offsetY
+                    devicePixelRatio: view.devicePixelRatio
+                }
+            }
+
+            // The output, from the divider on, drawn under the same transform.
+            Item {
+                objectName: "outputSide"
+                x: view.dividerX
+                width: parent.width - view.dividerX
+                height: parent.height
+                clip: true
+
+                ComparisonPicture {
+                    id: outputPicture
+                    objectName: "outputPicture"
+                    x: -view.dividerX
+                    width: viewport.width
+                    height: viewport.height
+                    file: view.outputURL
+                    imageSize: view.imageSize
+                    pictureScale: view.pictureScale
+                    offsetX: view.offsetX
+                    offsetY: view.offsetY
+                    devicePixelRatio: view.devicePixelRatio
+                }
+            }
+
+            StyledText {
+                objectName: "unreadableNote"
+                anchors.centerIn: parent
+                visible: uprightSize.status === UprightImageSize.Error || sourcePicture.failed || outputPicture.failed
+                text: qsTr("无法读取这张图片")
+                color: Theme.secondaryText
+            }
+
+            Rectangle {
+                objectName: "divider"
+                x: Math.round(view.dividerX - width / 2)
+                width: 2
+                height: parent.height
+                visible: view.hasImage
+                color: Theme.primaryText
+
+                Rectangle {
+                    anchors.centerIn: parent
+                    width: 24
+                    height: 24
+                    radius: 12
+                    color: Theme.primaryText
+                    border.width: 2
+                    border.color: Theme.withAlpha(Theme.opaqueBackdrop, 0.6)
+                }
+            }
+
+            MouseArea {
+                id: pointer
+                objectName: "comparePointer"
+                anchors.fill: parent
+                acceptedButtons: Qt.LeftButton | Qt.MiddleButton
+                hoverEnabled: true
+                cursorShape: panning ? Qt.ClosedHandCursor : view.spaceHeld ? Qt.OpenHandCursor : Qt.SplitHCursor
+
+                property bool panning: false
+                property bool movingDivider: false
+                property point last
+
+                onPressed: mouse => {
+                    view.forceActiveFocus()
+                    last = Qt.point(mouse.x, mouse.y)
+                    if (mouse.button === Qt.MiddleButton || view.spaceHeld) {
+                        panning = true
+                    } else if (mouse.modifiers === Qt.NoModifier) {
+                        movingDivider = true
+                        view.setDividerAt(mouse.x)
+                    }
+                }
+                onPositionChanged: mouse => {
+                    if (panning)
+                        view.panBy(mouse.x - last.x, mouse.y - last.y)
+                    else if (movingDivider)
+                        view.setDividerAt(mouse.x)
+                    last = Qt.point(mouse.x, mouse.y)
+                }
+                onReleased: {
+                    panning = false
+                    movingDivider = false
+                }
+                onCanceled: {
+                    panning = false
+                    movingDivider = false
+                }
+                onWheel: wheel => {
+                    const steps = wheel.angleDelta.y !== 0 ? wheel.angleDelta.y / 120 : wheel.pixelDelta.y / 60
+                    view.zoomBy(Math.pow(1.25, steps), wheel.x, wheel.y)
+                }
+            }
+
+            component SideLabel: Rectangle {
+                property alias text: label.text
+
+                implicitWidth: label.implicitWidth + 20
+                implicitHeight: label.implicitHeight + 10
+                radius: height / 2
+                color: Theme.withAlpha(Theme.opaqueBackdrop, 0.78)
+
+                StyledText {
+                    id: label
+                    anchors.centerIn: parent
+                    font.pixelSize: Theme.subheadlineSize
+                    font.weight: Font.Medium
+                }
+            }
+
+            SideLabel {
+                objectName: "sourceLabel"
+                anchors.left: parent.left
+                anchors.top: parent.top
+                anchors.margins: 12
+                text: qsTr("原图 · %1").arg(ByteCountFormatter.stringFromByteCount(view.originalBytes))
+            }
+
+            SideLabel {
+                objectName: "outputLabel"
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.margins: 12
+                text: qsTr("压缩后 · %1（%2）").arg(ByteCountFormatter.stringFromByteCount(view.compressedBytes))
+                                               .arg(PercentFormatter.stringFromFraction(view.savedFraction))
+            }
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#include "CompressionSettingsModel.h"
+
+#include <algorithm>
+
+CompressionSettingsModel::CompressionSettingsModel(QObject *parent)
+    : QObject(parent)
+    , m_settings(CompressionSettings::loadSaved())
+{}
+
+void CompressionSettingsModel::apply(const CompressionSettings &settings)
+{
+    if (settings == m_settings)
+        return;
+    m_settings = settings;
+    m_settings.saveAsSaved();
+    emit changed();
+}
+
+void CompressionSettingsModel::setJPEGQuality(int quality)
+{
+    CompressionSettings settings = m_settings;
+    settings.jpegQuality =
+        std::clamp(quality, CompressionSettings::minimumJPEGQuality, CompressionSettings::maximumJPEGQuality);
+    apply(settings);
+}
+
+void CompressionSettingsModel::setPNGQualityMinimum(int minimum)
+{
+    CompressionSettings settings = m_settings;
+    settings.pngQualityMinimum = std::clamp(minimum, 0, settings.pngQualityMaximum);
+    apply(settings);
+}
+
+void CompressionSettingsModel::setPNGQualityMaximum(int maximum)
+{
+    CompressionSettings settings = m_settings;
+    settings.pngQualityMaximum = std::clamp(maximum, settings.pngQualityMinimum, 100);
+    apply(settings);
+}
+
+void CompressionSettingsModel::setPNGLossless(bool lossless)
+{
+    CompressionSettings settings = m_settings;
+    settings.pngLossless = lossless;
+    apply(settings);
+}
+
+void CompressionSettingsModel::setMetadataPolicy(const QString &name)
+{
+    const auto policy = CompressionSettings::metadataPolicyFromName(name);
+    if (!policy)
+        return;
+    CompressionSettings settings = m_settings;
+    settings.metadata = *policy;
+    apply(settings);
+}
+
+void CompressionSettingsModel::setKeepModificationDate(bool keep)
+{
+    CompressionSettings settings = m_settings;
+    settings.keepModificationDate = keep;
+    apply(settings);
+}
+
+void CompressionSettingsModel::restoreDefaults()
+{
+    apply(CompressionSettings());
+}

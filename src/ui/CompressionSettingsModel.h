@@ -1,0 +1,57 @@
+#pragma once
+
+#include "CompressionSettings.h"
+
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+// The settings panel's view of the saved compression settings. Each change is saved at once;
+// the batch controller reads the saved settings when a batch starts, so a change applies to
+// the next batch, never to one that runs.
+class CompressionSettingsModel : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(int minimumJPEGQuality READ minimumJPEGQuality CONSTANT FINAL)
+    Q_PROPERTY(int maximumJPEGQuality READ maximumJPEGQuality CONSTANT FINAL)
+    Q_PROPERTY(int jpegQuality READ jpegQuality WRITE setJPEGQuality NOTIFY changed FINAL)
+    Q_PROPERTY(int pngQualityMinimum READ pngQualityMinimum WRITE setPNGQualityMinimum NOTIFY changed FINAL)
+    Q_PROPERTY(int pngQualityMaximum READ pngQualityMaximum WRITE setPNGQualityMaximum NOTIFY changed FINAL)
+    Q_PROPERTY(bool pngLossless READ pngLossless WRITE setPNGLossless NOTIFY changed FINAL)
+    // "strip", "camera" or "all".
+    Q_PROPERTY(QString metadataPolicy READ metadataPolicy WRITE setMetadataPolicy NOTIFY changed FINAL)
+    Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
+    Q_PROPERTY(bool isDefault READ isDefault NOTIFY changed FINAL)
+
+public:
+    explicit CompressionSettingsModel(QObject *parent = nullptr);
+
+    int minimumJPEGQuality() const { return CompressionSettings::minimumJPEGQuality; }
+    int maximumJPEGQuality() const { return CompressionSettings::maximumJPEGQuality; }
+    int jpegQuality() const { return m_settings.jpegQuality; }
+    int pngQualityMinimum() const { return m_settings.pngQualityMinimum; }
+    int pngQualityMaximum() const { return m_settings.pngQualityMaximum; }
+    bool pngLossless() const { return m_settings.pngLossless; }
+    QString metadataPolicy() const { return CompressionSettings::metadataPolicyName(m_settings.metadata); }
+    bool keepModificationDate() const { return m_settings.keepModificationDate; }
+    bool isDefault() const { return m_settings == CompressionSettings(); }
+
+    // Values out of range are brought into it; the PNG minimum never passes the maximum.
+    void setJPEGQuality(int quality);
+    void setPNGQualityMinimum(int minimum);
+    void setPNGQualityMaximum(int maximum);
+    void setPNGLossless(bool lossless);
+    void setMetadataPolicy(const QString &name);
+    void setKeepModificationDate(bool keep);
+
+    Q_INVOKABLE void restoreDefaults();
+
+signals:
+    void changed();
+
+private:
+    void apply(const CompressionSettings &settings);
+
+    CompressionSettings m_settings;
+};

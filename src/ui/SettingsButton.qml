@@ -1,0 +1,31 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Pressel
+
+// The gear that opens the settings panel, in the header and in the drop zone.
+Button {
+    id: button
+
+    implicitWidth: 32
+    implicitHeight: 32
+    flat: true
+    padding: 0
+    display: AbstractButton.IconOnly
+    text: qsTr("设置")
+    icon.source: "icons/gearshape.svg"
+    icon.width: 18
+    icon.height: 18
+    icon.color: Theme.primaryText
+    opacity: pressed ? 0.55 : 1
+    focusPolicy: Qt.StrongFocus
+    background: Rectangle {
+        radius: width / 2
+        color: button.hovered || button.visualFocus ? Qt.rgba(1, 1, 1, 0.1) : "transparent"
+        border.width: button.visualFocus ? 1.5 : 0
+        border.color: Theme.accent
+    }
+    Accessible.name: text
+    ToolTip.visible: hovered
+    ToolTip.delay: 500
+    ToolTip.text: text
+}
