@@ -238,6 +238,7 @@ private slots:
         const QJsonArray rows = run.rows();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][u"compressedBytes"_s].toInteger(), 4);
+        QCOMPARE(readFile(dir.filePath(u"photo-1.jpg"_s)), QByteArray("tiny")); // the tool's, not the fallback's
         QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
     }
 
