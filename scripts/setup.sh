@@ -60,10 +60,10 @@ cjpeg=$("$here/build-mozjpeg.sh") || fail "could not build mozjpeg's cjpeg (see 
 
 cd "$root"
 [ $# -gt 0 ] || set -- dev
-for spec in "$@"; do
-  preset=${spec%%:*}
+for request in "$@"; do
+  preset=${request%%:*}
   targets=()
-  [ "$spec" = "$preset" ] || IFS=, read -r -a targets <<<"${spec#*:}"
+  [ "$request" = "$preset" ] || IFS=, read -r -a targets <<<"${request#*:}"
   if [ ! -f "build/$preset/build.ninja" ]; then
     cmake --preset "$preset" >/dev/null || fail "cmake could not configure the $preset preset"
   fi
