@@ -20,9 +20,11 @@ Button {
     focusPolicy: Qt.StrongFocus
     background: Rectangle {
         radius: width / 2
-        color: button.hovered || button.visualFocus ? Theme.hoverFill : "transparent"
-        border.width: button.visualFocus ? 1.5 : 0
-        border.color: Theme.accent
+        color: button.hovered ? Theme.hoverFill : "transparent"
+
+        FocusRing {
+            shown: button.visualFocus
+        }
     }
     Accessible.name: text
     ToolTip.visible: hovered

@@ -46,6 +46,8 @@ private slots:
         // As the application does before its window; on a machine without a session bus the
         // reveal test checks that no bus was launched.
         SessionBus::preventAutolaunch();
+        // The dark theme, whose accent the focus ring check below looks for.
+        qputenv("PRESSEL_COLOR_SCHEME", "dark");
     }
 
     void init()
@@ -195,8 +197,12 @@ private slots:
         QTRY_VERIFY(dialog->property("visible").toBool());
         QMetaObject::invokeMethod(dialog, "reject");
 
+        // Escape stops a batch: the files in hand finish, and the rest are counted.
         QVERIFY(m_support.drop(item("orangeArtwork"), m_files));
-        QTest::keyClick(m_window, Qt::Key_Escape); // no stop yet: the batch runs on
+        QTest::keyClick(m_window, Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
+        QCOMPARE(rows().size() + m_viewModel->unprocessedCount(), 3);
+        QVERIFY(m_support.drop(item("orangeArtwork"), m_files));
         QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
         QTRY_COMPARE(rows().size(), 3);
 
