@@ -7,6 +7,9 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(PRESSEL_DOC_SUBDIR ${CMAKE_INSTALL_DATADIR}/doc/pressel)
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright DESTINATION ${PRESSEL_DOC_SUBDIR})
+# mozjpeg's cjpeg carries its own libjpeg by design: its encoder is what Debian's lacks.
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME pressel)
 # Debian keeps a package's changelog compressed, without a time stamp in the gzip header.
 set(PRESSEL_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/changelog.gz)
 add_custom_command(
@@ -20,13 +23,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pressel)
 set(CPACK_PACKAGE_VENDOR Korvane)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "makes JPEG and PNG photos smaller")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "makes JPEG and PNG photos smaller
- Pressel re-encodes the JPEG and PNG files dropped on its window, or opened
- with it from the file manager, with mozjpeg's cjpeg and pngquant, and writes
- each result as a new file beside its source. The source is never touched,
- and an output that is not smaller is deleted again.
- .
- pressel-cli does the same from the command line.")
+# CPack puts the summary first and indents these lines itself; an empty line becomes " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Pressel re-encodes the JPEG and PNG files dropped on its window, or opened
+with it from the file manager, with mozjpeg's cjpeg and pngquant, and writes
+each result as a new file beside its source. The source is never touched,
+and an output that is not smaller is deleted again.
+
+pressel-cli does the same from the command line.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvane Pressel team <pressel@korvane.com>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
