@@ -106,7 +106,7 @@ make_pictures() {
   mkdir -p "$dest"
   command -v convert >/dev/null 2>&1 || fail "ImageMagick's convert is needed to make the test pictures"
   convert -size 1600x1200 plasma:fractal -seed 7 -quality 95 "$dest/photo.jpg"
-  convert -size 640x480 gradient:orange-navy -seed 7 "$dest/picture.png"
+  convert -size 640x480 -seed 7 gradient:orange-navy -attenuate 0.2 +noise Uniform PNG24:"$dest/picture.png"
 }
 
 wait_for() {
