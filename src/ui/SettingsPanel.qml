@@ -52,160 +52,194 @@ Popup {
         font.bold: true
     }
 
-    contentItem: ColumnLayout {
-        spacing: 14
-        Accessible.role: Accessible.Dialog
-        Accessible.name: title.text
+    // Taller than a small window: the body scrolls, so the last control is always reachable.
+    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - 24)
 
-        RowLayout {
-            Layout.fillWidth: true
+    contentItem: Flickable {
+        id: body
+        implicitWidth: column.implicitWidth
+        implicitHeight: column.implicitHeight
+        contentWidth: width
+        contentHeight: column.implicitHeight
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar {}
 
-            StyledText {
-                id: title
-                objectName: "settingsTitle"
-                Layout.fillWidth: true
-                text: qsTr("设置")
-                font.pixelSize: 22
-                font.bold: true
+        // The control that takes the keyboard's focus is scrolled into view.
+        Connections {
+            target: body.Window.window
+            function onActiveFocusItemChanged() {
+                const item = body.Window.window?.activeFocusItem
+                let inside = item
+                while (inside && inside !== column)
+                    inside = inside.parent
+                if (!inside)
+                    return
+                const top = item.mapToItem(column, 0, 0).y
+                if (top < body.contentY)
+                    body.contentY = top
+                else if (top + item.height > body.contentY + body.height)
+                    body.contentY = Math.min(top + item.height - body.height, body.contentHeight - body.height)
             }
-
-            Button {
-                id: closeButton
-                objectName: "settingsCloseButton"
-                Layout.preferredWidth: 28
-                Layout.preferredHeight: 28
-                flat: true
-                padding: 0
-                display: AbstractButton.IconOnly
-                text: qsTr("关闭")
-                icon.source: "icons/xmark.svg"
-                icon.width: 14
-                icon.height: 14
-                icon.color: Theme.primaryText
-                background: Rectangle {
-                    radius: width / 2
-                    color: closeButton.hovered || closeButton.visualFocus ? Theme.hoverFill : "transparent"
-                    border.width: closeButton.visualFocus ? 1.5 : 0
-                    border.color: Theme.accent
-                }
-                Accessible.name: text
-                onClicked: panel.close()
-            }
-        }
-
-        SectionTitle {
-            text: qsTr("JPEG 质量")
-        }
-
-        RowLayout {
-            Layout.fillWidth: true
-            spacing: 12
-
-            Slider {
-                id: jpegQuality
-                objectName: "jpegQualitySlider"
-                Layout.fillWidth: true
-                from: panel.settings.minimumJPEGQuality
-                to: panel.settings.maximumJPEGQuality
-                stepSize: 1
-                snapMode: Slider.SnapAlways
-                value: panel.settings.jpegQuality
-                Accessible.name: qsTr("JPEG 质量")
-                onMoved: panel.settings.jpegQuality = Math.round(value)
-            }
-
-            StyledText {
-                objectName: "jpegQualityValue"
-                Layout.minimumWidth: 28
-                horizontalAlignment: Text.AlignRight
-                text: panel.settings.jpegQuality
-            }
-        }
-
-        SectionTitle {
-            text: qsTr("PNG 质量范围")
-        }
-
-        RowLayout {
-            spacing: 10
-            enabled: !panel.settings.pngLossless
-
-            SpinBox {
-                id: pngMinimum
-                objectName: "pngQualityMinimum"
-                from: 0
-                to: panel.settings.pngQualityMaximum
-                editable: true
-                value: panel.settings.pngQualityMinimum
-                Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最低")
-                onValueModified: panel.settings.pngQualityMinimum = value
-            }
-
-            StyledText {
-                text: "–"
-            }
-
-            SpinBox {
-                id: pngMaximum
-                objectName: "pngQualityMaximum"
-                from: panel.settings.pngQualityMinimum
-                to: 100
-                editable: true
-                value: panel.settings.pngQualityMaximum
-                Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最高")
-                onValueModified: panel.settings.pngQualityMaximum = value
-            }
-        }
-
-        CheckBox {
-            objectName: "pngLosslessCheckBox"
-            text: qsTr("PNG 只做无损压缩")
-            checked: panel.settings.pngLossless
-            Accessible.name: text
-            onToggled: panel.settings.pngLossless = checked
-        }
-
-        SectionTitle {
-            text: qsTr("元数据")
         }
 
         ColumnLayout {
-            spacing: 2
-            Accessible.role: Accessible.Grouping
-            Accessible.name: qsTr("元数据")
+            id: column
+            width: body.width
+            spacing: 14
+            Accessible.role: Accessible.Dialog
+            Accessible.name: title.text
 
-            Repeater {
-                model: [
-                    { policy: "strip", label: qsTr("全部去除") },
-                    { policy: "camera", label: qsTr("保留拍摄信息，去除位置") },
-                    { policy: "all", label: qsTr("全部保留") }
-                ]
-                delegate: RadioButton {
-                    required property var modelData
-                    objectName: "metadata_" + modelData.policy
-                    text: modelData.label
-                    checked: panel.settings.metadataPolicy === modelData.policy
+            RowLayout {
+                Layout.fillWidth: true
+
+                StyledText {
+                    id: title
+                    objectName: "settingsTitle"
+                    Layout.fillWidth: true
+                    text: qsTr("设置")
+                    font.pixelSize: 22
+                    font.bold: true
+                }
+
+                Button {
+                    id: closeButton
+                    objectName: "settingsCloseButton"
+                    Layout.preferredWidth: 28
+                    Layout.preferredHeight: 28
+                    flat: true
+                    padding: 0
+                    display: AbstractButton.IconOnly
+                    text: qsTr("关闭")
+                    icon.source: "icons/xmark.svg"
+                    icon.width: 14
+                    icon.height: 14
+                    icon.color: Theme.primaryText
+                    background: Rectangle {
+                        radius: width / 2
+                        color: closeButton.hovered || closeButton.visualFocus ? Theme.hoverFill : "transparent"
+                        border.width: closeButton.visualFocus ? 1.5 : 0
+                        border.color: Theme.accent
+                    }
                     Accessible.name: text
-                    onToggled: if (checked) panel.settings.metadataPolicy = modelData.policy
+                    onClicked: panel.close()
                 }
             }
-        }
 
-        CheckBox {
-            objectName: "keepDatesCheckBox"
-            text: qsTr("保留原文件的修改时间")
-            checked: panel.settings.keepModificationDate
-            Accessible.name: text
-            onToggled: panel.settings.keepModificationDate = checked
-        }
+            SectionTitle {
+                text: qsTr("JPEG 质量")
+            }
 
-        Button {
-            objectName: "restoreDefaultsButton"
-            Layout.alignment: Qt.AlignRight
-            text: qsTr("恢复默认设置")
-            enabled: !panel.settings.isDefault
-            Accessible.name: text
-            onClicked: panel.settings.restoreDefaults()
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 12
+
+                Slider {
+                    id: jpegQuality
+                    objectName: "jpegQualitySlider"
+                    Layout.fillWidth: true
+                    from: panel.settings.minimumJPEGQuality
+                    to: panel.settings.maximumJPEGQuality
+                    stepSize: 1
+                    snapMode: Slider.SnapAlways
+                    value: panel.settings.jpegQuality
+                    Accessible.name: qsTr("JPEG 质量")
+                    onMoved: panel.settings.jpegQuality = Math.round(value)
+                }
+
+                StyledText {
+                    objectName: "jpegQualityValue"
+                    Layout.minimumWidth: 28
+                    horizontalAlignment: Text.AlignRight
+                    text: panel.settings.jpegQuality
+                }
+            }
+
+            SectionTitle {
+                text: qsTr("PNG 质量范围")
+            }
+
+            RowLayout {
+                spacing: 10
+                enabled: !panel.settings.pngLossless
+
+                SpinBox {
+                    id: pngMinimum
+                    objectName: "pngQualityMinimum"
+                    from: 0
+                    to: panel.settings.pngQualityMaximum
+                    editable: true
+                    value: panel.settings.pngQualityMinimum
+                    Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最低")
+                    onValueModified: panel.settings.pngQualityMinimum = value
+                }
+
+                StyledText {
+                    text: "–"
+                }
+
+                SpinBox {
+                    id: pngMaximum
+                    objectName: "pngQualityMaximum"
+                    from: panel.settings.pngQualityMinimum
+                    to: 100
+                    editable: true
+                    value: panel.settings.pngQualityMaximum
+                    Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最高")
+                    onValueModified: panel.settings.pngQualityMaximum = value
+                }
+            }
+
+            CheckBox {
+                objectName: "pngLosslessCheckBox"
+                text: qsTr("PNG 只做无损压缩")
+                checked: panel.settings.pngLossless
+                Accessible.name: text
+                onToggled: panel.settings.pngLossless = checked
+            }
+
+            SectionTitle {
+                text: qsTr("元数据")
+            }
+
+            ColumnLayout {
+                spacing: 2
+                Accessible.role: Accessible.Grouping
+                Accessible.name: qsTr("元数据")
+
+                Repeater {
+                    model: [
+                        { policy: "strip", label: qsTr("全部去除") },
+                        { policy: "camera", label: qsTr("保留拍摄信息，去除位置") },
+                        { policy: "all", label: qsTr("全部保留") }
+                    ]
+                    delegate: RadioButton {
+                        required property var modelData
+                        objectName: "metadata_" + modelData.policy
+                        text: modelData.label
+                        checked: panel.settings.metadataPolicy === modelData.policy
+                        Accessible.name: text
+                        onToggled: if (checked) panel.settings.metadataPolicy = modelData.policy
+                    }
+                }
+            }
+
+            CheckBox {
+                objectName: "keepDatesCheckBox"
+                text: qsTr("保留原文件的修改时间")
+                checked: panel.settings.keepModificationDate
+                Accessible.name: text
+                onToggled: panel.settings.keepModificationDate = checked
+            }
+
+            Button {
+                objectName: "restoreDefaultsButton"
+                Layout.alignment: Qt.AlignRight
+                text: qsTr("恢复默认设置")
+                enabled: !panel.settings.isDefault
+                Accessible.name: text
+                onClicked: panel.settings.restoreDefaults()
+            }
         }
     }
 }
