@@ -7,6 +7,7 @@
 // machine weighs on both alike. Memory is the resident size of pressel-cli and its encoder
 // children together, sampled every 20 ms: the peak of what the batch holds at once.
 
+#include "BenchSupport.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -26,14 +27,9 @@
 #include <cstdio>
 #include <optional>
 
-namespace {
+using BenchSupport::median;
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
-}
+namespace {
 
 // Resident kilobytes of a process and all its descendants; 0 for one that is gone.
 qint64 treeResidentKiB(qint64 pid)

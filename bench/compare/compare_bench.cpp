@@ -9,6 +9,7 @@
 // the view's size; at 100 % it is both sides' visible part, at the picture's centre, at full
 // resolution.
 
+#include "BenchSupport.h"
 #include "ApplicationBundle.h"
 #include "ComparisonImageProvider.h"
 #include "CompressionService.h"
@@ -28,22 +29,10 @@
 #include <algorithm>
 #include <cstdio>
 
+using BenchSupport::median;
+using BenchSupport::quietPipelineLog;
+
 namespace {
-
-void quietPipelineLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (qstrncmp(context.category ? context.category : "", "com.korvane.Pressel.", 20) == 0)
-        return;
-    if (type >= QtWarningMsg)
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
-}
 
 // The process's peak resident memory in MiB, from /proc.
 double peakResidentMiB()

@@ -8,6 +8,7 @@
 // shown: on a shared machine the CPU time is the steadier figure. A breakdown of the road
 // (decode, PPM bytes, PPM write, cjpeg) shows where its time goes.
 
+#include "BenchSupport.h"
 #include "ApplicationBundle.h"
 #include "ImageCodec.h"
 #include "ImageFormatDetector.h"
@@ -30,22 +31,10 @@
 
 #include <sys/resource.h>
 
+using BenchSupport::median;
+using BenchSupport::quietPipelineLog;
+
 namespace {
-
-void quietPipelineLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (qstrncmp(context.category ? context.category : "", "com.korvane.Pressel.", 20) == 0)
-        return;
-    if (type >= QtWarningMsg)
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
-}
 
 double milliseconds(const QElapsedTimer &timer)
 {

@@ -4,6 +4,7 @@
 // Each file is copied into a scratch folder; every measurement starts from a folder holding
 // only that copy. Times are the median of --runs runs (default 3), the two ways interleaved.
 
+#include "BenchSupport.h"
 #include "ApplicationBundle.h"
 #include "ImageFormatDetector.h"
 #include "OutputFiles.h"
@@ -22,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using BenchSupport::median;
+
 namespace {
 
 QString lastRoad; // "pngquant" or "ImageIO", from the chain's own log line
@@ -39,13 +42,6 @@ void recordRoad(QtMsgType type, const QMessageLogContext &context, const QString
         return;
     if (type >= QtWarningMsg)
         fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2.0;
 }
 
 void clearOutputs(const QString &folder, const QString &keep)
