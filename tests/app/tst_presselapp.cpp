@@ -1,5 +1,7 @@
 // The built pressel end to end, as a user starts it: files on the command line are compressed
-// beside their sources, a second launch hands its files to the first and leaves. The window runs on the platform given by the environment
+// beside their sources, a second launch hands its files to the first and leaves; the socket
+// between them is the user's alone, drops what is not an open request, and a killed first
+// instance never blocks the next. The window runs on the platform given by the environment
 // (offscreen, or an X server). Every wait has a limit and the first instance is killed at the
 // end, whatever happened.
 
@@ -12,10 +14,14 @@
 #include <QImageReader>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 #include <QtEndian>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +39,21 @@ bool isCompleteImage(const QString &path)
         return false;
     QImageReader reader(path);
     return !reader.read().isNull();
+}
+
+QByteArray frame(quint32 declaredSize, const QByteArray &payload)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(declaredSize, bytes.data());
+    return bytes + payload;
+}
+
+// This executable run as `--connect SOCKET`: 0 when the socket takes the connection, 2 when not.
+int connectChild(const char *socketPath)
+{
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromLocal8Bit(socketPath));
+    return socket.waitForConnected(5000) ? 0 : 2;
 }
 
 } // namespace
@@ -147,30 +168,69 @@ private slots:
         QVERIFY(m_first->state() == QProcess::Running);
     }
 
-    void malformedRequestIsDroppedAndAppCarriesOn()
+    void socketIsPrivateAndDropsWhatIsNoRequest()
     {
         TestImages::write(TestImages::photo(320, 240, 21), path(u"later.jpg"_s), "jpeg", 95);
         m_first = launch({});
         QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
         const auto socketPath = SingleInstance::socketPath(m_instanceId);
         QVERIFY(socketPath);
+        struct stat folder = {}, socketFile = {};
+        QCOMPARE(::lstat(QFile::encodeName(QFileInfo(*socketPath).absolutePath()).constData(), &folder), 0);
+        QVERIFY(S_ISDIR(folder.st_mode) && folder.st_uid == ::getuid() && (folder.st_mode & 077) == 0);
+        QCOMPARE(::lstat(QFile::encodeName(*socketPath).constData(), &socketFile), 0);
+        QVERIFY(S_ISSOCK(socketFile.st_mode) && (socketFile.st_mode & 077) == 0);
 
-        // A well-formed frame whose content is no open request.
-        const QByteArray garbage("not an open request");
-        QByteArray frame(4, Qt::Uninitialized);
-        qToBigEndian<quint32>(quint32(garbage.size()), frame.data());
-        QLocalSocket socket;
-        socket.connectToServer(*socketPath);
-        QVERIFY(socket.waitForConnected(watchdogMs));
-        socket.write(frame + garbage);
-        QVERIFY(socket.waitForBytesWritten(watchdogMs));
-        QVERIFY(
-            firstLogShows(u"[error] com.korvane.Pressel.DockDrop: Dropped a malformed open request of 19 byte(s)"_s));
+        const qint64 limit = SingleInstance::maximumMessageSize;
+        const QList<std::pair<QByteArray, QString>> malformed{
+            {frame(19, "not an open request"), u"Dropped a malformed open request of 19 byte(s)"_s},
+            {frame(quint32(limit + 1), "abc"), u"Dropped a message of %1 byte(s): the limit is %2"_s.arg(limit + 1).arg(limit)},
+            {frame(3, "abcdef"), u"Dropped a message with 3 byte(s) beyond its declared size"_s}};
+        for (const auto &[bytes, logLine] : malformed) {
+            QLocalSocket socket;
+            socket.connectToServer(*socketPath);
+            QVERIFY(socket.waitForConnected(watchdogMs));
+            socket.write(bytes);
+            QVERIFY(socket.waitForBytesWritten(watchdogMs));
+            QVERIFY(firstLogShows(u"[error] com.korvane.Pressel.DockDrop: "_s + logLine));
+        }
 
+        const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+        if (::getuid() == 0 && !setpriv.isEmpty()) {
+            const QString self = QCoreApplication::applicationFilePath();
+            QCOMPARE(run(self, {u"--connect"_s, *socketPath}).exitCode, 0);
+            const ProcessRun stranger = run(setpriv, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                                      self, u"--connect"_s, *socketPath});
+            QVERIFY2(stranger.finished && stranger.exitCode == 2, qPrintable(stranger.describe()));
+        }
         handOver({u"later.jpg"_s});
         QVERIFY(waitForOutput(u"later-1.jpg"_s));
     }
+
+    void killedFirstInstanceDoesNotBlockTheNext()
+    {
+        TestImages::write(TestImages::photo(320, 240, 22), path(u"next.jpg"_s), "jpeg", 95);
+        m_first = launch({});
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
+        m_first->kill();
+        QVERIFY(m_first->waitForFinished(watchdogMs));
+        QVERIFY(QFileInfo::exists(*SingleInstance::socketPath(m_instanceId))); // left behind
+        m_firstLog.clear();
+        m_first = launch({u"next.jpg"_s});
+        QVERIFY(waitForOutput(u"next-1.jpg"_s));
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_PresselApp)
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--connect") == 0) {
+        QCoreApplication app(argc, argv);
+        return connectChild(argv[2]);
+    }
+    QCoreApplication app(argc, argv);
+    tst_PresselApp test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_presselapp.moc"

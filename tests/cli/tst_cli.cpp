@@ -1,6 +1,6 @@
 // pressel-cli end to end, with the tools of the build tree's bundle: the acceptance batch of
-// every kind of file a user drops, the roads through mozjpeg and pngquant and their fallbacks,
-// the command line's own rules, and a decompression bomb that must fail small.
+// every kind of file a user drops, the roads through mozjpeg and pngquant, a chatty tool, and
+// the command line's own rules.
 
 #include "JPEGRoad.h"
 #include "PNGRoad.h"
@@ -67,11 +67,24 @@ class tst_CLI : public QObject
 {
     Q_OBJECT
 
+    QMap<QString, QByteArray> m_writtenByOneWorker;
+
 private slots:
     void initTestCase() { QVERIFY2(QFileInfo(presselCLI()).isExecutable(), qPrintable(presselCLI())); }
 
+    // Every kind of file a user drops, with one worker and with two: the same rows in drop order
+    // and the same files, byte for byte. Copies of one photo get the next names in file order
+    // and overwrite nothing, nor do x.jpg and x.jpeg side by side.
+    void acceptanceBatch_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::newRow("one worker") << 1;
+        QTest::newRow("two workers") << 2;
+    }
+
     void acceptanceBatch()
     {
+        QFETCH(int, workers);
         struct Row {
             QString source; // relative to the batch folder
             QString status;
@@ -87,12 +100,12 @@ private slots:
         };
         const QImage photo = TestImages::photo(800, 600, 5);
         QVERIFY(put(u"photo.jpg"_s, encode(photo, "jpeg", 95)));
+        QVERIFY(put(u"x.jpg"_s, encode(photo, "jpeg", 95)));
+        QVERIFY(put(u"x.jpeg"_s, encode(TestImages::photo(320, 240, 8), "jpeg", 97)));
         QVERIFY(put(u"shot.png"_s, encode(screenshot(800, 500), "png")));
         QVERIFY(put(u"transparent.png"_s, encode(transparentGraphic(320, 240), "png")));
         QVERIFY(put(u"noise.png"_s, encode(noise(256, 256), "png", 0))); // already at zlib's best
         QVERIFY(put(u"scan.tiff"_s, encode(photo, "tiff")));
-        QVERIFY(put(u"anim.gif"_s, gif(TestImages::photo(64, 48))));
-        QVERIFY(put(u"web.webp"_s, encode(photo, "webp")));
         QVERIFY(put(u"x.gif"_s, "this is text, not a picture\n"));
         QVERIFY(put(u"e.jpg"_s, {}));
         QVERIFY(put(u"p.jpg"_s, encode(transparentGraphic(200, 150), "png")));
@@ -101,22 +114,20 @@ private slots:
         const std::optional<QByteArray> heic = heif({TestImages::photo(320, 240)});
         if (heic) {
             QVERIFY(put(u"phone.heic"_s, *heic));
-            QVERIFY(put(u"camera.heif"_s, replaceBrand(*heic, "heic", "mif1")));
         }
 
         const QString heicMessage = u"当前阶段暂不处理 HEIC / HEIF"_s;
         QList<Row> expected{
             {u"photo.jpg"_s, u"success"_s, {}, u"photo-1.jpg"_s},
             {u"photo.jpg"_s, u"success"_s, {}, u"photo-2.jpg"_s},
-            {u"photo.jpg"_s, u"success"_s, {}, u"photo-3.jpg"_s},
             {u"shot.png"_s, u"success"_s, {}, u"shot-1.png"_s},
+            {u"photo.jpg"_s, u"success"_s, {}, u"photo-3.jpg"_s},
+            {u"x.jpg"_s, u"success"_s, {}, u"x-1.jpg"_s},
+            {u"x.jpeg"_s, u"success"_s, {}, u"x-1.jpeg"_s},
             {u"transparent.png"_s, u"success"_s, {}, u"transparent-1.png"_s},
             {u"noise.png"_s, u"skipped"_s, u"压缩后体积未变小，已保留原图"_s, {}},
             {u"phone.heic"_s, u"skipped"_s, heicMessage, {}},
-            {u"camera.heif"_s, u"skipped"_s, heicMessage, {}},
             {u"scan.tiff"_s, u"skipped"_s, u"当前阶段暂不处理 TIFF"_s, {}},
-            {u"anim.gif"_s, u"skipped"_s, u"当前阶段暂不处理该格式：gif"_s, {}},
-            {u"web.webp"_s, u"skipped"_s, u"当前阶段暂不处理该格式：webp"_s, {}},
             {u"x.gif"_s, u"failed"_s, u"无法解码图片内容"_s, {}},
             {u"e.jpg"_s, u"failed"_s, u"图片读取失败"_s, {}},
             {u"p.jpg"_s, u"success"_s, {}, u"p.png"_s},
@@ -130,7 +141,7 @@ private slots:
         }
 
         const auto before = TestImages::fingerprint(dir.path());
-        QStringList arguments{u"--json"_s};
+        QStringList arguments{u"-j"_s, QString::number(workers), u"--json"_s};
         for (const Row &row : expected)
             arguments.append(row.source); // relative: the command line makes them absolute
         const ProcessRun run = TestFiles::run(presselCLI(), arguments, {dir.path(), {{u"TMPDIR"_s, temporary}}});
@@ -173,48 +184,13 @@ private slots:
             QVERIFY2(after.value(it.key()) == it.value(), qPrintable(u"source changed: "_s + it.key()));
         expectedEntries.sort();
         QCOMPARE(after.keys(), expectedEntries);
-
-        // The photo took the mozjpeg road: within 1% of cjpeg's own output from the same pixels;
-        // the screenshot the pngquant road: byte for byte what pngquant makes with its arguments.
-        const QString reference = dir.filePath(u".tmp/reference"_s);
-        QVERIFY(writePPM(QUrl::fromLocalFile(folder.filePath(u"photo.jpg"_s)), QUrl::fromLocalFile(reference + u".ppm"_s)));
-        QCOMPARE(TestFiles::run(bundled(u"cjpeg"_s), cjpegArguments(0.75, reference + u".jpg"_s,
-                                                                                          reference + u".ppm"_s))
-                     .exitCode,
-                 0);
-        const qint64 referenceBytes = QFileInfo(reference + u".jpg"_s).size();
-        QVERIFY(std::abs(QFileInfo(folder.filePath(u"photo-1.jpg"_s)).size() - referenceBytes) <= referenceBytes / 100);
-        QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), pngquantArguments(
-                                                            reference + u".png"_s, QualityRange{60, 80},
-                                                            folder.filePath(u"shot.png"_s)))
-                     .exitCode,
-                 0);
-        QVERIFY(readFile(folder.filePath(u"shot-1.png"_s)) == readFile(reference + u".png"_s));
-    }
-
-    void fallsBackWithoutTheBundledTools()
-    {
-        // A copy of the program beside an empty auxiliary-executables folder.
-        QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath(u"bundle/bin"_s)) &&
-                QDir().mkpath(dir.filePath(u"bundle/libexec/pressel"_s)));
-        const QString program = dir.filePath(u"bundle/bin/pressel-cli"_s);
-        QVERIFY(QFile::copy(presselCLI(), program));
-        const QString jpeg = dir.filePath(u"photo.jpg"_s);
-        const QString png = dir.filePath(u"shot.png"_s);
-        TestImages::write(TestImages::photo(800, 600, 5), jpeg, "jpeg", 95);
-        TestImages::write(screenshot(640, 400), png, "png");
-
-        // One worker, so that the two files' lines do not interleave.
-        const ProcessRun run = TestFiles::run(program, {u"-j"_s, u"1"_s, u"--json"_s, jpeg, png});
-        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-        QVERIFY(!run.standardError.contains("Using "));
-        const QJsonArray rows = run.rows();
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0][u"status"_s].toString(), u"success"_s);
-        QCOMPARE(QImage(dir.filePath(u"photo-1.jpg"_s)).size(), QSize(800, 600));
-        // The lossless encoder may not beat the source: then the row is skipped and its output gone.
-        QCOMPARE(QFileInfo::exists(dir.filePath(u"shot-1.png"_s)), rows[1][u"status"_s].toString() == u"success");
+        QMap<QString, QByteArray> written;
+        for (const QString &path : after.keys())
+            written.insert(folder.relativeFilePath(path), readFile(path));
+        if (workers == 1)
+            m_writtenByOneWorker = written;
+        else
+            QVERIFY(written == m_writtenByOneWorker);
     }
 
     void toolKeepsToItself()
@@ -242,34 +218,6 @@ private slots:
         QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
     }
 
-    void fallsBackWhenPNGQuantRefuses()
-    {
-        QTemporaryDir dir;
-        const QString source = dir.filePath(u"gradient.png"_s);
-        TestImages::write(grainyGradient(256, 192), source, "png");
-        // The premise: pngquant alone refuses this picture and writes nothing.
-        const QString reference = dir.filePath(u"reference/gradient.png"_s);
-        QVERIFY(QDir().mkpath(dir.filePath(u"reference"_s)));
-        QVERIFY(
-            TestFiles::run(bundled(u"pngquant"_s), pngquantArguments(reference, {60, 80}, source))
-                .exitCode != 0);
-        QVERIFY(QDir().rmdir(dir.filePath(u"reference"_s)));
-        const QByteArray sourceHash = TestImages::sha256(source);
-
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, source});
-        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-        const QString output = dir.filePath(u"gradient-1.png"_s);
-        const QString status = run.rows()[0][u"status"_s].toString();
-        if (status == u"success") {
-            QCOMPARE(QImage(output).convertToFormat(QImage::Format_RGB32), grainyGradient(256, 192));
-            QCOMPARE(entryNames(dir.path()), (QStringList{u"gradient-1.png"_s, u"gradient.png"_s}));
-        } else {
-            QCOMPARE(status, u"skipped"_s);
-            QCOMPARE(entryNames(dir.path()), QStringList{u"gradient.png"_s});
-        }
-        QCOMPARE(TestImages::sha256(source), sourceHash);
-    }
-
     void arguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -278,8 +226,6 @@ private slots:
 
         using L = QStringList;
         QTest::newRow("no arguments") << L() << 2 << L();
-        QTest::newRow("only an option") << L{u"--json"_s} << 2 << L();
-        QTest::newRow("nothing after --") << L{u"--json"_s, u"--"_s} << 2 << L();
         QTest::newRow("unknown option") << L{u"--fast"_s, u"a.jpg"_s} << 2 << L();
         QTest::newRow("help") << L{u"--help"_s} << 0 << L();
         QTest::newRow("a file named --json after --") << L{u"--json"_s, u"--"_s, u"--json"_s} << 0 << L{u"--json"_s};
@@ -287,13 +233,10 @@ private slots:
             << L{u"--json"_s, u"--"_s, u"-dash.jpg"_s, u"--"_s} << 1 << L{u"-dash.jpg"_s, u"--"_s};
         QTest::newRow("option after a file") << L{u"a.jpg"_s, u"--json"_s} << 0 << L{u"a.jpg"_s};
         // A bad value names its option; nothing runs.
-        for (const L &bad : {L{u"--quality"_s, u"101"_s}, L{u"--quality"_s, u"high"_s}, L{u"--quality=-5"_s},
-                             L{u"--png-quality"_s, u"80-60"_s}, L{u"--png-quality"_s, u"70"_s},
-                             L{u"--png-quality"_s, u"0-101"_s}, L{u"--metadata"_s, u"gps"_s}, L{u"--metadata"_s}})
+        for (const L &bad : {L{u"--quality"_s, u"101"_s}, L{u"--quality=-5"_s}, L{u"--png-quality"_s, u"80-60"_s},
+                             L{u"--metadata"_s, u"gps"_s}})
             QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
-        QTest::newRow("two workers") << L{u"-j"_s, u"2"_s, u"--json"_s, u"a.jpg"_s} << 0 << L{u"a.jpg"_s};
         QTest::newRow("no workers") << L{u"-j"_s, u"0"_s, u"a.jpg"_s} << 2 << L();
-        QTest::newRow("-j without a number") << L{u"a.jpg"_s, u"-j"_s} << 2 << L();
     }
 
     void arguments()
@@ -392,24 +335,6 @@ private slots:
         }
     }
 
-    // Metadata that cannot be read costs only the metadata: the photo is still compressed, the
-    // row says nothing of it and the log says why, as an error.
-    void unreadableMetadataStillCompresses()
-    {
-        QTemporaryDir dir;
-        const QString source = dir.filePath(u"broken-exif.jpg"_s);
-        QByteArray exif = exifPayload(6);
-        exif.replace(10, 4, QByteArray("\x7f\xff\xff\xf0", 4)); // the first directory lies far beyond the end
-        QVERIFY(writeFile(source, insertJPEGSegment(encode(TestImages::photo(320, 240, 2), "jpeg", 95), 0xE1, exif)));
-
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, u"camera"_s, source});
-        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-        QCOMPARE(run.rows()[0][u"status"_s].toString(), u"success"_s);
-        QVERIFY(run.rows()[0][u"message"_s].isNull());
-        QVERIFY2(run.standardError.contains("[error] com.korvane.Pressel.Metadata: Metadata of broken-exif.jpg"),
-                 qPrintable(run.describe()));
-    }
-
     void encoderSettings_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -417,7 +342,6 @@ private slots:
         QTest::addColumn<QString>("pngRange");    // pngquant's --quality for the reference; empty: lossless
         QTest::addColumn<bool>("keepsDate");
 
-        QTest::newRow("defaults") << QStringList() << u"75"_s << u"60-80"_s << false;
         QTest::newRow("quality 90, range 30-95")
             << QStringList{u"--quality"_s, u"90"_s, u"--png-quality=30-95"_s} << u"90"_s << u"30-95"_s << false;
         QTest::newRow("lossless PNG, dates kept")
@@ -522,87 +446,9 @@ private slots:
         QCOMPARE(got, rows);
     }
 
-    // A walk stops at its limit with one row that says so, ahead of the files it did take.
-    void folderLimit()
-    {
-        QTemporaryDir dir;
-        for (int number = 0; number <= 10000; ++number)
-            QVERIFY(writeFile(dir.filePath(u"many/%1.jpg"_s.arg(number, 5, 10, QLatin1Char('0'))), {}));
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"-r"_s, dir.filePath(u"many"_s)});
-        QVERIFY2(run.finished, qPrintable(run.describe()));
-        const QJsonArray rows = run.rows();
-        QCOMPARE(rows.size(), 10001);
-        QCOMPARE(rows[0][u"source"_s].toString(), dir.filePath(u"many"_s));
-        QCOMPARE(rows[0][u"message"_s].toString(), u"文件夹中的图片超过 10000 张，只处理了前 10000 张"_s);
-        QCOMPARE(rows[1][u"source"_s].toString(), dir.filePath(u"many/00000.jpg"_s));
-        QCOMPARE(rows[10000][u"source"_s].toString(), dir.filePath(u"many/09999.jpg"_s));
-    }
-
-    void textOutputAndExitStatus()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.filePath(u"a.jpg"_s), encode(TestImages::photo(64, 48), "jpeg", 95)));
-        QVERIFY(writeFile(dir.filePath(u"b.tiff"_s), encode(TestImages::photo(64, 48), "tiff")));
-        const ProcessRun run = TestFiles::run(presselCLI(), {dir.filePath(u"a.jpg"_s), dir.filePath(u"b.tiff"_s)});
-        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe())); // a skipped row is no failure
-        const QStringList lines = QString::fromUtf8(run.standardOutput).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines[0].startsWith(u"success\t"_s + dir.filePath(u"a.jpg"_s) + u'\t'));
-        QVERIFY(lines[0].endsWith(u'\t' + dir.filePath(u"a-1.jpg"_s)));
-        QCOMPARE(lines[1], u"skipped\t%1\t%2\t当前阶段暂不处理 TIFF"_s.arg(dir.filePath(u"b.tiff"_s))
-                               .arg(QFileInfo(dir.filePath(u"b.tiff"_s)).size()));
-        // The totals close standard error; without a terminal there, no progress line is drawn.
-        const QString log = QString::fromUtf8(run.standardError);
-        QVERIFY2(log.endsWith(u" · 1 个跳过\n"_s), qPrintable(log));
-        QVERIFY2(log.section(u'\n', -2, -2).startsWith(u"2 个文件 · 节省 "_s), qPrintable(log));
-        QVERIFY(!log.contains(u'\r'));
-    }
-
-    // The same batch with one and with two workers: the same rows in the same order and the
-    // same files, byte for byte. Copies of one photo get the next names in file order and
-    // overwrite nothing, nor do x.jpg and x.jpeg side by side.
-    void workerCountChangesNoOutput()
-    {
-        const QByteArray jpeg = encode(TestImages::photo(640, 480, 7), "jpeg", 97);
-        const QMap<QString, QByteArray> sources{
-            {u"photo.jpg"_s, jpeg},
-            {u"photo.png"_s, encode(TestImages::transparentGraphic(300, 200), "png")},
-            {u"x.jpg"_s, jpeg},
-            {u"x.jpeg"_s, encode(TestImages::photo(320, 240, 8), "jpeg", 97)},
-        };
-        const QStringList batch{u"photo.jpg"_s, u"photo.jpg"_s, u"photo.png"_s,
-                                u"photo.jpg"_s, u"x.jpg"_s,     u"x.jpeg"_s};
-        const QStringList outputs{u"photo-1.jpg"_s, u"photo-2.jpg"_s, u"photo-1.png"_s,
-                                  u"photo-3.jpg"_s, u"x-1.jpg"_s,     u"x-1.jpeg"_s};
-
-        QMap<QString, QByteArray> written[2];
-        for (const int workers : {1, 2}) {
-            QTemporaryDir dir;
-            for (auto source = sources.begin(); source != sources.end(); ++source)
-                QVERIFY(writeFile(dir.filePath(source.key()), source.value()));
-            const ProcessRun run = TestFiles::run(
-                presselCLI(), QStringList{u"-j"_s, QString::number(workers), u"--json"_s} + batch, {dir.path()});
-            QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-            const QJsonArray rows = run.rows();
-            QCOMPARE(rows.size(), batch.size());
-            for (qsizetype index = 0; index < rows.size(); ++index) {
-                QCOMPARE(rows[index][u"source"_s].toString(), dir.filePath(batch[index]));
-                QCOMPARE(rows[index][u"status"_s].toString(), u"success"_s);
-                QCOMPARE(rows[index][u"output"_s].toString(), dir.filePath(outputs[index]));
-            }
-            for (const QString &name : entryNames(dir.path()))
-                written[workers - 1].insert(name, readFile(dir.filePath(name)));
-            for (auto source = sources.begin(); source != sources.end(); ++source)
-                QCOMPARE(written[workers - 1].value(source.key()), source.value());
-        }
-        QCOMPARE(written[0].keys(), written[1].keys());
-        QCOMPARE(written[0].size(), sources.size() + outputs.size());
-        for (const QString &name : written[0].keys())
-            QVERIFY2(written[0][name] == written[1][name], qPrintable(name));
-    }
-
     // The first preferred language decides the messages and the usage; statuses, names and
-    // sizes never change.
+    // sizes never change. Without --json a row is a line of tab-separated fields, the totals
+    // close standard error, and a skipped row is no failure.
     void messagesFollowTheLanguage_data()
     {
         QTest::addColumn<QString>("lang");
@@ -611,7 +457,6 @@ private slots:
         const QStringList chinese{{}, u"当前阶段暂不处理 TIFF"_s, u"无法解码图片内容"_s};
         const QStringList english{{}, u"TIFF isn't supported yet"_s, u"Couldn't decode the image"_s};
         QTest::newRow("Chinese") << u"zh_CN.UTF-8"_s << chinese << "用法：pressel-cli"_ba;
-        QTest::newRow("C locale") << u"C"_s << chinese << "用法：pressel-cli"_ba;
         QTest::newRow("English") << u"en_US.UTF-8"_s << english << "usage: pressel-cli"_ba;
         QTest::newRow("German, untranslated") << u"de_DE.UTF-8"_s << english << "usage: pressel-cli"_ba;
     }
@@ -638,26 +483,21 @@ private slots:
             QCOMPARE(rows[index][u"originalBytes"_s].toInteger(), QFileInfo(dir.filePath(files[index])).size());
         }
         QVERIFY(TestFiles::run(presselCLI(), {u"--help"_s}, options).standardOutput.startsWith(usage));
+
+        const ProcessRun text = TestFiles::run(presselCLI(), files.mid(0, 2), options);
+        QVERIFY2(text.finished && text.exitCode == 0, qPrintable(text.describe()));
+        const QStringList lines = QString::fromUtf8(text.standardOutput).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith(u"success\t"_s + dir.filePath(files[0]) + u'\t'));
+        QVERIFY(lines[0].endsWith(u'\t' + dir.filePath(u"a-2.jpg"_s)));
+        QCOMPARE(lines[1], u"skipped\t%1\t%2\t%3"_s.arg(dir.filePath(files[1])).arg(QFileInfo(dir.filePath(files[1])).size())
+                               .arg(messages[1]));
+        const QString log = QString::fromUtf8(text.standardError);
+        QVERIFY2(log.section(u'\n', -2, -2).startsWith(lang == u"zh_CN.UTF-8" ? u"2 个文件 · 节省 "_s : u"Files: 2 · saved "_s),
+                 qPrintable(log));
+        QVERIFY(!log.contains(u'\r'));
     }
 
-    void decompressionBombFailsFastAndSmall()
-    {
-        QTemporaryDir dir;
-        const QString bomb = dir.filePath(u"bomb.png"_s);
-        QVERIFY(writeFile(bomb, pngBomb(60000, 60000)));
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, bomb}, {.measured = true});
-        QVERIFY(run.finished);
-        QCOMPARE(run.exitCode, 1);
-        const QJsonArray rows = run.rows();
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0][u"status"_s].toString(), u"failed"_s);
-        QCOMPARE(rows[0][u"message"_s].toString(), u"无法解码图片内容"_s);
-        QCOMPARE(entryNames(dir.path()), QStringList{u"bomb.png"_s});
-        if (!run.peakMemoryKiB)
-            QSKIP("/usr/bin/time is missing: peak memory not measured");
-        qInfo("png bomb, %lld bytes claiming 60000 x 60000: peak %lld KiB", QFileInfo(bomb).size(), *run.peakMemoryKiB);
-        QVERIFY(*run.peakMemoryKiB < 1024 * 1024);
-    }
 };
 
 QTEST_MAIN(tst_CLI)

@@ -1,8 +1,10 @@
-// The codec layer's own rules: colour brought to sRGB, and pictures too large to hold refused
-// from their header, the largest accepted one still decoded. Every kind of input — orientations,
+// The codec layer's own rules: colour brought to sRGB, the largest picture it accepts decoded
+// (larger ones are refused in tests/hardening), and the exact bytes of the P6 picture
+// that cjpeg reads, premultiplied alpha dropped. Every kind of input — orientations,
 // CMYK, profiles, bit depths, damage — goes through the whole pipeline in tests/hardening.
 
 #include "ImageCodec.h"
+#include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
@@ -13,6 +15,26 @@
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 using namespace TestImages;
+
+namespace {
+
+QImage pixels(QImage::Format format, int width, const QList<QRgb> &values)
+{
+    QImage image(width, int(values.size()) / width, format);
+    for (int i = 0; i < values.size(); ++i)
+        image.setPixel(i % width, i / width, values[i]);
+    return image;
+}
+
+QByteArray rgb(std::initializer_list<int> samples)
+{
+    QByteArray bytes;
+    for (const int sample : samples)
+        bytes.append(char(sample));
+    return bytes;
+}
+
+} // namespace
 
 class tst_ImageCodec : public QObject
 {
@@ -62,23 +84,38 @@ private slots:
         QVERIFY2(error < 2.0, qPrintable(u"mean colour error %1"_s.arg(error)));
     }
 
-    void refusesPicturesTooLargeToHold_data()
+    void makePPMDataBytes_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("png bomb, 60000 x 60000") << pngBomb(60000, 60000);
-        QTest::newRow("png bomb, header only") << pngBomb(60000, 60000, true);
-        QTest::newRow("png one column over the limit") << pngBomb(16385, 16384);
-        QByteArray jpeg = encode(photo(64, 48), "jpeg");
-        jpeg.replace(jpeg.indexOf("\xFF\xC0") + 5, 4, QByteArray("\xFD\xE8\xFD\xE8", 4)); // 65000 x 65000
-        QTest::newRow("jpeg claiming 65000 x 65000") << jpeg;
-        if (const auto heic = heif({photo(64, 48)}))
-            QTest::newRow("heic claiming 20000 x 20000") << withClaimedHEIFSize(*heic, 20000, 20000);
+        QTest::addColumn<QImage>("image");
+        QTest::addColumn<QByteArray>("expected"); // empty: no picture at all
+
+        QTest::newRow("2x1 red and blue: 17 bytes")
+            << pixels(QImage::Format_RGB32, 2, {qRgb(255, 0, 0), qRgb(0, 0, 255)})
+            << QByteArray("P6\n2 1\n255\n") + rgb({255, 0, 0, 0, 0, 255});
+        QTest::newRow("rows top first, pixels left first")
+            << pixels(QImage::Format_RGB32, 2, {qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9), qRgb(10, 11, 12)})
+            << QByteArray("P6\n2 2\n255\n") + rgb({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+        QTest::newRow("transparent becomes black, half opacity scales the colour")
+            << pixels(QImage::Format_ARGB32, 3, {qRgba(255, 0, 0, 0), qRgba(255, 255, 255, 128), qRgba(0, 255, 0, 255)})
+            << QByteArray("P6\n3 1\n255\n") + rgb({0, 0, 0, 128, 128, 128, 0, 255, 0});
+        QTest::newRow("already premultiplied")
+            << pixels(QImage::Format_ARGB32_Premultiplied, 2, {qRgba(0, 0, 0, 0), qRgba(100, 50, 0, 200)})
+            << QByteArray("P6\n2 1\n255\n") + rgb({0, 0, 0, 100, 50, 0});
+        QTest::newRow("grey gives three equal samples")
+            << pixels(QImage::Format_RGB32, 2, {qRgb(0, 0, 0), qRgb(64, 64, 64)})
+                   .convertToFormat(QImage::Format_Grayscale8)
+            << QByteArray("P6\n2 1\n255\n") + rgb({0, 0, 0, 64, 64, 64});
+        QTest::newRow("null image") << QImage() << QByteArray();
     }
 
-    void refusesPicturesTooLargeToHold()
+    void makePPMDataBytes()
     {
-        QFETCH(QByteArray, bytes);
-        QVERIFY(!decode(bytes));
+        QFETCH(QImage, image);
+        QFETCH(QByteArray, expected);
+
+        const auto ppm = makePPMData(DecodedImage{image, AlphaInfo::none});
+        QCOMPARE(ppm.value_or(QByteArray()), expected);
+        QCOMPARE(bool(ppm), !expected.isEmpty());
     }
 
     void decodesTheLargestAcceptedPicture()

@@ -8,7 +8,6 @@
 
 #include "HardeningSupport.h"
 #include "InputVariety.h"
-#include "LogCapture.h"
 
 #include <QColorSpace>
 #include <QTest>
@@ -38,8 +37,7 @@ private slots:
 private:
     // The source alone in a folder through the pipeline; fails the test when anything but the
     // row's output was left or changed.
-    CompressionResult compressAlone(Road road, const QString &fileName, const QByteArray &bytes,
-                                    QList<LogLine> *log = nullptr);
+    CompressionResult compressAlone(Road road, const QString &fileName, const QByteArray &bytes);
 
     Sandbox m_sandbox;
     QList<InputSample> m_samples;
@@ -69,17 +67,13 @@ void InputVarietyTest::initTestCase()
     QVERIFY(meanColourError(picture.mirrored(false, true), picture, lossyCell) > 25);
 }
 
-CompressionResult InputVarietyTest::compressAlone(Road road, const QString &fileName, const QByteArray &bytes,
-                                                  QList<LogLine> *log)
+CompressionResult InputVarietyTest::compressAlone(Road road, const QString &fileName, const QByteArray &bytes)
 {
     const QString folder = m_sandbox.newFolder(u"row"_s);
     const QString source = folder + u'/' + fileName;
     [&] { QVERIFY(writeFile(source, bytes)); }();
     const FolderRecord before(folder);
-    const LogCapture capture;
     const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(source)});
-    if (log)
-        *log = capture.lines();
     [&] {
         QCOMPARE(results.size(), 1);
         const QString changes = before.changesBeyond(outputNames(results));
@@ -105,8 +99,7 @@ void InputVarietyTest::validInputsKeepTheirPicture()
     QFETCH(int, sample);
     const InputSample &input = m_samples[sample];
 
-    QList<LogLine> log;
-    const CompressionResult result = compressAlone(road, input.fileName, input.bytes, &log);
+    const CompressionResult result = compressAlone(road, input.fileName, input.bytes);
     if (QTest::currentTestFailed())
         return;
     QVERIFY2(result.status == input.status, qPrintable(describe(result)));
@@ -123,11 +116,6 @@ void InputVarietyTest::validInputsKeepTheirPicture()
     const bool lossless = road == Road::fallback && input.format == "png";
     const double difference = meanColourError(decoded, reference, lossless ? 1 : lossyCell);
     QVERIFY2(difference <= (lossless ? 1.0 : input.tolerance), qPrintable(u"mean difference %1"_s.arg(difference)));
-    if (road == Road::tools) {
-        // A valid picture needs no fallback: the external tool took it, unless it must not.
-        const bool fellBack = std::any_of(log.cbegin(), log.cend(), [](const LogLine &line) { return line.type == QtCriticalMsg; });
-        QVERIFY2(fellBack == input.toolDeclines, qPrintable(::describe(log)));
-    }
 }
 
 void InputVarietyTest::damagedInputsFailCleanlyOrDecode_data()
@@ -152,12 +140,20 @@ void InputVarietyTest::damagedInputsFailCleanlyOrDecode_data()
     const QImage small = scene(32, 32);
     inputs.append({u"huge.png"_s, pngBomb(100000, 100000, true), "png", true});
     inputs.append({u"huge.jpg"_s, withFrame(jpeg(small), 0xC0, 8, {65500, 65500}), "jpeg", true});
-    inputs.append({u"huge.tif"_s, withClaimedTIFFSize(encode(small, "tiff"), 65535, 65535), "tiff", true});
     for (const InputSample &sample : std::as_const(m_samples)) {
         if (sample.format == "heic") {
             inputs.append({u"huge.heic"_s, withClaimedHEIFSize(sample.bytes, 100000, 100000), "heic", true});
             break;
         }
+    }
+    // What the fuzzer found: an AVIF whose item locations have a base offset size no writer uses,
+    // and one whose colour primaries no standard defines.
+    if (const auto avif = heif({small}, {u"-A"_s})) {
+        QByteArray badOffsetSize = *avif, unknownPrimaries = *avif;
+        badOffsetSize[avif->indexOf("iloc") + 9] = char(0xA9);
+        unknownPrimaries.replace(avif->indexOf("colrnclx") + 8, 2, QByteArray("\x02\x04", 2));
+        inputs.append({u"bad-base-offset-size.avif"_s, badOffsetSize, "avif", true});
+        inputs.append({u"unknown-primaries.avif"_s, unknownPrimaries, "avif", false});
     }
     for (const Road road : {Road::tools, Road::fallback}) {
         for (const auto &[name, bytes, format, mustFail] : inputs)

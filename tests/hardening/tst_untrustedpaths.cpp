@@ -1,14 +1,13 @@
 // File names and links that users, archives and other programs make: spaces, quotes, line
 // breaks, a leading hyphen, shell and URL characters, bytes that are not UTF-8, names so long
 // that the output's "-1" no longer fits, and symbolic links on the source, on the output's name
-// and on the folder. Each goes through the service and through pressel-cli and gives a clear
+// and on the folder. Each goes through the service on both roads and gives a clear
 // row: the expected output beside the source, or a failed row that leaves nothing; no file
 // other than the output is created, changed or written through.
 
 #include "HardeningSupport.h"
 
 #include <QDir>
-#include <QJsonObject>
 #include <QTest>
 
 #include <unistd.h>
@@ -24,7 +23,7 @@ const QString readFailed = u"图片读取失败"_s;
 QByteArray sourceBytes(const QByteArray &format)
 {
     return format == "jpeg" ? TestImages::jpeg(TestImages::scene(96, 64), {.quality = 97})
-                            : TestImages::png(TestImages::scene(96, 64, true), {6, 8});
+                            : TestImages::storedPNG(TestImages::scene(96, 64, true));
 }
 
 QByteArray formatOf(const QByteArray &name)
@@ -40,47 +39,8 @@ QByteArray repeated(const QByteArray &unit, int count)
     return bytes;
 }
 
-struct Outcome {
-    QString status;
-    QString message;
-    QByteArray outputName; // raw, relative to the source's folder
-    QString outputPath;
-};
-
-// Where a batch is run: the service on either road, or the build tree's pressel-cli.
-enum class Via { serviceWithTools, serviceWithoutTools, commandLine };
-
-// The row as pressel-cli prints it.
-std::optional<Outcome> outcomeOf(const ProcessRun &run)
-{
-    const QJsonArray rows = run.rows();
-    if (!run.finished || rows.size() != 1)
-        return std::nullopt;
-    const QJsonObject row = rows.first().toObject();
-    const QString output = row.value(u"output"_s).toString();
-    return Outcome{row.value(u"status"_s).toString(), row.value(u"message"_s).toString(),
-                   output.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(output).fileName()), output};
-}
-
-// pressel-cli run on one name as the shell hands it over: raw bytes, relative to the folder.
-ProcessRun runCLI(const QByteArray &name, const QString &folder, const QString &temporaryFolder)
-{
-    return run(presselCLI(), {u"--json"_s, u"--"_s},
-               {.workingFolder = folder, .environment = {{u"TMPDIR"_s, temporaryFolder}}, .rawArguments = {name}});
-}
-
-Outcome outcomeOf(const CompressionResult &result, const QString &folder)
-{
-    QByteArray output;
-    if (result.outputURL)
-        output = QFile::encodeName(QDir(folder).relativeFilePath(result.outputURL->toLocalFile()));
-    return Outcome{statusName(result.status), result.message.value_or(QString()), output,
-                   result.outputURL ? result.outputURL->toLocalFile() : QString()};
-}
-
 } // namespace
 
-Q_DECLARE_METATYPE(Via)
 
 class UntrustedPathsTest : public QObject
 {
@@ -91,16 +51,15 @@ private slots:
 
     void namesThroughTheService_data() { addNameRows(); }
     void namesThroughTheService();
-    void namesThroughTheCLI_data() { addNameRows(); }
-    void namesThroughTheCLI();
     void symbolicLinks_data();
     void symbolicLinks();
 
 private:
     static void addNameRows();
-    // Checks the outcome against the row's expectation and the folder against its record.
-    void verify(const Outcome &outcome, const FolderRecord &record, const QByteArray &expectedOutput,
-                const QStringList &expectedMessages, const QString &folder);
+    // Checks the row against its expectation (`output` raw, relative to the folder; empty: the
+    // row fails with `message`) and the folder against its record.
+    void verify(const CompressionResult &result, const FolderRecord &record, const QString &folder,
+                const QByteArray &output, const QString &message);
 
     Sandbox m_sandbox;
 };
@@ -109,7 +68,6 @@ void UntrustedPathsTest::initTestCase()
 {
     QVERIFY(m_sandbox.isValid());
     QVERIFY2(missingTools().isEmpty(), qPrintable(u"the build tree's bundle lacks: "_s + missingTools()));
-    QVERIFY(QFileInfo(presselCLI()).isExecutable());
 }
 
 void UntrustedPathsTest::addNameRows()
@@ -117,25 +75,23 @@ void UntrustedPathsTest::addNameRows()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("decoy");          // another file beside it, never to be touched
     QTest::addColumn<QByteArray>("expectedOutput"); // empty: the row fails
-    QTest::addColumn<QStringList>("expectedMessages");
+    QTest::addColumn<QString>("message");
 
     const auto succeeds = [](const char *tag, const QByteArray &name, const QByteArray &output) {
-        QTest::newRow(tag) << name << QByteArray() << output << QStringList();
+        QTest::newRow(tag) << name << QByteArray() << output << QString();
     };
     succeeds("spaces", "holiday  photo .jpg", "holiday  photo -1.jpg");
-    succeeds("single quote", "it's mine.png", "it's mine-1.png");
     succeeds("double quotes", "say \"cheese\".jpg", "say \"cheese\"-1.jpg");
     succeeds("line break", "first\nsecond.png", "first\nsecond-1.png");
-    succeeds("tab and carriage return", "tab\there\r.jpg", "tab\there\r-1.jpg");
     succeeds("leading hyphen", "-rf.jpg", "-rf-1.jpg");
     succeeds("option-like png", "--output.png", "--output-1.png");
     succeeds("shell characters", "$(touch x);`id`|&>.jpg", "$(touch x);`id`|&>-1.jpg");
-    succeeds("glob characters", "*?[ab].png", "*?[ab]-1.png");
     succeeds("URL characters", "100% #1 ?q=a&b.jpg", "100% #1 ?q=a&b-1.jpg");
-    succeeds("backslash", "back\\slash.png", "back\\slash-1.png");
     succeeds("unicode", "照片 😀 café.jpg", "照片 😀 café-1.jpg");
-    succeeds("leading dot", ".hidden.png", ".hidden-1.png");
     succeeds("no extension", "scan", "scan.jpg");
+    succeeds("only the last extension goes", "archive.tar.png", "archive.tar-1.png");
+    QTest::newRow("a taken name is passed by") << QByteArray("taken.jpg") << QByteArray("taken-1.jpg")
+                                               << QByteArray("taken-2.jpg") << QString();
 
     // Names of up to 255 bytes, the most a name may have: the output's base is shortened at a
     // character boundary so that the output and the scratch names beside it ("<output>.tmp",
@@ -143,14 +99,10 @@ void UntrustedPathsTest::addNameRows()
     const QByteArray cjk = "\xE7\x85\xA7"; // 照, three bytes
     succeeds("244 bytes, output without counter", repeated("a", 240) + ".JPG", repeated("a", 240) + ".jpg");
     succeeds("255 bytes, shortened", repeated("a", 251) + ".JPG", repeated("a", 242) + "-1.jpg");
-    succeeds("253 bytes of CJK, shortened", repeated(cjk, 83) + ".jpg", repeated(cjk, 80) + "-1.jpg");
-    succeeds("252 bytes png, shortened", repeated("b", 248) + ".png", repeated("b", 242) + "-1.png");
-    succeeds("255 bytes jpeg, shortened", repeated("a", 250) + ".jpeg", repeated("a", 241) + "-1.jpeg");
     succeeds("254 bytes of CJK, cut before a whole character", repeated(cjk, 83) + "a.png",
              repeated(cjk, 80) + "-1.png");
-    const auto fails = [](const char *tag, const QByteArray &name, const QByteArray &decoy,
-                          const QStringList &messages) {
-        QTest::newRow(tag) << name << decoy << QByteArray() << messages;
+    const auto fails = [](const char *tag, const QByteArray &name, const QByteArray &decoy, const QString &message) {
+        QTest::newRow(tag) << name << decoy << QByteArray() << message;
     };
 
     // Bytes that are not UTF-8 cannot be named through Qt: what arrives is the name with U+FFFD
@@ -158,27 +110,23 @@ void UntrustedPathsTest::addNameRows()
     const auto asDecoded = [](const QByteArray &name) {
         return QFile::encodeName(QFile::decodeName(name));
     };
-    fails("not UTF-8", "\xFF\xFE.jpg", asDecoded("\xFF\xFE.jpg"), {readFailed});
-    fails("Latin-1", "caf\xE9.png", asDecoded("caf\xE9.png"), {readFailed});
+    fails("not UTF-8", "\xFF\xFE.jpg", asDecoded("\xFF\xFE.jpg"), readFailed);
 }
 
-void UntrustedPathsTest::verify(const Outcome &outcome, const FolderRecord &record, const QByteArray &expectedOutput,
-                                const QStringList &expectedMessages, const QString &folder)
+void UntrustedPathsTest::verify(const CompressionResult &result, const FolderRecord &record, const QString &folder,
+                                const QByteArray &output, const QString &message)
 {
-    const QString description = outcome.status + u' ' + outcome.message;
-    if (expectedOutput.isEmpty()) {
-        QVERIFY2(outcome.status == u"failed", qPrintable(description));
-        QVERIFY2(expectedMessages.contains(outcome.message), qPrintable(description));
-        QVERIFY(outcome.outputName.isEmpty());
+    const auto status = output.isEmpty() ? CompressionResultStatus::failed : CompressionResultStatus::success;
+    QVERIFY2(result.status == status, qPrintable(describe(result)));
+    if (output.isEmpty()) {
+        QCOMPARE(result.message.value_or(QString()), message);
     } else {
-        QVERIFY2(outcome.status == u"success", qPrintable(description));
-        QCOMPARE(outcome.outputName, expectedOutput);
-        const QString problem =
-            TestImages::checkOutput(QFile::decodeName(rawPath(folder, expectedOutput)), formatOf(expectedOutput));
+        const QString expected = QFile::decodeName(rawPath(folder, output));
+        QCOMPARE(QFileInfo(result.outputURL->toLocalFile()).canonicalFilePath(), QFileInfo(expected).canonicalFilePath());
+        const QString problem = TestImages::checkOutput(expected, formatOf(output));
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
-    const QString changes =
-        record.changesBeyond(expectedOutput.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{expectedOutput});
+    const QString changes = record.changesBeyond(output.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{output});
     QVERIFY2(changes.isEmpty(), qPrintable(changes));
     QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
 }
@@ -188,7 +136,7 @@ void UntrustedPathsTest::namesThroughTheService()
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, decoy);
     QFETCH(QByteArray, expectedOutput);
-    QFETCH(QStringList, expectedMessages);
+    QFETCH(QString, message);
 
     for (const Road road : {Road::tools, Road::fallback}) {
         const QString folder = m_sandbox.newFolder(u"names"_s);
@@ -200,34 +148,15 @@ void UntrustedPathsTest::namesThroughTheService()
         const QUrl url = QUrl::fromLocalFile(QFile::decodeName(rawPath(folder, name)));
         const QList<CompressionResult> results = compress(road, {url});
         QCOMPARE(results.size(), 1);
-        verify(outcomeOf(results.first(), folder), record, expectedOutput, expectedMessages, folder);
+        verify(results.first(), record, folder, expectedOutput, message);
         if (QTest::currentTestFailed())
             return;
     }
 }
 
-void UntrustedPathsTest::namesThroughTheCLI()
-{
-    QFETCH(QByteArray, name);
-    QFETCH(QByteArray, decoy);
-    QFETCH(QByteArray, expectedOutput);
-    QFETCH(QStringList, expectedMessages);
-
-    const QString folder = m_sandbox.newFolder(u"cli"_s);
-    QVERIFY(writeRawFile(rawPath(folder, name), sourceBytes(formatOf(name))));
-    if (!decoy.isEmpty())
-        QVERIFY(writeRawFile(rawPath(folder, decoy), sourceBytes(formatOf(decoy))));
-    const FolderRecord record(folder);
-    const ProcessRun cli = runCLI(name, folder, m_sandbox.temporaryFolder());
-    const auto outcome = outcomeOf(cli);
-    QVERIFY2(outcome, qPrintable(cli.describe()));
-    QCOMPARE(cli.exitCode, expectedOutput.isEmpty() ? 1 : 0);
-    verify(*outcome, record, expectedOutput, expectedMessages, folder);
-}
-
 void UntrustedPathsTest::symbolicLinks_data()
 {
-    QTest::addColumn<Via>("via");
+    QTest::addColumn<Road>("road");
     QTest::addColumn<QStringList>("sources"); // pictures to create, relative paths
     QTest::addColumn<QStringList>("folders"); // folders to create
     QTest::addColumn<QStringList>("links");   // "link path=target"
@@ -235,12 +164,9 @@ void UntrustedPathsTest::symbolicLinks_data()
     QTest::addColumn<QString>("output");      // where the output must appear; empty: the row fails
     QTest::addColumn<QString>("message");
 
-    const std::pair<Via, const char *> vias[] = {{Via::serviceWithTools, "tools: "},
-                                                 {Via::serviceWithoutTools, "fallback: "},
-                                                 {Via::commandLine, "pressel-cli: "}};
-    for (const auto &[via, prefix] : vias) {
+    for (const Road road : {Road::tools, Road::fallback}) {
         const auto row = [&](const char *tag) -> QTestData & {
-            return QTest::newRow(QByteArray(QByteArray(prefix) + tag).constData()) << via;
+            return QTest::addRow("%s: %s", roadName(road), tag) << road;
         };
         row("symlinked source") << QStringList{u"real/photo.jpg"_s} << QStringList{u"links"_s}
                                 << QStringList{u"links/link.jpg=../real/photo.jpg"_s} << u"links/link.jpg"_s
@@ -264,14 +190,12 @@ void UntrustedPathsTest::symbolicLinks_data()
                               << QString() << readFailed;
         row("dangling source") << QStringList{} << QStringList{} << QStringList{u"gone.jpg=nowhere/gone.jpg"_s}
                                << u"gone.jpg"_s << QString() << readFailed;
-        row("link to a folder") << QStringList{} << QStringList{u"real"_s} << QStringList{u"folder.jpg=real"_s}
-                                << u"folder.jpg"_s << QString() << readFailed;
     }
 }
 
 void UntrustedPathsTest::symbolicLinks()
 {
-    QFETCH(Via, via);
+    QFETCH(Road, road);
     QFETCH(QStringList, sources);
     QFETCH(QStringList, folders);
     QFETCH(QStringList, links);
@@ -295,32 +219,9 @@ void UntrustedPathsTest::symbolicLinks()
     }
     const FolderRecord record(root);
 
-    std::optional<Outcome> outcome;
-    if (via == Via::commandLine) {
-        const ProcessRun cli = runCLI(QFile::encodeName(source), root, m_sandbox.temporaryFolder());
-        outcome = outcomeOf(cli);
-        QVERIFY2(outcome, qPrintable(cli.describe()));
-    } else {
-        const Road road = via == Via::serviceWithTools ? Road::tools : Road::fallback;
-        const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(dir.filePath(source))});
-        QCOMPARE(results.size(), 1);
-        outcome = outcomeOf(results.first(), root);
-    }
-    const QString description = outcome->status + u' ' + outcome->outputPath + u' ' + outcome->message;
-    if (output.isEmpty()) {
-        QVERIFY2(outcome->status == u"failed", qPrintable(description));
-        QCOMPARE(outcome->message, message);
-    } else {
-        QVERIFY2(outcome->status == u"success", qPrintable(description));
-        QCOMPARE(QFileInfo(outcome->outputPath).canonicalFilePath(),
-                 QFileInfo(dir.filePath(output)).canonicalFilePath());
-        const QString problem = TestImages::checkOutput(dir.filePath(output), formatOf(QFile::encodeName(output)));
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    }
-    const QString changes =
-        record.changesBeyond(output.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{QFile::encodeName(output)});
-    QVERIFY2(changes.isEmpty(), qPrintable(changes));
-    QVERIFY2(m_sandbox.leftovers().isEmpty(), qPrintable(m_sandbox.leftovers()));
+    const QList<CompressionResult> results = compress(road, {QUrl::fromLocalFile(dir.filePath(source))});
+    QCOMPARE(results.size(), 1);
+    verify(results.first(), record, root, QFile::encodeName(output), message);
 }
 
 QTEST_GUILESS_MAIN(UntrustedPathsTest)

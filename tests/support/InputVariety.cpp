@@ -2,7 +2,10 @@
 
 #include "TestImages.h"
 
+#include "TestFiles.h"
+
 #include <QColorSpace>
+#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -102,51 +105,55 @@ QList<InputSample> inputVariety(int width, int height)
             insertJPEGSegment(jpeg(storedForOrientation(opaque, orientation)), 0xE1, exifPayload(orientation)),
             opaque);
 
-    // ---- PNG: every colour type and depth, interlacing, animation, and the chunks that change
-    // what the samples mean.
-    const auto addPNG = [&](const QString &name, const QImage &picture, PNGLayout layout) {
-        QImage shown;
-        const QByteArray bytes = png(picture, layout, {}, {}, &shown);
-        add(name, bytes, shown);
+    // ---- PNG: every colour type and depth, interlacing, and the chunks that change what the
+    // samples mean; stored without compression so that every re-encoding is smaller.
+    QTemporaryDir profiles;
+    const QString p3Profile = profiles.filePath(u"p3.icc"_s);
+    TestFiles::writeFile(p3Profile, QColorSpace(QColorSpace::DisplayP3).iccProfile());
+    const auto addPNG = [&](const QString &name, const QImage &picture, QStringList options,
+                            const QString &format = u"png"_s) -> InputSample * {
+        options << u"-define"_s << u"png:compression-level=0"_s;
+        const auto bytes = convert({picture}, options, format);
+        if (!bytes) {
+            qWarning("%s: ImageMagick's convert is missing, so the sample is left out", qPrintable(name));
+            return nullptr;
+        }
+        return &add(name, *bytes, viewed(*bytes));
     };
+    const auto layout = [](int colourType, int depth) {
+        return QStringList{u"-define"_s, u"png:color-type=%1"_s.arg(colourType), u"-define"_s,
+                           u"png:bit-depth=%1"_s.arg(depth)};
+    };
+    const QStringList toGrey{u"-colorspace"_s, u"Gray"_s};
+    const QStringList opaqueOnly{u"-alpha"_s, u"off"_s};
     for (const int depth : {1, 2, 4, 8, 16})
-        addPNG(u"png-grey%1.png"_s.arg(depth), opaque, {0, depth});
+        addPNG(u"png-grey%1.png"_s.arg(depth), opaque, opaqueOnly + toGrey + layout(0, depth));
     for (const int depth : {8, 16})
-        addPNG(u"png-greyalpha%1.png"_s.arg(depth), translucent, {4, depth});
-    addPNG(u"png-palette.png"_s, opaque, {3, 8});
-    addPNG(u"png-palette-trns.png"_s, translucent, {3, 8});
-    addPNG(u"png-rgb8.png"_s, opaque, {2, 8});
-    addPNG(u"png-rgb16.png"_s, opaque, {2, 16});
-    addPNG(u"png-rgba8.png"_s, translucent, {6, 8});
-    addPNG(u"png-rgba16.png"_s, translucent, {6, 16});
-    addPNG(u"png-rgba8-adam7.png"_s, translucent, {6, 8, true});
-    addPNG(u"png-grey2-adam7.png"_s, opaque, {0, 2, true});
-    add(u"png-apng.png"_s, animatedPNG(translucent), translucent);
-
-    InputSample &p3 = add(u"png-iccp-display-p3.png"_s,
-                          png(inColourSpace(opaque, QColorSpace::DisplayP3), {2, 8},
-                              pngChunk("iCCP", pngICCPData(QColorSpace(QColorSpace::DisplayP3).iccProfile()))),
-                          opaque);
-    p3.colourManaged = p3.toolDeclines = true;
+        addPNG(u"png-greyalpha%1.png"_s.arg(depth), translucent, toGrey + layout(4, depth));
+    addPNG(u"png-palette.png"_s, opaque, {}, u"png8"_s);
+    addPNG(u"png-palette-trns.png"_s, translucent, {}, u"png8"_s);
+    for (const int depth : {8, 16}) {
+        addPNG(u"png-rgb%1.png"_s.arg(depth), opaque, opaqueOnly + layout(2, depth));
+        addPNG(u"png-rgba%1.png"_s.arg(depth), translucent, layout(6, depth));
+    }
+    addPNG(u"png-rgba8-adam7.png"_s, translucent, layout(6, 8) + QStringList{u"-interlace"_s, u"PNG"_s});
+    addPNG(u"png-grey2-adam7.png"_s, opaque, opaqueOnly + toGrey + layout(0, 2) + QStringList{u"-interlace"_s, u"PNG"_s});
+    if (InputSample *p3 = addPNG(u"png-iccp-display-p3.png"_s, inColourSpace(opaque, QColorSpace::DisplayP3),
+                                 opaqueOnly + QStringList{u"-profile"_s, p3Profile}))
+        p3->colourManaged = true;
     // Encoded for a display gamma of 1.8: samples are light^(1/1.8).
-    add(u"png-gama-1.8.png"_s,
-        png(remapped(opaque, [](double v) { return std::pow(linearLight(v), 1.0 / 1.8); }), {2, 8},
-            pngChunk("gAMA", QByteArray::fromHex("0000d904"))),
-        opaque)
-        .colourManaged = true;
-    // Grey levels stored as light; Qt here manages RGB profiles only.
-    InputSample &linearGrey =
-        add(u"png-iccp-linear-grey.png"_s,
-            png(remapped(greyScene, linearLight), {0, 8}, pngChunk("iCCP", pngICCPData(linearGreyProfile()))),
-            greyScene);
-    linearGrey.colourManaged = linearGrey.toolDeclines = linearGrey.viewerCannotManage = true;
+    if (InputSample *gamma = addPNG(u"png-gama-1.8.png"_s,
+                                    remapped(opaque, [](double v) { return std::pow(linearLight(v), 1.0 / 1.8); }),
+                                    opaqueOnly + QStringList{u"-set"_s, u"gamma"_s, u"0.55556"_s, u"-define"_s,
+                                                             u"png:include-chunk=gAMA"_s}))
+        gamma->colourManaged = true;
 
     // ---- recognised, not handled
     notHandled(u"heic-alpha.heic"_s, heif({translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);
     notHandled(u"heic-several-images.heic"_s, heif({opaque, translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);
     notHandled(u"avif-photo.avif"_s, heif({opaque}, {u"-A"_s}), u"当前阶段暂不处理该格式：avif"_s);
-    notHandled(u"tiff-pages.tif"_s, multiPageTIFF({opaque, translucent}), u"当前阶段暂不处理 TIFF"_s);
-    notHandled(u"gif-picture.gif"_s, gif(opaque), u"当前阶段暂不处理该格式：gif"_s);
+    notHandled(u"tiff-pages.tif"_s, convert({opaque, translucent}, {}, u"tiff"_s), u"当前阶段暂不处理 TIFF"_s);
+    notHandled(u"gif-picture.gif"_s, convert({opaque}, {}, u"gif"_s), u"当前阶段暂不处理该格式：gif"_s);
     notHandled(u"webp-picture.webp"_s, encode(opaque, "webp", 60), u"当前阶段暂不处理该格式：webp"_s);
     return samples;
 }

@@ -8,9 +8,8 @@
 #include <QString>
 
 // One source file of a kind that cameras, phones, scanners and design tools write, and what
-// must become of it. Made at run time: byte by byte where the layout matters (every PNG colour
-// type and depth, APNG, frame headers), by libjpeg (progressive, arithmetic, CMYK, profiles)
-// and by heif-enc and ImageMagick for the containers that are only recognised.
+// must become of it. Made at run time: by libjpeg (progressive, arithmetic, CMYK, profiles, frame
+// headers), by ImageMagick (every PNG colour type and depth, chunks, TIFF, GIF) and by heif-enc.
 struct InputSample {
     QString fileName;
     QByteArray bytes;
@@ -22,7 +21,6 @@ struct InputSample {
     QString message;                 // for rows that end skipped or failed
     bool viewerCannotManage = false; // Qt cannot manage its colour: `intended` is the reference
     bool colourManaged = false;      // it carries colour information that a viewer must apply
-    bool toolDeclines = false;       // the external tool is not given it: pngquant drops profiles
     double tolerance = 2.5;          // mean difference of cell means allowed against the reference
 };
 

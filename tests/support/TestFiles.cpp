@@ -2,12 +2,12 @@
 
 #include "TestImages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -82,16 +82,11 @@ QString executablesFolder(const QString &root)
     return root + u"/libexec/pressel"_s;
 }
 
-QString resourcesFolder(const QString &root)
-{
-    return root + u"/share/pressel"_s;
-}
-
 ApplicationBundle bundleAt(const QString &root)
 {
     QDir().mkpath(executablesFolder(root));
-    QDir().mkpath(resourcesFolder(root));
-    return ApplicationBundle(executablesFolder(root), resourcesFolder(root));
+    QDir().mkpath(root + u"/share/pressel"_s);
+    return ApplicationBundle(executablesFolder(root), root + u"/share/pressel"_s);
 }
 
 ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
@@ -114,9 +109,24 @@ QStringList readLines(const QString &path)
     return QString::fromUtf8(readFile(path)).split(u'\n', Qt::SkipEmptyParts);
 }
 
+QStringList childProcesses()
+{
+    QStringList children;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    for (const QString &entry : QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        // "pid (name) state ppid ...": the name may hold blanks and brackets.
+        const QByteArray line = readFile(u"/proc/"_s + entry + u"/stat"_s);
+        const qsizetype nameEnd = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(nameEnd + 2).split(' ');
+        if (nameEnd > 0 && fields.size() > 1 && fields.at(1) == self)
+            children.append(QString::fromUtf8(line.left(nameEnd + 1) + ' ' + fields.at(0)));
+    }
+    return children;
+}
+
 ImageProfile profileFor(const QString &path, const ImageFormat &format)
 {
-    return ImageProfile{QUrl::fromLocalFile(path), format, QFileInfo(path).size(), {}, false};
+    return ImageProfile{QUrl::fromLocalFile(path), format, QFileInfo(path).size(), {}, false, {}};
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const QString &folder)
@@ -262,20 +272,7 @@ QString ProcessRun::describe() const
 
 ProcessRun run(const QString &program, const QStringList &arguments, const RunOptions &options)
 {
-    static const QString time = u"/usr/bin/time"_s;
-    const bool measured = options.measured && QFileInfo(time).isExecutable();
-    QStringList command = measured ? QStringList{time, u"-v"_s, program} + arguments : QStringList{program} + arguments;
-    if (!options.rawArguments.isEmpty()) {
-        // Bytes that are not UTF-8 cannot pass through QString: the shell makes them from octal escapes.
-        QString script = u"exec \"$@\""_s;
-        for (const QByteArray &argument : options.rawArguments) {
-            QString escaped;
-            for (const char byte : argument)
-                escaped += u"\\%1"_s.arg(uint(quint8(byte)), 3, 8, QChar(u'0'));
-            script += u" \"$(printf '%1')\""_s.arg(escaped);
-        }
-        command = QStringList{u"/bin/sh"_s, u"-c"_s, script, u"sh"_s} + command;
-    }
+    QStringList command = QStringList{program} + arguments;
     QProcess process;
     process.setWorkingDirectory(options.workingFolder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -292,9 +289,6 @@ ProcessRun run(const QString &program, const QStringList &arguments, const RunOp
     result.exitCode = process.exitCode();
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
-    static const QRegularExpression peakLine(u"Maximum resident set size \\(kbytes\\): (\\d+)"_s);
-    if (const auto peak = peakLine.match(QString::fromUtf8(result.standardError)); measured && peak.hasMatch())
-        result.peakMemoryKiB = peak.captured(1).toLongLong();
     return result;
 }
 

@@ -37,13 +37,16 @@ ApplicationBundle buildBundle();
 // A bundle laid out like the installed one below `root`, both folders created empty.
 ApplicationBundle bundleAt(const QString &root);
 QString executablesFolder(const QString &root);
-QString resourcesFolder(const QString &root);
 // A bundle below `root` whose cjpeg and pngquant append their output path to `startedLog`,
 // wait while `holdFile` exists (a minute at most, then fail) and hand over to the build tree's
 // real tool: which file is in hand is fixed by the test, never by timing.
 ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
 // The lines of a file; empty when there is none yet.
 QStringList readLines(const QString &path);
+
+// "<pid> (<command>) <state>" of each process whose parent is this one, zombies ("Z") included:
+// a tool that is still running or was never reaped.
+QStringList childProcesses();
 
 // The profile the service would hand an encoder for `path`.
 ImageProfile profileFor(const QString &path, const ImageFormat &format);
@@ -104,7 +107,6 @@ struct ProcessRun {
     int exitCode = -1;
     QByteArray standardOutput;
     QByteArray standardError;
-    std::optional<qint64> peakMemoryKiB; // when measured and /usr/bin/time is there
 
     // pressel-cli's JSON array; empty when the output is not one.
     QJsonArray rows() const;
@@ -114,8 +116,6 @@ struct ProcessRun {
 struct RunOptions {
     QString workingFolder = {};
     QMap<QString, QString> environment = {}; // added to this process's environment
-    bool measured = false;                   // under /usr/bin/time, for the peak memory
-    QList<QByteArray> rawArguments = {};     // after the others, as bytes that need not be UTF-8
 };
 
 // Runs the program to its end; the ten-minute watchdog only keeps a broken build from hanging.

@@ -28,6 +28,8 @@
 #include <lcms2.h>
 #include <zlib.h>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace TestImages {
@@ -116,27 +118,6 @@ QImage screenshot(int width, int height)
         painter.drawRoundedRect(QRect(200 + button * 130, height - 60, 110, 34), 6, 6);
     }
     return image;
-}
-
-QImage grainyGradient(int width, int height, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    return painted(width, height, QImage::Format_RGB32, [&](int x, int y) {
-        const double fx = double(x) / std::max(1, width - 1);
-        const double fy = double(y) / std::max(1, height - 1);
-        const auto channel = [&](double topLeft, double topRight, double bottomLeft, double bottomRight) {
-            // Film grain is roughly normal (Box-Muller), with a deviation of 24 levels here.
-            const double u1 = random.generateDouble();
-            const double u2 = random.generateDouble();
-            const double grain = 24.0 * std::sqrt(-2.0 * std::log(1.0 - u1)) * std::cos(2.0 * std::numbers::pi * u2);
-            const double value = topLeft * (1 - fx) * (1 - fy) + topRight * fx * (1 - fy) + bottomLeft * (1 - fx) * fy +
-                                 bottomRight * fx * fy;
-            return qBound(0, int(std::lround(value + grain)), 255);
-        };
-        const int r = channel(230, 250, 20, 30);
-        const int g = channel(40, 220, 60, 160);
-        return qRgb(r, g, channel(30, 40, 220, 60));
-    });
 }
 
 QImage scene(int width, int height, bool withAlpha)
@@ -441,27 +422,6 @@ QImage storedForOrientation(const QImage &viewed, int orientation)
     return painted(w, h, QImage::Format_ARGB32, [&](int x, int y) { return viewed.pixel(shownAt(x, y)); });
 }
 
-bool hasJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &prefix)
-{
-    bool found = false;
-    forEachJPEGSegment(jpeg, [&](qsizetype, quint8 candidate, const QByteArray &payload) {
-        return found = candidate == marker && payload.startsWith(prefix);
-    });
-    return found;
-}
-
-QByteArray firstQuantisationTable(const QByteArray &jpeg)
-{
-    QByteArray table;
-    forEachJPEGSegment(jpeg, [&](qsizetype, quint8 marker, const QByteArray &payload) {
-        if (marker != 0xDB || payload.isEmpty() || (quint8(payload[0]) >> 4) != 0) // 8-bit entries only
-            return false;
-        table = payload.mid(1, 64);
-        return true;
-    });
-    return table;
-}
-
 // ---- PNG
 
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
@@ -471,180 +431,11 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
     return bigEndian32(quint32(data.size())) + body + bigEndian32(crc);
 }
 
-QByteArray insertPNGChunk(const QByteArray &png, const QByteArray &type, const QByteArray &data)
-{
-    constexpr qsizetype afterIHDR = 8 + 4 + 4 + 13 + 4;
-    return png.left(afterIHDR) + pngChunk(type, data) + png.mid(afterIHDR);
-}
-
-QList<QByteArray> pngChunkTypes(const QByteArray &png)
-{
-    QList<QByteArray> types;
-    for (qsizetype at = 8; at + 8 <= png.size(); at += 12 + qsizetype(qFromBigEndian<quint32>(png.constData() + at)))
-        types.append(png.mid(at + 4, 4));
-    return types;
-}
-
-std::pair<int, int> pngDepthAndColourType(const QByteArray &png)
-{
-    return png.size() < 26 ? std::pair{0, 0} : std::pair{int(quint8(png[24])), int(quint8(png[25]))};
-}
-
-QByteArray pngICCPData(const QByteArray &iccProfile)
-{
-    return QByteArray("test\0\0", 6) + qCompress(iccProfile).mid(4); // without qCompress's length prefix
-}
-
 namespace {
 
 const QByteArray pngSignature("\x89PNG\r\n\x1A\n", 8);
 
-QByteArray zlibStored(const QByteArray &bytes)
-{
-    uLongf size = compressBound(uLong(bytes.size()));
-    QByteArray stream(qsizetype(size), '\0');
-    compress2(reinterpret_cast<Bytef *>(stream.data()), &size, reinterpret_cast<const Bytef *>(bytes.constData()),
-              uLong(bytes.size()), Z_NO_COMPRESSION);
-    stream.resize(qsizetype(size));
-    return stream;
-}
-
-// The palette of colour type 3: a 6x6x6 cube, or with alpha a 4x4x4 cube at four opacities.
-QList<QRgb> cubePalette(bool withAlpha)
-{
-    QList<QRgb> palette;
-    for (int index = 0; index < (withAlpha ? 256 : 216); ++index)
-        palette.append(withAlpha ? qRgba(index / 16 % 4 * 85, index / 4 % 4 * 85, index % 4 * 85, index / 64 * 85)
-                                 : qRgb(index / 36 * 51, index / 6 % 6 * 51, index % 6 * 51));
-    return palette;
-}
-
-// The samples of one pixel at the layout's depth, and the colour they describe.
-std::pair<QList<quint16>, QRgb> samplesOf(QRgb pixel, const PNGLayout &layout, bool paletteAlpha, int x, int y)
-{
-    const int depth = layout.bitDepth;
-    const int top = (1 << depth) - 1;
-    const auto sample = [&](int value, bool exact) {
-        if (depth != 16)
-            return quint16(qRound(value * top / 255.0));
-        return quint16(exact ? value * 257 : std::clamp(value * 257 + (x * 13 + y * 29) % 101 - 50, 0, 65535));
-    };
-    const auto level = [&](quint16 value) { return depth == 16 ? qRound(value / 257.0) : qRound(value * 255.0 / top); };
-    const int g = qRound(0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel));
-    switch (layout.colourType) {
-    case 0:
-        return {{sample(g, false)}, qRgb(level(sample(g, false)), level(sample(g, false)), level(sample(g, false)))};
-    case 4: {
-        const quint16 s = sample(g, false), a = sample(qAlpha(pixel), true);
-        return {{s, a}, qRgba(level(s), level(s), level(s), level(a))};
-    }
-    case 3: {
-        const int steps = paletteAlpha ? 85 : 51;
-        const int r = qRound(qRed(pixel) / double(steps)), gr = qRound(qGreen(pixel) / double(steps)),
-                  b = qRound(qBlue(pixel) / double(steps));
-        const int index = paletteAlpha ? qRound(qAlpha(pixel) / 85.0) * 64 + r * 16 + gr * 4 + b : r * 36 + gr * 6 + b;
-        return {{quint16(index)}, cubePalette(paletteAlpha)[index]};
-    }
-    default: {
-        QList<quint16> samples{sample(qRed(pixel), false), sample(qGreen(pixel), false), sample(qBlue(pixel), false)};
-        if (layout.colourType == 6)
-            samples.append(sample(qAlpha(pixel), true));
-        return {samples, qRgba(level(samples[0]), level(samples[1]), level(samples[2]),
-                               samples.size() == 4 ? level(samples[3]) : 255)};
-    }
-    }
-}
-
-// Filtered (filter None) scanlines, pass by pass when interlaced.
-bool isTranslucent(const QImage &picture)
-{
-    for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            if (qAlpha(picture.pixel(x, y)) != 255)
-                return true;
-        }
-    }
-    return false;
-}
-
-QByteArray scanlines(const QImage &picture, const PNGLayout &layout, QImage *shown)
-{
-    const bool paletteAlpha = isTranslucent(picture);
-    if (shown)
-        *shown = QImage(picture.size(), QImage::Format_ARGB32);
-    const auto line = [&](int y, int firstX, int stepX) {
-        QByteArray bytes(1, '\0');
-        quint32 packed = 0;
-        int packedBits = 0;
-        for (int x = firstX; x < picture.width(); x += stepX) {
-            const auto [samples, colour] = samplesOf(picture.pixel(x, y), layout, paletteAlpha, x, y);
-            if (shown)
-                shown->setPixel(x, y, colour);
-            for (const quint16 value : samples) {
-                if (layout.bitDepth == 16) {
-                    bytes += bigEndian16(value);
-                } else if (layout.bitDepth == 8) {
-                    bytes += char(value);
-                } else if (packed = packed << layout.bitDepth | value; (packedBits += layout.bitDepth) == 8) {
-                    bytes += char(packed);
-                    packed = packedBits = 0;
-                }
-            }
-        }
-        if (packedBits > 0)
-            bytes += char(packed << (8 - packedBits));
-        return bytes;
-    };
-    QByteArray data;
-    constexpr std::array<std::array<int, 4>, 7> adam7{{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}};
-    for (const auto &[x0, y0, dx, dy] : layout.interlaced ? adam7 : decltype(adam7){{{0, 0, 1, 1}}}) {
-        if (dx == 0 || x0 >= picture.width())
-            continue;
-        for (int y = y0; y < picture.height(); y += dy)
-            data += line(y, x0, dx);
-    }
-    return data;
-}
-
-QByteArray ihdr(const PNGLayout &layout, int width, int height)
-{
-    return pngChunk("IHDR", bigEndian32(quint32(width)) + bigEndian32(quint32(height)) + char(layout.bitDepth) +
-                                char(layout.colourType) + QByteArray(2, '\0') + char(layout.interlaced ? 1 : 0));
-}
-
 } // namespace
-
-QByteArray png(const QImage &picture, PNGLayout layout, const QByteArray &beforeData, const QByteArray &afterData,
-               QImage *shown)
-{
-    QByteArray palette;
-    if (layout.colourType == 3) {
-        QByteArray colours;
-        QByteArray opacities;
-        for (const QRgb colour : cubePalette(isTranslucent(picture))) {
-            colours.append(char(qRed(colour))).append(char(qGreen(colour))).append(char(qBlue(colour)));
-            opacities += char(qAlpha(colour));
-        }
-        palette = pngChunk("PLTE", colours) + (isTranslucent(picture) ? pngChunk("tRNS", opacities) : QByteArray());
-    }
-    return pngSignature + ihdr(layout, picture.width(), picture.height()) + beforeData + palette +
-           pngChunk("IDAT", zlibStored(scanlines(picture, layout, shown))) + afterData + pngChunk("IEND", {});
-}
-
-QByteArray animatedPNG(const QImage &picture)
-{
-    const auto frameControl = [&](quint32 sequence) {
-        return pngChunk("fcTL", bigEndian32(sequence) + bigEndian32(quint32(picture.width())) +
-                                    bigEndian32(quint32(picture.height())) + bigEndian32(0) + bigEndian32(0) +
-                                    bigEndian16(1) + bigEndian16(10) + QByteArray(2, '\0'));
-    };
-    QImage negative = picture.convertToFormat(QImage::Format_ARGB32);
-    negative.invertPixels();
-    const QByteArray second = bigEndian32(2) + zlibStored(scanlines(negative, {6, 8}, nullptr));
-    return png(picture, {6, 8}, pngChunk("acTL", bigEndian32(2) + bigEndian32(0)) + frameControl(0),
-               frameControl(1) + pngChunk("fdAT", second));
-}
 
 QByteArray pngBomb(quint32 width, quint32 height, bool truncated)
 {
@@ -721,56 +512,7 @@ QByteArray swappedInksProfile()
     return savedProfile(profile);
 }
 
-QByteArray linearGreyProfile()
-{
-    cmsToneCurve *linear = cmsBuildGamma(nullptr, 1.0);
-    const QByteArray profile = savedProfile(cmsCreateGrayProfile(cmsD50_xyY(), linear));
-    cmsFreeToneCurve(linear);
-    return profile;
-}
-
 // ---- other containers
-
-QByteArray gif(const QImage &image)
-{
-    const QImage source = image.convertToFormat(QImage::Format_RGB32);
-    QByteArray bytes("GIF89a", 6);
-    const auto little16 = [&](int value) { bytes.append(char(value & 0xFF)).append(char(value >> 8)); };
-    little16(source.width());
-    little16(source.height());
-    bytes += QByteArray("\xF7\x00\x00", 3); // a global table of 256 colours: 3-3-2 bits
-    for (int index = 0; index < 256; ++index)
-        bytes.append(char((index >> 5) * 255 / 7)).append(char(((index >> 2) & 7) * 255 / 7)).append(char((index & 3) * 255 / 3));
-    bytes += ',';
-    little16(0);
-    little16(0);
-    little16(source.width());
-    little16(source.height());
-    bytes += '\0';
-    // LZW without compression: 9-bit codes, a clear code before the table would grow.
-    QByteArray packed;
-    quint32 bitBuffer = 0;
-    int bitCount = 0;
-    const auto putCode = [&](int code) {
-        bitBuffer |= quint32(code) << bitCount;
-        for (bitCount += 9; bitCount >= 8; bitCount -= 8, bitBuffer >>= 8)
-            packed += char(bitBuffer & 0xFF);
-    };
-    putCode(256);
-    for (int at = 0; at < source.width() * source.height(); ++at) {
-        const QRgb pixel = source.pixel(at % source.width(), at / source.width());
-        putCode((qRed(pixel) >> 5) << 5 | (qGreen(pixel) >> 5) << 2 | qBlue(pixel) >> 6);
-        if (at % 250 == 249)
-            putCode(256);
-    }
-    putCode(257);
-    if (bitCount > 0)
-        packed += char(bitBuffer & 0xFF);
-    bytes += char(8); // minimum code size
-    for (qsizetype at = 0; at < packed.size(); at += 255)
-        bytes.append(char(packed.mid(at, 255).size())).append(packed.mid(at, 255));
-    return bytes + QByteArray("\0;", 2);
-}
 
 namespace {
 
@@ -798,22 +540,24 @@ std::optional<QByteArray> made(const QString &program, const QList<QImage> &imag
 
 } // namespace
 
+std::optional<QByteArray> convert(const QList<QImage> &pictures, const QStringList &options, const QString &format)
+{
+    return made(u"convert"_s, pictures, u"output"_s, [&](const QStringList &inputs, const QString &output) {
+        return inputs + options +
+               QStringList{u"-define"_s, u"png:exclude-chunk=date,tIME,gAMA,cHRM,sRGB,bKGD"_s, format.toUpper() + u':' + output};
+    });
+}
+
+QByteArray storedPNG(const QImage &picture)
+{
+    return convert({picture}, {u"-define"_s, u"png:compression-level=0"_s}, u"png"_s).value_or(QByteArray());
+}
+
 std::optional<QByteArray> heif(const QList<QImage> &images, const QStringList &options)
 {
     return made(u"heif-enc"_s, images, u"output.heif"_s, [&](const QStringList &inputs, const QString &output) {
         return options + QStringList{u"-q"_s, u"80"_s, u"-o"_s, output} + inputs;
     });
-}
-
-QByteArray replaceBrand(const QByteArray &heif, const QByteArray &from, const QByteArray &to)
-{
-    QByteArray result = heif;
-    const qsizetype boxSize = qsizetype(qFromBigEndian<quint32>(heif.constData()));
-    for (qsizetype at = 8; at + 4 <= boxSize; at += 4) {
-        if (result.mid(at, 4) == from)
-            result.replace(at, 4, to);
-    }
-    return result;
 }
 
 QByteArray withClaimedHEIFSize(const QByteArray &heif, quint32 width, quint32 height)
@@ -822,40 +566,6 @@ QByteArray withClaimedHEIFSize(const QByteArray &heif, quint32 width, quint32 he
     // Every ispe box: a coded image and the one cropped from it each have their own.
     for (qsizetype at = result.indexOf("ispe"); at >= 0; at = result.indexOf("ispe", at + 4))
         result.replace(at + 8, 8, QByteArray(bigEndian32(width) + bigEndian32(height))); // after version and flags
-    return result;
-}
-
-std::optional<QByteArray> multiPageTIFF(const QList<QImage> &pages)
-{
-    return made(u"convert"_s, pages, u"pages.tif"_s,
-                [](const QStringList &inputs, const QString &output) { return inputs + QStringList{output}; });
-}
-
-QByteArray withClaimedTIFFSize(const QByteArray &tiff, quint16 width, quint16 height)
-{
-    QByteArray result = tiff;
-    const bool little = result.startsWith("II");
-    const auto read = [&](qsizetype at, int bytes) -> quint32 {
-        if (bytes == 2)
-            return little ? qFromLittleEndian<quint16>(result.constData() + at)
-                          : qFromBigEndian<quint16>(result.constData() + at);
-        return little ? qFromLittleEndian<quint32>(result.constData() + at)
-                      : qFromBigEndian<quint32>(result.constData() + at);
-    };
-    const qsizetype ifd = qsizetype(read(4, 4));
-    for (quint32 index = 0; index < read(ifd, 2); ++index) {
-        const qsizetype entry = ifd + 2 + qsizetype(index) * 12;
-        const quint32 tag = read(entry, 2);
-        if (tag != 256 && tag != 257)
-            continue;
-        const quint16 value = tag == 256 ? width : height;
-        char *field = result.data() + entry + 8;
-        const bool isShort = read(entry + 2, 2) == 3;
-        if (little)
-            isShort ? qToLittleEndian(value, field) : qToLittleEndian(quint32(value), field);
-        else
-            isShort ? qToBigEndian(value, field) : qToBigEndian(quint32(value), field);
-    }
     return result;
 }
 

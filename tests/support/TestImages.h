@@ -10,9 +10,10 @@
 
 #include <optional>
 
-// Pictures and files made at run time: deterministic pictures, files assembled byte by byte or
-// by libjpeg where Qt's writers cannot say what a test needs (every PNG layout, CMYK, EXIF
-// orientation, profiles, bombs), and fingerprints that prove sources were left untouched.
+// Pictures and files made at run time: deterministic pictures, files made by libjpeg and
+// ImageMagick or assembled byte by byte where Qt's writers cannot say what a test needs (CMYK,
+// EXIF orientation, profiles, every PNG layout, bombs), and fingerprints that prove sources
+// were left untouched.
 namespace TestImages {
 
 // A photo-like picture: smooth gradients plus seeded noise, so encoders have real work to do.
@@ -23,8 +24,6 @@ QImage transparentGraphic(int width, int height);
 QImage noise(int width, int height, quint32 seed = 7);
 // A desktop-like screenshot: pngquant reaches its quality bounds on it with room to spare.
 QImage screenshot(int width, int height);
-// A smooth gradient under heavy grain: pngquant cannot bring it to quality 60.
-QImage grainyGradient(int width, int height, quint32 seed = 42);
 // Gradients under saturated blocks laid out without symmetry, so that a turn, a mirror or a
 // colour shift moves many pixels far. With alpha the left half fades in from the top.
 QImage scene(int width, int height, bool withAlpha = false);
@@ -72,45 +71,24 @@ QByteArray exifPayload(int orientation, const QByteArray &description = {});
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality = 95);
 // `viewed` stored so that EXIF orientation `orientation` shows it upright (from the EXIF table).
 QImage storedForOrientation(const QImage &viewed, int orientation);
-bool hasJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &prefix = {});
-// The first quantisation table (64 entries, zig-zag order), empty when absent.
-QByteArray firstQuantisationTable(const QByteArray &jpeg);
-
 // ---- PNG
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
-QByteArray insertPNGChunk(const QByteArray &png, const QByteArray &type, const QByteArray &data);
-QList<QByteArray> pngChunkTypes(const QByteArray &png);
-std::pair<int, int> pngDepthAndColourType(const QByteArray &png);
-QByteArray pngICCPData(const QByteArray &iccProfile);
-struct PNGLayout {
-    int colourType = 2; // 0 grey, 2 RGB, 3 palette (a colour cube; with alpha also tRNS), 4 grey+alpha, 6 RGBA
-    int bitDepth = 8;   // 16-bit samples use their low byte too
-    bool interlaced = false;
-};
-// The picture as a PNG of that layout, its data stored without compression so that every
-// re-encoding is smaller; `shown` gets the picture the samples describe.
-QByteArray png(const QImage &picture, PNGLayout layout, const QByteArray &beforeData = {},
-               const QByteArray &afterData = {}, QImage *shown = nullptr);
-// A two-frame animation whose default image, the first frame, is `picture`.
-QByteArray animatedPNG(const QImage &picture);
 // A valid 1-bit grey PNG of zeros claiming the size; truncated: only its first rows.
 QByteArray pngBomb(quint32 width, quint32 height, bool truncated = false);
 
 // ---- colour profiles
 // A CMYK printer profile whose inks land on unexpected channels: ignoring it shows wrong colours.
 QByteArray swappedInksProfile();
-// A grey profile with a linear tone curve.
-QByteArray linearGreyProfile();
 
 // ---- other containers
-QByteArray gif(const QImage &image);
+// ImageMagick's convert of the pictures with these options, written as `format` ("png", "gif",
+// "tiff", "png8"); absent when convert is missing or fails.
+std::optional<QByteArray> convert(const QList<QImage> &pictures, const QStringList &options, const QString &format);
+// The picture as a PNG stored without compression, which every encoder makes smaller.
+QByteArray storedPNG(const QImage &picture);
 // heif-enc's file of the images (options: "-A" for AVIF); absent when it or its encoder is missing.
 std::optional<QByteArray> heif(const QList<QImage> &images, const QStringList &options = {});
-QByteArray replaceBrand(const QByteArray &heif, const QByteArray &from, const QByteArray &to);
 QByteArray withClaimedHEIFSize(const QByteArray &heif, quint32 width, quint32 height);
-// ImageMagick's multi-page TIFF; absent when convert is missing.
-std::optional<QByteArray> multiPageTIFF(const QList<QImage> &pages);
-QByteArray withClaimedTIFFSize(const QByteArray &tiff, quint16 width, quint16 height);
 
 // ---- damage
 QByteArray truncated(const QByteArray &bytes, double keptFraction);

@@ -84,22 +84,6 @@ private slots:
         QVERIFY2(TestImages::meanColourError(*source, *output) < 8, "the sides differ only by compression");
     }
 
-    void malformedIdsAndMissingFilesGiveNothing_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::newRow("not an id") << u"nothing"_s;
-        QTest::newRow("empty region") << ComparisonImageProvider::pictureId(m_source, QRect(0, 0, 0, 10), {640, 480});
-        QTest::newRow("outside the picture")
-            << ComparisonImageProvider::pictureId(m_source, QRect(700, 0, 10, 10), {640, 480});
-        QTest::newRow("missing file") << ComparisonImageProvider::pictureId(
-            QUrl::fromLocalFile(m_dir.filePath(u"gone.jpg"_s)), QRect(0, 0, 10, 10), {640, 480});
-    }
-
-    void malformedIdsAndMissingFilesGiveNothing()
-    {
-        QFETCH(QString, id);
-        QVERIFY(!ComparisonImageProvider::picture(id, {}));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_ComparisonImages)

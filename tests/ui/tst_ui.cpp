@@ -1,4 +1,4 @@
-// The window's QML views against fake controllers and relays and real row models: tests/ui/qml.
+// The before/after view in QML: tests/ui/qml.
 
 #include "UiTestSupport.h"
 

@@ -3,8 +3,7 @@ import QtTest
 import Pressel
 import PresselTest
 
-// The before/after view: opening it from a row, the divider under keys and mouse, zoom and the
-// way back to the list.
+// The before/after view: its labels and the divider under keys and mouse.
 Item {
     id: host
     width: 800
@@ -29,31 +28,6 @@ Item {
                 fileName: "compare.jpg"
                 originalBytes: 2000000
                 compressedBytes: 1300000
-            }
-        }
-
-        Component {
-            id: fakeViewModelComponent
-
-            QtObject {
-                property bool isProcessing: false
-                property bool isDropTargeted: false
-                property var results: UiTestSupport.makeResultModel()
-                function handleDroppedFiles(urls) { return false }
-                function clearResults() {}
-            }
-        }
-
-        Component {
-            id: contentViewComponent
-
-            ContentView {
-                width: 720
-                height: 520
-                dockFileDropRelay: QtObject {
-                    signal didEnqueue()
-                    function consumePendingURLs() { return [] }
-                }
             }
         }
 
@@ -109,88 +83,6 @@ Item {
             view.width = 500
             fuzzyCompare(view.dividerFraction, data.fraction, 0.01)
             fuzzyCompare(view.dividerX, view.pictureLeft + data.fraction * (view.pictureRight - view.pictureLeft), 0.5)
-        }
-
-        function test_zoomAndPan() {
-            const view = makeView()
-            const pointer = findChild(view, "comparePointer")
-            // 100 %: one image pixel per device pixel.
-            keyClick(Qt.Key_1, Qt.ControlModifier)
-            compare(view.zoom, 1)
-            compare(findChild(view, "zoomReadout").text, "100%")
-            for (let i = 0; i < 4; ++i)
-                keyClick(Qt.Key_Plus)
-            fuzzyCompare(view.zoom, Math.pow(1.25, 4), 1e-9)
-            // Both sides show their visible part decoded at full resolution.
-            const sourcePicture = findChild(view, "sourcePicture"), outputPicture = findChild(view, "outputPicture")
-            tryVerify(() => sourcePicture.showsDetail && outputPicture.showsDetail)
-            compare(sourcePicture.detailScale, 1)
-            compare(outputPicture.detailScale, 1)
-            // The wheel keeps the image pixel under the pointer where it is.
-            const px = pointer.width / 2 + 30, py = pointer.height / 2 - 20
-            const imageX = (px - view.offsetX) / view.pictureScale, imageY = (py - view.offsetY) / view.pictureScale
-            mouseWheel(pointer, px, py, 0, -120)
-            fuzzyCompare(view.zoom, Math.pow(1.25, 3), 1e-9)
-            // (Events reach the window at whole pixels.)
-            fuzzyCompare((px - view.offsetX) / view.pictureScale, imageX, 0.5)
-            fuzzyCompare((py - view.offsetY) / view.pictureScale, imageY, 0.5)
-            // A middle-button drag pans and leaves the divider where it was.
-            const fraction = view.dividerFraction, offsetX = view.offsetX
-            mousePress(pointer, 300, 200, Qt.MiddleButton)
-            mouseMove(pointer, 340, 200, -1, Qt.MiddleButton)
-            mouseRelease(pointer, 340, 200, Qt.MiddleButton)
-            compare(view.dividerFraction, fraction)
-            fuzzyCompare(view.offsetX, Math.min(0, offsetX + 40), 0.01)
-            keyClick(Qt.Key_0, Qt.ControlModifier)
-            compare(view.pictureScale, view.fitScale)
-        }
-
-        function test_opensFromSuccessfulRowsAndReturnsToTheList_data() {
-            return [
-                { tag: "success", status: "success", opens: true },
-                { tag: "skipped", status: "skipped", opens: false },
-                { tag: "failed", status: "failed", opens: false },
-            ]
-        }
-
-        function test_opensFromSuccessfulRowsAndReturnsToTheList(data) {
-            const viewModel = createTemporaryObject(fakeViewModelComponent, host)
-            const content = createTemporaryObject(contentViewComponent, host, { viewModel: viewModel })
-            const path = photo.toString().substring("file://".length)
-            const rows = []
-            for (let i = 0; i < 12; ++i) {
-                rows.push(data.status === "success"
-                          ? { sourcePath: path, outputPath: path, originalBytes: 2000000, compressedBytes: 1300000,
-                              status: "success" }
-                          : { sourcePath: path, originalBytes: 2000000, status: data.status, message: "-" })
-            }
-            UiTestSupport.setRows(viewModel.results, rows)
-            tryCompare(findChild(content, "resultsFace"), "opacity", 1)
-            const list = findChild(content, "resultList")
-            list.positionViewAtIndex(8, ListView.Beginning)
-            const contentY = list.contentY
-            const row = list.itemAtIndex(8)
-            const action = findChild(row, "compareButton")
-            compare(action.visible, data.opens)
-            if (!data.opens)
-                return
-            compare(action.Accessible.name, "对比原图")
-            action.forceActiveFocus()
-            keyClick(Qt.Key_Return)
-            verify(content.isComparing)
-            const compareView = findChild(content, "compareView")
-            tryVerify(() => compareView !== null && compareView.activeFocus)
-            keyClick(Qt.Key_Escape)
-            verify(!content.isComparing)
-            tryCompare(findChild(content, "mainLayoutFace"), "opacity", 1)
-            compare(list.contentY, contentY)
-            verify(action.activeFocus)
-
-            mouseClick(action)
-            verify(content.isComparing)
-            tryCompare(findChild(content, "compareFace"), "opacity", 1)
-            mouseClick(findChild(content, "backButton"))
-            verify(!content.isComparing)
         }
     }
 }
