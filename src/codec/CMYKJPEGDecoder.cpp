@@ -1,115 +1,11 @@
 #include "CMYKJPEGDecoder.h"
 
+#include "JPEGDecompressor.h"
 #include "SRGBConversion.h"
 
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
-
 namespace {
-
-// libjpeg reports fatal errors by calling error_exit, which must not return; it jumps back to
-// the setjmp of the phase that is running. The functions that call setjmp hold only plain
-// data, so the jump skips no destructor.
-struct ErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void exitWithError(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->jump, 1);
-}
-
-void ignoreMessage(j_common_ptr) {}
-
-// Feeds libjpeg from a QIODevice in chunks, so that a large file is never held in memory whole.
-struct DeviceSource {
-    jpeg_source_mgr pub;
-    QIODevice *device;
-    JOCTET buffer[64 * 1024];
-};
-
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
-
-boolean fillInputBuffer(j_decompress_ptr info)
-{
-    auto *source = reinterpret_cast<DeviceSource *>(info->src);
-    qint64 count = source->device->read(reinterpret_cast<char *>(source->buffer), sizeof source->buffer);
-    if (count <= 0) {
-        // A truncated file ends as if it were complete; libjpeg fills the rest with grey.
-        source->buffer[0] = JOCTET(0xFF);
-        source->buffer[1] = JOCTET(JPEG_EOI);
-        count = 2;
-    }
-    source->pub.next_input_byte = source->buffer;
-    source->pub.bytes_in_buffer = size_t(count);
-    return TRUE;
-}
-
-void skipInputData(j_decompress_ptr info, long count)
-{
-    auto *source = reinterpret_cast<DeviceSource *>(info->src);
-    while (count > long(source->pub.bytes_in_buffer)) {
-        count -= long(source->pub.bytes_in_buffer);
-        fillInputBuffer(info);
-    }
-    if (count > 0) {
-        source->pub.next_input_byte += count;
-        source->pub.bytes_in_buffer -= size_t(count);
-    }
-}
-
-struct Decompressor {
-    jpeg_decompress_struct info;
-    ErrorManager error;
-    DeviceSource source;
-    JOCTET *iccData = nullptr;
-    unsigned int iccLength = 0;
-
-    explicit Decompressor(QIODevice &device)
-    {
-        info.err = jpeg_std_error(&error.pub);
-        error.pub.error_exit = exitWithError;
-        error.pub.output_message = ignoreMessage;
-        jpeg_create_decompress(&info);
-        source.device = &device;
-        source.pub.init_source = initSource;
-        source.pub.fill_input_buffer = fillInputBuffer;
-        source.pub.skip_input_data = skipInputData;
-        source.pub.resync_to_restart = jpeg_resync_to_restart;
-        source.pub.term_source = termSource;
-        source.pub.bytes_in_buffer = 0;
-        source.pub.next_input_byte = nullptr;
-        info.src = &source.pub;
-    }
-    ~Decompressor()
-    {
-        std::free(iccData);
-        jpeg_destroy_decompress(&info);
-    }
-    Decompressor(const Decompressor &) = delete;
-    Decompressor &operator=(const Decompressor &) = delete;
-};
-
-// Reads the header and the ICC profile. Only plain data in this frame (see ErrorManager).
-bool readHeader(Decompressor *decompressor)
-{
-    if (setjmp(decompressor->error.jump))
-        return false;
-    jpeg_save_markers(&decompressor->info, JPEG_APP0 + 2, 0xFFFF);
-    if (jpeg_read_header(&decompressor->info, TRUE) != JPEG_HEADER_OK)
-        return false;
-    if (!jpeg_read_icc_profile(&decompressor->info, &decompressor->iccData, &decompressor->iccLength)) {
-        decompressor->iccData = nullptr;
-        decompressor->iccLength = 0;
-    }
-    return true;
-}
 
 bool isCMYK(const jpeg_decompress_struct &info)
 {
@@ -123,8 +19,8 @@ struct ScanTarget {
     const CMYKToSRGBTransform *transform;
 };
 
-// Decodes the scan lines into the target. Only plain data in this frame (see ErrorManager).
-bool readScanLines(Decompressor *decompressor, ScanTarget target)
+// Decodes the scan lines into the target. Only plain data in this frame (see JPEGDecompressor).
+bool readScanLines(JPEGDecompressor *decompressor, ScanTarget target)
 {
     jpeg_decompress_struct *info = &decompressor->info;
     if (setjmp(decompressor->error.jump))
@@ -148,17 +44,14 @@ bool readScanLines(Decompressor *decompressor, ScanTarget target)
 
 bool CMYKJPEGDecoder::canDecode(QIODevice &device)
 {
-    Decompressor decompressor(device);
-    if (!readHeader(&decompressor) || !isCMYK(decompressor.info) || !decompressor.iccData)
-        return false;
-    return isCMYKProfile(QByteArray::fromRawData(reinterpret_cast<const char *>(decompressor.iccData),
-                                                 qsizetype(decompressor.iccLength)));
+    JPEGDecompressor decompressor(device);
+    return decompressor.readHeader() && isCMYK(decompressor.info) && isCMYKProfile(decompressor.iccProfile);
 }
 
 std::optional<QImage> CMYKJPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
 {
-    Decompressor decompressor(device);
-    if (!readHeader(&decompressor) || !isCMYK(decompressor.info) || !decompressor.iccData)
+    JPEGDecompressor decompressor(device);
+    if (!decompressor.readHeader() || !isCMYK(decompressor.info) || decompressor.iccProfile.isEmpty())
         return std::nullopt;
     const qint64 width = decompressor.info.image_width;
     const qint64 height = decompressor.info.image_height;
@@ -166,8 +59,7 @@ std::optional<QImage> CMYKJPEGDecoder::decode(QIODevice &device, qint64 maximumP
         return std::nullopt;
 
     // Adobe's writers store CMYK inverted and mark the file with their APP14 segment.
-    const QByteArray icc(reinterpret_cast<const char *>(decompressor.iccData), qsizetype(decompressor.iccLength));
-    const auto transform = CMYKToSRGBTransform::create(icc, decompressor.info.saw_Adobe_marker);
+    const auto transform = CMYKToSRGBTransform::create(decompressor.iccProfile, decompressor.info.saw_Adobe_marker);
     if (!transform)
         return std::nullopt;
     QImage image(int(width), int(height), QImage::Format_RGB888);

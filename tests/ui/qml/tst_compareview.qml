@@ -3,7 +3,7 @@ import QtTest
 import Pressel
 import PresselTest
 
-// The before/after view: its labels and the divider under keys and mouse.
+// The before/after view: its labels, the divider under keys and mouse, and panning.
 Item {
     id: host
     width: 800
@@ -83,6 +83,28 @@ Item {
             view.width = 500
             fuzzyCompare(view.dividerFraction, data.fraction, 0.01)
             fuzzyCompare(view.dividerX, view.pictureLeft + data.fraction * (view.pictureRight - view.pictureLeft), 0.5)
+        }
+
+        // Zoomed in, a middle-button drag pans, and so does a left-button drag with Space held;
+        // neither moves the divider.
+        function test_panLeavesTheDivider() {
+            const view = makeView()
+            const pointer = findChild(view, "comparePointer")
+            keyClick(Qt.Key_1, Qt.ControlModifier)
+            for (let i = 0; i < 4; ++i)
+                keyClick(Qt.Key_Plus)
+            const fraction = view.dividerFraction, offsetX = view.offsetX, offsetY = view.offsetY
+            mousePress(pointer, 300, 200, Qt.MiddleButton)
+            mouseMove(pointer, 340, 200, -1, Qt.MiddleButton)
+            mouseRelease(pointer, 340, 200, Qt.MiddleButton)
+            fuzzyCompare(view.offsetX, Math.min(0, offsetX + 40), 0.01)
+            keyPress(Qt.Key_Space)
+            mousePress(pointer, 300, 200, Qt.LeftButton)
+            mouseMove(pointer, 300, 170, -1, Qt.LeftButton)
+            mouseRelease(pointer, 300, 170, Qt.LeftButton)
+            keyRelease(Qt.Key_Space)
+            fuzzyCompare(view.offsetY, offsetY - 30, 0.01)
+            compare(view.dividerFraction, fraction)
         }
     }
 }
