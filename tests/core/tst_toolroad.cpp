@@ -307,7 +307,7 @@ private slots:
         const QString place = nextFolder();
         QVERIFY(QDir().mkpath(place));
         const QString sourcePath = place + u'/' + sourceName;
-        const QImage picture = isCJPEG(tool) ? TestImages::photo(640, 400, 11) : TestImages::screenshot(400, 300);
+        const QImage picture = isCJPEG(tool) ? TestImages::photo(640, 400, 11) : TestImages::transparentGraphic(400, 300);
         if (isCJPEG(tool))
             QVERIFY(writeFile(sourcePath, TestImages::orientedJPEG(picture, orientation)));
         else
@@ -333,7 +333,7 @@ private slots:
         QVERIFY2(artifact, qPrintable(artifact ? QString() : artifact.error().localizedDescription()));
         QCOMPARE(artifact->outputBytes, QFileInfo(output).size());
         if (inTheWay == u"scratch") // the in-process encoder wrote instead, losslessly
-            QCOMPARE(QImage(output).convertToFormat(QImage::Format_RGB32), picture);
+            QVERIFY(TestImages::meanColourError(QImage(output), picture) < 0.1);
         else
             QVERIFY(readFile(output) == readFile(reference));
         if (isCJPEG(tool)) {

@@ -7,7 +7,6 @@
 #include <QColorSpace>
 #include <QTemporaryDir>
 
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 using namespace TestImages;
@@ -24,25 +23,6 @@ QImage inColourSpace(const QImage &picture, QColorSpace::NamedColorSpace space)
     return image;
 }
 
-// Each channel mapped through f, from 0-1 to 0-1.
-template<typename F> QImage remapped(const QImage &picture, F f)
-{
-    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            const auto map = [&](int value) { return qRound(255.0 * f(value / 255.0)); };
-            image.setPixel(x, y, qRgba(map(qRed(pixel)), map(qGreen(pixel)), map(qBlue(pixel)), qAlpha(pixel)));
-        }
-    }
-    return image;
-}
-
-double linearLight(double value)
-{
-    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-}
-
 } // namespace
 
 QList<InputSample> inputVariety(int width, int height)
@@ -50,7 +30,6 @@ QList<InputSample> inputVariety(int width, int height)
     QList<InputSample> samples;
     const QImage opaque = scene(width, height, false);
     const QImage translucent = scene(width, height, true);
-    const QImage greyScene = grey(opaque);
     const auto add = [&](const QString &name, const QByteArray &bytes, const QImage &intended) -> InputSample & {
         InputSample &sample = samples.emplace_back();
         sample.fileName = name;
@@ -79,9 +58,9 @@ QList<InputSample> inputVariety(int width, int height)
     add(u"jpeg-progressive-arithmetic.jpg"_s, jpeg(opaque, {.progressive = true, .arithmetic = true}), opaque);
     add(u"jpeg-restart-markers.jpg"_s, jpeg(opaque, {.restartRows = 1}), opaque);
     add(u"jpeg-full-chroma.jpg"_s, jpeg(opaque, {.fullChroma = true}), opaque);
-    const QByteArray greyJPEG = jpeg(greyScene, {.colour = JPEGOptions::grey});
-    add(u"jpeg-grey.jpg"_s, greyJPEG, greyScene);
-    add(u"jpeg-extended-sequential.jpg"_s, withFrame(greyJPEG, 0xC1, 8), greyScene);
+    const QByteArray greyJPEG = jpeg(opaque, {.colour = JPEGOptions::grey});
+    add(u"jpeg-grey.jpg"_s, greyJPEG, opaque);
+    add(u"jpeg-extended-sequential.jpg"_s, withFrame(greyJPEG, 0xC1, 8), opaque);
     // Libjpeg here reads 8-bit samples only, and so does every decoder on this system.
     InputSample &twelveBit = add(u"jpeg-12bit.jpg"_s, withFrame(greyJPEG, 0xC1, 12), {});
     twelveBit.status = CompressionResultStatus::failed;
@@ -141,12 +120,6 @@ QList<InputSample> inputVariety(int width, int height)
     if (InputSample *p3 = addPNG(u"png-iccp-display-p3.png"_s, inColourSpace(opaque, QColorSpace::DisplayP3),
                                  opaqueOnly + QStringList{u"-profile"_s, p3Profile}))
         p3->colourManaged = true;
-    // Encoded for a display gamma of 1.8: samples are light^(1/1.8).
-    if (InputSample *gamma = addPNG(u"png-gama-1.8.png"_s,
-                                    remapped(opaque, [](double v) { return std::pow(linearLight(v), 1.0 / 1.8); }),
-                                    opaqueOnly + QStringList{u"-set"_s, u"gamma"_s, u"0.55556"_s, u"-define"_s,
-                                                             u"png:include-chunk=gAMA"_s}))
-        gamma->colourManaged = true;
 
     // ---- recognised, not handled
     notHandled(u"heic-alpha.heic"_s, heif({translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);

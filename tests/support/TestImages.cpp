@@ -8,7 +8,6 @@
 #include <QDirIterator>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -97,29 +96,6 @@ QImage noise(int width, int height, quint32 seed)
                    [&](int, int) { return 0xff000000u | (random.generate() & 0xffffffu); });
 }
 
-QImage screenshot(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(236, 238, 241));
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient titleBar(0, 0, 0, 36);
-    titleBar.setColorAt(0, QColor(70, 110, 180));
-    titleBar.setColorAt(1, QColor(40, 70, 130));
-    painter.fillRect(QRect(0, 0, width, 36), titleBar);
-    painter.fillRect(QRect(0, 36, 180, height - 36), QColor(48, 52, 60));
-    for (int row = 0; row < 14; ++row) {
-        painter.fillRect(QRect(16, 56 + row * 24, 60 + (row * 37) % 90, 8), QColor(210, 214, 222));
-        painter.fillRect(QRect(200, 56 + row * 24, 200 + (row * 53) % 300, 8), QColor(30, 30, 30));
-    }
-    painter.setPen(Qt::NoPen);
-    for (int button = 0; button < 3; ++button) {
-        painter.setBrush(QColor::fromHsv(button * 110, 180, 200));
-        painter.drawRoundedRect(QRect(200 + button * 130, height - 60, 110, 34), 6, 6);
-    }
-    return image;
-}
-
 QImage scene(int width, int height, bool withAlpha)
 {
     QImage image = painted(width, height, QImage::Format_ARGB32, [&](int x, int y) {
@@ -143,15 +119,6 @@ QImage scene(int width, int height, bool withAlpha)
         }
     }
     return image;
-}
-
-QImage grey(const QImage &picture)
-{
-    return painted(picture.width(), picture.height(), QImage::Format_ARGB32, [&](int x, int y) {
-        const QRgb pixel = picture.pixel(x, y);
-        const int level = qRound(0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel));
-        return qRgba(level, level, level, qAlpha(pixel));
-    });
 }
 
 void write(const QImage &image, const QString &path, const char *format, int quality)
@@ -379,21 +346,11 @@ QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteA
            jpeg.mid(2);
 }
 
-QByteArray exifPayload(int orientation, const QByteArray &description)
+QByteArray exifPayload(int orientation)
 {
-    // Big-endian TIFF with one IFD: Orientation (SHORT) and optionally ImageDescription (ASCII).
-    const quint16 entries = description.isEmpty() ? 1 : 2;
-    const quint32 dataOffset = 8 + 2 + entries * 12 + 4;
-    QByteArray tiff("MM\0\x2A", 4);
-    tiff += bigEndian32(8) + bigEndian16(entries);
-    if (!description.isEmpty())
-        tiff += bigEndian16(0x010E) + bigEndian16(2) + bigEndian32(quint32(description.size() + 1)) +
-                bigEndian32(dataOffset);
-    tiff += bigEndian16(0x0112) + bigEndian16(3) + bigEndian32(1) + bigEndian16(quint16(orientation)) + bigEndian16(0);
-    tiff += bigEndian32(0);
-    if (!description.isEmpty())
-        tiff += description + '\0';
-    return QByteArray("Exif\0\0", 6) + tiff;
+    // Big-endian TIFF with one IFD holding one entry: Orientation (SHORT).
+    return QByteArray("Exif\0\0MM\0\x2A", 10) + bigEndian32(8) + bigEndian16(1) + bigEndian16(0x0112) + bigEndian16(3) +
+           bigEndian32(1) + bigEndian16(quint16(orientation)) + bigEndian16(0) + bigEndian32(0);
 }
 
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality)

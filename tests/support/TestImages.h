@@ -22,14 +22,9 @@ QImage photo(int width, int height, quint32 seed = 1);
 QImage transparentGraphic(int width, int height);
 // Uniform random noise, which no encoder can shrink much.
 QImage noise(int width, int height, quint32 seed = 7);
-// A desktop-like screenshot: pngquant reaches its quality bounds on it with room to spare.
-QImage screenshot(int width, int height);
 // Gradients under saturated blocks laid out without symmetry, so that a turn, a mirror or a
 // colour shift moves many pixels far. With alpha the left half fades in from the top.
 QImage scene(int width, int height, bool withAlpha = false);
-// The picture's grey levels (Rec. 601 weights).
-QImage grey(const QImage &picture);
-
 // Writes `image` to `path` in `format`; fails the calling test when the write fails.
 void write(const QImage &image, const QString &path, const char *format, int quality = -1);
 // The image encoded by Qt's writer; empty when it cannot be written.
@@ -66,8 +61,8 @@ QByteArray jpeg(const QImage &picture, const JPEGOptions &options = {});
 QByteArray withFrame(const QByteArray &jpeg, quint8 marker, int precision, QSize claimed = {});
 // A JPEG with a marker segment inserted right after its start-of-image marker.
 QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &payload);
-// An APP1 Exif payload with an orientation tag (1-8) and, when given, an ImageDescription text.
-QByteArray exifPayload(int orientation, const QByteArray &description = {});
+// An APP1 Exif payload with an orientation tag (1-8).
+QByteArray exifPayload(int orientation);
 QByteArray orientedJPEG(const QImage &image, int orientation, int quality = 95);
 // `viewed` stored so that EXIF orientation `orientation` shows it upright (from the EXIF table).
 QImage storedForOrientation(const QImage &viewed, int orientation);
