@@ -43,16 +43,10 @@ inline QList<CompressionResult> compress(Road road, const QList<QUrl> &urls)
     return batch.result();
 }
 
-inline QString statusName(CompressionResultStatus status)
-{
-    return status == CompressionResultStatus::success   ? QStringLiteral("success")
-           : status == CompressionResultStatus::skipped ? QStringLiteral("skipped")
-                                                        : QStringLiteral("failed");
-}
-
 inline QString describe(const CompressionResult &result)
 {
-    return statusName(result.status) + u' ' + result.sourceURL.toLocalFile() + u" -> " +
+    const char *status[] = {"success", "skipped", "failed"};
+    return QString::fromLatin1(status[int(result.status)]) + u' ' + result.sourceURL.toLocalFile() + u" -> " +
            (result.outputURL ? result.outputURL->toLocalFile() : QString()) + u": " + result.message.value_or(QString());
 }
 

@@ -66,11 +66,7 @@ private:
     QString holdFile() const { return m_work->filePath(QStringLiteral("hold")); }
     QString sourceFolder() const { return m_work->filePath(QStringLiteral("images")); }
 
-    void hold()
-    {
-        QFile gate(holdFile());
-        QVERIFY(gate.open(QIODevice::WriteOnly));
-    }
+    void hold() { QVERIFY(writeFile(holdFile(), {})); }
     void release() { QVERIFY(QFile::remove(holdFile())); }
 
     bool waitForStartedRuns(qsizetype runs)

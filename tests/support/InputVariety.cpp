@@ -123,7 +123,6 @@ QList<InputSample> inputVariety(int width, int height)
 
     // ---- recognised, not handled
     notHandled(u"heic-alpha.heic"_s, heif({translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);
-    notHandled(u"heic-several-images.heic"_s, heif({opaque, translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);
     notHandled(u"avif-photo.avif"_s, heif({opaque}, {u"-A"_s}), u"当前阶段暂不处理该格式：avif"_s);
     notHandled(u"tiff-pages.tif"_s, convert({opaque, translucent}, {}, u"tiff"_s), u"当前阶段暂不处理 TIFF"_s);
     notHandled(u"gif-picture.gif"_s, convert({opaque}, {}, u"gif"_s), u"当前阶段暂不处理该格式：gif"_s);
