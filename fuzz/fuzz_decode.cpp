@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace pressel;
+
 namespace {
 
 QTemporaryDir *workFolder;

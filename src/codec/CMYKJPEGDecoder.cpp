@@ -9,6 +9,8 @@
 
 #include <jpeglib.h>
 
+namespace pressel {
+
 namespace {
 
 // libjpeg reports fatal errors by calling error_exit, which must not return; it jumps back to
@@ -178,3 +180,5 @@ std::optional<QImage> CMYKJPEGDecoder::decode(QIODevice &device, qint64 maximumP
         return std::nullopt;
     return image;
 }
+
+} // namespace pressel

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // pngquant's --quality bounds, both included; lower not above upper.
 struct QualityRange {
     qint64 lower = 60;
@@ -24,3 +26,5 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
 QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath);
 // Where pngquant writes before it renames onto outputPath.
 QString pngquantScratchPath(const QString &outputPath);
+
+} // namespace pressel
