@@ -33,6 +33,9 @@ enum class AlphaInfo {
 struct DecodedImage {
     QImage image;
     AlphaInfo alphaInfo = AlphaInfo::none;
+    // The source described its colours with an ICC profile other than sRGB, which the pixels
+    // were brought from.
+    bool fromOtherProfile = false;
 
     qint64 width() const { return image.width(); }
     qint64 height() const { return image.height(); }

@@ -1,77 +1,13 @@
 #include "PNGRoad.h"
 #include "CompressionMessage.h"
 
+#include "ImageCodec.h"
+#include "InProcessEncoding.h"
 #include "Logging.h"
-#include "SRGBConversion.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
-
-#include <zlib.h>
 
 namespace pressel {
-
-namespace {
-
-// Larger profiles are not read; the PNG then counts as one pngquant cannot take.
-constexpr qsizetype maximumProfileSize = 16 * 1024 * 1024;
-
-std::optional<QByteArray> inflated(const QByteArray &stream)
-{
-    z_stream inflater{};
-    if (inflateInit(&inflater) != Z_OK)
-        return std::nullopt;
-    inflater.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(stream.constData()));
-    inflater.avail_in = uInt(stream.size());
-    QByteArray result;
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    int status = Z_OK;
-    while (status == Z_OK && result.size() <= maximumProfileSize) {
-        inflater.next_out = reinterpret_cast<Bytef *>(chunk.data());
-        inflater.avail_out = uInt(chunk.size());
-        status = inflate(&inflater, Z_NO_FLUSH);
-        result.append(chunk.constData(), chunk.size() - qsizetype(inflater.avail_out));
-    }
-    inflateEnd(&inflater);
-    if (status != Z_STREAM_END || result.size() > maximumProfileSize)
-        return std::nullopt;
-    return result;
-}
-
-// Whether a PNG describes its colours with an ICC profile other than sRGB. pngquant drops the
-// profile without converting the pixels, so its output would show other colours than the
-// source; such a PNG is left to the in-process encoder, which brings it to sRGB. Only the
-// chunks before the image data are read.
-bool hasNonSRGBProfile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.read(8) != QByteArrayView("\x89PNG\r\n\x1A\n"))
-        return false;
-    for (;;) {
-        const QByteArray header = file.read(8);
-        if (header.size() != 8)
-            return false;
-        const quint32 length = qFromBigEndian<quint32>(header.constData());
-        const QByteArray type = header.mid(4);
-        if (type == "IDAT" || type == "IEND")
-            return false;
-        if (type != "iCCP") {
-            if (!file.seek(file.pos() + qint64(length) + 4))
-                return false;
-            continue;
-        }
-        if (length > quint32(maximumProfileSize))
-            return true;
-        const QByteArray data = file.read(qint64(length));
-        // A profile name ended by a zero byte, the compression method, the zlib stream.
-        const qsizetype nameEnd = data.indexOf('\0');
-        const auto profile = nameEnd < 0 ? std::nullopt : inflated(data.mid(nameEnd + 2));
-        return !profile || !isSRGBProfile(*profile);
-    }
-}
-
-} // namespace
 
 QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath)
 {
@@ -99,8 +35,12 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
         .displayName = QStringLiteral("pngquant"),
         .notFoundMessage = CompressionMessage::text(CompressionMessage::pngquantMissing),
         .logCategory = lcPNGQuant,
+        // pngquant drops a PNG's colour profile without converting the pixels, so its output
+        // would show other colours than the source; such a PNG is left to the in-process
+        // encoder, which brings it to sRGB. The decoder has read the profile already; a picture
+        // that does not decode is the tool's to refuse.
         .preflight = [](const ImageProfile &profile) -> Expected<void> {
-            if (hasNonSRGBProfile(profile.sourceURL.toLocalFile()))
+            if (const auto image = decodedImage(profile); image && (*image)->fromOtherProfile)
                 return failure(CompressionPipelineError::backendExecutionFailed(
                     CompressionMessage::text(CompressionMessage::pngquantForeignProfile)));
             return {};

@@ -1,4 +1,4 @@
-#include "CMYKJPEGDecoder.h"
+#include "JPEGDecoder.h"
 
 #include "SRGBConversion.h"
 
@@ -113,16 +113,29 @@ bool readHeader(Decompressor *decompressor)
     return true;
 }
 
-bool isCMYK(const jpeg_decompress_struct &info)
+QByteArray iccProfileOf(const Decompressor &decompressor)
 {
-    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    if (!decompressor.iccData)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(decompressor.iccData), qsizetype(decompressor.iccLength));
+}
+
+JPEGDecoder::Kind kindFromHeader(const Decompressor &decompressor)
+{
+    const jpeg_decompress_struct &info = decompressor.info;
+    if (info.num_components == 3 && (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB))
+        return JPEGDecoder::Kind::colour;
+    if ((info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) && decompressor.iccData &&
+        isCMYKProfile(iccProfileOf(decompressor)))
+        return JPEGDecoder::Kind::profiledCMYK;
+    return JPEGDecoder::Kind::other;
 }
 
 struct ScanTarget {
     uchar *pixels;
     qsizetype bytesPerLine;
-    JSAMPLE *row;
-    const CMYKToSRGBTransform *transform;
+    JSAMPLE *inkRow;                      // one row of CMYK samples, for a transform
+    const CMYKToSRGBTransform *transform; // absent: libjpeg writes RGB rows in place
 };
 
 // Decodes the scan lines into the target. Only plain data in this frame (see ErrorManager).
@@ -131,16 +144,18 @@ bool readScanLines(Decompressor *decompressor, ScanTarget target)
     jpeg_decompress_struct *info = &decompressor->info;
     if (setjmp(decompressor->error.jump))
         return false;
-    info->out_color_space = JCS_CMYK; // libjpeg turns YCCK into CMYK
+    // libjpeg turns YCCK into CMYK, and YCbCr into RGB.
+    info->out_color_space = target.transform ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(info);
-    if (info->output_components != 4)
+    if (info->output_components != (target.transform ? 4 : 3))
         return false;
     while (info->output_scanline < info->output_height) {
         uchar *line = target.pixels + qsizetype(info->output_scanline) * target.bytesPerLine;
-        JSAMPROW rows[1] = {target.row};
+        JSAMPROW rows[1] = {target.transform ? target.inkRow : line};
         if (jpeg_read_scanlines(info, rows, 1) != 1)
             return false;
-        target.transform->convertRow(target.row, line, int(info->output_width));
+        if (target.transform)
+            target.transform->convertRow(target.inkRow, line, int(info->output_width));
     }
     jpeg_finish_decompress(info);
     return true;
@@ -148,37 +163,43 @@ bool readScanLines(Decompressor *decompressor, ScanTarget target)
 
 } // namespace
 
-bool CMYKJPEGDecoder::canDecode(QIODevice &device)
+JPEGDecoder::Kind JPEGDecoder::kindOf(QIODevice &device)
 {
     Decompressor decompressor(device);
-    if (!readHeader(&decompressor) || !isCMYK(decompressor.info) || !decompressor.iccData)
-        return false;
-    return isCMYKProfile(QByteArray::fromRawData(reinterpret_cast<const char *>(decompressor.iccData),
-                                                 qsizetype(decompressor.iccLength)));
+    return readHeader(&decompressor) ? kindFromHeader(decompressor) : Kind::other;
 }
 
-std::optional<QImage> CMYKJPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
+std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
 {
     Decompressor decompressor(device);
-    if (!readHeader(&decompressor) || !isCMYK(decompressor.info) || !decompressor.iccData)
+    if (!readHeader(&decompressor))
+        return std::nullopt;
+    const Kind kind = kindFromHeader(decompressor);
+    if (kind == Kind::other)
         return std::nullopt;
     const qint64 width = decompressor.info.image_width;
     const qint64 height = decompressor.info.image_height;
     if (width <= 0 || height <= 0 || width * height > maximumPixelCount)
         return std::nullopt;
 
-    // Adobe's writers store CMYK inverted and mark the file with their APP14 segment.
-    const QByteArray icc(reinterpret_cast<const char *>(decompressor.iccData), qsizetype(decompressor.iccLength));
-    const auto transform = CMYKToSRGBTransform::create(icc, decompressor.info.saw_Adobe_marker);
-    if (!transform)
+    Decoded decoded{QImage(int(width), int(height), QImage::Format_RGB888), iccProfileOf(decompressor)};
+    if (decoded.image.isNull())
         return std::nullopt;
-    QImage image(int(width), int(height), QImage::Format_RGB888);
-    if (image.isNull())
+    std::optional<CMYKToSRGBTransform> transform;
+    std::vector<JSAMPLE> inkRow;
+    if (kind == Kind::profiledCMYK) {
+        // Adobe's writers store CMYK inverted and mark the file with their APP14 segment.
+        transform = CMYKToSRGBTransform::create(decoded.iccProfile, decompressor.info.saw_Adobe_marker);
+        if (!transform)
+            return std::nullopt;
+        inkRow.resize(size_t(width) * 4);
+        decoded.iccProfile.clear(); // the transform brings the pixels to sRGB
+    }
+    const ScanTarget target{decoded.image.bits(), decoded.image.bytesPerLine(), inkRow.data(),
+                            transform ? &*transform : nullptr};
+    if (!readScanLines(&decompressor, target))
         return std::nullopt;
-    std::vector<JSAMPLE> row(size_t(width) * 4);
-    if (!readScanLines(&decompressor, {image.bits(), image.bytesPerLine(), row.data(), &*transform}))
-        return std::nullopt;
-    return image;
+    return decoded;
 }
 
 } // namespace pressel
