@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 #include <memory>
 #include <stop_token>
@@ -19,6 +20,8 @@ namespace pressel {
 class CompressionViewModel : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application owns the batch controller.")
     Q_PROPERTY(CompressionResultListModel *results READ results CONSTANT FINAL)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged FINAL)
     Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged FINAL)

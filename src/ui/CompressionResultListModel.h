@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QtQml/qqmlregistration.h>
 
 namespace pressel {
 
@@ -12,6 +13,8 @@ namespace pressel {
 class CompressionResultListModel : public QAbstractListModel
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The batch controller owns its rows.")
     Q_PROPERTY(int count READ count NOTIFY countChanged FINAL)
 
 public:
