@@ -15,16 +15,13 @@ namespace pressel {
 // container type, decode its first image, write one image as JPEG or PNG, and render an image
 // as 8-bit sRGB premultiplied RGBA. A null/absent result is the only failure signal.
 
-// The alpha layout of a decoded image, with the values the detector's table uses.
+// The alpha layout of a decoded image: none, alpha after the colour samples (premultiplied or
+// not), or a 32- or 64-bit pixel whose fourth sample is unused.
 enum class AlphaInfo {
-    none = 0,
-    premultipliedLast = 1,
-    premultipliedFirst = 2,
-    last = 3,
-    first = 4,
-    noneSkipLast = 5,
-    noneSkipFirst = 6,
-    only = 7,
+    none,
+    premultipliedLast,
+    last,
+    noneSkipLast,
 };
 
 // A decoded first image: its pixels upright (any EXIF orientation applied) and in sRGB (an

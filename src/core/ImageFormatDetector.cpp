@@ -45,7 +45,6 @@ bool hasAlpha(AlphaInfo alphaInfo)
     switch (alphaInfo) {
     case AlphaInfo::none:
     case AlphaInfo::noneSkipLast:
-    case AlphaInfo::noneSkipFirst:
         return false;
     default:
         return true;

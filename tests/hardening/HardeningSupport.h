@@ -20,7 +20,7 @@ inline const char *roadName(Road road)
 
 inline pressel::ApplicationBundle bundleFor(Road road)
 {
-    return road == Road::tools ? TestFiles::buildBundle() : pressel::ApplicationBundle(std::nullopt, std::nullopt);
+    return road == Road::tools ? TestFiles::buildBundle() : pressel::ApplicationBundle(std::nullopt);
 }
 
 // Empty when the build tree's bundle holds both tools; otherwise what is missing.

@@ -93,7 +93,7 @@ ApplicationBundle bundleAt(const QString &root)
 {
     QDir().mkpath(executablesFolder(root));
     QDir().mkpath(resourcesFolder(root));
-    return ApplicationBundle(executablesFolder(root), resourcesFolder(root));
+    return ApplicationBundle(executablesFolder(root));
 }
 
 ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
