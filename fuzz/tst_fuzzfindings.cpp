@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pressel;
+
 Q_DECLARE_METATYPE(CompressionResultStatus)
 
 namespace {

@@ -31,6 +31,8 @@
 
 #include <sys/resource.h>
 
+using namespace pressel;
+
 using BenchSupport::median;
 using BenchSupport::quietPipelineLog;
 
@@ -63,7 +65,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 QStringList cjpegArguments(const QString &output, const QString &ppm)
 {
-    return cjpegArguments(0.75, output, ppm);
+    return pressel::cjpegArguments(0.75, output, ppm);
 }
 
 struct Breakdown {

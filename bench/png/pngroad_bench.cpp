@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace pressel;
+
 using BenchSupport::median;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace pressel {
+
 namespace {
 
 bool isCMYK(const jpeg_decompress_struct &info)
@@ -70,3 +72,5 @@ std::optional<QImage> CMYKJPEGDecoder::decode(QIODevice &device, qint64 maximumP
         return std::nullopt;
     return image;
 }
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // Decodes CMYK and YCCK JPEGs that carry a CMYK ICC profile, through that profile, to 8-bit
 // sRGB. Qt reads such files with a naive ink formula that ignores the profile, which gives
 // visibly wrong colours for anything made for print.
@@ -18,3 +20,5 @@ public:
     // cannot be decoded or has more than maximumPixelCount pixels.
     static std::optional<QImage> decode(QIODevice &device, qint64 maximumPixelCount);
 };
+
+} // namespace pressel

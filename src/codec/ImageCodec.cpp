@@ -22,6 +22,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace pressel {
+
 namespace {
 
 // Qt's own guard against huge allocations, raised so that the largest accepted picture fits
@@ -413,3 +415,5 @@ std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image)
         return std::nullopt;
     return rendered;
 }
+
+} // namespace pressel

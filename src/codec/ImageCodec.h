@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+namespace pressel {
+
 // The image operations the pipeline needs: open a file as an image source, report its
 // container type, decode its first image, write one image as JPEG or PNG, and render an image
 // as 8-bit sRGB premultiplied RGBA. A null/absent result is the only failure signal.
@@ -112,3 +114,5 @@ private:
 // The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly
 // width * 4 bytes (QImage::Format_RGBA8888_Premultiplied). Absent when it cannot be set up.
 std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image);
+
+} // namespace pressel

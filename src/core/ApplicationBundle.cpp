@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace pressel {
+
 ApplicationBundle::ApplicationBundle(std::optional<QString> executablesFolder, std::optional<QString> resourcesFolder)
     : m_executablesFolder(std::move(executablesFolder))
     , m_resourcesFolder(std::move(resourcesFolder))
@@ -40,3 +42,5 @@ std::optional<QUrl> ApplicationBundle::resourceURL() const
         return std::nullopt;
     return QUrl::fromLocalFile(*m_resourcesFolder);
 }
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // The application's installed layout: auxiliary executables in <prefix>/libexec/pressel,
 // resources in <prefix>/share/pressel, the application itself in <prefix>/bin.
 // Injectable so that tests can build bundles of their own in a temporary folder.
@@ -26,3 +28,5 @@ private:
     std::optional<QString> m_executablesFolder;
     std::optional<QString> m_resourcesFolder;
 };
+
+} // namespace pressel

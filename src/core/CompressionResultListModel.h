@@ -5,6 +5,8 @@
 #include <QAbstractListModel>
 #include <QList>
 
+namespace pressel {
+
 // The rows of the window: the results of the last batch, in file order. Views build only the
 // rows they show.
 class CompressionResultListModel : public QAbstractListModel
@@ -46,3 +48,5 @@ signals:
 private:
     QList<CompressionResult> m_results;
 };
+
+} // namespace pressel

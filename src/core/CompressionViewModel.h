@@ -10,6 +10,8 @@
 #include <memory>
 #include <stop_token>
 
+namespace pressel {
+
 // The batch controller behind the main window. A list of files becomes one batch; a new list
 // cancels the running batch, empties the rows and starts afresh. Lives on the GUI thread; the
 // service works off it and the rows are published all at once when a batch ends uncancelled or
@@ -93,3 +95,5 @@ private:
     bool m_isProcessing = false;
     QUrl m_lastBatchFolder;
 };
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+namespace pressel {
+
 namespace {
 
 QString lowercasedPathExtension(const QUrl &url)
@@ -78,3 +80,5 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
         .image = std::move(image),
     };
 }
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include "JPEGRoad.h"
 #include "PNGRoad.h"
 
+namespace pressel {
+
 std::unique_ptr<CompressionService> makeStandardCompressionService(const ApplicationBundle &bundle)
 {
     auto makeBackends = [bundle](const CompressionSettings &settings) {
@@ -15,3 +17,5 @@ std::unique_ptr<CompressionService> makeStandardCompressionService(const Applica
     };
     return std::make_unique<CompressionService>(ImageFormatDetector(), std::move(makeBackends));
 }
+
+} // namespace pressel

@@ -8,6 +8,8 @@
 
 #include <array>
 
+namespace pressel {
+
 namespace {
 
 QByteArray header(qsizetype width, qsizetype height)
@@ -96,3 +98,5 @@ Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
     }
     return {};
 }
+
+} // namespace pressel

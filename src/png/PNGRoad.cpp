@@ -10,6 +10,8 @@
 
 #include <zlib.h>
 
+namespace pressel {
+
 namespace {
 
 // Larger profiles are not read; the PNG then counts as one pngquant cannot take.
@@ -135,3 +137,5 @@ FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<Quality
                          InProcessBackend(QStringLiteral("public.png"), std::nullopt),
                          {lcPNGCompression, QStringLiteral("PNG")});
 }
+
+} // namespace pressel

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // pngquant's --quality bounds, both included; lower not above upper.
 struct QualityRange {
     qint64 lower = 60;
@@ -30,3 +32,5 @@ QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRan
                               MetadataPolicy metadata = MetadataPolicy::strip);
 // Where pngquant writes before it renames onto outputPath.
 QString pngquantScratchPath(const QString &outputPath);
+
+} // namespace pressel

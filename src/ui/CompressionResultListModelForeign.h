@@ -4,6 +4,8 @@
 
 #include <QQmlEngine>
 
+namespace pressel {
+
 // The rows of the window as a QML type; only the batch controller makes one.
 struct CompressionResultListModelForeign {
     Q_GADGET
@@ -11,3 +13,5 @@ struct CompressionResultListModelForeign {
     QML_NAMED_ELEMENT(CompressionResultListModel)
     QML_UNCREATABLE("The batch controller owns its rows.")
 };
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 
 #include <QQmlEngine>
 
+namespace pressel {
+
 // The batch controller as a QML type; the application makes the one instance.
 struct CompressionViewModelForeign {
     Q_GADGET
@@ -11,3 +13,5 @@ struct CompressionViewModelForeign {
     QML_NAMED_ELEMENT(CompressionViewModel)
     QML_UNCREATABLE("The application owns the batch controller.")
 };
+
+} // namespace pressel

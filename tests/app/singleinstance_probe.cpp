@@ -21,6 +21,8 @@
 
 #include <cstdio>
 
+using namespace pressel;
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);

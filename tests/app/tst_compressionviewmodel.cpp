@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

@@ -17,6 +17,8 @@
 #include <QUuid>
 #include <QtEndian>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 using namespace TestFiles;

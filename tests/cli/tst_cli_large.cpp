@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

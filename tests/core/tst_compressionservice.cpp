@@ -18,6 +18,8 @@
 #include <atomic>
 #include <functional>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 using namespace TestImages;

@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 using namespace TestImages;

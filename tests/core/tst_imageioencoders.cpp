@@ -24,6 +24,8 @@
 
 #include <sys/resource.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 using namespace TestImages;

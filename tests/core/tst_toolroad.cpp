@@ -23,6 +23,8 @@
 
 #include <vector>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

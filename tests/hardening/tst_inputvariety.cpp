@@ -13,6 +13,8 @@
 #include <QColorSpace>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 using namespace TestImages;

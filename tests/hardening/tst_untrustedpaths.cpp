@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+using namespace pressel;
+
 using namespace TestFiles;
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestImages;
 

@@ -4,6 +4,8 @@
 
 #include <QMutex>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 namespace TestFiles {

@@ -28,6 +28,8 @@
 #include <lcms2.h>
 #include <zlib.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 namespace TestImages {

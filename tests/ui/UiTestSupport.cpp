@@ -10,6 +10,8 @@
 #include <QQuickWindow>
 #include <QUuid>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 namespace {

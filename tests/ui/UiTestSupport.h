@@ -27,10 +27,10 @@ public:
     ~UiTestSupport() override;
 
     // A row model owned by the caller's JavaScript.
-    Q_INVOKABLE CompressionResultListModel *makeResultModel(const QVariantList &rows = {});
+    Q_INVOKABLE pressel::CompressionResultListModel *makeResultModel(const QVariantList &rows = {});
     // Replaces the rows. Each map may hold sourcePath, outputPath, originalBytes, compressedBytes,
     // status ("success", "skipped", "failed") and message; missing keys are absent values.
-    Q_INVOKABLE void setRows(CompressionResultListModel *model, const QVariantList &rows);
+    Q_INVOKABLE void setRows(pressel::CompressionResultListModel *model, const QVariantList &rows);
 
     // A drag carrying `urls` (or plain text when `urls` is empty) enters `item`'s window at the
     // item's centre; returns whether the window accepted it.

@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -29,6 +29,8 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 Q_IMPORT_QML_PLUGIN(PresselPlugin)

@@ -8,6 +8,8 @@
 
 #include <limits>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 class tst_RowTexts : public QObject
