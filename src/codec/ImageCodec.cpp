@@ -3,6 +3,7 @@
 #include "HEIFImageDecoder.h"
 #include "ImageContainer.h"
 #include "JPEGDecoder.h"
+#include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
 
 #include <QColorSpace>
@@ -280,6 +281,22 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
     const QRect storedRect = toStored.mapRect(QRectF(region.rect)).toAlignedRect() & QRect(QPoint(), stored);
     const QSize storedSize =
         transformation.testFlag(QImageIOHandler::TransformationRotate90) ? region.size.transposed() : region.size;
+    // An eighth or less of a JPEG comes from its DC coefficients alone, which a progressive
+    // file (every output of ours) stores first: a huge photo at fit is read only that far.
+    if (container.qtFormat == "jpeg" && storedSize.width() * 8 <= storedRect.width() &&
+        storedSize.height() * 8 <= storedRect.height() && file.seek(0)) {
+        if (auto preview = JPEGPreviewDecoder::decode(file, maximumPixelCount)) {
+            const QRect eighth =
+                QRectF(storedRect.x() / 8.0, storedRect.y() / 8.0, storedRect.width() / 8.0, storedRect.height() / 8.0)
+                    .toAlignedRect() &
+                preview->image.rect();
+            QImage image = applyTransformation(croppedAndScaled(preview->image, eighth, storedSize), transformation);
+            if (image.size() != region.size)
+                image = croppedAndScaled(image, image.rect(), region.size);
+            convertProfiledToSRGB(image, preview->iccProfile);
+            return image;
+        }
+    }
     if (storedRect != QRect(QPoint(), stored))
         reader.setClipRect(storedRect);
     if (storedSize != storedRect.size())

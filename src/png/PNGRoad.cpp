@@ -9,17 +9,19 @@
 
 namespace pressel {
 
-QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath)
+QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath,
+                              MetadataPolicy metadata)
 {
-    return {QStringLiteral("--force"),
-            QStringLiteral("--output"),
-            outputPath,
-            QStringLiteral("--quality"),
-            QString::number(qualityRange.lower) + u'-' + QString::number(qualityRange.upper),
-            QStringLiteral("--speed"),
-            QStringLiteral("1"),
-            QStringLiteral("--"),
-            sourcePath};
+    QStringList arguments{QStringLiteral("--force"),
+                          QStringLiteral("--output"),
+                          outputPath,
+                          QStringLiteral("--quality"),
+                          QString::number(qualityRange.lower) + u'-' + QString::number(qualityRange.upper),
+                          QStringLiteral("--speed"),
+                          QStringLiteral("1")};
+    if (metadata != MetadataPolicy::all)
+        arguments << QStringLiteral("--strip");
+    return arguments << QStringLiteral("--") << sourcePath;
 }
 
 QString pngquantScratchPath(const QString &outputPath)
@@ -27,7 +29,8 @@ QString pngquantScratchPath(const QString &outputPath)
     return outputPath + QStringLiteral(".tmp");
 }
 
-ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange)
+ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange,
+                                        MetadataPolicy metadata)
 {
     Q_ASSERT(qualityRange.lower <= qualityRange.upper);
     ExternalToolBackend::Description description{
@@ -51,23 +54,25 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
     // free, the scratch name was not: a file of that name beside the source would be truncated
     // and then moved away, so the tool is not run at all then. A run killed while writing leaves
     // its scratch file; it is the run's own, checked free here.
-    description.prepare = [qualityRange](const ImageProfile &profile,
+    description.prepare = [qualityRange, metadata](const ImageProfile &profile,
                                          const QUrl &outputURL) -> Expected<ToolInvocation> {
         const QString scratch = pngquantScratchPath(outputURL.toLocalFile());
         if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
             return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
                 CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
-        return ToolInvocation{pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile()),
+        return ToolInvocation{pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile(),
+                                                metadata),
                               {QUrl::fromLocalFile(scratch)}};
     };
     return ExternalToolBackend(std::move(description), bundle);
 }
 
-FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange)
+FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange,
+                          MetadataPolicy metadata)
 {
     std::optional<ExternalToolBackend> pngquant;
     if (qualityRange)
-        pngquant.emplace(makePNGQuantBackend(bundle, *qualityRange));
+        pngquant.emplace(makePNGQuantBackend(bundle, *qualityRange, metadata));
     return FallbackChain(std::move(pngquant),
                          InProcessBackend(QStringLiteral("public.png"), std::nullopt),
                          {lcPNGCompression, QStringLiteral("PNG")});

@@ -394,6 +394,44 @@ private slots:
         }
     }
 
+    // pngquant copies a PNG's text chunks unless told not to: only "all" may carry them.
+    void pngTextOnlyWhenAllIsKept_data()
+    {
+        QTest::addColumn<QString>("policy");
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<QStringList>("gone");
+        const QStringList place{u"XMP-exif:GPSLatitude"_s, u"PNG:Comment"_s};
+        QTest::newRow("strip") << u"strip"_s << QStringList() << place + QStringList{u"XMP-dc:Rights"_s};
+        QTest::newRow("camera") << u"camera"_s << QStringList{u"XMP-dc:Rights"_s} << place;
+        QTest::newRow("all") << u"all"_s << place + QStringList{u"XMP-dc:Rights"_s} << QStringList();
+    }
+
+    void pngTextOnlyWhenAllIsKept()
+    {
+        QFETCH(QString, policy);
+        QFETCH(QStringList, kept);
+        QFETCH(QStringList, gone);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"shot.png"_s);
+        // A gradient that pngquant makes much smaller, text and all.
+        QCOMPARE(TestFiles::run(u"convert"_s, {u"-size"_s, u"400x300"_s, u"gradient:orange-navy"_s, u"-attenuate"_s,
+                                               u"0.2"_s, u"+noise"_s, u"Uniform"_s, u"PNG24:"_s + source})
+                     .exitCode,
+                 0);
+        QCOMPARE(TestFiles::run(u"exiftool"_s, {u"-q"_s, u"-overwrite_original"_s, u"-XMP-exif:GPSLatitude=48.85"_s,
+                                                u"-XMP-dc:Rights=© Ada"_s, u"-PNG:Comment=at home"_s, source})
+                     .exitCode,
+                 0);
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, policy, source});
+        QVERIFY2(run.finished && run.standardError.contains("PNG backend: pngquant"), qPrintable(run.describe()));
+        QCOMPARE(run.rows()[0][u"status"_s].toString(), u"success"_s);
+        const QJsonObject tags = readTags(dir.filePath(u"shot-1.png"_s));
+        for (const QString &tag : kept)
+            QVERIFY2(tags.contains(tag), qPrintable(u"lost: "_s + tag));
+        for (const QString &tag : gone)
+            QVERIFY2(!tags.contains(tag), qPrintable(u"carried: "_s + tag));
+    }
+
     // Metadata that cannot be read costs only the metadata: the photo is still compressed, the
     // row says nothing of it and the log says why, as an error.
     void unreadableMetadataStillCompresses()
@@ -462,7 +500,7 @@ private slots:
                      screenshot(640, 400).convertToFormat(QImage::Format_RGB32));
         } else {
             QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), {u"--force"_s, u"--output"_s, reference + u".png"_s,
-                                                             u"--quality"_s, pngRange, u"--speed"_s, u"1"_s, u"--"_s,
+                                                             u"--quality"_s, pngRange, u"--speed"_s, u"1"_s, u"--strip"_s, u"--"_s,
                                                              png})
                          .exitCode,
                      0);

@@ -52,6 +52,11 @@ private slots:
         QTest::addColumn<QPoint>("otherPixel");
         QTest::newRow("whole, at a fit size")
             << QRect(0, 0, 640, 480) << QSize(320, 240) << QPoint(40, 40) << QPoint(280, 200);
+        // An eighth comes from the DC coefficients alone, of the progressive output too.
+        QTest::newRow("whole, at an eighth")
+            << QRect(0, 0, 640, 480) << QSize(80, 60) << QPoint(5, 5) << QPoint(70, 50);
+        QTest::newRow("a part, at an eighth")
+            << QRect(160, 120, 320, 240) << QSize(40, 30) << QPoint(5, 5) << QPoint(35, 25);
         QTest::newRow("whole, at full resolution")
             << QRect(0, 0, 640, 480) << QSize() << QPoint(100, 100) << QPoint(500, 100);
         QTest::newRow("a part across the corner, at 100 %")

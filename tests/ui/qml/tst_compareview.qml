@@ -141,6 +141,15 @@ Item {
             mouseRelease(pointer, 340, 200, Qt.MiddleButton)
             compare(view.dividerFraction, fraction)
             fuzzyCompare(view.offsetX, Math.min(0, offsetX + 40), 0.01)
+            // So does a left-button drag while Space is held; without Space it moves the divider.
+            const offsetY = view.offsetY
+            keyPress(Qt.Key_Space)
+            mousePress(pointer, 300, 200, Qt.LeftButton)
+            mouseMove(pointer, 300, 170, -1, Qt.LeftButton)
+            mouseRelease(pointer, 300, 170, Qt.LeftButton)
+            keyRelease(Qt.Key_Space)
+            compare(view.dividerFraction, fraction)
+            fuzzyCompare(view.offsetY, offsetY - 30, 0.01)
             keyClick(Qt.Key_0, Qt.ControlModifier)
             compare(view.pictureScale, view.fitScale)
         }
