@@ -335,8 +335,8 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 {
     if (region.rect.isEmpty() || region.size.isEmpty())
         return std::nullopt;
-    const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt &&
-                              d->jpegKind() != JPEGDecoder::Kind::profiledCMYK;
+    const bool decodesParts =
+        d->container.decoder == ImageContainer::Decoder::qt && d->jpegKind() != JPEGDecoder::Kind::profiledCMYK;
     const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
     const std::optional<QSize> size = decodesParts ? uprightSize()
                                       : whole      ? std::optional(whole->image.size())

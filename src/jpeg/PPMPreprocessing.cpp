@@ -46,7 +46,8 @@ bool writeRows(QFile &file, const QImage &image)
         return false;
     const qsizetype rowLength = qsizetype(image.width()) * 3;
     if (image.bytesPerLine() == rowLength)
-        return file.write(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()) == image.sizeInBytes();
+        return file.write(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()) ==
+               image.sizeInBytes();
     for (int y = 0; y < image.height(); ++y) {
         if (file.write(reinterpret_cast<const char *>(image.constScanLine(y)), rowLength) != rowLength)
             return false;
