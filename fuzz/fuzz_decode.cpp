@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace pressel;
+
 namespace {
 
 QTemporaryDir *workFolder;

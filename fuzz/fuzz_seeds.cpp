@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QTextStream>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 int main(int argc, char **argv)

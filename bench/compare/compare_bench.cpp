@@ -29,6 +29,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace pressel;
+
 using BenchSupport::median;
 using BenchSupport::quietPipelineLog;
 

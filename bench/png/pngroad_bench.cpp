@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace pressel;
+
 using BenchSupport::median;
 
 namespace {
@@ -130,7 +132,7 @@ int main(int argc, char *argv[])
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus/png"));
     const ApplicationBundle bundle = ApplicationBundle::forBinFolder(parser.value(binOption));
-    const auto tool = makePNGQuantBackend(bundle, QualityRange{60, 80}).locate();
+    const auto tool = makePNGQuantBackend(bundle, QualityRange{60, 80}, MetadataPolicy::strip).locate();
     QTextStream out(stdout);
     if (!tool) {
         out << "no pngquant in the bundle of " << parser.value(binOption) << "\n";
@@ -143,7 +145,7 @@ int main(int argc, char *argv[])
     }
     qInstallMessageHandler(recordRoad);
 
-    const FallbackChain chain = makePNGRoad(bundle, QualityRange{60, 80});
+    const FallbackChain chain = makePNGRoad(bundle, QualityRange{60, 80}, MetadataPolicy::strip);
     const auto service = makeStandardCompressionService(bundle);
     const ImageFormatDetector detector;
     QTemporaryDir scratch;

@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace pressel;
+
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 // The controller's face as the list sees it: finished, with rows.

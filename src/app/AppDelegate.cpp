@@ -10,6 +10,8 @@
 #include <QFileOpenEvent>
 #endif
 
+namespace pressel {
+
 namespace {
 
 QUrl fileURL(const QString &path, const QString &launchFolder)
@@ -101,3 +103,5 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 #endif
+
+} // namespace pressel

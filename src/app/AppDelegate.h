@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QUrl>
 
+namespace pressel {
+
 // Receives the files that the system hands to the application from outside its window
 // (the launch's arguments, a file manager's "Open With", a second launch) and passes them
 // to the relay, which carries them to the window. Lives on the GUI thread.
@@ -37,3 +39,5 @@ public:
 private:
     DockFileDropRelay &m_relay;
 };
+
+} // namespace pressel

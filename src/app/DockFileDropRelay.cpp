@@ -2,6 +2,8 @@
 
 #include "Logging.h"
 
+namespace pressel {
+
 DockFileDropRelay &DockFileDropRelay::shared()
 {
     // Made once and never destroyed: files may arrive at any time until the process ends.
@@ -54,3 +56,5 @@ void DockFileDropRelay::setPendingURLs(const QList<QUrl> &urls)
     m_pendingURLs = urls;
     emit pendingURLsChanged();
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace pressel {
+
 // Carries files opened from outside the window (file manager, command line, a second launch)
 // to the window, which may not exist yet when they arrive. Holds the latest delivery until the
 // window takes it. One shared instance, on the GUI thread.
@@ -46,3 +48,5 @@ private:
     QList<QUrl> m_pendingURLs;
     std::function<void()> m_activate;
 };
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace pressel {
+
 namespace {
 constexpr QLatin1StringView argumentsKey("arguments");
 constexpr QLatin1StringView workingDirectoryKey("workingDirectory");
@@ -43,3 +45,5 @@ std::optional<OpenRequest> OpenRequest::decode(const QByteArray &message)
     }
     return request;
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // What one launch of the application asks for: the arguments it was given, paths or URIs,
 // and the folder it was started in, against which relative paths are read. A second launch
 // hands it to the running instance as one message.
@@ -17,3 +19,5 @@ struct OpenRequest {
     // Absent for anything that is not a request written by encode().
     static std::optional<OpenRequest> decode(const QByteArray &message);
 };
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace pressel {
+
 namespace {
 
 // libdbus knows no transport of this name, so it fails without trying anything else.
@@ -24,3 +26,5 @@ void SessionBus::preventAutolaunch()
     if (!exists())
         qputenv("DBUS_SESSION_BUS_ADDRESS", noBusAddress);
 }
+
+} // namespace pressel

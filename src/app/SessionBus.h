@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pressel {
+
 // The D-Bus session bus as this process may use it. libdbus looks for the bus in
 // DBUS_SESSION_BUS_ADDRESS and then in the per-user socket of the runtime folder; when it finds
 // neither, the first library that asks for the bus (Qt's accessibility bridge does, as a window
@@ -14,3 +16,5 @@ bool exists();
 void preventAutolaunch();
 
 } // namespace SessionBus
+
+} // namespace pressel

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace pressel {
+
 namespace {
 
 constexpr qsizetype headerSize = 4;
@@ -247,3 +249,5 @@ bool SingleInstance::sendMessage(const QByteArray &message, int timeoutMs)
     char reply = 0;
     return socket.getChar(&reply) && reply == handledReply;
 }
+
+} // namespace pressel

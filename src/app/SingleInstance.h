@@ -9,6 +9,8 @@
 class QLocalServer;
 class QLocalSocket;
 
+namespace pressel {
+
 // Keeps one running instance per user and instance id. The first process to start becomes
 // the primary and serves a local socket in a folder only its user can enter; every later
 // process hands its message to the primary and leaves. Messages are length-prefixed and
@@ -56,3 +58,5 @@ private:
     QLocalServer *m_server = nullptr;
     bool m_isPrimary = false;
 };
+
+} // namespace pressel

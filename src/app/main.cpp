@@ -18,6 +18,8 @@
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
+using namespace pressel;
+
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 int main(int argc, char *argv[])

@@ -25,6 +25,8 @@
 
 #include <unistd.h>
 
+using namespace pressel;
+
 namespace {
 
 QString statusName(CompressionResultStatus status)

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace pressel {
+
 namespace {
 
 template<auto release> struct Releaser {
@@ -139,3 +141,5 @@ std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &dev
     image.release();
     return Decoded{std::move(wrapped), colorProfile(handle.get())};
 }
+
+} // namespace pressel

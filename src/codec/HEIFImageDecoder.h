@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // Decodes the primary image of an HEIF file (HEIC, HEIF, AVIF) with libheif, its rotation and
 // mirroring applied, with alpha when it has some.
 class HEIFImageDecoder
@@ -21,3 +23,5 @@ public:
     // refused before any pixel memory is taken.
     static std::optional<Decoded> decode(QIODevice &device, qint64 maximumPixelCount);
 };
+
+} // namespace pressel

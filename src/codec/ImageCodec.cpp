@@ -1,8 +1,8 @@
 #include "ImageCodec.h"
 
-#include "CMYKJPEGDecoder.h"
 #include "HEIFImageDecoder.h"
 #include "ImageContainer.h"
+#include "JPEGDecoder.h"
 #include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
 
@@ -13,6 +13,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QTransform>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace pressel {
 
 namespace {
 
@@ -90,11 +93,14 @@ QImage withoutMetadata(QImage image)
 }
 
 // Puts pixels described by `iccProfile` into sRGB; a profile that cannot be applied leaves
-// them as they are, which is what a viewer without colour management shows.
-void convertProfiledToSRGB(QImage &image, const QByteArray &iccProfile)
+// them as they are, which is what a viewer without colour management shows. Returns whether
+// the profile was one other than sRGB.
+bool convertProfiledToSRGB(QImage &image, const QByteArray &iccProfile)
 {
-    if (!iccProfile.isEmpty() && !isSRGBProfile(iccProfile))
-        convertToSRGB(image, iccProfile);
+    if (iccProfile.isEmpty() || isSRGBProfile(iccProfile))
+        return false;
+    convertToSRGB(image, iccProfile);
+    return true;
 }
 
 // A decoded image made ready for every consumer: sRGB, untagged, without metadata.
@@ -131,6 +137,34 @@ QImage croppedAndScaled(const QImage &image, const QRect &rect, const QSize &siz
     return result;
 }
 
+// Whether a PNG carries an ICC profile chunk. Qt gives a PNG described by its gamma alone a
+// colour space too; only an embedded profile counts as the source's own. Only the chunks
+// before the image data are looked at; none is read.
+bool hasICCProfileChunk(QFile &file)
+{
+    if (!file.seek(8))
+        return false;
+    for (;;) {
+        const QByteArray header = file.read(8);
+        if (header.size() != 8)
+            return false;
+        const QByteArrayView type = QByteArrayView(header).sliced(4);
+        if (type == "iCCP")
+            return true;
+        if (type == "IDAT" || type == "IEND")
+            return false;
+        if (!file.seek(file.pos() + qint64(qFromBigEndian<quint32>(header.constData())) + 4))
+            return false;
+    }
+}
+
+// Pixels as a decoder delivers them, upright and in sRGB, and whether they came from a profile
+// other than sRGB.
+struct Picture {
+    QImage image;
+    bool fromOtherProfile = false;
+};
+
 AlphaInfo alphaInfoOf(const QImage &image)
 {
     if (image.hasAlphaChannel())
@@ -145,10 +179,10 @@ struct ImageSource::Private {
     mutable QFile file;
     ImageContainer container;
 
-    std::optional<QImage> decodeWithQt() const;
-    std::optional<QImage> decodeCMYKJPEG() const;
+    std::optional<Picture> decodeWithQt() const;
+    std::optional<Picture> decodeJPEG(JPEGDecoder::Kind kind) const;
     std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
-    bool isProfiledCMYKJPEG() const;
+    JPEGDecoder::Kind jpegKind() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
@@ -185,7 +219,7 @@ std::optional<qint64> ImageSource::pixelCountFromHeader() const
     return qint64(size.width()) * size.height();
 }
 
-std::optional<QImage> ImageSource::Private::decodeWithQt() const
+std::optional<Picture> ImageSource::Private::decodeWithQt() const
 {
     if (!file.seek(0))
         return std::nullopt;
@@ -195,31 +229,40 @@ std::optional<QImage> ImageSource::Private::decodeWithQt() const
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > maximumPixelCount)
         return std::nullopt;
-    QImage image = reader.read();
-    if (image.isNull())
+    Picture picture{reader.read()};
+    if (picture.image.isNull())
         return std::nullopt;
-    const QColorSpace space = image.colorSpace();
+    const QColorSpace space = picture.image.colorSpace();
     if (space.isValid()) {
-        convertProfiledToSRGB(image, space.iccProfile());
-        image.setColorSpace(QColorSpace()); // the pixels are sRGB now, or as good as it gets
+        const bool converted = convertProfiledToSRGB(picture.image, space.iccProfile());
+        picture.fromOtherProfile = converted && (container.qtFormat != "png" || hasICCProfileChunk(file));
+        picture.image.setColorSpace(QColorSpace()); // the pixels are sRGB now, or as good as it gets
     }
-    return image;
+    return picture;
 }
 
-std::optional<QImage> ImageSource::Private::decodeCMYKJPEG() const
+std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) const
 {
     if (!file.seek(0))
         return std::nullopt;
-    auto image = CMYKJPEGDecoder::decode(file, maximumPixelCount);
-    if (!image || !file.seek(0))
+    auto decoded = JPEGDecoder::decode(file, maximumPixelCount);
+    if (!decoded || !file.seek(0))
         return std::nullopt;
+    // A profile counts only where Qt's colour management reads it too, so that the parts a
+    // viewer decodes through Qt show the colours the whole picture has.
+    if (!decoded->iccProfile.isEmpty() && !QColorSpace::fromIccProfile(decoded->iccProfile).isValid())
+        decoded->iccProfile.clear();
+    const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
     QImageReader orientation(&file, "jpeg");
-    return applyTransformation(*image, orientation.transformation());
+    return Picture{applyTransformation(decoded->image, orientation.transformation()),
+                   converted || kind == JPEGDecoder::Kind::profiledCMYK};
 }
 
-bool ImageSource::Private::isProfiledCMYKJPEG() const
+JPEGDecoder::Kind ImageSource::Private::jpegKind() const
 {
-    return container.qtFormat == "jpeg" && file.seek(0) && CMYKJPEGDecoder::canDecode(file);
+    if (container.qtFormat != "jpeg" || !file.seek(0))
+        return JPEGDecoder::Kind::other;
+    return JPEGDecoder::kindOf(file);
 }
 
 std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion &region) const
@@ -292,7 +335,8 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 {
     if (region.rect.isEmpty() || region.size.isEmpty())
         return std::nullopt;
-    const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt && !d->isProfiledCMYKJPEG();
+    const bool decodesParts =
+        d->container.decoder == ImageContainer::Decoder::qt && d->jpegKind() != JPEGDecoder::Kind::profiledCMYK;
     const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
     const std::optional<QSize> size = decodesParts ? uprightSize()
                                       : whole      ? std::optional(whole->image.size())
@@ -319,26 +363,28 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 
 std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
 {
-    std::optional<QImage> image;
+    std::optional<Picture> picture;
     switch (d->container.decoder) {
     case ImageContainer::Decoder::none:
         return std::nullopt;
     case ImageContainer::Decoder::heif:
         if (auto decoded = HEIFImageDecoder::decode(d->file, maximumPixelCount)) {
-            convertProfiledToSRGB(decoded->image, decoded->iccProfile);
-            image = std::move(decoded->image);
+            const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
+            picture = Picture{std::move(decoded->image), converted};
         }
         break;
-    case ImageContainer::Decoder::qt: {
-        image = d->isProfiledCMYKJPEG() ? d->decodeCMYKJPEG() : d->decodeWithQt();
+    case ImageContainer::Decoder::qt:
+        if (const JPEGDecoder::Kind kind = d->jpegKind(); kind != JPEGDecoder::Kind::other)
+            picture = d->decodeJPEG(kind);
+        else
+            picture = d->decodeWithQt();
         break;
     }
-    }
-    if (!image || image->isNull())
+    if (!picture || picture->image.isNull())
         return std::nullopt;
-    QImage bare = withoutMetadata(std::move(*image));
+    QImage bare = withoutMetadata(std::move(picture->image));
     const AlphaInfo alphaInfo = alphaInfoOf(bare);
-    return DecodedImage{std::move(bare), alphaInfo};
+    return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile};
 }
 
 struct ImageDestination::Private {
@@ -413,3 +459,5 @@ std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image)
         return std::nullopt;
     return rendered;
 }
+
+} // namespace pressel

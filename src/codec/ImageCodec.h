@@ -9,20 +9,19 @@
 #include <memory>
 #include <optional>
 
+namespace pressel {
+
 // The image operations the pipeline needs: open a file as an image source, report its
 // container type, decode its first image, write one image as JPEG or PNG, and render an image
 // as 8-bit sRGB premultiplied RGBA. A null/absent result is the only failure signal.
 
-// The alpha layout of a decoded image, with the values the detector's table uses.
+// The alpha layout of a decoded image: none, alpha after the colour samples (premultiplied or
+// not), or a 32- or 64-bit pixel whose fourth sample is unused.
 enum class AlphaInfo {
-    none = 0,
-    premultipliedLast = 1,
-    premultipliedFirst = 2,
-    last = 3,
-    first = 4,
-    noneSkipLast = 5,
-    noneSkipFirst = 6,
-    only = 7,
+    none,
+    premultipliedLast,
+    last,
+    noneSkipLast,
 };
 
 // A decoded first image: its pixels upright (any EXIF orientation applied) and in sRGB (an
@@ -31,6 +30,9 @@ enum class AlphaInfo {
 struct DecodedImage {
     QImage image;
     AlphaInfo alphaInfo = AlphaInfo::none;
+    // The source described its colours with an ICC profile other than sRGB, which the pixels
+    // were brought from.
+    bool fromOtherProfile = false;
 
     qint64 width() const { return image.width(); }
     qint64 height() const { return image.height(); }
@@ -112,3 +114,5 @@ private:
 // The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly
 // width * 4 bytes (QImage::Format_RGBA8888_Premultiplied). Absent when it cannot be set up.
 std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image);
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+namespace pressel {
+
 namespace {
 
 ImageContainer qtContainer(const char16_t *identifier, const char *qtFormat)
@@ -96,3 +98,5 @@ ImageContainer ImageContainer::sniff(const QByteArray &head)
         return heifContainer(brands);
     return {};
 }
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace pressel {
+
 // The container of an image file as its first bytes tell it, never its name: the type
 // identifier that detection classifies, and which decoder reads the pixels.
 struct ImageContainer {
@@ -16,3 +18,5 @@ struct ImageContainer {
     static constexpr qsizetype headerLength = 512;
     static ImageContainer sniff(const QByteArray &head);
 };
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace pressel {
+
 namespace {
 
 [[noreturn]] void exitWithError(j_common_ptr info)
@@ -92,3 +94,5 @@ bool JPEGDecompressor::readHeader()
     }
     return read;
 }
+
+} // namespace pressel

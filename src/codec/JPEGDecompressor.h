@@ -8,6 +8,9 @@
 
 #include <jpeglib.h>
 
+
+namespace pressel {
+
 // libjpeg reading from a QIODevice in chunks, so that a large file is never held in memory
 // whole, with errors that come back to the caller instead of ending the process.
 //
@@ -39,3 +42,5 @@ struct JPEGDecompressor {
     // is not a JPEG or is damaged before its first scan.
     bool readHeader();
 };
+
+} // namespace pressel

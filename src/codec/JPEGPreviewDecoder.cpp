@@ -2,6 +2,8 @@
 
 #include "JPEGDecompressor.h"
 
+namespace pressel {
+
 namespace {
 
 // Whether every component's DC coefficients have arrived at full precision.
@@ -67,3 +69,5 @@ std::optional<JPEGPreviewDecoder::Preview> JPEGPreviewDecoder::decode(QIODevice 
         return std::nullopt;
     return Preview{std::move(image), std::move(decompressor.iccProfile)};
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // Decodes a JPEG at an eighth of its stored size, which takes its DC coefficients alone. A
 // progressive file is read only as far as its DC scans, the first ones a writer puts in, so a
 // view of a huge progressive photo at fit costs a fraction of a whole decode; the pixels are the
@@ -22,3 +24,5 @@ public:
     // file cannot be decoded, or has more than maximumPixelCount stored pixels.
     static std::optional<Preview> decode(QIODevice &device, qint64 maximumPixelCount);
 };
+
+} // namespace pressel

@@ -8,6 +8,8 @@
 #include <array>
 #include <vector>
 
+namespace pressel {
+
 namespace {
 
 using ProfileHandle = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
@@ -236,3 +238,5 @@ void CMYKToSRGBTransform::convertRow(const uchar *cmyk, uchar *rgb, int width) c
 {
     cmsDoTransform(m_transform.get(), cmyk, rgb, cmsUInt32Number(width));
 }
+
+} // namespace pressel

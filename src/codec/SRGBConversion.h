@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+namespace pressel {
+
 // Colour management with Little CMS: pixels described by an embedded ICC profile become sRGB,
 // so that they look the same untagged, as every viewer takes an image without a profile.
 
@@ -38,3 +40,5 @@ private:
     {}
     std::shared_ptr<void> m_transform;
 };
+
+} // namespace pressel

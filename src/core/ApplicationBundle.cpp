@@ -4,24 +4,24 @@
 #include <QDir>
 #include <QFileInfo>
 
-ApplicationBundle::ApplicationBundle(std::optional<QString> executablesFolder, std::optional<QString> resourcesFolder)
+namespace pressel {
+
+ApplicationBundle::ApplicationBundle(std::optional<QString> executablesFolder)
     : m_executablesFolder(std::move(executablesFolder))
-    , m_resourcesFolder(std::move(resourcesFolder))
 {
 }
 
 ApplicationBundle ApplicationBundle::main()
 {
     if (!QCoreApplication::instance())
-        return ApplicationBundle(std::nullopt, std::nullopt);
+        return ApplicationBundle(std::nullopt);
     return forBinFolder(QCoreApplication::applicationDirPath());
 }
 
 ApplicationBundle ApplicationBundle::forBinFolder(const QString &binFolder)
 {
     const QDir prefix(QDir::cleanPath(binFolder + QStringLiteral("/..")));
-    return ApplicationBundle(prefix.filePath(QStringLiteral("libexec/pressel")),
-                             prefix.filePath(QStringLiteral("share/pressel")));
+    return ApplicationBundle(prefix.filePath(QStringLiteral("libexec/pressel")));
 }
 
 std::optional<QUrl> ApplicationBundle::urlForAuxiliaryExecutable(const QString &name) const
@@ -34,9 +34,4 @@ std::optional<QUrl> ApplicationBundle::urlForAuxiliaryExecutable(const QString &
     return QUrl::fromLocalFile(path);
 }
 
-std::optional<QUrl> ApplicationBundle::resourceURL() const
-{
-    if (!m_resourcesFolder)
-        return std::nullopt;
-    return QUrl::fromLocalFile(*m_resourcesFolder);
-}
+} // namespace pressel

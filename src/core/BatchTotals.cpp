@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+namespace pressel {
+
 BatchTotals BatchTotals::of(const QList<CompressionResult> &results)
 {
     BatchTotals totals;
@@ -40,3 +42,5 @@ QString BatchTotals::text(const QLocale &locale) const
         line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个失败").arg(locale.toString(failedCount));
     return line;
 }
+
+} // namespace pressel

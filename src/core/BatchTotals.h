@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+namespace pressel {
+
 // The one line above a finished batch's rows: how many files, what the successful ones saved,
 // and how many were skipped or failed.
 struct BatchTotals {
@@ -20,3 +22,5 @@ struct BatchTotals {
     // "3 个文件 · 节省 1.2 MB（35%）", then " · 1 个跳过" and " · 1 个失败" when there are any.
     QString text(const QLocale &locale = QLocale()) const;
 };
+
+} // namespace pressel

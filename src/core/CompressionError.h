@@ -7,6 +7,8 @@
 #include <expected>
 #include <optional>
 
+namespace pressel {
+
 // What any step of the pipeline fails with: a pipeline error, or another error (a file system
 // error, say) that keeps its own localized description.
 class CompressionError
@@ -45,3 +47,5 @@ inline std::unexpected<CompressionError> failure(const CompressionError &error)
 {
     return std::unexpected<CompressionError>(error);
 }
+
+} // namespace pressel

@@ -7,6 +7,8 @@
 #include <array>
 #include <vector>
 
+namespace pressel {
+
 namespace CompressionMessage {
 
 namespace {
@@ -107,3 +109,5 @@ QString translated(const QString &sourceMessage)
 }
 
 } // namespace CompressionMessage
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+namespace pressel {
+
 // The texts of a result's message, in the source language (Chinese). A result keeps its
 // message in the source language, so one result reads the same wherever it goes; the view and
 // the command line translate it with translated() when they show it. Templates take their
@@ -50,3 +52,5 @@ QString text(const char *sourceTemplate, const QStringList &arguments = {});
 QString translated(const QString &sourceMessage);
 
 } // namespace CompressionMessage
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+namespace pressel {
+
 CompressionPipelineError CompressionPipelineError::unsupportedFormat(const ImageFormat &format)
 {
     return CompressionPipelineError(Kind::unsupportedFormat, format.fileExtension());
@@ -46,3 +48,5 @@ QString CompressionPipelineError::localizedDescription() const
     Q_UNREACHABLE();
     return QString();
 }
+
+} // namespace pressel

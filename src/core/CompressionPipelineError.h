@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace pressel {
+
 // An error inside the pipeline; its description is the Chinese text the user reads.
 class CompressionPipelineError
 {
@@ -45,3 +47,5 @@ private:
     Kind m_kind;
     QString m_text; // the payload text, or the unsupported format's extension
 };
+
+} // namespace pressel

@@ -1,5 +1,7 @@
 #include "CompressionResult.h"
 
+namespace pressel {
+
 CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 originalBytes,
                                              const CompressionArtifact &artifact)
 {
@@ -50,3 +52,5 @@ CompressionResult CompressionResult::failure(const QUrl &sourceURL, qint64 origi
         .message = error.localizedDescription(),
     };
 }
+
+} // namespace pressel

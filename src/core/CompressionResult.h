@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // One file's outcome. A success carries an output and its size and no message; a skipped or
 // failed result carries a message and no output. Results are told apart by id alone.
 struct CompressionResult {
@@ -26,4 +28,6 @@ struct CompressionResult {
     static CompressionResult failure(const QUrl &sourceURL, qint64 originalBytes, const CompressionError &error);
 };
 
-Q_DECLARE_METATYPE(CompressionResult)
+} // namespace pressel
+
+Q_DECLARE_METATYPE(pressel::CompressionResult)

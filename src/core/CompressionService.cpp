@@ -22,6 +22,8 @@
 #include <mutex>
 #include <vector>
 
+namespace pressel {
+
 namespace {
 
 // One entry of a batch once its folders are opened: a file to compress, or a row decided already.
@@ -340,3 +342,5 @@ Expected<const CompressionBackend *> CompressionService::backendForFormat(const 
     Q_UNREACHABLE();
     return failure(CompressionPipelineError::unsupportedFormat(format));
 }
+
+} // namespace pressel

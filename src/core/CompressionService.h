@@ -16,6 +16,8 @@
 
 class QThreadPool;
 
+namespace pressel {
+
 // How far a batch has come: files finished out of all, and one of the files being compressed.
 struct CompressionProgress {
     qsizetype completedCount = 0;
@@ -98,3 +100,5 @@ private:
     std::unique_ptr<QThreadPool> m_executor;
     bool m_opensFolders = false;
 };
+
+} // namespace pressel

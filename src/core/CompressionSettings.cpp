@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace pressel {
+
 namespace {
 
 const QString jpegQualityKey = QStringLiteral("compression/jpegQuality");
@@ -91,3 +93,5 @@ std::optional<MetadataPolicy> CompressionSettings::metadataPolicyFromName(const 
     }
     return std::nullopt;
 }
+
+} // namespace pressel

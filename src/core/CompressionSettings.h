@@ -7,6 +7,8 @@
 class QSettings;
 class QString;
 
+namespace pressel {
+
 // What a photo's metadata becomes in its output.
 enum class MetadataPolicy {
     strip,  // nothing: the encoders write none
@@ -42,3 +44,5 @@ struct CompressionSettings {
 
     friend bool operator==(const CompressionSettings &, const CompressionSettings &) = default;
 };
+
+} // namespace pressel

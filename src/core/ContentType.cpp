@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace pressel {
+
 namespace {
 
 struct Declaration {
@@ -60,3 +62,5 @@ ContentType ContentType::png() { return ContentType(QStringLiteral("public.png")
 ContentType ContentType::heic() { return ContentType(QStringLiteral("public.heic")); }
 ContentType ContentType::heif() { return ContentType(QStringLiteral("public.heif")); }
 ContentType ContentType::tiff() { return ContentType(QStringLiteral("public.tiff")); }
+
+} // namespace pressel

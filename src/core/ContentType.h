@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // A small table of content types in the manner of uniform type identifiers: an identifier and
 // the types it is declared under.
 class ContentType
@@ -28,3 +30,5 @@ private:
 
     QString m_identifier;
 };
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace pressel {
+
 namespace DisplayFormat {
 
 QString byteCount(qint64 byteCount, const QLocale &locale)
@@ -33,3 +35,5 @@ QString percent(double fraction, const QLocale &locale)
 }
 
 } // namespace DisplayFormat
+
+} // namespace pressel

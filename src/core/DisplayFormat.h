@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QString>
 
+namespace pressel {
+
 // Sizes and shares as every face of the program shows them, window and command line alike.
 namespace DisplayFormat {
 
@@ -13,3 +15,5 @@ QString byteCount(qint64 byteCount, const QLocale &locale);
 QString percent(double fraction, const QLocale &locale);
 
 } // namespace DisplayFormat
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringDecoder>
 
+namespace pressel {
+
 QString ProcessOutcome::diagnosticText() const
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -53,3 +55,5 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
         outcome.kind = ProcessOutcome::Kind::succeeded;
     return outcome;
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <stop_token>
 
+namespace pressel {
+
 // How one run of an external tool ended. A tool killed by a signal has crashed, whatever
 // exit code the platform reports: it never counts as success.
 struct ProcessOutcome {
@@ -30,3 +32,5 @@ class ExternalProcess
 public:
     static ProcessOutcome run(const QString &program, const QStringList &arguments, const std::stop_token &stop = {});
 };
+
+} // namespace pressel

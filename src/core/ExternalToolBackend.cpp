@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+namespace pressel {
+
 ExternalToolBackend::ExternalToolBackend(Description description, ApplicationBundle bundle)
     : m_description(std::move(description))
     , m_bundle(std::move(bundle))
@@ -79,3 +81,5 @@ Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &
         return failure(CompressionPipelineError::outputStatFailed());
     return CompressionArtifact{outputURL, *outputBytes};
 }
+
+} // namespace pressel

@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+namespace pressel {
+
 // What one run of a tool takes beyond the tool itself: its arguments, and the files the run
 // owns (a temporary input, a scratch output), which are removed on every way out.
 struct ToolInvocation {
@@ -55,3 +57,5 @@ private:
     Description m_description;
     ApplicationBundle m_bundle;
 };
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include "OutputFiles.h"
 
+namespace pressel {
+
 Expected<CompressionArtifact> FallbackChain::compress(const ImageProfile &profile, const QUrl &outputURL,
                                                       const std::stop_token &stop) const
 {
@@ -29,3 +31,5 @@ Expected<CompressionArtifact> FallbackChain::compress(const ImageProfile &profil
                                       .arg(m_log.formatName, input, artifact->outputURL.toLocalFile());
     return artifact;
 }
+
+} // namespace pressel

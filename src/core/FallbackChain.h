@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // The shape of both roads: the external tool first; on any failure of it the output removed,
 // the reason logged and the in-process encoder writing the file instead. Only the in-process
 // encoder's failure reaches the caller, but for a stop: the tool's failure then ends the chain,
@@ -35,3 +37,5 @@ private:
     InProcessBackend m_fallback;
     Log m_log;
 };
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace pressel {
+
 namespace {
 
 const QStringList imageExtensions{
@@ -59,3 +61,5 @@ ImageFolderWalk ImageFolderWalk::walk(const QString &folderPath, qsizetype limit
     collect(folderPath, limit, isCancelled, walk);
     return walk;
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace pressel {
+
 // The image files inside a folder and its subfolders, as a batch takes them from a folder: the
 // names whose extension marks an image (case-insensitive), in path order, hidden files and
 // folders left out, symbolic links to folders not followed (no loops), at most `limit` files.
@@ -22,3 +24,5 @@ struct ImageFolderWalk {
     static ImageFolderWalk walk(const QString &folderPath, qsizetype limit = defaultLimit,
                                 const std::function<bool()> &isCancelled = {});
 };
+
+} // namespace pressel

@@ -1,5 +1,7 @@
 #include "ImageFormat.h"
 
+namespace pressel {
+
 QString ImageFormat::fileExtension() const
 {
     switch (m_kind) {
@@ -18,3 +20,5 @@ QString ImageFormat::fileExtension() const
     Q_UNREACHABLE();
     return QString();
 }
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace pressel {
+
 // The decided format of a source. JPEG carries the extension its output gets ("jpeg" or "jpg"),
 // unknown carries the source's lowercased filename extension (possibly empty).
 class ImageFormat
@@ -27,3 +29,5 @@ private:
     Kind m_kind;
     QString m_payload;
 };
+
+} // namespace pressel

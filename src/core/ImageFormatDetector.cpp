@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+namespace pressel {
+
 namespace {
 
 QString lowercasedPathExtension(const QUrl &url)
@@ -43,7 +45,6 @@ bool hasAlpha(AlphaInfo alphaInfo)
     switch (alphaInfo) {
     case AlphaInfo::none:
     case AlphaInfo::noneSkipLast:
-    case AlphaInfo::noneSkipFirst:
         return false;
     default:
         return true;
@@ -78,3 +79,5 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
         .image = std::move(image),
     };
 }
+
+} // namespace pressel

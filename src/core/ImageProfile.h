@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace pressel {
+
 struct DecodedImage;
 
 // The facts about a source that the service and the encoders work from.
@@ -20,3 +22,5 @@ struct ImageProfile {
     // again; absent in a profile made without detection.
     std::shared_ptr<const DecodedImage> image;
 };
+
+} // namespace pressel

@@ -2,8 +2,12 @@
 
 #include "InProcessEncoding.h"
 
+namespace pressel {
+
 Expected<CompressionArtifact> InProcessBackend::compress(const ImageProfile &profile, const QUrl &outputURL,
                                                          const std::stop_token &) const
 {
     return reencodeInProcess(profile, outputURL, m_typeIdentifier, m_quality);
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // Re-encodes the source with the in-process encoder, as one image of the given type; the
 // fallback that always stands behind a tool. Writes atomically: a failed write leaves no file
 // behind.
@@ -25,3 +27,5 @@ private:
     QString m_typeIdentifier;
     std::optional<double> m_quality;
 };
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include "ImageCodec.h"
 #include "OutputFiles.h"
 
+namespace pressel {
+
 ImageProfile profileOf(const QUrl &sourceURL)
 {
     ImageProfile profile;
@@ -40,3 +42,5 @@ Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, con
         return failure(CompressionPipelineError::outputStatFailed());
     return CompressionArtifact{outputURL, *outputBytes};
 }
+
+} // namespace pressel

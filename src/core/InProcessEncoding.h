@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+namespace pressel {
+
 struct DecodedImage;
 
 // A profile of the source alone, without detection.
@@ -19,3 +21,5 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
 // quality (0 to 1) applies to JPEG only.
 Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, const QUrl &outputURL,
                                                 const QString &typeIdentifier, std::optional<double> quality);
+
+} // namespace pressel

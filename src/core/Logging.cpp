@@ -1,5 +1,7 @@
 #include "Logging.h"
 
+namespace pressel {
+
 Q_LOGGING_CATEGORY(lcCompression, "com.korvane.Pressel.Compression", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcJPEGCompression, "com.korvane.Pressel.JPEGCompression", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcMozJPEG, "com.korvane.Pressel.MozJPEG", QtInfoMsg)
@@ -8,8 +10,6 @@ Q_LOGGING_CATEGORY(lcPNGQuant, "com.korvane.Pressel.PNGQuant", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcDockDrop, "com.korvane.Pressel.DockDrop", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcMetadata, "com.korvane.Pressel.Metadata", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcFileManager, "com.korvane.Pressel.FileManager", QtInfoMsg)
-
-namespace pressel {
 
 void installLogFormat()
 {

@@ -5,9 +5,9 @@
 // One category per component, named "<bundle identifier>.<component>".
 // Progress lines go out at info level, the chains' fallback lines at critical level.
 namespace pressel {
+
 inline constexpr char bundleIdentifier[] = "com.korvane.Pressel";
 void installLogFormat();
-} // namespace pressel
 
 Q_DECLARE_LOGGING_CATEGORY(lcCompression)
 Q_DECLARE_LOGGING_CATEGORY(lcJPEGCompression)
@@ -17,3 +17,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcPNGQuant)
 Q_DECLARE_LOGGING_CATEGORY(lcDockDrop)
 Q_DECLARE_LOGGING_CATEGORY(lcMetadata)
 Q_DECLARE_LOGGING_CATEGORY(lcFileManager)
+
+} // namespace pressel

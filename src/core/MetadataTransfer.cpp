@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string_view>
 
+namespace pressel {
+
 namespace {
 
 struct ExifTag {
@@ -282,3 +284,5 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
                                              fileName(outputURL));
     return {};
 }
+
+} // namespace pressel

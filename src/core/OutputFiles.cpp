@@ -9,6 +9,8 @@
 
 #include <utility>
 
+namespace pressel {
+
 namespace {
 
 struct ReservedNames {
@@ -132,3 +134,5 @@ OutputNameReservation &OutputNameReservation::operator=(OutputNameReservation &&
     }
     return *this;
 }
+
+} // namespace pressel

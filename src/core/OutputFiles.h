@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // The output naming rule: <base>.<extension> in the folder, then <base>-1.<extension>,
 // <base>-2.<extension>, ... until nothing exists there and no OutputNameReservation holds the
 // name. The name is only tested; the caller reserves it. A base too long for the file-name limit
@@ -39,3 +41,5 @@ std::optional<qint64> readFileSize(const QUrl &url);
 
 // Removes a temporary or rejected file; a failure, including nothing being there, is ignored.
 void removeItemIgnoringErrors(const QUrl &url);
+
+} // namespace pressel

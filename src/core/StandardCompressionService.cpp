@@ -3,6 +3,8 @@
 #include "JPEGRoad.h"
 #include "PNGRoad.h"
 
+namespace pressel {
+
 std::unique_ptr<CompressionService> makeStandardCompressionService(const ApplicationBundle &bundle)
 {
     auto makeBackends = [bundle](const CompressionSettings &settings) {
@@ -11,7 +13,9 @@ std::unique_ptr<CompressionService> makeStandardCompressionService(const Applica
             pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
         return CompressionService::Backends{
             std::make_shared<FallbackChain>(makeJPEGRoad(bundle, settings.jpegCompressionQuality())),
-            std::make_shared<FallbackChain>(makePNGRoad(bundle, pngQuality))};
+            std::make_shared<FallbackChain>(makePNGRoad(bundle, pngQuality, settings.metadata))};
     };
     return std::make_unique<CompressionService>(ImageFormatDetector(), std::move(makeBackends));
 }
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace pressel {
+
 namespace Translation {
 
 namespace {
@@ -46,3 +48,5 @@ void install()
 }
 
 } // namespace Translation
+
+} // namespace pressel

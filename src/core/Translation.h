@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace pressel {
+
 // The language texts are shown in. The first of the user's preferred UI languages decides:
 // Chinese, and the C/POSIX locale, show the source texts; any other language shows its own
 // translation where one is built in, English otherwise.
@@ -15,3 +17,5 @@ QString fileFor(const QStringList &uiLanguages);
 void install();
 
 } // namespace Translation
+
+} // namespace pressel

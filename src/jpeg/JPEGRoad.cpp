@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+namespace pressel {
+
 namespace {
 
 QString temporaryFolder()
@@ -71,3 +73,5 @@ FallbackChain makeJPEGRoad(const ApplicationBundle &bundle, double quality)
     return FallbackChain(makeMozJPEGBackend(bundle, quality), InProcessBackend(QStringLiteral("public.jpeg"), quality),
                          {lcJPEGCompression, QStringLiteral("JPEG")});
 }
+
+} // namespace pressel

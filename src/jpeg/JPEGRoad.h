@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+namespace pressel {
+
 // The JPEG road: mozjpeg's cjpeg, fed the decoded source as a temporary P6 PPM, and the
 // in-process encoder behind it, both at the same quality (0 to 1).
 FallbackChain makeJPEGRoad(const ApplicationBundle &bundle, double quality);
@@ -15,3 +17,5 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
 QStringList cjpegArguments(double quality, const QString &outputPath, const QString &ppmPath);
 // <temporary folder>/<UPPERCASE-UUID>.ppm, new for every run.
 QUrl makeTemporaryPPMURL();
+
+} // namespace pressel

@@ -8,11 +8,26 @@
 
 #include <array>
 
+namespace pressel {
+
 namespace {
 
 QByteArray header(qsizetype width, qsizetype height)
 {
     return "P6\n" + QByteArray::number(width) + ' ' + QByteArray::number(height) + "\n255\n";
+}
+
+bool isSRGB(const QImage &image)
+{
+    const QColorSpace space = image.colorSpace();
+    return !space.isValid() || space == QColorSpace(QColorSpace::SRgb);
+}
+
+// Rows that already are the picture's samples: 8-bit sRGB red, green and blue, as the JPEG
+// decoder delivers them. They go to the file as they stand.
+bool holdsPPMRows(const QImage &image)
+{
+    return image.format() == QImage::Format_RGB888 && isSRGB(image);
 }
 
 // Pixels whose red, green and blue already are the sRGB, premultiplied samples the picture
@@ -21,8 +36,23 @@ QByteArray header(qsizetype width, qsizetype height)
 bool holdsSRGBPremultipliedSamples(const QImage &image)
 {
     const bool format = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
-    const QColorSpace space = image.colorSpace();
-    return format && (!space.isValid() || space == QColorSpace(QColorSpace::SRgb));
+    return format && isSRGB(image);
+}
+
+bool writeRows(QFile &file, const QImage &image)
+{
+    const QByteArray head = header(image.width(), image.height());
+    if (file.write(head) != head.size())
+        return false;
+    const qsizetype rowLength = qsizetype(image.width()) * 3;
+    if (image.bytesPerLine() == rowLength)
+        return file.write(reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes()) ==
+               image.sizeInBytes();
+    for (int y = 0; y < image.height(); ++y) {
+        if (file.write(reinterpret_cast<const char *>(image.constScanLine(y)), rowLength) != rowLength)
+            return false;
+    }
+    return true;
 }
 
 template<typename Pixel, typename Samples> QByteArray pictureFrom(const QImage &image, Samples samples)
@@ -46,6 +76,11 @@ template<typename Pixel, typename Samples> QByteArray pictureFrom(const QImage &
 
 std::optional<QByteArray> makePPMData(const DecodedImage &image)
 {
+    if (holdsPPMRows(image.image)) {
+        return pictureFrom<std::array<uchar, 3>>(image.image, [](const std::array<uchar, 3> &pixel, uchar *out) {
+            std::copy(pixel.begin(), pixel.end(), out);
+        });
+    }
     if (holdsSRGBPremultipliedSamples(image.image)) {
         return pictureFrom<QRgb>(image.image, [](QRgb pixel, uchar *out) {
             out[0] = uchar(qRed(pixel));
@@ -74,18 +109,22 @@ Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
 
 Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
 {
-    const auto ppm = makePPMData(image);
-    if (!ppm)
-        return failure(
-            CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(CompressionMessage::ppmNotMade)));
+    // Rows that need no conversion are written as they stand, without a copy of the picture.
+    std::optional<QByteArray> ppm;
+    if (!holdsPPMRows(image.image)) {
+        ppm = makePPMData(image);
+        if (!ppm)
+            return failure(CompressionPipelineError::backendExecutionFailed(
+                CompressionMessage::text(CompressionMessage::ppmNotMade)));
+    }
 
     // A scratch picture that lives for one run of cjpeg: written in place rather than through
     // QSaveFile, whose commit forces it to disk (for a photo, tens of megabytes that cjpeg reads
     // back from the cache at once). A short picture is removed, never handed on. The flush is
     // checked on its own: a full disk shows only there.
     QFile file(ppmURL.toLocalFile());
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(*ppm) == ppm->size() &&
-                         file.flush();
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         (ppm ? file.write(*ppm) == ppm->size() : writeRows(file, image.image)) && file.flush();
     if (!written) {
         const QString reason = file.errorString();
         if (file.isOpen()) {
@@ -96,3 +135,5 @@ Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
     }
     return {};
 }
+
+} // namespace pressel

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // The bytes of a binary (P6) PPM picture of the image: "P6\n<w> <h>\n255\n", then RGB rows,
 // top row first, in sRGB with premultiplied alpha dropped. Absent when the pixel buffer cannot
 // be set up.
@@ -17,3 +19,5 @@ std::optional<QByteArray> makePPMData(const DecodedImage &image);
 Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL);
 // The same for the source's first image, decoded now.
 Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL);
+
+} // namespace pressel

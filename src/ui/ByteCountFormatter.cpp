@@ -2,6 +2,8 @@
 
 #include "DisplayFormat.h"
 
+namespace pressel {
+
 QString ByteCountFormatter::stringFromByteCount(qint64 byteCount) const
 {
     return stringFromByteCount(byteCount, QLocale());
@@ -11,3 +13,5 @@ QString ByteCountFormatter::stringFromByteCount(qint64 byteCount, const QLocale 
 {
     return DisplayFormat::byteCount(byteCount, locale);
 }
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // Sizes as the rows show them: kilobytes or megabytes only, counted in multiples of 1000, in
 // the user's locale. One shared instance serves every row.
 class ByteCountFormatter : public QObject
@@ -20,3 +22,5 @@ public:
 
     static QString stringFromByteCount(qint64 byteCount, const QLocale &locale);
 };
+
+} // namespace pressel

@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+namespace pressel {
+
 namespace {
 
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -134,3 +136,5 @@ void ColorScheme::update()
     m_dark = dark;
     emit darkChanged();
 }
+
+} // namespace pressel

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // Whether the window is drawn light or dark, following the desktop. PRESSEL_COLOR_SCHEME=light
 // or dark decides outright; otherwise the desktop portal's appearance setting decides, followed
 // while the application runs; where no portal answers or it states no preference, the lightness
@@ -45,3 +47,5 @@ private:
     std::optional<bool> m_portalDark; // unset while the portal states no preference
     bool m_dark = true;
 };
+
+} // namespace pressel

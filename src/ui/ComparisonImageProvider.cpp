@@ -9,6 +9,8 @@
 #include <cmath>
 #include <memory>
 
+namespace pressel {
+
 namespace {
 
 struct PictureRequest {
@@ -135,3 +137,5 @@ QQuickImageResponse *ComparisonImageProvider::requestImageResponse(const QString
     });
     return response;
 }
+
+} // namespace pressel

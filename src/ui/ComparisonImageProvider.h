@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // The pictures of the before/after view, decoded off the GUI thread through the codec: a part
 // of a file, upright and in sRGB, at the size the view draws it. Source and output are read the
 // same way, so the only difference the view shows is what compression did.
@@ -35,3 +37,5 @@ private:
     // decodes at a time keep memory bounded.
     QThreadPool m_pool;
 };
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 
 #include <QQmlEngine>
 
+namespace pressel {
+
 ComparisonImages::ComparisonImages(QQmlEngine *engine)
 {
     const QString name = QString::fromLatin1(ComparisonImageProvider::name);
@@ -22,3 +24,5 @@ QUrl ComparisonImages::pictureURL(const QUrl &file, const QRect &region, const Q
                     .arg(QString::fromLatin1(ComparisonImageProvider::name),
                          ComparisonImageProvider::pictureId(file, region, referenceSize)));
 }
+
+} // namespace pressel

@@ -9,6 +9,8 @@
 class QJSEngine;
 class QQmlEngine;
 
+namespace pressel {
+
 // The before/after view's way to its pictures: makes sure the engine has the comparison image
 // provider and names the pictures it serves.
 class ComparisonImages : public QObject
@@ -27,3 +29,5 @@ public:
     // sourceSize says at what size to decode it.
     Q_INVOKABLE QUrl pictureURL(const QUrl &file, const QRect &region, const QSize &referenceSize) const;
 };
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace pressel {
+
 CompressionSettingsModel::CompressionSettingsModel(QObject *parent)
     : QObject(parent)
     , m_settings(CompressionSettings::loadSaved())
@@ -66,3 +68,5 @@ void CompressionSettingsModel::restoreDefaults()
 {
     apply(CompressionSettings());
 }
+
+} // namespace pressel

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // The settings panel's view of the saved compression settings. Each change is saved at once;
 // the batch controller reads the saved settings when a batch starts, so a change applies to
 // the next batch, never to one that runs.
@@ -55,3 +57,5 @@ private:
 
     CompressionSettings m_settings;
 };
+
+} // namespace pressel

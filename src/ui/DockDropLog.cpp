@@ -2,7 +2,11 @@
 
 #include "Logging.h"
 
+namespace pressel {
+
 void DockDropLog::processingDockFiles(int count) const
 {
     qCInfo(lcDockDrop).noquote() << QStringLiteral("ContentView processing %1 dock file(s)").arg(count);
 }
+
+} // namespace pressel

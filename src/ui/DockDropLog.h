@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // The window content's lines in the "DockDrop" category, for QML.
 class DockDropLog : public QObject
 {
@@ -15,3 +17,5 @@ public:
 
     Q_INVOKABLE void processingDockFiles(int count) const;
 };
+
+} // namespace pressel

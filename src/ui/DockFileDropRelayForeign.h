@@ -6,6 +6,8 @@
 #include <QQmlEngine>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // The process-wide relay as a QML singleton. QML must never delete it.
 struct DockFileDropRelayForeign {
     Q_GADGET
@@ -21,3 +23,5 @@ public:
         return relay;
     }
 };
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+namespace pressel {
+
 QList<QUrl> FileClipboard::fileURLs() const
 {
     return fileURLs(QGuiApplication::clipboard()->mimeData());
@@ -30,3 +32,5 @@ QList<QUrl> FileClipboard::fileURLs(const QMimeData *data)
     }
     return files;
 }
+
+} // namespace pressel

@@ -7,6 +7,8 @@
 
 class QMimeData;
 
+namespace pressel {
+
 // The files a file manager put on the clipboard with "Copy": a URI list, or GNOME's own
 // format ("copy" or "cut", then one URI a line). Anything else holds no files.
 class FileClipboard : public QObject
@@ -22,3 +24,5 @@ public:
     Q_INVOKABLE QList<QUrl> fileURLs() const;
     static QList<QUrl> fileURLs(const QMimeData *data);
 };
+
+} // namespace pressel

@@ -9,6 +9,8 @@
 #include "Logging.h"
 #include "SessionBus.h"
 
+namespace pressel {
+
 namespace {
 
 const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
@@ -62,3 +64,5 @@ void FileManagerReveal::openContainingFolder(const QUrl &file)
     qCWarning(lcFileManager).noquote() << QStringLiteral("No file manager could show %1").arg(file.toLocalFile());
     emit failed(file);
 }
+
+} // namespace pressel

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace pressel {
+
 // Shows a file selected in the desktop's file manager: asks for it over the freedesktop
 // FileManager1 interface, opens the file's folder when no file manager answers there, and says
 // so when neither works. D-Bus is only used where a session bus exists (see SessionBus).
@@ -41,3 +43,5 @@ private:
     QDBusConnection m_connection;
     FolderOpener m_openFolder;
 };
+
+} // namespace pressel

@@ -2,7 +2,11 @@
 
 #include "CompressionMessage.h"
 
+namespace pressel {
+
 QString MessageTranslation::translated(const QString &sourceMessage) const
 {
     return CompressionMessage::translated(sourceMessage);
 }
+
+} // namespace pressel

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // A row's message in the application's language, for the view to show: the rows keep their
 // messages in the source language.
 class MessageTranslation : public QObject
@@ -17,3 +19,5 @@ public:
 
     Q_INVOKABLE QString translated(const QString &sourceMessage) const;
 };
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include "DisplayFormat.h"
 
+namespace pressel {
+
 QString PercentFormatter::stringFromFraction(double fraction) const
 {
     return stringFromFraction(fraction, QLocale());
@@ -11,3 +13,5 @@ QString PercentFormatter::stringFromFraction(double fraction, const QLocale &loc
 {
     return DisplayFormat::percent(fraction, locale);
 }
+
+} // namespace pressel

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // A fraction as a whole percent in the user's locale: 0.35 -> "35%". No fraction digits; halves
 // round to the even neighbour.
 class PercentFormatter : public QObject
@@ -20,3 +22,5 @@ public:
 
     static QString stringFromFraction(double fraction, const QLocale &locale);
 };
+
+} // namespace pressel

@@ -3,6 +3,8 @@
 #include <QFontMetricsF>
 #include <QTextLayout>
 
+namespace pressel {
+
 QString TextElider::elide(const QString &text, const QFont &font, qreal width, int maximumLineCount) const
 {
     if (text.isEmpty() || width <= 0 || maximumLineCount < 1)
@@ -30,3 +32,5 @@ QString TextElider::elide(const QString &text, const QFont &font, qreal width, i
     const QFontMetricsF metrics(font);
     return text.left(lastLineStart) + metrics.elidedText(text.mid(lastLineStart), Qt::ElideRight, width);
 }
+
+} // namespace pressel

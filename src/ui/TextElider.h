@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
+namespace pressel {
+
 // Cuts a text to a number of wrapped lines, ending the last one with "…". Selectable text
 // items cannot elide by themselves, so they show what this returns.
 class TextElider : public QObject
@@ -19,3 +21,5 @@ public:
     // Lines wrap at word boundaries, or anywhere inside words that do not fit (long paths).
     Q_INVOKABLE QString elide(const QString &text, const QFont &font, qreal width, int maximumLineCount) const;
 };
+
+} // namespace pressel

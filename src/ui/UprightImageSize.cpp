@@ -4,6 +4,8 @@
 
 #include <QtConcurrent>
 
+namespace pressel {
+
 UprightImageSize::UprightImageSize(QObject *parent)
     : QObject(parent)
 {
@@ -43,3 +45,5 @@ void UprightImageSize::setResult(const QSize &size, Status status)
         emit statusChanged();
     }
 }
+
+} // namespace pressel

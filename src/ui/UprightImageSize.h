@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace pressel {
+
 // A picture file's size upright (its EXIF orientation applied), read off the GUI thread from
 // the file's header.
 class UprightImageSize : public QObject
@@ -42,3 +44,5 @@ private:
     Status m_status = Null;
     QFutureWatcher<std::optional<QSize>> m_watcher;
 };
+
+} // namespace pressel

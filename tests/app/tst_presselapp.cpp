@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace pressel;
 using namespace Qt::StringLiterals;
 
 using namespace TestFiles;

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTranslator>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 class tst_Translation : public QObject

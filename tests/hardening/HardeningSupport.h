@@ -18,9 +18,9 @@ inline const char *roadName(Road road)
     return road == Road::tools ? "tools" : "fallback";
 }
 
-inline ApplicationBundle bundleFor(Road road)
+inline pressel::ApplicationBundle bundleFor(Road road)
 {
-    return road == Road::tools ? TestFiles::buildBundle() : ApplicationBundle(std::nullopt, std::nullopt);
+    return road == Road::tools ? TestFiles::buildBundle() : pressel::ApplicationBundle(std::nullopt);
 }
 
 // Empty when the build tree's bundle holds both tools; otherwise what is missing.
@@ -35,15 +35,15 @@ inline QString missingTools()
 }
 
 // One batch through the standard pipeline, waited for.
-inline QList<CompressionResult> compress(Road road, const QList<QUrl> &urls)
+inline QList<pressel::CompressionResult> compress(Road road, const QList<QUrl> &urls)
 {
-    const auto service = makeStandardCompressionService(bundleFor(road));
+    const auto service = pressel::makeStandardCompressionService(bundleFor(road));
     auto batch = service->compressFiles(urls);
     batch.waitForFinished();
     return batch.result();
 }
 
-inline QString describe(const CompressionResult &result)
+inline QString describe(const pressel::CompressionResult &result)
 {
     const char *status[] = {"success", "skipped", "failed"};
     return QString::fromLatin1(status[int(result.status)]) + u' ' + result.sourceURL.toLocalFile() + u" -> " +
@@ -51,10 +51,10 @@ inline QString describe(const CompressionResult &result)
 }
 
 // Output file names (raw) of the success rows, for FolderRecord::changesBeyond.
-inline QList<QByteArray> outputNames(const QList<CompressionResult> &results)
+inline QList<QByteArray> outputNames(const QList<pressel::CompressionResult> &results)
 {
     QList<QByteArray> names;
-    for (const CompressionResult &result : results) {
+    for (const pressel::CompressionResult &result : results) {
         if (result.outputURL)
             names.append(QFile::encodeName(QFileInfo(result.outputURL->toLocalFile()).fileName()));
     }

@@ -16,6 +16,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestFiles;
 

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace pressel;
+
 using namespace TestFiles;
 
 namespace {

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 using namespace TestImages;
 

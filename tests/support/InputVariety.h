@@ -17,7 +17,7 @@ struct InputSample {
     // The picture it was made to show, upright and in sRGB, worked out from the scene it was
     // made of, never from the code under test; null for rows that end without an output.
     QImage intended;
-    CompressionResultStatus status = CompressionResultStatus::success;
+    pressel::CompressionResultStatus status = pressel::CompressionResultStatus::success;
     QString message;                 // for rows that end skipped or failed
     bool viewerCannotManage = false; // Qt cannot manage its colour: `intended` is the reference
     bool colourManaged = false;      // it carries colour information that a viewer must apply

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace pressel;
 using namespace Qt::StringLiterals;
 
 namespace TestFiles {
@@ -85,8 +86,7 @@ QString executablesFolder(const QString &root)
 ApplicationBundle bundleAt(const QString &root)
 {
     QDir().mkpath(executablesFolder(root));
-    QDir().mkpath(root + u"/share/pressel"_s);
-    return ApplicationBundle(executablesFolder(root), root + u"/share/pressel"_s);
+    return ApplicationBundle(executablesFolder(root));
 }
 
 ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)

@@ -33,14 +33,14 @@ QStringList entryNames(const QString &folder);
 // A path inside the build tree (PRESSEL_BUILD_DIR, set by CTest), e.g. "bin/pressel-cli".
 QString buildPath(const QString &relative);
 // The build tree's bundle, with the real cjpeg and pngquant.
-ApplicationBundle buildBundle();
+pressel::ApplicationBundle buildBundle();
 // A bundle laid out like the installed one below `root`, both folders created empty.
-ApplicationBundle bundleAt(const QString &root);
+pressel::ApplicationBundle bundleAt(const QString &root);
 QString executablesFolder(const QString &root);
 // A bundle below `root` whose cjpeg and pngquant append their output path to `startedLog`,
 // wait while `holdFile` exists (a minute at most, then fail) and hand over to the build tree's
 // real tool: which file is in hand is fixed by the test, never by timing.
-ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
+pressel::ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
 // The lines of a file; empty when there is none yet.
 QStringList readLines(const QString &path);
 
@@ -49,7 +49,7 @@ QStringList readLines(const QString &path);
 QStringList childProcesses();
 
 // The profile the service would hand an encoder for `path`.
-ImageProfile profileFor(const QString &path, const ImageFormat &format);
+pressel::ImageProfile profileFor(const QString &path, const pressel::ImageFormat &format);
 
 // Points TMPDIR at `folder` while it lives, restoring the previous value afterwards.
 class TemporaryFolderOverride

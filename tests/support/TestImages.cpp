@@ -29,6 +29,7 @@
 
 #include <functional>
 
+using namespace pressel;
 using namespace Qt::StringLiterals;
 
 namespace TestImages {

@@ -21,6 +21,8 @@
 
 #include <sys/prctl.h>
 
+using namespace pressel;
+
 using namespace Qt::StringLiterals;
 
 Q_IMPORT_QML_PLUGIN(PresselPlugin)

@@ -7,6 +7,8 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
+using namespace pressel;
+
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 class Setup : public QObject

@@ -41,6 +41,8 @@
 #include <functional>
 #include <memory>
 
+using namespace pressel;
+
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include <utility>
 
+namespace pressel {
+
 CompressionViewModel::CompressionViewModel(std::unique_ptr<CompressionService> compressionService, QObject *parent)
     : QObject(parent)
     , m_compressionService(std::move(compressionService))
@@ -186,3 +188,5 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     setStopping(false);
     setProcessing(false);
 }
+
+} // namespace pressel

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace pressel {
+
 static QString statusName(CompressionResultStatus status)
 {
     switch (status) {
@@ -93,3 +95,5 @@ void CompressionResultListModel::insertAtFront(const QList<CompressionResult> &r
     endInsertRows();
     emit countChanged();
 }
+
+} // namespace pressel

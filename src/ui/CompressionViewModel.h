@@ -6,9 +6,12 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 #include <memory>
 #include <stop_token>
+
+namespace pressel {
 
 // The batch controller behind the main window. A list of files becomes one batch; a new list
 // cancels the running batch, empties the rows and starts afresh. Lives on the GUI thread; the
@@ -17,6 +20,8 @@
 class CompressionViewModel : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application owns the batch controller.")
     Q_PROPERTY(CompressionResultListModel *results READ results CONSTANT FINAL)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged FINAL)
     Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged FINAL)
@@ -93,3 +98,5 @@ private:
     bool m_isProcessing = false;
     QUrl m_lastBatchFolder;
 };
+
+} // namespace pressel

@@ -4,12 +4,17 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QtQml/qqmlregistration.h>
+
+namespace pressel {
 
 // The rows of the window: the results of the last batch, in file order. Views build only the
 // rows they show.
 class CompressionResultListModel : public QAbstractListModel
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The batch controller owns its rows.")
     Q_PROPERTY(int count READ count NOTIFY countChanged FINAL)
 
 public:
@@ -46,3 +51,5 @@ signals:
 private:
     QList<CompressionResult> m_results;
 };
+
+} // namespace pressel

@@ -1,0 +1,94 @@
+#include "JPEGDecoder.h"
+
+#include "JPEGDecompressor.h"
+#include "SRGBConversion.h"
+
+#include <vector>
+
+namespace pressel {
+
+namespace {
+
+JPEGDecoder::Kind kindFromHeader(const JPEGDecompressor &decompressor)
+{
+    const jpeg_decompress_struct &info = decompressor.info;
+    if (info.num_components == 3 && (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB))
+        return JPEGDecoder::Kind::colour;
+    if ((info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) &&
+        isCMYKProfile(decompressor.iccProfile))
+        return JPEGDecoder::Kind::profiledCMYK;
+    return JPEGDecoder::Kind::other;
+}
+
+struct ScanTarget {
+    uchar *pixels;
+    qsizetype bytesPerLine;
+    JSAMPLE *inkRow;                      // one row of CMYK samples, for a transform
+    const CMYKToSRGBTransform *transform; // absent: libjpeg writes RGB rows in place
+};
+
+// Decodes the scan lines into the target. Only plain data in this frame (see JPEGDecompressor).
+bool readScanLines(JPEGDecompressor *decompressor, ScanTarget target)
+{
+    jpeg_decompress_struct *info = &decompressor->info;
+    if (setjmp(decompressor->error.jump))
+        return false;
+    // libjpeg turns YCCK into CMYK, and YCbCr into RGB.
+    info->out_color_space = target.transform ? JCS_CMYK : JCS_RGB;
+    jpeg_start_decompress(info);
+    if (info->output_components != (target.transform ? 4 : 3))
+        return false;
+    while (info->output_scanline < info->output_height) {
+        uchar *line = target.pixels + qsizetype(info->output_scanline) * target.bytesPerLine;
+        JSAMPROW rows[1] = {target.transform ? target.inkRow : line};
+        if (jpeg_read_scanlines(info, rows, 1) != 1)
+            return false;
+        if (target.transform)
+            target.transform->convertRow(target.inkRow, line, int(info->output_width));
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+} // namespace
+
+JPEGDecoder::Kind JPEGDecoder::kindOf(QIODevice &device)
+{
+    JPEGDecompressor decompressor(device);
+    return decompressor.readHeader() ? kindFromHeader(decompressor) : Kind::other;
+}
+
+std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
+{
+    JPEGDecompressor decompressor(device);
+    if (!decompressor.readHeader())
+        return std::nullopt;
+    const Kind kind = kindFromHeader(decompressor);
+    if (kind == Kind::other)
+        return std::nullopt;
+    const qint64 width = decompressor.info.image_width;
+    const qint64 height = decompressor.info.image_height;
+    if (width <= 0 || height <= 0 || width * height > maximumPixelCount)
+        return std::nullopt;
+
+    Decoded decoded{QImage(int(width), int(height), QImage::Format_RGB888), decompressor.iccProfile};
+    if (decoded.image.isNull())
+        return std::nullopt;
+    std::optional<CMYKToSRGBTransform> transform;
+    std::vector<JSAMPLE> inkRow;
+    if (kind == Kind::profiledCMYK) {
+        // Adobe's writers store CMYK inverted and mark the file with their APP14 segment.
+        transform = CMYKToSRGBTransform::create(decoded.iccProfile, decompressor.info.saw_Adobe_marker);
+        if (!transform)
+            return std::nullopt;
+        inkRow.resize(size_t(width) * 4);
+        decoded.iccProfile.clear(); // the transform brings the pixels to sRGB
+    }
+    const ScanTarget target{decoded.image.bits(), decoded.image.bytesPerLine(), inkRow.data(),
+                            transform ? &*transform : nullptr};
+    if (!readScanLines(&decompressor, target))
+        return std::nullopt;
+    return decoded;
+}
+
+} // namespace pressel

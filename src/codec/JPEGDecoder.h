@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QImage>
+
+#include <optional>
+
+namespace pressel {
+
+// Decodes JPEGs with libjpeg straight to 8-bit RGB rows, without a 32-bit image in between:
+// colour JPEGs (three components), and CMYK or YCCK ones that carry a CMYK ICC profile, which
+// are brought through that profile to sRGB. Qt reads CMYK with a naive ink formula that ignores
+// the profile, which gives visibly wrong colours for anything made for print. Grey JPEGs and
+// CMYK ones without a profile are left to Qt.
+class JPEGDecoder
+{
+public:
+    enum class Kind { colour, profiledCMYK, other };
+
+    // What the JPEG on `device` (read from its start) is, from its header alone.
+    static Kind kindOf(QIODevice &device);
+
+    struct Decoded {
+        QImage image;          // the stored pixels, not yet oriented, as QImage::Format_RGB888
+        QByteArray iccProfile; // what the pixels are in; empty when they are sRGB already
+    };
+
+    // Reads from `device` (from its start) while decoding. Absent for a JPEG of Kind::other,
+    // one that cannot be decoded, or one with more than maximumPixelCount pixels, which is
+    // refused before any pixel memory is taken.
+    static std::optional<Decoded> decode(QIODevice &device, qint64 maximumPixelCount);
+};
+
+} // namespace pressel
