@@ -7,8 +7,6 @@
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest>
 
-using namespace pressel;
-
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
 class Setup : public QObject
