@@ -92,6 +92,13 @@ QImage withoutMetadata(QImage image)
     return bare;
 }
 
+// A profile counts only where Qt's colour management reads it too, so that the parts a viewer
+// decodes through Qt show the colours libjpeg's decodes of the same file show.
+QByteArray profileQtReads(const QByteArray &iccProfile)
+{
+    return iccProfile.isEmpty() || QColorSpace::fromIccProfile(iccProfile).isValid() ? iccProfile : QByteArray();
+}
+
 // Puts pixels described by `iccProfile` into sRGB; a profile that cannot be applied leaves
 // them as they are, which is what a viewer without colour management shows. Returns whether
 // the profile was one other than sRGB.
@@ -248,11 +255,7 @@ std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) 
     auto decoded = JPEGDecoder::decode(file, maximumPixelCount);
     if (!decoded || !file.seek(0))
         return std::nullopt;
-    // A profile counts only where Qt's colour management reads it too, so that the parts a
-    // viewer decodes through Qt show the colours the whole picture has.
-    if (!decoded->iccProfile.isEmpty() && !QColorSpace::fromIccProfile(decoded->iccProfile).isValid())
-        decoded->iccProfile.clear();
-    const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
+    const bool converted = convertProfiledToSRGB(decoded->image, profileQtReads(decoded->iccProfile));
     QImageReader orientation(&file, "jpeg");
     return Picture{applyTransformation(decoded->image, orientation.transformation()),
                    converted || kind == JPEGDecoder::Kind::profiledCMYK};
@@ -293,7 +296,7 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
             QImage image = applyTransformation(croppedAndScaled(preview->image, eighth, storedSize), transformation);
             if (image.size() != region.size)
                 image = croppedAndScaled(image, image.rect(), region.size);
-            convertProfiledToSRGB(image, preview->iccProfile);
+            convertProfiledToSRGB(image, profileQtReads(preview->iccProfile));
             return image;
         }
     }

@@ -8,7 +8,6 @@
 
 #include <jpeglib.h>
 
-
 namespace pressel {
 
 // libjpeg reading from a QIODevice in chunks, so that a large file is never held in memory
