@@ -99,10 +99,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (profile->pixelSize != QSizeF(double(image->width()), double(image->height())))
         __builtin_trap(); // the same bytes decode the same way twice
     // The viewer's eighth, which a JPEG decodes from its DC coefficients alone.
-    const QSize eighth(std::max(1, int(image->width() / 8)), std::max(1, int(image->height() / 8)));
-    const auto preview = source->createImageAtIndex0(ImageRegion{image->image.rect(), eighth});
-    if (preview && preview->image.size() != eighth)
-        __builtin_trap();
+    if (profile->format.kind() == ImageFormat::Kind::jpeg) {
+        const QSize eighth(std::max(1, int(image->width() / 8)), std::max(1, int(image->height() / 8)));
+        const auto preview = source->createImageAtIndex0(ImageRegion{image->image.rect(), eighth});
+        if (preview && preview->image.size() != eighth)
+            __builtin_trap();
+    }
     if (const auto ppm = makePPMData(*image)) {
         const QByteArray header =
             "P6\n" + QByteArray::number(image->width()) + ' ' + QByteArray::number(image->height()) + "\n255\n";
