@@ -30,7 +30,9 @@ export ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1
 export LSAN_OPTIONS=suppressions=$(dirname "$here")/cmake/sanitizers/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-"$harness" -max_total_time="$seconds" -max_len=65536 -timeout=60 -rss_limit_mb=5120 -malloc_limit_mb=2560 \
+# A damaged picture may take half a minute under ASan and several times that on a busy machine;
+# a hang never ends, so a generous per-input limit still catches it.
+"$harness" -max_total_time="$seconds" -max_len=65536 -timeout=300 -rss_limit_mb=5120 -malloc_limit_mb=2560 \
   -dict="$here/image.dict" -error_exitcode=1 -timeout_exitcode=1 -print_final_stats=1 \
   -artifact_prefix="$work/artifacts/" "$work/corpus" "$work/seeds" 2>"$work/fuzz.log" || status=$?
 tail -n 25 "$work/fuzz.log"
