@@ -55,14 +55,14 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
     // and then moved away, so the tool is not run at all then. A run killed while writing leaves
     // its scratch file; it is the run's own, checked free here.
     description.prepare = [qualityRange, metadata](const ImageProfile &profile,
-                                         const QUrl &outputURL) -> Expected<ToolInvocation> {
+                                                   const QUrl &outputURL) -> Expected<ToolInvocation> {
         const QString scratch = pngquantScratchPath(outputURL.toLocalFile());
         if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
             return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
                 CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
-        return ToolInvocation{pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile(),
-                                                metadata),
-                              {QUrl::fromLocalFile(scratch)}};
+        return ToolInvocation{
+            pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile(), metadata),
+            {QUrl::fromLocalFile(scratch)}};
     };
     return ExternalToolBackend(std::move(description), bundle);
 }
