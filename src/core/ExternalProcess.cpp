@@ -2,6 +2,7 @@
 #include "CompressionMessage.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringDecoder>
 
 namespace pressel {
@@ -25,6 +26,11 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
     // and a tool that asks for input must not wait on the terminal.
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardInputFile(QProcess::nullDevice());
+    // The batch already runs a file per core. A tool's own OpenMP team (pngquant has one) would
+    // put two threads on every core, and its idle threads spin: the same bytes, more time.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OMP_NUM_THREADS"), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
 
     ProcessOutcome outcome;
     process.start();
