@@ -8,10 +8,10 @@
 
 namespace pressel {
 
-// Decodes a JPEG at an eighth of its stored size, which takes its DC coefficients alone. A
-// progressive file is read only as far as its DC scans, the first ones a writer puts in, so a
-// view of a huge progressive photo at fit costs a fraction of a whole decode; the pixels are the
-// same as a whole decode scaled by libjpeg to an eighth.
+// Decodes a JPEG at an eighth of its stored size from its DC coefficients alone, in little
+// memory whatever its size. A progressive file is read only as far as its DC scans, the first
+// ones a writer puts in, so a view of a huge progressive photo at fit costs a fraction of a whole
+// decode. Two files with the same DC terms give the same pixels, however they were written.
 class JPEGPreviewDecoder
 {
 public:
