@@ -1,5 +1,6 @@
 #include "DockFileDropRelay.h"
 
+#include "LocalFileURLs.h"
 #include "Logging.h"
 
 namespace pressel {
@@ -13,14 +14,7 @@ DockFileDropRelay &DockFileDropRelay::shared()
 
 void DockFileDropRelay::enqueue(const QList<QUrl> &urls)
 {
-    QList<QUrl> fileURLs;
-    QStringList paths;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        fileURLs.append(url);
-        paths.append(url.toLocalFile());
-    }
+    const QList<QUrl> fileURLs = localFileURLs(urls);
     if (fileURLs.isEmpty())
         return;
 
@@ -29,7 +23,7 @@ void DockFileDropRelay::enqueue(const QList<QUrl> &urls)
     ++m_deliveryToken;
     emit deliveryTokenChanged();
     qCInfo(lcDockDrop).noquote() << QStringLiteral("enqueue %1 file(s): %2")
-                                        .arg(QString::number(fileURLs.size()), paths.join(QStringLiteral(", ")));
+                                        .arg(QString::number(fileURLs.size()), joinedLocalPaths(fileURLs));
     emit didEnqueue(this);
     activateApplication();
 }

@@ -29,19 +29,6 @@ using namespace pressel;
 
 namespace {
 
-QString statusName(CompressionResultStatus status)
-{
-    switch (status) {
-    case CompressionResultStatus::success:
-        return QStringLiteral("success");
-    case CompressionResultStatus::skipped:
-        return QStringLiteral("skipped");
-    case CompressionResultStatus::failed:
-        return QStringLiteral("failed");
-    }
-    return {};
-}
-
 QJsonObject toJson(const CompressionResult &result)
 {
     return QJsonObject{

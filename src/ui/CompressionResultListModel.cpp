@@ -4,20 +4,6 @@
 
 namespace pressel {
 
-static QString statusName(CompressionResultStatus status)
-{
-    switch (status) {
-    case CompressionResultStatus::success:
-        return QStringLiteral("success");
-    case CompressionResultStatus::skipped:
-        return QStringLiteral("skipped");
-    case CompressionResultStatus::failed:
-        return QStringLiteral("failed");
-    }
-    Q_UNREACHABLE();
-    return {};
-}
-
 int CompressionResultListModel::rowCount(const QModelIndex &parent) const
 {
     // A flat list: only the invisible root has children.

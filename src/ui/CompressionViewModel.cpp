@@ -2,6 +2,7 @@
 
 #include "BatchTotals.h"
 #include "ImageFolderWalk.h"
+#include "LocalFileURLs.h"
 #include "Logging.h"
 
 #include <QFileInfo>
@@ -88,21 +89,14 @@ void CompressionViewModel::setSummary(const QList<CompressionResult> &results, i
 
 bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
 {
-    QList<QUrl> fileURLs;
-    QStringList paths;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        fileURLs.append(url);
-        paths.append(url.toLocalFile());
-    }
+    const QList<QUrl> fileURLs = localFileURLs(urls);
     if (fileURLs.isEmpty())
         return false;
 
     qCInfo(lcCompression).noquote() << QStringLiteral("handleDroppedFiles received %1 file(s): %2")
-                                           .arg(QString::number(fileURLs.size()), paths.join(QStringLiteral(", ")));
+                                           .arg(QString::number(fileURLs.size()), joinedLocalPaths(fileURLs));
 
-    const QFileInfo first(paths.constFirst());
+    const QFileInfo first(fileURLs.constFirst().toLocalFile());
     const QUrl batchFolder = QUrl::fromLocalFile(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
     if (batchFolder != m_lastBatchFolder) {
         m_lastBatchFolder = batchFolder;
