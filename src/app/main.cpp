@@ -9,6 +9,7 @@
 #include "SessionBus.h"
 #include "SingleInstance.h"
 #include "StandardCompressionService.h"
+#include "TerminationSignals.h"
 #include "Translation.h"
 
 #include <QDir>
@@ -80,6 +81,11 @@ int main(int argc, char *argv[])
         window->requestActivate();
     });
     delegate.applicationDidFinishLaunching();
+
+    // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
+    // running tool and removes its partial output.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     delegate.open(launch);
     return app.exec();

@@ -6,6 +6,7 @@
 #include "CompressionResult.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
+#include "TerminationSignals.h"
 #include "Translation.h"
 
 #include <QCommandLineParser>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -211,7 +213,18 @@ int main(int argc, char *argv[])
     if (showsProgress)
         request.onProgress = showProgress;
     auto batch = service->compressFiles(std::move(request));
-    batch.waitForFinished();
+    // Interrupted, the batch stops at once: tools in hand are ended and their partial outputs
+    // removed. The rows of the files that finished are still printed.
+    int interruption = 0;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&](int signalNumber) {
+        interruption = signalNumber;
+        service.reset();
+    });
+    QFutureWatcher<QList<CompressionResult>> watcher;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &app, &QCoreApplication::quit);
+    watcher.setFuture(batch);
+    app.exec();
     if (showsProgress)
         std::fputs("\r\x1b[K", stderr);
     const QList<CompressionResult> results = batch.result();
@@ -226,6 +239,11 @@ int main(int argc, char *argv[])
             out << toLine(result) << '\n';
         out.flush();
         err << BatchTotals::of(results).text() << '\n';
+    }
+    if (interruption != 0) {
+        out.flush();
+        err.flush();
+        TerminationSignals::endBy(interruption);
     }
     const bool anyFailed = std::any_of(results.begin(), results.end(), [](const CompressionResult &result) {
         return result.status == CompressionResultStatus::failed;

@@ -216,7 +216,9 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                 takeTurn(lock);
                 ++state.nextToName;
             }
-            state.results[size_t(index)] = std::move(result);
+            // A file whose tool was ended because the service goes never finished: no row.
+            if (!m_stop.stop_requested() || result.status != CompressionResultStatus::failed)
+                state.results[size_t(index)] = std::move(result);
             --state.inHand;
             state.pixelsInHand -= pixels;
             state.filesInHand.erase(index);
@@ -227,13 +229,12 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
     }
     pool.waitForDone();
 
-    // Files started in order and every started file finished, so the rows are the first files.
+    // The rows of the files that finished, in their order.
     QList<CompressionResult> results;
     results.reserve(entries.size());
     for (std::optional<CompressionResult> &result : state.results) {
-        if (!result)
-            break;
-        results.append(std::move(*result));
+        if (result)
+            results.append(std::move(*result));
     }
     return results;
 }

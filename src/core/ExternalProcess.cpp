@@ -5,6 +5,12 @@
 #include <QProcessEnvironment>
 #include <QStringDecoder>
 
+#include <csignal>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
 namespace pressel {
 
 QString ProcessOutcome::diagnosticText() const
@@ -31,6 +37,18 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("OMP_NUM_THREADS"), QStringLiteral("1"));
     process.setProcessEnvironment(environment);
+    // The tool is ours to end, not the terminal's: in a process group of its own, Ctrl+C reaches
+    // only us, and we stop it and remove what it wrote. Should we die without that chance, it
+    // dies with us rather than finish an output nobody checks.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::setpgid(0, 0);
+#ifdef Q_OS_LINUX
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
 
     ProcessOutcome outcome;
     process.start();
@@ -45,6 +63,8 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
     constexpr int stopPollMilliseconds = 50;
     while (!process.waitForFinished(stopPollMilliseconds) && process.state() != QProcess::NotRunning) {
         if (stop.stop_requested()) {
+            // The whole group: a tool that is a script ends with whatever it started.
+            ::kill(-pid_t(process.processId()), SIGKILL);
             process.kill();
             process.waitForFinished(-1);
             outcome.kind = ProcessOutcome::Kind::stopped;

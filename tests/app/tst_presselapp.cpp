@@ -78,10 +78,10 @@ private:
         return environment;
     }
 
-    std::unique_ptr<QProcess> launch(const QStringList &arguments)
+    std::unique_ptr<QProcess> launch(const QStringList &arguments, const QString &program = buildPath(u"bin/pressel"_s))
     {
         auto process = std::make_unique<QProcess>();
-        process->setProgram(buildPath(u"bin/pressel"_s));
+        process->setProgram(program);
         process->setArguments(arguments);
         process->setWorkingDirectory(m_folder->path());
         process->setProcessEnvironment(environment());
@@ -219,6 +219,26 @@ private slots:
         m_firstLog.clear();
         m_first = launch({u"next.jpg"_s});
         QVERIFY(waitForOutput(u"next-1.jpg"_s));
+    }
+
+    // The session ends the application while its tool has written part of an output and
+    // sleeps: the application leaves at once, and the tool and its partial output go with it.
+    void endedWhileAToolWorks()
+    {
+        TestImages::write(TestImages::photo(320, 240, 23), path(u"held.jpg"_s), "jpeg", 95);
+        QTemporaryDir bundle;
+        const QString started = bundle.filePath(u"started"_s);
+        QVERIFY(QDir().mkpath(bundle.filePath(u"bin"_s)));
+        QVERIFY(QFile::copy(buildPath(u"bin/pressel"_s), bundle.filePath(u"bin/pressel"_s)));
+        QVERIFY(writeScript(executablesFolder(bundle.path()) + u"/cjpeg"_s,
+                            "printf partial > \"$6\"\necho \"$$\" > " + shellQuoted(started) + "\nexec sleep 600"));
+        m_first = launch({u"held.jpg"_s}, bundle.filePath(u"bin/pressel"_s));
+        QVERIFY(QTest::qWaitFor([&] { return !readLines(started).isEmpty(); }, watchdogMs));
+        m_first->terminate();
+        QVERIFY(m_first->waitForFinished(watchdogMs));
+        QCOMPARE(m_first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(entryNames(m_folder->path()), QStringList{u"held.jpg"_s});
+        QVERIFY(!QFileInfo::exists(u"/proc/"_s + readLines(started).value(0)));
     }
 };
 

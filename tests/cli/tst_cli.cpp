@@ -12,8 +12,11 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace pressel;
 using namespace Qt::StringLiterals;
@@ -217,6 +220,37 @@ private slots:
         QCOMPARE(rows[0][u"compressedBytes"_s].toInteger(), 4);
         QCOMPARE(readFile(dir.filePath(u"photo-1.jpg"_s)), QByteArray("tiny")); // the tool's, not the fallback's
         QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
+    }
+
+    // Ctrl+C ends a batch at once: the tool that wrote part of an output and sleeps is ended
+    // and its output removed, the file that finished keeps its row, the exit names the signal.
+    void interrupted()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(u"bundle/bin"_s)));
+        const QString program = dir.filePath(u"bundle/bin/pressel-cli"_s);
+        QVERIFY(QFile::copy(presselCLI(), program));
+        QVERIFY(writeScript(dir.filePath(u"bundle/libexec/pressel/cjpeg"_s),
+                            "case \"$6\" in *done-1.jpg) exec " + shellQuoted(buildPath(u"libexec/pressel/cjpeg"_s)) +
+                                " \"$@\";; esac\nprintf partial > \"$6\"\nexec sleep 600"));
+        QStringList sources;
+        for (const QString &name : {u"held.jpg"_s, u"done.jpg"_s}) {
+            sources << dir.filePath(name);
+            TestImages::write(TestImages::photo(320, 240, 6), sources.last(), "jpeg", 95);
+        }
+        QProcess cli;
+        cli.start(program, QStringList{u"-j"_s, u"2"_s, u"--json"_s} + sources);
+        const QByteArray finished = "output: " + QFile::encodeName(dir.filePath(u"done-1.jpg"_s));
+        QByteArray log;
+        QVERIFY(QTest::qWaitFor([&] { return (log += cli.readAllStandardError()).contains(finished); }, 60'000));
+        QVERIFY(QFileInfo::exists(dir.filePath(u"held-1.jpg"_s)));
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(60'000));
+        QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        const QJsonArray rows = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][u"source"_s].toString(), sources.last());
+        QCOMPARE(entryNames(dir.path()), (QStringList{u"bundle"_s, u"done-1.jpg"_s, u"done.jpg"_s, u"held.jpg"_s}));
     }
 
     void arguments_data()
