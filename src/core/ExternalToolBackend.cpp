@@ -76,8 +76,10 @@ Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &
     const ProcessOutcome outcome = ExternalProcess::run(executable->toLocalFile(), invocation->arguments, stop);
     if (const auto error = failureOf(outcome))
         return failure(*error);
+    // A tool that ignores its write errors ends well on a full disk, leaving an empty file: no
+    // picture is empty, so that counts as no output.
     const auto outputBytes = readFileSize(outputURL);
-    if (!outputBytes)
+    if (!outputBytes || *outputBytes == 0)
         return failure(CompressionPipelineError::outputStatFailed());
     return CompressionArtifact{outputURL, *outputBytes};
 }

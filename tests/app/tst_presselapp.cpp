@@ -11,7 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
+#include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,6 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
 using namespace pressel;
 using namespace Qt::StringLiterals;
 
@@ -33,28 +35,11 @@ namespace {
 // Only a broken build waits this long.
 constexpr int watchdogMs = 60'000;
 
-// A finished output: present and readable as an image (cjpeg and pngquant write in place).
-bool isCompleteImage(const QString &path)
-{
-    if (!QFileInfo::exists(path))
-        return false;
-    QImageReader reader(path);
-    return !reader.read().isNull();
-}
-
 QByteArray frame(quint32 declaredSize, const QByteArray &payload)
 {
     QByteArray bytes(4, Qt::Uninitialized);
     qToBigEndian(declaredSize, bytes.data());
     return bytes + payload;
-}
-
-// This executable run as `--connect SOCKET`: 0 when the socket takes the connection, 2 when not.
-int connectChild(const char *socketPath)
-{
-    QLocalSocket socket;
-    socket.connectToServer(QString::fromLocal8Bit(socketPath));
-    return socket.waitForConnected(5000) ? 0 : 2;
 }
 
 } // namespace
@@ -98,7 +83,12 @@ private:
     // Waits for a whole line of the first instance's log; shows the log when it never comes.
     bool firstLogShows(const QString &line)
     {
-        if (QTest::qWaitFor([&] { return firstLog().contains(line + u'\n'); }, watchdogMs))
+        return waitOrShowLog([&] { return firstLog().contains(line + u'\n'); });
+    }
+
+    bool waitOrShowLog(const std::function<bool()> &done)
+    {
+        if (QTest::qWaitFor(done, watchdogMs))
             return true;
         qInfo().noquote() << "log of the first instance:\n" << firstLog();
         return false;
@@ -115,13 +105,10 @@ private:
 
     QString path(const QString &name) const { return m_folder->filePath(name); }
 
-    // Waits for the output of that name; shows the first instance's log when it never comes.
+    // Waits for the output of that name to read as a picture (cjpeg and pngquant write in place).
     bool waitForOutput(const QString &name)
     {
-        if (QTest::qWaitFor([&] { return isCompleteImage(path(name)); }, watchdogMs))
-            return true;
-        qInfo().noquote() << "log of the first instance:\n" << firstLog();
-        return false;
+        return waitOrShowLog([&] { return !QImage(path(name)).isNull(); });
     }
 
 private slots:
@@ -244,11 +231,13 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    if (argc == 3 && qstrcmp(argv[1], "--connect") == 0) {
-        QCoreApplication app(argc, argv);
-        return connectChild(argv[2]);
-    }
     QCoreApplication app(argc, argv);
+    // Run as `--connect SOCKET`: 0 when the socket takes the connection, 2 when not.
+    if (argc == 3 && qstrcmp(argv[1], "--connect") == 0) {
+        QLocalSocket socket;
+        socket.connectToServer(QString::fromLocal8Bit(argv[2]));
+        return socket.waitForConnected(5000) ? 0 : 2;
+    }
     tst_PresselApp test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -35,6 +35,15 @@ QString bundled(const QString &tool)
     return QFileInfo(buildPath(u"libexec/pressel/"_s + tool)).canonicalFilePath();
 }
 
+// A copy of pressel-cli in a bundle below `folder` whose cjpeg is this script; its path.
+QString cliWithCJPEG(const QString &folder, const QByteArray &script)
+{
+    const QString program = folder + u"/bundle/bin/pressel-cli"_s;
+    const bool made = QDir().mkpath(folder + u"/bundle/bin"_s) && QFile::copy(presselCLI(), program) &&
+                      writeScript(folder + u"/bundle/libexec/pressel/cjpeg"_s, script);
+    return made ? program : QString();
+}
+
 // The tags an independent reader finds, as "<group>:<tag>" -> value (numbers as numbers).
 QJsonObject readTags(const QString &path)
 {
@@ -203,13 +212,10 @@ private slots:
         // must not reach the JSON, and its input must be empty rather than ours (the pipe this
         // test holds open would keep it waiting).
         QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath(u"bundle/bin"_s)));
-        const QString program = dir.filePath(u"bundle/bin/pressel-cli"_s);
-        QVERIFY(QFile::copy(presselCLI(), program));
-        QVERIFY(writeScript(dir.filePath(u"bundle/libexec/pressel/cjpeg"_s),
-                            "head -c 1048576 /dev/zero | tr '\\0' '['\n"
-                            "timeout 60 cat > /dev/null || exit 1\n"
-                            "printf 'tiny' > \"$6\""));
+        const QString program = cliWithCJPEG(dir.path(), "head -c 1048576 /dev/zero | tr '\\0' '['\n"
+                                                         "timeout 60 cat > /dev/null || exit 1\n"
+                                                         "printf 'tiny' > \"$6\"");
+        QVERIFY(!program.isEmpty());
         const QString jpeg = dir.filePath(u"photo.jpg"_s);
         TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
 
@@ -227,12 +233,10 @@ private slots:
     void interrupted()
     {
         QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath(u"bundle/bin"_s)));
-        const QString program = dir.filePath(u"bundle/bin/pressel-cli"_s);
-        QVERIFY(QFile::copy(presselCLI(), program));
-        QVERIFY(writeScript(dir.filePath(u"bundle/libexec/pressel/cjpeg"_s),
-                            "case \"$6\" in *done-1.jpg) exec " + shellQuoted(buildPath(u"libexec/pressel/cjpeg"_s)) +
-                                " \"$@\";; esac\nprintf partial > \"$6\"\nexec sleep 600"));
+        const QString program =
+            cliWithCJPEG(dir.path(), "case \"$6\" in *done-1.jpg) exec " + shellQuoted(bundled(u"cjpeg"_s)) +
+                                         " \"$@\";; esac\nprintf partial > \"$6\"\nexec sleep 600");
+        QVERIFY(!program.isEmpty());
         QStringList sources;
         for (const QString &name : {u"held.jpg"_s, u"done.jpg"_s}) {
             sources << dir.filePath(name);

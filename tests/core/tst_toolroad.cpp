@@ -311,7 +311,8 @@ private slots:
         const QString sourcePath = place + u'/' + sourceName;
         const QImage picture = isCJPEG(tool) ? TestImages::photo(640, 400, 11) : TestImages::transparentGraphic(400, 300);
         if (isCJPEG(tool))
-            QVERIFY(writeFile(sourcePath, TestImages::orientedJPEG(picture, orientation)));
+            QVERIFY(
+                writeFile(sourcePath, TestImages::orientedJPEG(TestImages::encode(picture, "jpeg", 95), orientation)));
         else
             TestImages::write(picture, sourcePath, "png");
         const QString reference = m_root.filePath(u"reference-%1"_s.arg(m_case));
@@ -359,21 +360,18 @@ private:
     QString folder() const { return m_root.filePath(u"case"_s); }
     QString bundleRoot() const { return folder() + u"/bundle"_s; }
     QString tmp() const { return m_root.filePath(u"tmp"_s); }
-    // A source picture for the tool, at a path relative to the case's folder.
-    QString source(const QString &tool, const QString &name = {}) const;
+    // A source picture for the tool in the case's folder.
+    QString source(const QString &tool) const
+    {
+        const QString path = folder() + (isCJPEG(tool) ? u"/photo.jpg"_s : u"/shot.png"_s);
+        TestImages::write(TestImages::photo(96, 64), path, isCJPEG(tool) ? "jpeg" : "png", 92);
+        return path;
+    }
 
     QTemporaryDir m_root;
     std::optional<TemporaryFolderOverride> m_tmp;
     int m_case = 0;
 };
-
-QString tst_ToolRoad::source(const QString &tool, const QString &name) const
-{
-    const QString path = folder() + u'/' + (name.isEmpty() ? (isCJPEG(tool) ? u"photo.jpg"_s : u"shot.png"_s) : name);
-    QDir().mkpath(QFileInfo(path).path());
-    TestImages::write(TestImages::photo(96, 64), path, isCJPEG(tool) ? "jpeg" : "png", 92);
-    return path;
-}
 
 QTEST_GUILESS_MAIN(tst_ToolRoad)
 #include "tst_toolroad.moc"

@@ -43,6 +43,13 @@ inline QList<pressel::CompressionResult> compress(Road road, const QList<QUrl> &
     return batch.result();
 }
 
+// A source that every road shrinks: a JPEG at high quality, or a PNG stored without compression.
+inline QByteArray shrinkableSource(const QByteArray &format)
+{
+    return format == "jpeg" ? TestImages::jpeg(TestImages::scene(96, 64), {.quality = 97})
+                            : TestImages::storedPNG(TestImages::scene(96, 64, true));
+}
+
 inline QString describe(const pressel::CompressionResult &result)
 {
     const char *status[] = {"success", "skipped", "failed"};

@@ -21,24 +21,9 @@ namespace {
 
 const QString readFailed = u"图片读取失败"_s;
 
-// A source that every road shrinks: a JPEG at high quality, or a PNG stored without compression.
-QByteArray sourceBytes(const QByteArray &format)
-{
-    return format == "jpeg" ? TestImages::jpeg(TestImages::scene(96, 64), {.quality = 97})
-                            : TestImages::storedPNG(TestImages::scene(96, 64, true));
-}
-
 QByteArray formatOf(const QByteArray &name)
 {
     return name.toLower().endsWith(".png") ? "png" : "jpeg";
-}
-
-QByteArray repeated(const QByteArray &unit, int count)
-{
-    QByteArray bytes;
-    for (int index = 0; index < count; ++index)
-        bytes += unit;
-    return bytes;
 }
 
 } // namespace
@@ -98,21 +83,15 @@ void UntrustedPathsTest::addNameRows()
     // Names of up to 255 bytes, the most a name may have: the output's base is shortened at a
     // character boundary so that the output and the scratch names beside it ("<output>.tmp",
     // "<output>.XXXXXX") fit, and a shortened name always keeps its "-N".
-    const QByteArray cjk = "\xE7\x85\xA7"; // 照, three bytes
-    succeeds("244 bytes, output without counter", repeated("a", 240) + ".JPG", repeated("a", 240) + ".jpg");
-    succeeds("255 bytes, shortened", repeated("a", 251) + ".JPG", repeated("a", 242) + "-1.jpg");
-    succeeds("254 bytes of CJK, cut before a whole character", repeated(cjk, 83) + "a.png",
-             repeated(cjk, 80) + "-1.png");
-    const auto fails = [](const char *tag, const QByteArray &name, const QByteArray &decoy, const QString &message) {
-        QTest::newRow(tag) << name << decoy << QByteArray() << message;
-    };
+    const QByteArray a("a"), cjk("\xE7\x85\xA7"); // 照, three bytes
+    succeeds("244 bytes, output without counter", a.repeated(240) + ".JPG", a.repeated(240) + ".jpg");
+    succeeds("255 bytes, shortened", a.repeated(251) + ".JPG", a.repeated(242) + "-1.jpg");
+    succeeds("254 bytes of CJK, cut before a whole character", cjk.repeated(83) + "a.png", cjk.repeated(80) + "-1.png");
 
     // Bytes that are not UTF-8 cannot be named through Qt: what arrives is the name with U+FFFD
     // in their place, which may well be another file's. That one is neither read nor written.
-    const auto asDecoded = [](const QByteArray &name) {
-        return QFile::encodeName(QFile::decodeName(name));
-    };
-    fails("not UTF-8", "\xFF\xFE.jpg", asDecoded("\xFF\xFE.jpg"), readFailed);
+    QTest::newRow("not UTF-8") << QByteArray("\xFF\xFE.jpg") << QFile::encodeName(QFile::decodeName("\xFF\xFE.jpg"))
+                               << QByteArray() << readFailed;
 }
 
 void UntrustedPathsTest::verify(const CompressionResult &result, const FolderRecord &record, const QString &folder,
@@ -142,9 +121,9 @@ void UntrustedPathsTest::namesThroughTheService()
 
     for (const Road road : {Road::tools, Road::fallback}) {
         const QString folder = m_sandbox.newFolder(u"names"_s);
-        QVERIFY(writeRawFile(rawPath(folder, name), sourceBytes(formatOf(name))));
+        QVERIFY(writeRawFile(rawPath(folder, name), shrinkableSource(formatOf(name))));
         if (!decoy.isEmpty())
-            QVERIFY(writeRawFile(rawPath(folder, decoy), sourceBytes(formatOf(decoy))));
+            QVERIFY(writeRawFile(rawPath(folder, decoy), shrinkableSource(formatOf(decoy))));
         const FolderRecord record(folder);
         // As the window and the command line get it: the name decoded into a string.
         const QUrl url = QUrl::fromLocalFile(QFile::decodeName(rawPath(folder, name)));
@@ -209,10 +188,8 @@ void UntrustedPathsTest::symbolicLinks()
     const QDir dir(root);
     for (const QString &folder : folders)
         QVERIFY(dir.mkpath(folder));
-    for (const QString &path : sources) {
-        QVERIFY(dir.mkpath(QFileInfo(path).path()));
-        QVERIFY(writeFile(dir.filePath(path), sourceBytes(formatOf(QFile::encodeName(path)))));
-    }
+    for (const QString &path : sources) // with its folder
+        QVERIFY(writeFile(dir.filePath(path), shrinkableSource(formatOf(QFile::encodeName(path)))));
     for (const QString &link : links) {
         const QStringList parts = link.split(u'=');
         QCOMPARE(

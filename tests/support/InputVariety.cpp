@@ -83,8 +83,7 @@ QList<InputSample> inputVariety(int width, int height)
             .colourManaged = true;
     for (int orientation = 1; orientation <= 8; ++orientation)
         add(u"jpeg-orientation-%1.jpg"_s.arg(orientation),
-            insertJPEGSegment(jpeg(storedForOrientation(opaque, orientation)), 0xE1, exifPayload(orientation)),
-            opaque);
+            orientedJPEG(jpeg(storedForOrientation(opaque, orientation)), orientation), opaque);
 
     // ---- PNG: every colour type and depth, interlacing, and the chunks that change what the
     // samples mean; stored without compression so that every re-encoding is smaller.

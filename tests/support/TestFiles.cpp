@@ -272,14 +272,13 @@ QString ProcessRun::describe() const
 
 ProcessRun run(const QString &program, const QStringList &arguments, const RunOptions &options)
 {
-    QStringList command = QStringList{program} + arguments;
     QProcess process;
     process.setWorkingDirectory(options.workingFolder);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (auto it = options.environment.cbegin(); it != options.environment.cend(); ++it)
         environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
-    process.start(command.takeFirst(), command);
+    process.start(program, arguments);
     ProcessRun result;
     result.finished = process.waitForFinished(600'000) && process.exitStatus() == QProcess::NormalExit;
     if (!result.finished) {

@@ -341,22 +341,13 @@ QByteArray withFrame(const QByteArray &jpeg, quint8 marker, int precision, QSize
     return result;
 }
 
-QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &payload)
-{
-    return jpeg.left(2) + QByteArray("\xFF", 1) + char(marker) + bigEndian16(quint16(payload.size() + 2)) + payload +
-           jpeg.mid(2);
-}
-
-QByteArray exifPayload(int orientation)
+QByteArray orientedJPEG(const QByteArray &jpeg, int orientation)
 {
     // Big-endian TIFF with one IFD holding one entry: Orientation (SHORT).
-    return QByteArray("Exif\0\0MM\0\x2A", 10) + bigEndian32(8) + bigEndian16(1) + bigEndian16(0x0112) + bigEndian16(3) +
-           bigEndian32(1) + bigEndian16(quint16(orientation)) + bigEndian16(0) + bigEndian32(0);
-}
-
-QByteArray orientedJPEG(const QImage &image, int orientation, int quality)
-{
-    return insertJPEGSegment(encode(image, "jpeg", quality), 0xE1, exifPayload(orientation));
+    const QByteArray exif = QByteArray("Exif\0\0MM\0\x2A", 10) + bigEndian32(8) + bigEndian16(1) + bigEndian16(0x0112) +
+                            bigEndian16(3) + bigEndian32(1) + bigEndian16(quint16(orientation)) + bigEndian16(0) +
+                            bigEndian32(0);
+    return jpeg.left(2) + QByteArray("\xFF\xE1", 2) + bigEndian16(quint16(exif.size() + 2)) + exif + jpeg.mid(2);
 }
 
 QImage storedForOrientation(const QImage &viewed, int orientation)

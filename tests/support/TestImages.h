@@ -59,11 +59,9 @@ QByteArray jpeg(const QImage &picture, const JPEGOptions &options = {});
 // The JPEG with its frame header changed: marker (0xC0 baseline, 0xC1 extended), sample
 // precision and, when valid, the size it claims.
 QByteArray withFrame(const QByteArray &jpeg, quint8 marker, int precision, QSize claimed = {});
-// A JPEG with a marker segment inserted right after its start-of-image marker.
-QByteArray insertJPEGSegment(const QByteArray &jpeg, quint8 marker, const QByteArray &payload);
-// An APP1 Exif payload with an orientation tag (1-8).
-QByteArray exifPayload(int orientation);
-QByteArray orientedJPEG(const QImage &image, int orientation, int quality = 95);
+// The JPEG with an APP1 Exif segment holding an orientation tag (1-8) right after its
+// start-of-image marker.
+QByteArray orientedJPEG(const QByteArray &jpeg, int orientation);
 // `viewed` stored so that EXIF orientation `orientation` shows it upright (from the EXIF table).
 QImage storedForOrientation(const QImage &viewed, int orientation);
 // ---- PNG

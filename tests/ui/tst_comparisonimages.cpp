@@ -37,7 +37,7 @@ private slots:
         // Stored turned a quarter anticlockwise, with orientation 6 saying to turn it back.
         const QImage stored = m_upright.transformed(QTransform().rotate(-90));
         const QString path = m_dir.filePath(u"turned.jpg"_s);
-        QVERIFY(TestFiles::writeFile(path, TestImages::orientedJPEG(stored, 6)));
+        QVERIFY(TestFiles::writeFile(path, TestImages::orientedJPEG(TestImages::encode(stored, "jpeg", 95), 6)));
         m_source = QUrl::fromLocalFile(path);
         const auto service = makeStandardCompressionService(TestFiles::buildBundle());
         const CompressionResult result = service->compressFile(m_source);

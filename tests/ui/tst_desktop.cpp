@@ -1,17 +1,53 @@
-// The desktop where no D-Bus service answers: a file is shown by opening its folder, and a folder
-// that cannot be opened either is reported rather than passed off as shown; the colour scheme
-// follows the palette while the application runs, unless the environment decides outright.
+// The desktop around the window: sizes and shares in the user's locale; on a private session bus
+// a fake file manager that shows a file and a fake desktop portal that sets the colour scheme
+// while the application runs. Where no D-Bus service answers, a file is shown by opening its
+// folder, and a folder that cannot be opened either is reported rather than passed off as shown;
+// the colour scheme follows the palette, unless the environment decides outright.
 
+#include "ByteCountFormatter.h"
 #include "ColorScheme.h"
 #include "FileManagerReveal.h"
+#include "PercentFormatter.h"
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
+
 using namespace Qt::StringLiterals;
 using namespace pressel;
+
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    Q_SCRIPTABLE void ShowItems(const QStringList &uris, const QString &) { shown += uris; }
+};
+
+class FakePortal : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+public:
+    uint scheme = 0;
+    int reads = 0;
+public slots:
+    // As the portal answers Read: the value wrapped in one variant more than declared.
+    Q_SCRIPTABLE QDBusVariant Read(const QString &group, const QString &key)
+    {
+        ++reads;
+        const bool asked = group == u"org.freedesktop.appearance" && key == u"color-scheme";
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(asked ? scheme : 0u)));
+    }
+signals:
+    Q_SCRIPTABLE void SettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
+};
 
 class tst_Desktop : public QObject
 {
@@ -22,7 +58,90 @@ class tst_Desktop : public QObject
         return QDBusConnection::connectToBus(u"unix:path=/nonexistent/bus"_s, u"nowhere"_s);
     }
 
+    QProcess m_bus;
+    FakeFileManager m_fileManager;
+    FakePortal m_portal;
+
 private slots:
+    // The fakes answer on a connection of their own; the code under test uses "pressel".
+    void initTestCase()
+    {
+        m_bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--print-address"_s, u"--nofork"_s});
+        QVERIFY(m_bus.waitForStarted() && QTest::qWaitFor([&] { return m_bus.canReadLine(); }, 60'000));
+        const QString address = QString::fromUtf8(m_bus.readLine()).trimmed();
+        QDBusConnection desktop = QDBusConnection::connectToBus(address, u"desktop"_s);
+        QVERIFY(desktop.registerService(u"org.freedesktop.FileManager1"_s) &&
+                desktop.registerObject(u"/org/freedesktop/FileManager1"_s, &m_fileManager,
+                                       QDBusConnection::ExportScriptableSlots));
+        QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s) &&
+                desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal,
+                                       QDBusConnection::ExportScriptableContents));
+        QVERIFY(QDBusConnection::connectToBus(address, u"pressel"_s).isConnected());
+    }
+
+    void cleanupTestCase() { m_bus.close(); }
+
+    void sizesAndShares_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("expected");
+        const QLocale english(QLocale::English, QLocale::UnitedStates);
+        // Kilobytes round half up and read 0 only when empty; megabytes keep one digit unless it
+        // is 0; nothing larger.
+        const std::pair<qint64, const char *> sizes[]{{0, "0 kB"},           {1, "1 kB"},
+                                                      {1499, "1 kB"},        {1500, "2 kB"},
+                                                      {999'499, "999 kB"},   {999'500, "1 MB"},
+                                                      {1'049'999, "1 MB"},   {1'050'000, "1.1 MB"},
+                                                      {2'449'999, "2.4 MB"}, {1'234'567'890, "1,234.6 MB"}};
+        for (const auto &[bytes, text] : sizes)
+            QTest::addRow("%lld bytes", bytes)
+                << ByteCountFormatter::stringFromByteCount(bytes, english) << QString::fromLatin1(text);
+        QTest::newRow("a German decimal mark")
+            << ByteCountFormatter::stringFromByteCount(1'050'000, QLocale(QLocale::German)) << u"1,1 MB"_s;
+        // Whole percents, halves to the even neighbour, never "-0%".
+        const std::pair<double, const char *> shares[]{{0, "0%"},      {1, "100%"},     {0.35, "35%"},
+                                                       {0.004, "0%"},  {-0.004, "0%"},  {0.125, "12%"},
+                                                       {0.375, "38%"}, {0.996, "100%"}, {std::nan(""), "-"}};
+        for (const auto &[fraction, text] : shares)
+            QTest::addRow("share %g", fraction)
+                << PercentFormatter::stringFromFraction(fraction, english) << QString::fromLatin1(text);
+    }
+
+    void sizesAndShares()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, expected);
+        QCOMPARE(shown, expected);
+    }
+
+    // The portal's appearance: 1 prefers dark, 2 light, 0 leaves it to the palette; a change
+    // while the application runs is followed.
+    void colorSchemeFollowsThePortal_data()
+    {
+        QTest::addColumn<uint>("first");
+        QTest::addColumn<uint>("then");
+        QTest::addColumn<bool>("darkPalette");
+        QTest::newRow("dark, then no preference") << 1u << 0u << false;
+        QTest::newRow("light, then no preference") << 2u << 0u << true;
+        QTest::newRow("no preference, then dark") << 0u << 1u << false;
+        QTest::newRow("no preference, then light") << 0u << 2u << true;
+    }
+
+    void colorSchemeFollowsThePortal()
+    {
+        QFETCH(uint, first);
+        QFETCH(uint, then);
+        QFETCH(bool, darkPalette);
+        qunsetenv("PRESSEL_COLOR_SCHEME");
+        QGuiApplication::setPalette(QPalette(darkPalette ? QColor(30, 30, 30) : QColor(240, 240, 240)));
+        m_portal.scheme = first;
+        m_portal.reads = 0;
+        const ColorScheme scheme(QDBusConnection(u"pressel"_s));
+        QTRY_VERIFY(m_portal.reads == 1 && scheme.isDark() == (first == 0 ? darkPalette : first == 1));
+        emit m_portal.SettingChanged(u"org.freedesktop.appearance"_s, u"color-scheme"_s, QDBusVariant(then));
+        QTRY_COMPARE(scheme.isDark(), then == 0 ? darkPalette : then == 1);
+    }
+
     void colorSchemeFollowsThePalette_data()
     {
         QTest::addColumn<QByteArray>("environment");
@@ -46,30 +165,38 @@ private slots:
         QTRY_COMPARE(scheme.isDark(), darkWithLightWindow);
     }
 
-    void folderWhenNoFileManagerAnswers_data()
+    // The file manager takes the file as an encoded URI and the folder is not opened as well;
+    // where it cannot be asked, the folder is opened instead.
+    void reveal_data()
     {
+        QTest::addColumn<QString>("bus");
         QTest::addColumn<bool>("folderOpens");
-        QTest::newRow("the folder opens") << true;
-        QTest::newRow("nothing opens it") << false;
+        QTest::newRow("the file manager shows it") << u"pressel"_s << true;
+        QTest::newRow("no bus, the folder opens") << u"nowhere"_s << true;
+        QTest::newRow("no bus, nothing opens it") << u"nowhere"_s << false;
     }
 
-    void folderWhenNoFileManagerAnswers()
+    void reveal()
     {
+        QFETCH(QString, bus);
         QFETCH(bool, folderOpens);
+        const bool fileManager = bus == u"pressel";
         QList<QUrl> opened;
-        // A bus that is not there: the file manager cannot be asked.
-        FileManagerReveal reveal(nowhere(), [&](const QUrl &folder) {
+        FileManagerReveal reveal(fileManager ? QDBusConnection(bus) : nowhere(), [&](const QUrl &folder) {
             opened << folder;
             return folderOpens;
         });
         QSignalSpy finished(&reveal, &FileManagerReveal::finished);
         QSignalSpy failed(&reveal, &FileManagerReveal::failed);
-        const QUrl file = QUrl::fromLocalFile(u"/tmp/photos/photo-1.jpg"_s);
+        const QUrl file = QUrl::fromLocalFile(u"/tmp/假期 照片/100% #1.jpg"_s);
+        m_fileManager.shown.clear();
         reveal.reveal(file);
         QTRY_COMPARE(finished.size() + failed.size(), 1);
-        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(u"/tmp/photos"_s)});
+        const QString uri = u"file:///tmp/%E5%81%87%E6%9C%9F%20%E7%85%A7%E7%89%87/100%25%20%231.jpg"_s;
+        QCOMPARE(m_fileManager.shown, fileManager ? QStringList{uri} : QStringList());
+        QCOMPARE(opened, fileManager ? QList<QUrl>() : QList<QUrl>{QUrl::fromLocalFile(u"/tmp/假期 照片"_s)});
         if (folderOpens)
-            QCOMPARE(finished.value(0), (QVariantList{file, false}));
+            QCOMPARE(finished.value(0), (QVariantList{file, fileManager}));
         else
             QCOMPARE(failed.value(0), QVariantList{file});
     }

@@ -141,8 +141,8 @@ private slots:
     }
 
 private:
-    QQuickItem *item(const char *objectName) const;
-    QString face() const;
+    QQuickItem *item(const char *name) const { return m_window->findChild<QQuickItem *>(QString::fromLatin1(name)); }
+    QString face() const { return item("contentView")->property("face").toString(); }
     QList<QQuickItem *> rows() const;
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -152,16 +152,6 @@ private:
     QQuickWindow *m_window = nullptr;
     UiTestSupport m_support;
 };
-
-QQuickItem *tst_MainWindow::item(const char *objectName) const
-{
-    return m_window->findChild<QQuickItem *>(QString::fromLatin1(objectName));
-}
-
-QString tst_MainWindow::face() const
-{
-    return item("contentView")->property("face").toString();
-}
 
 QList<QQuickItem *> tst_MainWindow::rows() const
 {
