@@ -197,9 +197,8 @@ private slots:
             QCOMPARE(inserted.size(), 1);
         }
         const QStringList started = readLines(startedLog());
-        const QStringList expected{outputOf(batches.first().photo), outputOf(batches.last().photo),
-                                   outputOf(batches.last().graphic)};
-        QCOMPARE(started, expected);
+        QCOMPARE(started, (QStringList{outputOf(batches.first().photo), outputOf(batches.last().photo),
+                                       outputOf(batches.last().graphic)}));
         QVERIFY(QFileInfo::exists(outputOf(batches.first().photo)));
         verifyNothingLeft(sourcesBefore, started);
     }

@@ -155,13 +155,10 @@ private slots:
         QFETCH(QByteArray, environment);
         QFETCH(bool, darkWithLightWindow);
         qputenv("PRESSEL_COLOR_SCHEME", environment);
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(30, 30, 30));
-        QGuiApplication::setPalette(palette);
+        QGuiApplication::setPalette(QPalette(QColor(30, 30, 30))); // the window colour too
         const ColorScheme scheme(nowhere());
         QVERIFY(scheme.isDark());
-        palette.setColor(QPalette::Window, QColor(240, 240, 240));
-        QGuiApplication::setPalette(palette);
+        QGuiApplication::setPalette(QPalette(QColor(240, 240, 240)));
         QTRY_COMPARE(scheme.isDark(), darkWithLightWindow);
     }
 

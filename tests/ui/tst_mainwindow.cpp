@@ -78,6 +78,9 @@ private slots:
 
     void dropShowsProcessingThenRows()
     {
+        // Nothing but a link to the web: refused, and the window stays as it was.
+        QVERIFY(!m_support.drop(item("orangeArtwork"), {QUrl(u"https://example.com/photo.jpg"_s)}));
+        QVERIFY(face() == u"dropZone"_s && !m_viewModel->isDropTargeted());
         QVERIFY(m_support.drop(item("orangeArtwork"), m_files));
         QVERIFY(m_viewModel->isProcessing());
         QCOMPARE(face(), u"processing"_s);
