@@ -122,6 +122,9 @@ private slots:
                 << failed << true;
             row("exit status 0 without output")
                 << QByteArray("exit 0") << u"无法读取输出文件大小"_s << K::outputStatFailed << false;
+            // As a tool that ignores its write errors leaves it on a full disk.
+            row("exit status 0, empty output")
+                << QByteArray(": > $OUT") << u"无法读取输出文件大小"_s << K::outputStatFailed << true;
             row("bytes that are no program")
                 << QByteArray("\x7f not a program\n\x01\x02") << label(tool) + u" 启动失败：…"_s << failed << false;
         }
