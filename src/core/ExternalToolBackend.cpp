@@ -76,11 +76,16 @@ Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &
     const ProcessOutcome outcome = ExternalProcess::run(executable->toLocalFile(), invocation->arguments, stop);
     if (const auto error = failureOf(outcome))
         return failure(*error);
-    // A tool that ignores its write errors ends well on a full disk, leaving an empty file: no
-    // picture is empty, so that counts as no output.
     const auto outputBytes = readFileSize(outputURL);
-    if (!outputBytes || *outputBytes == 0)
+    if (!outputBytes)
         return failure(CompressionPipelineError::outputStatFailed());
+    // A tool that ignores its write errors ends well on a full disk, its output cut short
+    // (empty, for a small one): only an output that ends as a whole picture counts.
+    const QByteArray &ending = m_description.outputEnding;
+    QFile output(outputURL.toLocalFile());
+    if (*outputBytes < ending.size() || !output.open(QIODevice::ReadOnly) || !output.seek(*outputBytes - ending.size())
+        || output.read(ending.size()) != ending)
+        return failure(CompressionPipelineError::writeFailed());
     return CompressionArtifact{outputURL, *outputBytes};
 }
 

@@ -37,6 +37,7 @@ public:
         // Optional: a file the tool must not be given, refused before the tool is announced.
         std::function<Expected<void>(const ImageProfile &)> preflight;
         std::function<Expected<ToolInvocation>(const ImageProfile &, const QUrl &outputURL)> prepare;
+        QByteArray outputEnding; // the bytes every whole output of the tool ends with
     };
 
     ExternalToolBackend(Description description, ApplicationBundle bundle);

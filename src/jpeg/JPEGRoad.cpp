@@ -64,6 +64,7 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
                 return failure(written.error());
             return ToolInvocation{cjpegArguments(quality, outputURL.toLocalFile(), ppmURL.toLocalFile()), {ppmURL}};
         },
+        .outputEnding = QByteArrayLiteral("\xFF\xD9"), // end of image
     };
     return ExternalToolBackend(std::move(description), bundle);
 }

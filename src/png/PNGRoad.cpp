@@ -49,6 +49,8 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
             return {};
         },
         .prepare = {},
+        // The IEND chunk: no data, its type, its CRC.
+        .outputEnding = QByteArrayLiteral("\0\0\0\0IEND\xAE\x42\x60\x82"),
     };
     // pngquant writes "<output>.tmp" and renames it onto the output. The output name was chosen
     // free, the scratch name was not: a file of that name beside the source would be truncated
