@@ -27,6 +27,11 @@ int main(int argc, char *argv[])
 {
     SessionBus::preventAutolaunch();
     QGuiApplication app(argc, argv);
+    // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
+    // running tool and removes its partial output. A signal that comes while the window is still
+    // being made ends the event loop as soon as it runs.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
     // The application name stays the executable's; the desktop entry names the window's owner.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));
     pressel::installLogFormat();
@@ -81,11 +86,6 @@ int main(int argc, char *argv[])
         window->requestActivate();
     });
     delegate.applicationDidFinishLaunching();
-
-    // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
-    // running tool and removes its partial output.
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     delegate.open(launch);
     return app.exec();

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -219,11 +220,15 @@ private slots:
         QVERIFY(QFile::copy(buildPath(u"bin/pressel"_s), bundle.filePath(u"bin/pressel"_s)));
         QVERIFY(writeScript(executablesFolder(bundle.path()) + u"/cjpeg"_s,
                             "printf partial > \"$6\"\necho \"$$\" > " + shellQuoted(started) + "\nexec sleep 600"));
+        // Qt Quick keeps its pixmap cache past the end of main, which LeakSanitizer would report
+        // at this exit; memory errors while leaving are still caught.
+        const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
+        const auto restore = qScopeGuard([&] { qputenv("ASAN_OPTIONS", sanitizer); });
+        qputenv("ASAN_OPTIONS", sanitizer + ":detect_leaks=0");
         m_first = launch({u"held.jpg"_s}, bundle.filePath(u"bin/pressel"_s));
         QVERIFY(QTest::qWaitFor([&] { return !readLines(started).isEmpty(); }, watchdogMs));
         m_first->terminate();
-        QVERIFY(m_first->waitForFinished(watchdogMs));
-        QCOMPARE(m_first->exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_first->waitForFinished(watchdogMs) && m_first->exitStatus() == QProcess::NormalExit);
         QCOMPARE(entryNames(m_folder->path()), QStringList{u"held.jpg"_s});
         QVERIFY(!QFileInfo::exists(u"/proc/"_s + readLines(started).value(0)));
     }
