@@ -154,6 +154,8 @@ void showProgress(const CompressionProgress &progress)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Signals are taken from the start; one that comes before the batch runs is acted on then.
+    TerminationSignals termination;
     QCoreApplication::setApplicationName(QStringLiteral("pressel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PRESSEL_VERSION));
     pressel::installLogFormat();
@@ -216,7 +218,6 @@ int main(int argc, char *argv[])
     // Interrupted, the batch stops at once: tools in hand are ended and their partial outputs
     // removed. The rows of the files that finished are still printed.
     int interruption = 0;
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&](int signalNumber) {
         interruption = signalNumber;
         service.reset();

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,8 +17,10 @@ int wakePipe[2] = {-1, -1};
 // A handler may do next to nothing: it hands the signal's number to the event loop.
 void writeSignalNumber(int signalNumber)
 {
+    const int interruptedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
+    errno = interruptedErrno;
 }
 
 } // namespace
