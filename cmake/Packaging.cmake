@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, built by scripts/package.sh from the release preset with CPack's DEB
 # generator: the install layout under /usr, shared-library dependencies from dpkg-shlibdeps,
 # and the QML modules and plugins the window loads at run time, which no linker sees.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Options every Pressel target shares. Targets set their own flags; nothing global.
 set(PRESSEL_SANITIZE "" CACHE STRING "Sanitizers for all Pressel targets, e.g. address,undefined")
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as a file on disk, through format detection, the preparation of cjpeg's
 // PPM input and, for pictures of up to a megapixel, the in-process encoders: the places where
 // untrusted bytes, and the pictures decoded from them, meet our code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzzer's seed corpus: one tiny file of every container and variant the codec
 // reads (the samples of the hardening tests, small), so that the fuzzer starts from inputs that
 // reach deep into each decoder instead of having to discover magic numbers on its own.

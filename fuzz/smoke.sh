@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The suite's short fuzz run: seeds from fuzz_seeds, then the fuzz preset's harness for about a
 # minute. A crash, sanitizer report, timeout or out-of-memory fails the test and leaves the
 # input in WORK/artifacts with the command that reproduces it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds mozjpeg's cjpeg once from the source tarball that the npm package "mozjpeg" carries and
 # caches it outside the source tree; later runs only check the cached binary. Prints its path.
 #

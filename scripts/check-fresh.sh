@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tries the README's commands as a new user would meet them: on a bare Debian 12 root
 # (debootstrap --variant=minbase bookworm: no sudo, no compiler, no Node.js, no X), made afresh
 # from a cached copy for every run, with a clean export of the checkout's HEAD.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package pressel_<version>_amd64.deb from the release preset with CPack's DEB
 # generator, checks it with lintian, and prints its path as the last line.
 #

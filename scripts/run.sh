@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up, builds, and starts Pressel, opening any files given. When Pressel is
 # already running, the files go to its window and this command returns at once.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the main window in each of its faces — empty, hover, processing, results,
 # results while hovering — at the default and the minimum size, light and dark, in Chinese and
 # in English, taken from the real window under a window manager (openbox) on a virtual X

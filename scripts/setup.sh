@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what Pressel needs on Debian 12, builds mozjpeg's cjpeg once (cached outside the tree),
 # then configures and builds the given presets in order (default: dev). Fast when nothing changed.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up, builds, and runs the whole test suite: the dev build's tests, with a
 # one-minute run of the fuzz preset's harness, then the same tests built with the address and
 # undefined-behaviour sanitizers (asan preset), all but the slow one and the fuzz run, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times one batch of pressel-cli with one worker against one with a worker per core, over the
 // JPEG and the PNG set of the corpus, and proves that both write the same files, name for name
 // and byte for byte. With --memory it measures instead the peak memory of a batch of two

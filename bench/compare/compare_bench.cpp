@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How soon the before/after view shows a large photo and how much memory it takes: the decodes
 // the view asks for (ComparisonImageProvider::picture, source and output side by side on two
 // threads, as the provider's pool runs them) at fit and at 100 % of a view, for a 24 MP and a

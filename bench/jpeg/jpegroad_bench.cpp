@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the mozjpeg road as the service takes it (detection, which decodes the picture, then the
 // tool backend of the JPEG road: PPM, cjpeg) against its
 // floor (libjpeg-turbo's djpeg to a PPM, then the bundled cjpeg on that PPM with the same

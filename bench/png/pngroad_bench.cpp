@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the PNG road (chain plus the service's not-smaller rule) against the bundled pngquant
 // run alone with the same nine arguments, file by file, and reports the bytes saved.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What every benchmark shares: the median it quotes, and a log handler that keeps the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pressel_scroll_measure: how smoothly the result list scrolls through 200 rows of
 // 24-megapixel photos. Run by hand (timings depend on the machine), on a display:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pressel: the application. One window per user session; a later launch hands its files to
 // the running one and leaves.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pressel-cli: drives the compression engine without a window, for scripts, benchmarks and
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 

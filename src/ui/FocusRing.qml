@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 
 // Where the keyboard focus is: an accent outline just outside its parent's edge, shown while

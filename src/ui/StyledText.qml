@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 
 // Text in the window's typeface and primary colour; views set size, weight and colour.

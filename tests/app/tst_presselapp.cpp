@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built pressel end to end, as a user starts it: files on the command line are compressed
 // beside their sources, a second launch hands its files to the first and leaves; the socket
 // between them is the user's alone, drops what is not an open request, and a killed first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pressel-cli end to end, with the tools of the build tree's bundle: the acceptance batch of
 // every kind of file a user drops, the roads through mozjpeg and pngquant, a chatty tool, and
 // the command line's own rules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The codec layer's own rules: the largest picture it accepts decoded (larger ones are refused,
 // and colour is brought to sRGB, in tests/hardening), and the exact bytes of the P6 picture
 // that cjpeg reads, premultiplied alpha dropped. Every kind of input — orientations,

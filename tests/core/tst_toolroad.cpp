@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one external-tool road, each case run for both tools, cjpeg and pngquant: the ways a run
 // can end and the message each becomes, what is left on disk (no temporary PPM, no scratch
 // file), a tool that hangs when the service goes, and the chain: the tool first, the in-process

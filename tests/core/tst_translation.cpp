@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The choice of language and the translation of a row's message as it is shown: composed
 // messages are translated part by part, anything else passes unchanged.
 

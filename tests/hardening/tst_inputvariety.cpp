@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every kind of JPEG and PNG that cameras, phones, scanners and design tools write, and damaged
 // copies of each, through the real pipeline on both roads: the build tree's mozjpeg cjpeg and
 // pngquant, and the in-process encoders of a bundle without tools. A valid picture ends as its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nothing lost, nothing left: an output folder that refuses writing, a full disk under the
 // output, and outputs that are not smaller, on both roads. A failed
 // or skipped row leaves no file; the source keeps its bytes; the temporary folder ends empty.

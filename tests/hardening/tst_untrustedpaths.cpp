@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names and links that users, archives and other programs make: spaces, quotes, line
 // breaks, a leading hyphen, shell and URL characters, bytes that are not UTF-8, names so long
 // that the output's "-1" no longer fits, and symbolic links on the source, on the output's name

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cmake --install` of a build into a fresh prefix: the layout the package ships, a desktop entry
 # that opens JPEGs and PNGs with `pressel %U`, and an installed pressel-cli that uses the
 # installed tools.

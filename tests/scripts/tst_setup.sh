@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/setup.sh's package step against fake dpkg-query and apt-get on PATH: a package that is
 # not installed is installed, nothing is installed when all are, and a failed install says so.
 set -uo pipefail

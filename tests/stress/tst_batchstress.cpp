@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hundred batches in quick succession, each cancelling the one before by a new drop or a clear,
 // and a stop with two files in hand, through the real controller, service and encoders. The bundle's tools note each run
 // and can be held before handing over to the real tool (TestFiles::heldToolsBundle), so which

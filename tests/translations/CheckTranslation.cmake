@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DLUPDATE=… -DTS_FILE=… -DSOURCE_DIR=… -DLUPDATE_OPTIONS=… -DWORK_DIR=… -P CheckTranslation.cmake
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})

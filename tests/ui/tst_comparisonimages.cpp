@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The before/after view's pictures: a source with EXIF orientation and the output the real
 // pipeline makes of it come out upright and equal in size, whole at a fit size and in parts at
 // full resolution, so the two sides line up pixel for pixel.

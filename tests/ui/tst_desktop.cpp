@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop around the window: sizes and shares in the user's locale; on a private session bus
 // a fake file manager that shows a file and a fake desktop portal that sets the colour scheme
 // while the application runs. Where no D-Bus service answers, a file is shown by opening its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window with the real batch controller and pipeline: a drop and the faces it leads
 // to, and a reveal with nothing to reveal in, on files written at run time.
 

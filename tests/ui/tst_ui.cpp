@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The before/after view in QML: tests/ui/qml.
 
 #include "UiTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pressel_screenshots: opens the real window with the real batch controller and saves a PNG of
 // each face — empty, hover, processing with its count, results with their totals (top, scrolled
 // to the end, while hovering, and in a larger window that shows every row), a stopped batch — at
