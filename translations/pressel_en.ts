@@ -174,6 +174,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>文件夹中的图片超过 10000 张，只处理了前 10000 张</source>
         <translation>The folder holds more than 10,000 images; only the first 10,000 were compressed</translation>
     </message>
+    <message>
+        <source>原图在压缩期间被改动，未保存输出</source>
+        <translation>The original changed while it was being compressed; no output was saved</translation>
+    </message>
 </context>
 <context>
     <name>CompressionResultRow</name>

@@ -66,7 +66,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 QStringList cjpegArguments(const QString &output, const QString &ppm)
 {
-    return pressel::cjpegArguments(0.75, output, ppm);
+    return pressel::cjpegArguments(0.75) << QStringLiteral("-outfile") << output << ppm;
 }
 
 struct Breakdown {
@@ -177,8 +177,14 @@ int main(int argc, char *argv[])
             double cpu = cpuMilliseconds();
             timer.start();
             const auto detected = ImageFormatDetector().detect(profile.sourceURL);
-            const auto artifact = detected ? road.compress(*detected, QUrl::fromLocalFile(roadOutput))
-                                           : Expected<CompressionArtifact>(failure(detected.error()));
+            auto output = PrivateFile::create(scratch.path());
+            const auto artifact = detected && output
+                                      ? road.compress(*detected, *output, QUrl::fromLocalFile(roadOutput))
+                                      : Expected<void>(failure(CompressionPipelineError::readFailed()));
+            if (artifact) {
+                QFile::remove(roadOutput);
+                output->publish(QStringLiteral("road.jpg"));
+            }
             roadTimes.append(milliseconds(timer));
             roadCPU.append(cpuMilliseconds() - cpu);
             if (!artifact) {
@@ -206,7 +212,9 @@ int main(int argc, char *argv[])
             break;
 
         QFile::remove(imageIOOutput);
-        const auto inProcess = imageIO.compress(profile, QUrl::fromLocalFile(imageIOOutput));
+        profile.source = std::make_shared<const SourceFile>(std::move(*SourceFile::open(profile.sourceURL)));
+        auto imageIOFile = PrivateFile::create(scratch.path());
+        const auto inProcess = imageIO.compress(profile, *imageIOFile, QUrl::fromLocalFile(imageIOOutput));
         const auto steps = measureSteps(file.absoluteFilePath(), cjpeg, scratch.path());
         if (!inProcess || !steps) {
             fprintf(stderr, "%s: in-process encoder or step breakdown failed\n", qPrintable(file.fileName()));
@@ -221,7 +229,7 @@ int main(int argc, char *argv[])
         const double roadCPUMs = median(roadCPU);
         const double floorCPUMs = median(floorCPU);
         const qint64 thisRoad = QFileInfo(roadOutput).size();
-        const qint64 thisImageIO = inProcess->outputBytes;
+        const qint64 thisImageIO = imageIOFile->size();
         printf("%-32s %5.1f | %7.0f %7.0f %5.2f | %7.0f %7.0f %5.2f | %6.0f %5.0f %5.0f %6.0f | %8lld %8lld %9lld "
                "%5.1f%%\n",
                qPrintable(file.fileName().left(32)), mp, roadMs, floorMs, roadMs / floorMs, roadCPUMs, floorCPUMs,

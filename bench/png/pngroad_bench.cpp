@@ -72,17 +72,18 @@ RoadRun runRoad(const FallbackChain &chain, const ImageProfile &profile, const Q
     timer.start();
     const qint64 originalBytes = readFileSize(profile.sourceURL).value_or(0);
     const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), QUrl::fromLocalFile(folder));
-    const auto artifact = chain.compress(profile, outputURL);
-    if (!artifact) {
+    auto output = PrivateFile::create(folder);
+    const auto written = output ? chain.compress(profile, *output, outputURL)
+                                : Expected<void>(failure(CompressionPipelineError::writeFailed()));
+    if (!written) {
         run.status = QStringLiteral("failed");
         run.finalBytes = originalBytes;
-    } else if (artifact->outputBytes >= originalBytes) {
-        removeItemIgnoringErrors(artifact->outputURL);
+    } else if (output->size() >= originalBytes) {
         run.status = QStringLiteral("skipped");
         run.finalBytes = originalBytes;
     } else {
         run.status = QStringLiteral("success");
-        run.finalBytes = artifact->outputBytes;
+        run.finalBytes = output->size();
     }
     run.milliseconds = timer.nsecsElapsed() / 1e6;
     run.road = lastRoad;
@@ -100,7 +101,11 @@ ToolRun runPNGQuantAlone(const QString &tool, const QString &sourcePath, const Q
     ToolRun run;
     QProcess process;
     process.setProgram(tool);
-    process.setArguments(pngquantArguments(outputPath, QualityRange{60, 80}, sourcePath));
+    // The same arguments as the road's, the files named rather than on standard input and output.
+    QStringList arguments = pngquantArguments(QualityRange{60, 80});
+    arguments.removeLast();
+    process.setArguments(arguments << QStringLiteral("--force") << QStringLiteral("--output") << outputPath
+                                   << QStringLiteral("--") << sourcePath);
     process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     QElapsedTimer timer;
     timer.start();

@@ -7,12 +7,12 @@
 #include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QTransform>
 #include <QtEndian>
 
@@ -145,24 +145,34 @@ QImage croppedAndScaled(const QImage &image, const QRect &rect, const QSize &siz
     return result;
 }
 
-// Whether a PNG carries an ICC profile chunk. Qt gives a PNG described by its gamma alone a
-// colour space too; only an embedded profile counts as the source's own. Only the chunks
-// before the image data are looked at; none is read.
-bool hasICCProfileChunk(QFile &file)
+// A PNG's embedded ICC profile, inflated; empty when it has none. Qt gives a PNG described by its
+// gamma alone a colour space too; only an embedded profile counts as the source's own. Only the
+// chunks before the image data are looked at; no pixel is read.
+QByteArray iccProfileChunk(QIODevice &file)
 {
     if (!file.seek(8))
-        return false;
+        return {};
     for (;;) {
         const QByteArray header = file.read(8);
         if (header.size() != 8)
-            return false;
+            return {};
+        const quint32 length = qFromBigEndian<quint32>(header.constData());
         const QByteArrayView type = QByteArrayView(header).sliced(4);
-        if (type == "iCCP")
-            return true;
         if (type == "IDAT" || type == "IEND")
-            return false;
-        if (!file.seek(file.pos() + qint64(qFromBigEndian<quint32>(header.constData())) + 4))
-            return false;
+            return {};
+        if (type == "iCCP") {
+            // A name of 1 to 79 bytes, its NUL, the method byte, then a zlib stream; qUncompress
+            // wants the inflated length first, which it takes as a hint only.
+            const QByteArray data = file.read(std::min<quint32>(length, 16 * 1024 * 1024));
+            const qsizetype nul = data.indexOf('\0');
+            if (nul < 1 || nul + 2 > data.size())
+                return {};
+            QByteArray stream(4, '\0');
+            qToBigEndian<quint32>(quint32(std::min<qsizetype>(data.size() * 4, 16 * 1024 * 1024)), stream.data());
+            return qUncompress(stream + data.sliced(nul + 2));
+        }
+        if (!file.seek(file.pos() + qint64(length) + 4))
+            return {};
     }
 }
 
@@ -184,7 +194,11 @@ AlphaInfo alphaInfoOf(const QImage &image)
 } // namespace
 
 struct ImageSource::Private {
+    QByteArray bytes; // the whole file, when it came as bytes
+    mutable QBuffer buffer; // reads `bytes`
     mutable QFile file;
+
+    QIODevice &device() const { return bytes.isEmpty() ? static_cast<QIODevice &>(file) : buffer; }
     ImageContainer container;
 
     std::optional<Picture> decodeWithQt() const;
@@ -210,6 +224,42 @@ std::optional<ImageSource> ImageSource::create(const QUrl &url)
     return ImageSource(std::move(d));
 }
 
+std::optional<ImageSource> ImageSource::fromBytes(QByteArray bytes)
+{
+    raiseAllocationLimitOnce();
+    if (bytes.isEmpty())
+        return std::nullopt;
+    auto d = std::make_shared<Private>();
+    d->bytes = std::move(bytes);
+    d->buffer.setData(d->bytes);
+    if (!d->buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    d->container = ImageContainer::sniff(d->bytes.first(std::min(d->bytes.size(), ImageContainer::headerLength)));
+    return ImageSource(std::move(d));
+}
+
+bool ImageSource::hasForeignProfileChunk() const
+{
+    if (d->container.qtFormat != "png")
+        return false;
+    const QByteArray profile = iccProfileChunk(d->device());
+    return !profile.isEmpty() && !isSRGBProfile(profile);
+}
+
+bool ImageSource::claimsPlausibleSize() const
+{
+    // Pixels a byte can stand for at the most, with room to spare: a progressive JPEG of one
+    // flat colour spends about a bit on each 8x8 block's DC term; deflate packs at most 1032
+    // bytes into one, a byte of a 1-bit PNG row holding 8 pixels.
+    qint64 pixelsPerByte = 0;
+    if (d->container.qtFormat == "jpeg")
+        pixelsPerByte = 2048;
+    else if (d->container.qtFormat == "png")
+        pixelsPerByte = 16384;
+    const std::optional<qint64> pixels = pixelsPerByte ? pixelCountFromHeader() : std::nullopt;
+    return !pixels || *pixels <= d->device().size() * pixelsPerByte;
+}
+
 QString ImageSource::typeIdentifier() const
 {
     return d->container.typeIdentifier;
@@ -217,9 +267,9 @@ QString ImageSource::typeIdentifier() const
 
 std::optional<qint64> ImageSource::pixelCountFromHeader() const
 {
-    if (d->container.decoder != ImageContainer::Decoder::qt || !d->file.seek(0))
+    if (d->container.decoder != ImageContainer::Decoder::qt || !d->device().seek(0))
         return std::nullopt;
-    QImageReader reader(&d->file, d->container.qtFormat);
+    QImageReader reader(&d->device(), d->container.qtFormat);
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (!size.isValid())
@@ -229,9 +279,9 @@ std::optional<qint64> ImageSource::pixelCountFromHeader() const
 
 std::optional<Picture> ImageSource::Private::decodeWithQt() const
 {
-    if (!file.seek(0))
+    if (!device().seek(0))
         return std::nullopt;
-    QImageReader reader(&file, container.qtFormat);
+    QImageReader reader(&device(), container.qtFormat);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
@@ -243,7 +293,7 @@ std::optional<Picture> ImageSource::Private::decodeWithQt() const
     const QColorSpace space = picture.image.colorSpace();
     if (space.isValid()) {
         const bool converted = convertProfiledToSRGB(picture.image, space.iccProfile());
-        picture.fromOtherProfile = converted && (container.qtFormat != "png" || hasICCProfileChunk(file));
+        picture.fromOtherProfile = converted && (container.qtFormat != "png" || !iccProfileChunk(device()).isEmpty());
         picture.image.setColorSpace(QColorSpace()); // the pixels are sRGB now, or as good as it gets
     }
     return picture;
@@ -251,29 +301,29 @@ std::optional<Picture> ImageSource::Private::decodeWithQt() const
 
 std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) const
 {
-    if (!file.seek(0))
+    if (!device().seek(0))
         return std::nullopt;
-    auto decoded = JPEGDecoder::decode(file, maximumPixelCount);
-    if (!decoded || !file.seek(0))
+    auto decoded = JPEGDecoder::decode(device(), maximumPixelCount);
+    if (!decoded || !device().seek(0))
         return std::nullopt;
     const bool converted = convertProfiledToSRGB(decoded->image, profileQtReads(decoded->iccProfile));
-    QImageReader orientation(&file, "jpeg");
+    QImageReader orientation(&device(), "jpeg");
     return Picture{applyTransformation(decoded->image, orientation.transformation()),
                    converted || kind == JPEGDecoder::Kind::profiledCMYK};
 }
 
 JPEGDecoder::Kind ImageSource::Private::jpegKind() const
 {
-    if (container.qtFormat != "jpeg" || !file.seek(0))
+    if (container.qtFormat != "jpeg" || !device().seek(0))
         return JPEGDecoder::Kind::other;
-    return JPEGDecoder::kindOf(file);
+    return JPEGDecoder::kindOf(device());
 }
 
 std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion &region) const
 {
-    if (!file.seek(0))
+    if (!device().seek(0))
         return std::nullopt;
-    QImageReader reader(&file, container.qtFormat);
+    QImageReader reader(&device(), container.qtFormat);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
@@ -288,8 +338,8 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
     // An eighth or less of a JPEG comes from its DC coefficients alone, which a progressive
     // file (every output of ours) stores first: a huge photo at fit is read only that far.
     if (container.qtFormat == "jpeg" && storedSize.width() * 8 <= storedRect.width() &&
-        storedSize.height() * 8 <= storedRect.height() && file.seek(0)) {
-        if (auto preview = JPEGPreviewDecoder::decode(file, maximumPixelCount)) {
+        storedSize.height() * 8 <= storedRect.height() && device().seek(0)) {
+        if (auto preview = JPEGPreviewDecoder::decode(device(), maximumPixelCount)) {
             const QRect eighth =
                 QRectF(storedRect.x() / 8.0, storedRect.y() / 8.0, storedRect.width() / 8.0, storedRect.height() / 8.0)
                     .toAlignedRect() &
@@ -320,8 +370,8 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
 
 std::optional<QSize> ImageSource::uprightSize() const
 {
-    if (d->container.decoder == ImageContainer::Decoder::qt && d->file.seek(0)) {
-        QImageReader reader(&d->file, d->container.qtFormat);
+    if (d->container.decoder == ImageContainer::Decoder::qt && d->device().seek(0)) {
+        QImageReader reader(&d->device(), d->container.qtFormat);
         reader.setDecideFormatFromContent(false);
         const QSize stored = reader.size();
         if (stored.isValid() && qint64(stored.width()) * stored.height() <= maximumPixelCount)
@@ -372,7 +422,7 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
     case ImageContainer::Decoder::none:
         return std::nullopt;
     case ImageContainer::Decoder::heif:
-        if (auto decoded = HEIFImageDecoder::decode(d->file, maximumPixelCount)) {
+        if (auto decoded = HEIFImageDecoder::decode(d->device(), maximumPixelCount)) {
             const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
             picture = Picture{std::move(decoded->image), converted};
         }
@@ -391,69 +441,25 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
     return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile};
 }
 
-struct ImageDestination::Private {
-    QSaveFile file;
-    QByteArray qtFormat;
-    std::optional<QImage> image;
-    std::optional<double> quality;
-};
-
-ImageDestination::ImageDestination(std::unique_ptr<Private> d)
-    : d(std::move(d))
-{}
-ImageDestination::~ImageDestination() = default;
-ImageDestination::ImageDestination(ImageDestination &&) noexcept = default;
-ImageDestination &ImageDestination::operator=(ImageDestination &&) noexcept = default;
-
-std::optional<ImageDestination> ImageDestination::create(const QUrl &url, const QString &typeIdentifier)
+bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
+                std::optional<double> lossyCompressionQuality)
 {
     QByteArray format;
     if (typeIdentifier == u"public.jpeg")
         format = "jpeg";
     else if (typeIdentifier == u"public.png")
         format = "png";
-    else
-        return std::nullopt;
-    if (!url.isLocalFile())
-        return std::nullopt;
-    auto d = std::make_unique<Private>();
-    // Written beside the target under a temporary name and renamed over it only when complete;
-    // never written in place, even where the folder refuses new files.
-    d->file.setFileName(url.toLocalFile());
-    d->file.setDirectWriteFallback(false);
-    d->qtFormat = format;
-    if (!d->file.open(QIODevice::WriteOnly))
-        return std::nullopt;
-    return ImageDestination(std::move(d));
-}
-
-void ImageDestination::addImage(const DecodedImage &image, std::optional<double> lossyCompressionQuality)
-{
-    d->image = image.image;
-    d->quality = lossyCompressionQuality;
-}
-
-bool ImageDestination::finalize()
-{
-    if (!d->image || d->image->isNull()) {
-        d->file.cancelWriting();
+    if (format.isEmpty() || image.image.isNull())
         return false;
-    }
-    QImageWriter writer(&d->file, d->qtFormat);
-    if (d->qtFormat == "jpeg") {
+    QImageWriter writer(&device, format);
+    if (format == "jpeg") {
         // The quality is handed over as it is: 0.75 is libjpeg's 75.
-        writer.setQuality(int(std::lround(std::clamp(d->quality.value_or(0.75), 0.0, 1.0) * 100.0)));
+        writer.setQuality(int(std::lround(std::clamp(lossyCompressionQuality.value_or(0.75), 0.0, 1.0) * 100.0)));
         writer.setOptimizedWrite(true);
     } else {
         writer.setQuality(0); // zlib's best compression; PNG stays lossless at any level
     }
-    // QSaveFile buffers writes and its commit() does not see a failure of the last flush, which a
-    // full disk gives: it would name a short or empty file as the output. Flush first.
-    if (!writer.write(inSRGBWithoutMetadata(*d->image)) || !d->file.flush()) {
-        d->file.cancelWriting();
-        return false;
-    }
-    return d->file.commit();
+    return writer.write(inSRGBWithoutMetadata(image.image));
 }
 
 std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image)

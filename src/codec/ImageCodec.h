@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -54,6 +56,8 @@ public:
     // Empty, unreadable and non-regular files give no source, nor does a path holding U+FFFD,
     // the mark of a name that was not UTF-8.
     static std::optional<ImageSource> create(const QUrl &url);
+    // The picture held in `bytes`, as a file opened once hands them on; absent when empty.
+    static std::optional<ImageSource> fromBytes(QByteArray bytes);
 
     // The largest picture that decodes, in pixels (16384 x 16384, so photos of a few hundred
     // megapixels). Larger ones are refused from their header, before any pixel memory is taken.
@@ -66,6 +70,15 @@ public:
     // The first image's width times height as its header states it, read without decoding;
     // absent when the header does not say (HEIF containers among others).
     std::optional<qint64> pixelCountFromHeader() const;
+
+    // Whether the picture's claimed size can be true of a file this long. Even a picture of one
+    // flat colour takes some bytes per block or row; a header that claims far more pixels than
+    // the file could hold is refused before a decoder spends memory and time on it. True where
+    // the header says nothing.
+    bool claimsPlausibleSize() const;
+
+    // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
+    bool hasForeignProfileChunk() const;
 
     // The first image, decoded; absent when it cannot be decoded or would need more memory
     // than a photo of the largest size we accept.
@@ -90,27 +103,11 @@ private:
     std::shared_ptr<const Private> d;
 };
 
-// A one-image output file. The file appears under its name only when finalize succeeds;
-// a failed write leaves nothing that looks like a result.
-class ImageDestination
-{
-public:
-    // typeIdentifier is "public.jpeg" or "public.png"; absent when the file cannot be created.
-    static std::optional<ImageDestination> create(const QUrl &url, const QString &typeIdentifier);
-    ~ImageDestination();
-    ImageDestination(ImageDestination &&) noexcept;
-    ImageDestination &operator=(ImageDestination &&) noexcept;
-
-    // lossyCompressionQuality from 0 to 1 applies to JPEG only.
-    void addImage(const DecodedImage &image, std::optional<double> lossyCompressionQuality = std::nullopt);
-    // True when the whole file was written and moved into place.
-    bool finalize();
-
-private:
-    struct Private;
-    explicit ImageDestination(std::unique_ptr<Private> d);
-    std::unique_ptr<Private> d;
-};
+// Writes `image` as one picture of the type ("public.jpeg" or "public.png") to `device`, in sRGB
+// and without metadata; lossyCompressionQuality from 0 to 1 applies to JPEG only. False when a
+// byte could not be written: the device then holds no whole picture.
+bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
+                std::optional<double> lossyCompressionQuality = std::nullopt);
 
 // The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly
 // width * 4 bytes (QImage::Format_RGBA8888_Premultiplied). Absent when it cannot be set up.

@@ -41,6 +41,7 @@ inline constexpr const char *pngquantMissing =
     QT_TRANSLATE_NOOP("CompressionMessage", "未找到 pngquant，可继续回退到系统 PNG 压缩");
 inline constexpr const char *pngquantForeignProfile =
     QT_TRANSLATE_NOOP("CompressionMessage", "pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件");
+inline constexpr const char *sourceChanged = QT_TRANSLATE_NOOP("CompressionMessage", "原图在压缩期间被改动，未保存输出");
 inline constexpr const char *folderWithoutImages = QT_TRANSLATE_NOOP("CompressionMessage", "文件夹中没有可压缩的图片");
 inline constexpr const char *folderLimitReached =
     QT_TRANSLATE_NOOP("CompressionMessage", "文件夹中的图片超过 10000 张，只处理了前 10000 张");

@@ -45,6 +45,8 @@ QString CompressionPipelineError::localizedDescription() const
         return CompressionMessage::text(CompressionMessage::folderWithoutImages);
     case Kind::folderLimitReached:
         return CompressionMessage::text(CompressionMessage::folderLimitReached);
+    case Kind::sourceChanged:
+        return CompressionMessage::text(CompressionMessage::sourceChanged);
     }
     Q_UNREACHABLE();
     return QString();

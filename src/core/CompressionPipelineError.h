@@ -23,6 +23,7 @@ public:
         notSmallerAfterCompression,
         folderWithoutImages,
         folderLimitReached,
+        sourceChanged,
     };
 
     static CompressionPipelineError unsupportedFormat(const ImageFormat &format);
@@ -36,6 +37,7 @@ public:
     static CompressionPipelineError notSmallerAfterCompression() { return CompressionPipelineError(Kind::notSmallerAfterCompression); }
     static CompressionPipelineError folderWithoutImages() { return CompressionPipelineError(Kind::folderWithoutImages); }
     static CompressionPipelineError folderLimitReached() { return CompressionPipelineError(Kind::folderLimitReached); }
+    static CompressionPipelineError sourceChanged() { return CompressionPipelineError(Kind::sourceChanged); }
 
     Kind kind() const { return m_kind; }
     QString localizedDescription() const;

@@ -35,6 +35,7 @@ static CompressionResultStatus statusFor(const CompressionError &error)
     case CompressionPipelineError::Kind::outputStatFailed:
     case CompressionPipelineError::Kind::folderWithoutImages:
     case CompressionPipelineError::Kind::folderLimitReached:
+    case CompressionPipelineError::Kind::sourceChanged:
         return CompressionResultStatus::failed;
     }
     Q_UNREACHABLE();

@@ -8,7 +8,6 @@
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,8 +15,10 @@
 #include <QThread>
 #include <QThreadPool>
 
-#include <variant>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <variant>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -198,16 +199,22 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             const auto takeTurn = [&](std::unique_lock<std::mutex> &lock) {
                 state.changed.wait(lock, [&] { return state.nextToName == index; });
             };
-            const OutputNamer nameOutput = [&](const ImageProfile &profile, const QUrl &folderURL) {
-                std::unique_lock lock(state.mutex);
-                takeTurn(lock);
-                const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
-                named = true;
-                ++state.nextToName;
-                state.changed.notify_all();
-                return outputURL;
+            const OutputNamer nameOutput{
+                [&](const ImageProfile &profile, const QUrl &folderURL) {
+                    std::unique_lock lock(state.mutex);
+                    takeTurn(lock);
+                    const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
+                    named = true;
+                    ++state.nextToName;
+                    state.changed.notify_all();
+                    return outputURL;
+                },
+                [&](const ImageProfile &profile, const QUrl &folderURL) {
+                    const std::unique_lock lock(state.mutex);
+                    return reserveOutputURL(profile, folderURL, state.reservations);
+                },
             };
-                        // A row decided when its folder was opened only takes its turn.
+            // A row decided when its folder was opened only takes its turn.
             CompressionResult result = std::holds_alternative<QUrl>(entry)
                                            ? compressFile(url, backends, request.settings, nameOutput)
                                            : std::get<CompressionResult>(entry);
@@ -244,9 +251,12 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
 {
     std::vector<OutputNameReservation> held;
     return compressFile(sourceURL, m_makeBackends(settings), settings,
-                        [&](const ImageProfile &profile, const QUrl &folderURL) {
-                            return reserveOutputURL(profile, folderURL, held);
-                        });
+                        {[&](const ImageProfile &profile, const QUrl &folderURL) {
+                             return reserveOutputURL(profile, folderURL, held);
+                         },
+                         [&](const ImageProfile &profile, const QUrl &folderURL) {
+                             return reserveOutputURL(profile, folderURL, held);
+                         }});
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)
@@ -258,46 +268,69 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
         CompressionMessage::text(CompressionMessage::folderCreateFailed, {QDir::toNativeSeparators(path)})));
 }
 
-// Steps 3 to 8 of one file: inspect, make sure the folder exists, pick the encoder, name the
-// output and compress.
-Expected<CompressionArtifact> CompressionService::encode(const QUrl &sourceURL, const Backends &backends,
-                                                         const OutputNamer &nameOutput) const
+namespace {
+
+// One file's output while it is being made: private until it is complete and wanted.
+struct OutputInMaking {
+    ImageProfile profile;
+    QUrl folderURL;
+    QUrl outputURL; // the name it is meant to be published under
+    PrivateFile file;
+};
+
+} // namespace
+
+// Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
+// alone, make sure the folder exists, name the output and compress into a private file.
+static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const QUrl &sourceURL,
+                                       const CompressionService::Backends &backends,
+                                       const CompressionService::OutputNamer &nameOutput,
+                                       const std::stop_token &stop)
 {
-    const auto profile = m_formatDetector.detect(sourceURL);
+    auto profile = detector.detect(sourceURL);
     if (!profile)
         return failure(profile.error());
+    // Bytes of no picture container we know do not decode, whatever the name says.
+    const auto image = ImageSource::fromBytes(profile->source->bytes());
+    if (!image || image->typeIdentifier().isEmpty())
+        return failure(CompressionPipelineError::imageDecodeFailed());
+    const auto backend = CompressionService::backendForFormat(backends, profile->format);
+    if (!backend)
+        return failure(backend.error());
+    if (!image->claimsPlausibleSize())
+        return failure(CompressionPipelineError::imageDecodeFailed());
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)
         return failure(folder.error());
-    const auto backend = backendForFormat(backends, profile->format);
-    if (!backend)
-        return failure(backend.error());
-    const QUrl outputURL = nameOutput(*profile, folderURL);
-    return (*backend)->compress(*profile, outputURL, m_stop.get_token());
+    auto file = PrivateFile::create(folderURL.toLocalFile());
+    if (!file)
+        return failure(CompressionPipelineError::destinationCreateFailed());
+    OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
+    output.outputURL = nameOutput.first(output.profile, folderURL);
+    if (const auto written = (*backend)->compress(output.profile, output.file, output.outputURL, stop); !written)
+        return failure(written.error());
+    return output;
 }
 
-// What the settings ask of a written output beyond its pixels: the source's metadata, then its
-// modification time, last, since rewriting the file would renew it. Sizes are read afterwards,
-// so the not-smaller rule judges the file as it finally stands.
-static Expected<CompressionArtifact> finishOutput(const QUrl &sourceURL, const CompressionArtifact &artifact,
-                                                  const CompressionSettings &settings)
+// What the settings ask of a written output beyond its pixels, while it is still private: the
+// source's metadata, its permissions, then its modification time, last, since rewriting the
+// file would renew it. The not-smaller rule judges the file as it finally stands.
+static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSettings &settings)
 {
-    if (settings.metadata == MetadataPolicy::strip && !settings.keepModificationDate)
-        return artifact;
-    if (const auto carried = transferMetadata(sourceURL, artifact.outputURL, settings.metadata); !carried)
+    const SourceFile &source = *output.profile.source;
+    if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
         return failure(carried.error());
-    if (settings.keepModificationDate) {
-        const QDateTime modified = QFileInfo(sourceURL.toLocalFile()).fileTime(QFileDevice::FileModificationTime);
-        QFile output(artifact.outputURL.toLocalFile());
-        // A date that cannot be kept is not worth the output: the file is still right.
-        if (!output.open(QIODevice::ReadWrite) || !output.setFileTime(modified, QFileDevice::FileModificationTime))
-            qCCritical(lcCompression).noquote() << QStringLiteral("Modification time of %1 not kept: %2")
-                                                        .arg(artifact.outputURL.toLocalFile(), output.errorString());
-    }
-    const auto outputBytes = readFileSize(artifact.outputURL);
-    if (!outputBytes)
+    if (!output.file.takePermissionsOf(source.status()))
+        return failure(CompressionPipelineError::writeFailed());
+    // A date that cannot be kept is not worth the output: the file is still right.
+    if (settings.keepModificationDate && !output.file.setModificationTime(source.status().st_mtim))
+        qCCritical(lcCompression).noquote()
+            << QStringLiteral("Modification time of %1 not kept: %2")
+                   .arg(output.outputURL.toLocalFile(), QString::fromLocal8Bit(std::strerror(errno)));
+    const qint64 outputBytes = output.file.size();
+    if (outputBytes < 0)
         return failure(CompressionPipelineError::outputStatFailed());
-    return CompressionArtifact{artifact.outputURL, *outputBytes};
+    return outputBytes;
 }
 
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const Backends &backends,
@@ -305,22 +338,33 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
                                                    const OutputNamer &nameOutput) const
 {
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    auto artifact = encode(sourceURL, backends, nameOutput);
-    if (artifact) {
-        const QUrl written = artifact->outputURL;
-        artifact = finishOutput(sourceURL, *artifact, settings);
-        // A half-finished output must not stay looking like a result.
-        if (!artifact)
-            removeItemIgnoringErrors(written);
-    }
-    if (!artifact)
-        return CompressionResult::failure(sourceURL, originalBytes, artifact.error());
-    if (artifact->outputBytes >= originalBytes) {
-        removeItemIgnoringErrors(artifact->outputURL);
-        return CompressionResult::failure(sourceURL, originalBytes,
+    auto output = encode(m_formatDetector, sourceURL, backends, nameOutput, m_stop.get_token());
+    if (!output)
+        return CompressionResult::failure(sourceURL, originalBytes, output.error());
+    const qint64 sourceBytes = output->profile.source->size();
+    const auto outputBytes = finishOutput(*output, settings);
+    if (!outputBytes)
+        return CompressionResult::failure(sourceURL, sourceBytes, outputBytes.error());
+    // Decided before the output has a name: nothing is ever removed from the source's folder.
+    if (*outputBytes >= sourceBytes)
+        return CompressionResult::failure(sourceURL, sourceBytes,
                                           CompressionPipelineError::notSmallerAfterCompression());
+    if (!output->profile.source->isUnchanged())
+        return CompressionResult::failure(sourceURL, sourceBytes, CompressionPipelineError::sourceChanged());
+    // Published without replacing anything: a name that another program took meanwhile passes
+    // the output on to the next free one.
+    QUrl outputURL = output->outputURL;
+    for (;;) {
+        switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
+        case PrivateFile::Publication::published:
+            return CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+        case PrivateFile::Publication::nameTaken:
+            outputURL = nameOutput.retry(output->profile, output->folderURL);
+            continue;
+        case PrivateFile::Publication::failed:
+            return CompressionResult::failure(sourceURL, sourceBytes, CompressionPipelineError::writeFailed());
+        }
     }
-    return CompressionResult::success(sourceURL, originalBytes, *artifact);
 }
 
 Expected<const CompressionBackend *> CompressionService::backendForFormat(const Backends &backends,

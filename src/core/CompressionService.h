@@ -55,6 +55,13 @@ public:
     };
     using BackendFactory = std::function<Backends(const CompressionSettings &)>;
 
+    // Gives the file its output URL (profile, folder): `first` in file order, one file at a time
+    // in a batch; `retry` at any time, when another program took that name meanwhile.
+    struct OutputNamer {
+        std::function<QUrl(const ImageProfile &, const QUrl &)> first;
+        std::function<QUrl(const ImageProfile &, const QUrl &)> retry;
+    };
+
     CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends);
     // Stops the running external tools at once and removes what they wrote, then waits for the
     // service's executor: the batch ends with its files in hand, unfinished.
@@ -85,14 +92,9 @@ public:
     static Expected<const CompressionBackend *> backendForFormat(const Backends &backends, const ImageFormat &format);
 
 private:
-    // Gives the file its output URL (profile, folder); a batch calls it in file order, one file at
-    // a time.
-    using OutputNamer = std::function<QUrl(const ImageProfile &, const QUrl &)>;
 
     CompressionResult compressFile(const QUrl &sourceURL, const Backends &backends, const CompressionSettings &settings,
                                    const OutputNamer &nameOutput) const;
-    Expected<CompressionArtifact> encode(const QUrl &sourceURL, const Backends &backends,
-                                         const OutputNamer &nameOutput) const;
 
     ImageFormatDetector m_formatDetector;
     BackendFactory m_makeBackends;

@@ -24,7 +24,8 @@ QString ProcessOutcome::diagnosticText() const
     return trimmed;
 }
 
-ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &arguments, const std::stop_token &stop)
+ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &arguments, ProcessStreams streams,
+                                   const std::stop_token &stop)
 {
     QProcess process;
     process.setProgram(program);
@@ -42,7 +43,15 @@ ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &a
     // only us, and we stop it and remove what it wrote. Should we die without that chance, it
     // dies with us rather than finish an output nobody checks.
     const pid_t parent = ::getpid();
-    process.setChildProcessModifier([parent] {
+    // Our descriptors take the place of the null device in the child, each read and written
+    // from its start.
+    if (streams.input >= 0)
+        ::lseek(streams.input, 0, SEEK_SET);
+    process.setChildProcessModifier([parent, streams] {
+        if (streams.input >= 0)
+            ::dup2(streams.input, STDIN_FILENO);
+        if (streams.output >= 0)
+            ::dup2(streams.output, STDOUT_FILENO);
         ::setpgid(0, 0);
 #ifdef Q_OS_LINUX
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);

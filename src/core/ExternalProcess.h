@@ -24,14 +24,23 @@ struct ProcessOutcome {
     QString diagnosticText() const;
 };
 
+// What a tool reads as its standard input and writes as its standard output: descriptors of
+// files we opened, so that the tool never opens a path of a shared folder. -1 for none: empty
+// input, discarded output.
+struct ProcessStreams {
+    int input = -1;
+    int output = -1;
+};
+
 // Runs a tool without a shell, each argument passed as it is, as a child that keeps to itself:
-// standard error is captured and drained while the tool runs, standard output is discarded and
-// standard input is empty. Waits without a time limit, unless a stop is requested: then the
+// standard error is captured and drained while the tool runs, standard output and input are the
+// given descriptors, or else discarded and empty. Waits without a time limit, unless a stop is requested: then the
 // tool is killed at once and the outcome is `stopped`; what it wrote is the caller's to remove.
 class ExternalProcess
 {
 public:
-    static ProcessOutcome run(const QString &program, const QStringList &arguments, const std::stop_token &stop = {});
+    static ProcessOutcome run(const QString &program, const QStringList &arguments, ProcessStreams streams = {},
+                              const std::stop_token &stop = {});
 };
 
 } // namespace pressel

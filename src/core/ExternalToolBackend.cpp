@@ -2,11 +2,9 @@
 #include "ExternalToolBackend.h"
 #include "CompressionMessage.h"
 
-#include "OutputFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 #include <unistd.h>
 
@@ -53,8 +51,8 @@ std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutc
         CompressionMessage::toolRunFailed, {m_description.displayName, outcome.diagnosticText()}));
 }
 
-Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &profile, const QUrl &outputURL,
-                                                            const std::stop_token &stop) const
+Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
+                                             const std::stop_token &stop) const
 {
     const auto executable = locate();
     if (!executable)
@@ -67,27 +65,22 @@ Expected<CompressionArtifact> ExternalToolBackend::compress(const ImageProfile &
                                                          .arg(m_description.toolName, executable->toLocalFile(),
                                                               QFileInfo(profile.sourceURL.toLocalFile()).fileName());
 
-    const auto invocation = m_description.prepare(profile, outputURL);
+    const auto invocation = m_description.prepare(profile);
     if (!invocation)
         return failure(invocation.error());
-    const auto removeOwnedFiles = qScopeGuard([&] {
-        for (const QUrl &file : invocation->ownedFiles)
-            removeItemIgnoringErrors(file);
-    });
-    const ProcessOutcome outcome = ExternalProcess::run(executable->toLocalFile(), invocation->arguments, stop);
+    if (!output.truncate())
+        return failure(CompressionPipelineError::writeFailed());
+    const int input = invocation->input ? invocation->input->descriptor() : profile.source->descriptor();
+    const ProcessOutcome outcome =
+        ExternalProcess::run(executable->toLocalFile(), invocation->arguments, {input, output.descriptor()}, stop);
     if (const auto error = failureOf(outcome))
         return failure(*error);
-    const auto outputBytes = readFileSize(outputURL);
-    if (!outputBytes)
-        return failure(CompressionPipelineError::outputStatFailed());
     // A tool that ignores its write errors ends well on a full disk, its output cut short
     // (empty, for a small one): only an output that ends as a whole picture counts.
     const QByteArray &ending = m_description.outputEnding;
-    QFile output(outputURL.toLocalFile());
-    if (*outputBytes < ending.size() || !output.open(QIODevice::ReadOnly) || !output.seek(*outputBytes - ending.size())
-        || output.read(ending.size()) != ending)
+    if (!output.endsWith(ending))
         return failure(CompressionPipelineError::writeFailed());
-    return CompressionArtifact{outputURL, *outputBytes};
+    return {};
 }
 
 } // namespace pressel

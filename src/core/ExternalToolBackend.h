@@ -16,16 +16,18 @@
 
 namespace pressel {
 
-// What one run of a tool takes beyond the tool itself: its arguments, and the files the run
-// owns (a temporary input, a scratch output), which are removed on every way out.
+// What one run of a tool takes beyond the tool itself: its arguments, and what it reads on its
+// standard input: a private file of the run's own (gone with the run), or else the source as
+// the one look at it read it.
 struct ToolInvocation {
     QStringList arguments;
-    QList<QUrl> ownedFiles;
+    std::optional<PrivateFile> input;
 };
 
 // An encoder that is an external tool of the bundle, as a road describes it. One run: find the
 // tool, let the road refuse the file, announce the tool, let the road prepare the run, run the
-// tool, and read back the output it wrote at the output URL. The tool is looked for as the
+// tool with the output's private file as its standard output, and check what it wrote. The tool
+// opens no path of the user's folders. The tool is looked for as the
 // bundle's auxiliary executable of its name only, never on PATH, and anew on every run.
 class ExternalToolBackend : public CompressionBackend
 {
@@ -37,7 +39,7 @@ public:
         const QLoggingCategory &(*logCategory)();
         // Optional: a file the tool must not be given, refused before the tool is announced.
         std::function<Expected<void>(const ImageProfile &)> preflight;
-        std::function<Expected<ToolInvocation>(const ImageProfile &, const QUrl &outputURL)> prepare;
+        std::function<Expected<ToolInvocation>(const ImageProfile &)> prepare;
         QByteArray outputEnding; // the bytes every whole output of the tool ends with
     };
 
@@ -46,8 +48,8 @@ public:
     const Description &description() const { return m_description; }
     std::optional<QUrl> locate() const;
 
-    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
-                                           const std::stop_token &stop = {}) const override;
+    Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
+                            const std::stop_token &stop = {}) const override;
 
     // The tool could not be started: "<tool> 启动失败：<detail>".
     CompressionError startFailure(const QString &detail) const;

@@ -1,36 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FallbackChain.h"
 
-#include "OutputFiles.h"
-
 namespace pressel {
 
-Expected<CompressionArtifact> FallbackChain::compress(const ImageProfile &profile, const QUrl &outputURL,
-                                                      const std::stop_token &stop) const
+Expected<void> FallbackChain::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
+                                       const std::stop_token &stop) const
 {
     const QString input = profile.sourceURL.toLocalFile();
     const auto &category = m_log.category();
     if (m_tool) {
-        const auto artifact = m_tool->compress(profile, outputURL, stop);
-        if (artifact) {
+        const auto written = m_tool->compress(profile, output, outputURL, stop);
+        if (written) {
             qCInfo(category).noquote() << QStringLiteral("%1 backend: %2, input: %3, output: %4")
                                               .arg(m_log.formatName, m_tool->description().displayName, input,
-                                                   artifact->outputURL.toLocalFile());
-            return artifact;
+                                                   outputURL.toLocalFile());
+            return written;
         }
-        // A partial or rejected output must never survive under the output name.
-        removeItemIgnoringErrors(outputURL);
         if (stop.stop_requested())
-            return artifact;
+            return written;
         qCCritical(category).noquote() << QStringLiteral("%1 backend fallback to ImageIO, input: %2, reason: %3")
-                                              .arg(m_log.formatName, input, artifact.error().localizedDescription());
+                                              .arg(m_log.formatName, input, written.error().localizedDescription());
     }
-    const auto artifact = m_fallback.compress(profile, outputURL, stop);
-    if (!artifact)
-        return artifact;
-    qCInfo(category).noquote() << QStringLiteral("%1 backend: ImageIO, input: %2, output: %3")
-                                      .arg(m_log.formatName, input, artifact->outputURL.toLocalFile());
-    return artifact;
+    const auto written = m_fallback.compress(profile, output, outputURL, stop);
+    if (written)
+        qCInfo(category).noquote() << QStringLiteral("%1 backend: ImageIO, input: %2, output: %3")
+                                          .arg(m_log.formatName, input, outputURL.toLocalFile());
+    return written;
 }
 
 } // namespace pressel

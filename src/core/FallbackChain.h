@@ -11,8 +11,8 @@
 
 namespace pressel {
 
-// The shape of both roads: the external tool first; on any failure of it the output removed,
-// the reason logged and the in-process encoder writing the file instead. Only the in-process
+// The shape of both roads: the external tool first; on any failure of it the reason logged
+// and the in-process encoder writing the file anew instead. Only the in-process
 // encoder's failure reaches the caller, but for a stop: the tool's failure then ends the chain,
 // since whoever asked for the stop no longer wants the file. Without a tool the in-process
 // encoder writes every file.
@@ -30,8 +30,8 @@ public:
         , m_log(std::move(log))
     {}
 
-    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
-                                           const std::stop_token &stop = {}) const override;
+    Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
+                            const std::stop_token &stop = {}) const override;
 
 private:
     std::optional<ExternalToolBackend> m_tool;

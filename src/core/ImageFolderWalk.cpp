@@ -32,9 +32,12 @@ void collect(const QString &folderPath, qsizetype limit, const std::function<boo
     for (const QFileInfo &entry : entries) {
         if (walk.truncated)
             return;
+        // Links are passed by, to files as to folders: whoever can write to a shared folder
+        // could point one anywhere, and its output would land beside the link, open to all.
+        if (entry.isSymLink())
+            continue;
         if (entry.isDir()) {
-            if (!entry.isSymLink())
-                collect(entry.filePath(), limit, isCancelled, walk);
+            collect(entry.filePath(), limit, isCancelled, walk);
         } else if (entry.isFile() && isImageName(entry)) {
             if (walk.files.size() == limit) {
                 walk.truncated = true;

@@ -11,7 +11,7 @@ namespace pressel {
 
 // The image files inside a folder and its subfolders, as a batch takes them from a folder: the
 // names whose extension marks an image (case-insensitive), in path order, hidden files and
-// folders left out, symbolic links to folders not followed (no loops), at most `limit` files.
+// folders left out, symbolic links passed by (to files as to folders), at most `limit` files.
 struct ImageFolderWalk {
     QList<QUrl> files;
     // More image files were there than the limit allowed.

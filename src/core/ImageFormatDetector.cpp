@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <memory>
+
 namespace pressel {
 
 namespace {
@@ -41,43 +43,21 @@ ImageFormat detectFormat(const ImageSource &source, const QUrl &url)
     return ImageFormat::unknown(extension);
 }
 
-bool hasAlpha(AlphaInfo alphaInfo)
-{
-    switch (alphaInfo) {
-    case AlphaInfo::none:
-    case AlphaInfo::noneSkipLast:
-        return false;
-    default:
-        return true;
-    }
-}
-
 } // namespace
 
 Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
 {
-    const auto source = ImageSource::create(url);
-    if (!source)
+    auto file = SourceFile::open(url);
+    if (!file)
+        return failure(file.error());
+    auto source = std::make_shared<const SourceFile>(std::move(*file));
+    const auto image = ImageSource::fromBytes(source->bytes());
+    if (!image)
         return failure(CompressionPipelineError::readFailed());
-    auto decoded = source->createImageAtIndex0();
-    if (!decoded)
-        return failure(CompressionPipelineError::imageDecodeFailed());
-    auto image = std::make_shared<const DecodedImage>(std::move(*decoded));
-
-    const ImageFormat format = detectFormat(*source, url);
-
-    const QFileInfo info(url.toLocalFile());
-    if (!info.exists())
-        return failure(
-            CompressionError::other(CompressionMessage::text(CompressionMessage::fileMissing, {info.fileName()})));
-
     return ImageProfile{
         .sourceURL = url,
-        .format = format,
-        .fileSize = info.isFile() ? info.size() : 0,
-        .pixelSize = QSizeF(double(image->width()), double(image->height())),
-        .hasAlpha = hasAlpha(image->alphaInfo),
-        .image = std::move(image),
+        .format = detectFormat(*image, url),
+        .source = std::move(source),
     };
 }
 

@@ -8,8 +8,9 @@
 
 namespace pressel {
 
-// Inspects a file: its content decides the format (a file whose content we do not know does not
-// decode, so the name never decides). Holds no state; creates and changes nothing on disk.
+// Inspects a file: opens it once (see SourceFile), and its first bytes decide the format, never
+// its name. Nothing is decoded here: a format the settings do not compress is refused from its
+// header alone. Holds no state; creates and changes nothing on disk.
 class ImageFormatDetector
 {
 public:

@@ -2,26 +2,21 @@
 #pragma once
 
 #include "ImageFormat.h"
+#include "SourceFile.h"
 
-#include <QSizeF>
 #include <QUrl>
 
 #include <memory>
 
 namespace pressel {
 
-struct DecodedImage;
-
-// The facts about a source that the service and the encoders work from.
+// The facts about a source that the service and the encoders work from: its format, sniffed
+// from its first bytes, and the one look at the file that every step reads from. Pixels are
+// decoded only by the encoders that need them.
 struct ImageProfile {
     QUrl sourceURL;
     ImageFormat format = ImageFormat::unknown({});
-    qint64 fileSize = 0;
-    QSizeF pixelSize;
-    bool hasAlpha = false;
-    // The first image as detection decoded it, handed on so that no encoder decodes the file
-    // again; absent in a profile made without detection.
-    std::shared_ptr<const DecodedImage> image;
+    std::shared_ptr<const SourceFile> source;
 };
 
 } // namespace pressel

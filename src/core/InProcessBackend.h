@@ -10,8 +10,7 @@
 namespace pressel {
 
 // Re-encodes the source with the in-process encoder, as one image of the given type; the
-// fallback that always stands behind a tool. Writes atomically: a failed write leaves no file
-// behind.
+// fallback that always stands behind a tool.
 class InProcessBackend : public CompressionBackend
 {
 public:
@@ -21,8 +20,8 @@ public:
         , m_quality(quality)
     {}
 
-    Expected<CompressionArtifact> compress(const ImageProfile &profile, const QUrl &outputURL,
-                                           const std::stop_token &stop = {}) const override;
+    Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
+                            const std::stop_token &stop = {}) const override;
 
 private:
     QString m_typeIdentifier;

@@ -2,22 +2,14 @@
 #include "InProcessEncoding.h"
 
 #include "ImageCodec.h"
-#include "OutputFiles.h"
+
+#include <QFile>
 
 namespace pressel {
 
-ImageProfile profileOf(const QUrl &sourceURL)
-{
-    ImageProfile profile;
-    profile.sourceURL = sourceURL;
-    return profile;
-}
-
 Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &profile)
 {
-    if (profile.image)
-        return profile.image;
-    const auto source = ImageSource::create(profile.sourceURL);
+    const auto source = profile.source ? ImageSource::fromBytes(profile.source->bytes()) : std::nullopt;
     if (!source)
         return failure(CompressionPipelineError::readFailed());
     auto image = source->createImageAtIndex0();
@@ -26,22 +18,19 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
     return std::make_shared<const DecodedImage>(std::move(*image));
 }
 
-Expected<CompressionArtifact> reencodeInProcess(const ImageProfile &profile, const QUrl &outputURL,
-                                                const QString &typeIdentifier, std::optional<double> quality)
+Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, const QString &typeIdentifier,
+                                 std::optional<double> quality)
 {
     const auto image = decodedImage(profile);
     if (!image)
         return failure(image.error());
-    auto destination = ImageDestination::create(outputURL, typeIdentifier);
-    if (!destination)
+    QFile file;
+    if (!output.truncate() || !file.open(output.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return failure(CompressionPipelineError::destinationCreateFailed());
-    destination->addImage(**image, quality);
-    if (!destination->finalize())
+    // A full disk shows only in the last flush.
+    if (!writeImage(**image, typeIdentifier, file, quality) || !file.flush())
         return failure(CompressionPipelineError::writeFailed());
-    const auto outputBytes = readFileSize(outputURL);
-    if (!outputBytes)
-        return failure(CompressionPipelineError::outputStatFailed());
-    return CompressionArtifact{outputURL, *outputBytes};
+    return {};
 }
 
 } // namespace pressel

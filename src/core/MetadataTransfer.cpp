@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <exiv2/exiv2.hpp>
@@ -216,8 +215,10 @@ QString fileName(const QUrl &url)
 
 } // namespace
 
-Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, MetadataPolicy policy)
+Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &output, const QUrl &outputURL,
+                                MetadataPolicy policy)
 {
+    const QUrl &sourceURL = sourceFile.url();
     if (policy == MetadataPolicy::strip)
         return {};
     initializeExiv2();
@@ -226,7 +227,9 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
     QStringList messages;
     sourceMessages = &messages;
     try {
-        const auto source = Exiv2::ImageFactory::open(QFile::encodeName(sourceURL.toLocalFile()).toStdString());
+        const QByteArray &bytes = sourceFile.bytes();
+        const auto source =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()), long(bytes.size()));
         source->readMetadata();
         kept = filtered(*source, policy);
     } catch (const std::exception &error) {
@@ -243,11 +246,9 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
     if (kept.isEmpty())
         return {};
 
-    QFile written(outputURL.toLocalFile());
-    if (!written.open(QIODevice::ReadOnly))
+    const QByteArray encoded = output.readAll();
+    if (encoded.isEmpty())
         return failure(CompressionPipelineError::writeFailed());
-    const QByteArray encoded = written.readAll();
-    written.close();
 
     QByteArray withMetadata;
     try {
@@ -276,9 +277,7 @@ Expected<void> transferMetadata(const QUrl &sourceURL, const QUrl &outputURL, Me
         return {};
     }
 
-    QSaveFile rewritten(outputURL.toLocalFile());
-    if (!rewritten.open(QIODevice::WriteOnly) || rewritten.write(withMetadata) != withMetadata.size() ||
-        !rewritten.commit())
+    if (!output.rewrite(withMetadata))
         return failure(CompressionPipelineError::writeFailed());
     qCInfo(lcMetadata).noquote() << QStringLiteral("Metadata (%1) of %2 carried into %3")
                                         .arg(CompressionSettings::metadataPolicyName(policy), fileName(sourceURL),

@@ -27,8 +27,9 @@ ReservedNames &reservedNames()
 
 } // namespace
 
-// A file name holds at most 255 bytes on Linux file systems. The output is first written under
-// a scratch name beside it (QSaveFile adds ".XXXXXX", pngquant ".tmp"), which must fit as well.
+// A file name holds at most 255 bytes on Linux file systems. Outputs are made unnamed and take
+// their name whole; a few bytes are kept in reserve all the same, so that names do not change
+// with how an output is written.
 constexpr qsizetype maximumOutputNameBytes = 255 - 7;
 
 static QString baseName(const QString &fileName)
@@ -87,13 +88,6 @@ std::optional<qint64> readFileSize(const QUrl &url)
     if (!info.isFile())
         return 0;
     return info.size();
-}
-
-void removeItemIgnoringErrors(const QUrl &url)
-{
-    const QString path = url.toLocalFile();
-    if (!path.isEmpty())
-        QFile::remove(path);
 }
 
 std::optional<OutputNameReservation> OutputNameReservation::reserve(const QUrl &outputURL)

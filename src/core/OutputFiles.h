@@ -40,7 +40,4 @@ private:
 // (a folder, say), the size in bytes otherwise.
 std::optional<qint64> readFileSize(const QUrl &url);
 
-// Removes a temporary or rejected file; a failure, including nothing being there, is ignored.
-void removeItemIgnoringErrors(const QUrl &url);
-
 } // namespace pressel

@@ -7,13 +7,12 @@
 #include "PPMPreprocessing.h"
 
 #include <QDir>
-#include <QUuid>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace pressel {
-
-namespace {
 
 QString temporaryFolder()
 {
@@ -27,25 +26,14 @@ QString temporaryFolder()
         QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
 }
 
-} // namespace
-
-QUrl makeTemporaryPPMURL()
-{
-    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(".ppm");
-    return QUrl::fromLocalFile(QDir(temporaryFolder()).filePath(name));
-}
-
-QStringList cjpegArguments(double quality, const QString &outputPath, const QString &ppmPath)
+QStringList cjpegArguments(double quality)
 {
     // Rounded from the product, halves away from zero: 0.285 * 100 lies just below 28.5.
     const qint64 percent = std::llround(quality * 100.0);
     return {QStringLiteral("-quality"),
             QString::number(percent),
             QStringLiteral("-optimize"),
-            QStringLiteral("-progressive"),
-            QStringLiteral("-outfile"),
-            outputPath,
-            ppmPath};
+            QStringLiteral("-progressive")};
 }
 
 ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double quality)
@@ -56,14 +44,19 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
         .notFoundMessage = CompressionMessage::text(CompressionMessage::cjpegMissing),
         .logCategory = lcMozJPEG,
         .preflight = {},
-        .prepare = [quality](const ImageProfile &profile, const QUrl &outputURL) -> Expected<ToolInvocation> {
+        .prepare = [quality](const ImageProfile &profile) -> Expected<ToolInvocation> {
             const auto image = decodedImage(profile);
             if (!image)
                 return failure(image.error());
-            const QUrl ppmURL = makeTemporaryPPMURL();
-            if (const auto written = writePPM(**image, ppmURL); !written)
+            // The decoded pixels of a private photo: readable by no one else, and gone with the
+            // run however it ends.
+            auto ppm = PrivateFile::create(temporaryFolder());
+            if (!ppm)
+                return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
+                    CompressionMessage::ppmFailed, {QString::fromLocal8Bit(std::strerror(errno))})));
+            if (const auto written = writePPM(**image, *ppm); !written)
                 return failure(written.error());
-            return ToolInvocation{cjpegArguments(quality, outputURL.toLocalFile(), ppmURL.toLocalFile()), {ppmURL}};
+            return ToolInvocation{cjpegArguments(quality), std::move(ppm)};
         },
         .outputEnding = QByteArrayLiteral("\xFF\xD9"), // end of image
     };

@@ -9,14 +9,16 @@
 
 namespace pressel {
 
-// The JPEG road: mozjpeg's cjpeg, fed the decoded source as a temporary P6 PPM, and the
-// in-process encoder behind it, both at the same quality (0 to 1).
+// The JPEG road: mozjpeg's cjpeg, fed the decoded source as a P6 PPM in a private file of the
+// temporary folder on its standard input and writing to its standard output, and the in-process
+// encoder behind it, both at the same quality (0 to 1).
 FallbackChain makeJPEGRoad(const ApplicationBundle &bundle, double quality);
 ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double quality);
 
-// cjpeg's seven arguments, in order.
-QStringList cjpegArguments(double quality, const QString &outputPath, const QString &ppmPath);
-// <temporary folder>/<UPPERCASE-UUID>.ppm, new for every run.
-QUrl makeTemporaryPPMURL();
+// cjpeg's arguments, in order.
+QStringList cjpegArguments(double quality);
+
+// The folder for a run's private scratch files: TMPDIR as configured.
+QString temporaryFolder();
 
 } // namespace pressel

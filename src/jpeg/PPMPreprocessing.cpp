@@ -100,40 +100,23 @@ std::optional<QByteArray> makePPMData(const DecodedImage &image)
     });
 }
 
-Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL)
-{
-    const auto image = decodedImage(profileOf(sourceURL));
-    if (!image)
-        return failure(image.error());
-    return writePPM(**image, ppmURL);
-}
-
-Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL)
+Expected<void> writePPM(const DecodedImage &image, PrivateFile &ppm)
 {
     // Rows that need no conversion are written as they stand, without a copy of the picture.
-    std::optional<QByteArray> ppm;
+    std::optional<QByteArray> data;
     if (!holdsPPMRows(image.image)) {
-        ppm = makePPMData(image);
-        if (!ppm)
+        data = makePPMData(image);
+        if (!data)
             return failure(CompressionPipelineError::backendExecutionFailed(
                 CompressionMessage::text(CompressionMessage::ppmNotMade)));
     }
-
-    // A scratch picture that lives for one run of cjpeg: written in place rather than through
-    // QSaveFile, whose commit forces it to disk (for a photo, tens of megabytes that cjpeg reads
-    // back from the cache at once). A short picture is removed, never handed on. The flush is
-    // checked on its own: a full disk shows only there.
-    QFile file(ppmURL.toLocalFile());
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         (ppm ? file.write(*ppm) == ppm->size() : writeRows(file, image.image)) && file.flush();
-    if (!written) {
-        const QString reason = file.errorString();
-        if (file.isOpen()) {
-            file.close();
-            file.remove();
-        }
-        return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(CompressionMessage::ppmFailed, {reason})));
-    }
+    // The flush is checked on its own: a full disk shows only there.
+    QFile file;
+    const bool written = ppm.truncate() && file.open(ppm.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+                         (data ? file.write(*data) == data->size() : writeRows(file, image.image)) && file.flush();
+    if (!written)
+        return failure(CompressionPipelineError::backendExecutionFailed(
+            CompressionMessage::text(CompressionMessage::ppmFailed, {file.errorString()})));
     return {};
 }
 

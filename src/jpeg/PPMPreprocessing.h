@@ -3,6 +3,7 @@
 
 #include "CompressionError.h"
 #include "ImageCodec.h"
+#include "PrivateFile.h"
 
 #include <QByteArray>
 #include <QUrl>
@@ -16,9 +17,7 @@ namespace pressel {
 // be set up.
 std::optional<QByteArray> makePPMData(const DecodedImage &image);
 
-// Writes the image's PPM picture to ppmURL, replacing what is there; on failure nothing is left.
-Expected<void> writePPM(const DecodedImage &image, const QUrl &ppmURL);
-// The same for the source's first image, decoded now.
-Expected<void> writePPM(const QUrl &sourceURL, const QUrl &ppmURL);
+// Writes the image's PPM picture into the file, from its start.
+Expected<void> writePPM(const DecodedImage &image, PrivateFile &ppm);
 
 } // namespace pressel

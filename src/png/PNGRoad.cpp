@@ -6,28 +6,19 @@
 #include "InProcessEncoding.h"
 #include "Logging.h"
 
-#include <QFileInfo>
 
 namespace pressel {
 
-QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath,
-                              MetadataPolicy metadata)
+QStringList pngquantArguments(QualityRange qualityRange, MetadataPolicy metadata)
 {
-    QStringList arguments{QStringLiteral("--force"),
-                          QStringLiteral("--output"),
-                          outputPath,
-                          QStringLiteral("--quality"),
+    QStringList arguments{QStringLiteral("--quality"),
                           QString::number(qualityRange.lower) + u'-' + QString::number(qualityRange.upper),
                           QStringLiteral("--speed"),
                           QStringLiteral("1")};
     if (metadata != MetadataPolicy::all)
         arguments << QStringLiteral("--strip");
-    return arguments << QStringLiteral("--") << sourcePath;
-}
-
-QString pngquantScratchPath(const QString &outputPath)
-{
-    return outputPath + QStringLiteral(".tmp");
+    // "-": the source on standard input, the output on standard output.
+    return arguments << QStringLiteral("-");
 }
 
 ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange,
@@ -41,31 +32,20 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
         .logCategory = lcPNGQuant,
         // pngquant drops a PNG's colour profile without converting the pixels, so its output
         // would show other colours than the source; such a PNG is left to the in-process
-        // encoder, which brings it to sRGB. The decoder has read the profile already; a picture
-        // that does not decode is the tool's to refuse.
+        // encoder, which brings it to sRGB. The profile is read from the chunks: pngquant
+        // decodes the pixels itself.
         .preflight = [](const ImageProfile &profile) -> Expected<void> {
-            if (const auto image = decodedImage(profile); image && (*image)->fromOtherProfile)
+            const auto source = ImageSource::fromBytes(profile.source->bytes());
+            if (source && source->hasForeignProfileChunk())
                 return failure(CompressionPipelineError::backendExecutionFailed(
                     CompressionMessage::text(CompressionMessage::pngquantForeignProfile)));
             return {};
         },
-        .prepare = {},
+        .prepare = [qualityRange, metadata](const ImageProfile &) -> Expected<ToolInvocation> {
+            return ToolInvocation{pngquantArguments(qualityRange, metadata), std::nullopt};
+        },
         // The IEND chunk: no data, its type, its CRC.
         .outputEnding = QByteArrayLiteral("\0\0\0\0IEND\xAE\x42\x60\x82"),
-    };
-    // pngquant writes "<output>.tmp" and renames it onto the output. The output name was chosen
-    // free, the scratch name was not: a file of that name beside the source would be truncated
-    // and then moved away, so the tool is not run at all then. A run killed while writing leaves
-    // its scratch file; it is the run's own, checked free here.
-    description.prepare = [qualityRange, metadata](const ImageProfile &profile,
-                                                   const QUrl &outputURL) -> Expected<ToolInvocation> {
-        const QString scratch = pngquantScratchPath(outputURL.toLocalFile());
-        if (const QFileInfo scratchInfo(scratch); scratchInfo.exists() || scratchInfo.isSymLink())
-            return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
-                CompressionMessage::toolScratchExists, {QStringLiteral("pngquant"), scratch})));
-        return ToolInvocation{
-            pngquantArguments(outputURL.toLocalFile(), qualityRange, profile.sourceURL.toLocalFile(), metadata),
-            {QUrl::fromLocalFile(scratch)}};
     };
     return ExternalToolBackend(std::move(description), bundle);
 }

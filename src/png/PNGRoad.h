@@ -17,7 +17,7 @@ struct QualityRange {
     qint64 upper = 80;
 };
 
-// The PNG road: the palette quantiser pngquant, which writes the output itself, and the
+// The PNG road: the palette quantiser pngquant and the
 // lossless in-process encoder behind it. A PNG with a colour profile other than sRGB never
 // reaches pngquant, which would drop the profile without converting the pixels. Without a
 // range the road is lossless: the in-process encoder alone.
@@ -26,12 +26,9 @@ FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<Quality
 ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange,
                                         MetadataPolicy metadata);
 
-// pngquant's arguments, in order; the source comes after "--" so a leading hyphen is harmless.
-// pngquant copies the source's text chunks (XMP with its GPS position, comments) into its output
-// unless told to strip them: only a policy that keeps everything lets it.
-QStringList pngquantArguments(const QString &outputPath, QualityRange qualityRange, const QString &sourcePath,
-                              MetadataPolicy metadata = MetadataPolicy::strip);
-// Where pngquant writes before it renames onto outputPath.
-QString pngquantScratchPath(const QString &outputPath);
+// pngquant's arguments, in order: it reads the source on its standard input and writes to its
+// standard output. pngquant copies the source's text chunks (XMP with its GPS position,
+// comments) into its output unless told to strip them: only a policy that keeps everything lets it.
+QStringList pngquantArguments(QualityRange qualityRange, MetadataPolicy metadata = MetadataPolicy::strip);
 
 } // namespace pressel

@@ -220,7 +220,7 @@ private slots:
         QVERIFY(QDir().mkpath(bundle.filePath(u"bin"_s)));
         QVERIFY(QFile::copy(buildPath(u"bin/pressel"_s), bundle.filePath(u"bin/pressel"_s)));
         QVERIFY(writeScript(executablesFolder(bundle.path()) + u"/cjpeg"_s,
-                            "printf partial > \"$6\"\necho \"$$\" > " + shellQuoted(started) + "\nexec sleep 600"));
+                            "printf partial\necho \"$$\" > " + shellQuoted(started) + "\nexec sleep 600"));
         // Qt Quick keeps its pixmap cache past the end of main, which LeakSanitizer would report
         // at this exit; memory errors while leaving are still caught.
         const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");

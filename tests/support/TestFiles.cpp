@@ -93,10 +93,10 @@ ApplicationBundle bundleAt(const QString &root)
 ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
 {
     const ApplicationBundle bundle = bundleAt(root);
-    // cjpeg's sixth argument and pngquant's third are the output path.
-    for (const auto &[tool, output] : {std::pair{u"cjpeg"_s, "$6"}, std::pair{u"pngquant"_s, "$3"}}) {
+    // A line for every run that starts: the tool and its process.
+    for (const QString &tool : {u"cjpeg"_s, u"pngquant"_s}) {
         writeScript(executablesFolder(root) + u'/' + tool,
-                    "echo \"" + QByteArray(output) + "\" >> " + shellQuoted(startedLog) +
+                    "echo \"" + tool.toLatin1() + " $$\" >> " + shellQuoted(startedLog) +
                         "\ntries=0\nwhile [ -e " + shellQuoted(holdFile) +
                         " ]; do\n  [ $tries -ge 3000 ] && { echo 'held for a minute' >&2; exit 1; }\n"
                         "  sleep 0.02; tries=$((tries + 1))\ndone\nexec " +
@@ -127,7 +127,9 @@ QStringList childProcesses()
 
 ImageProfile profileFor(const QString &path, const ImageFormat &format)
 {
-    return ImageProfile{QUrl::fromLocalFile(path), format, QFileInfo(path).size(), {}, false, {}};
+    auto source = SourceFile::open(QUrl::fromLocalFile(path));
+    return ImageProfile{QUrl::fromLocalFile(path), format,
+                        source ? std::make_shared<const SourceFile>(std::move(*source)) : nullptr};
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const QString &folder)
