@@ -54,6 +54,8 @@ qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-dia
 qml6-module-qt-labs-folderlistmodel, qml6-module-qtqml-workerscript, \
 qml6-module-qt5compat-graphicaleffects, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-image-formats-plugins")
+# Nautilus shows its "Compress with Pressel" entry only through nautilus-python.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3-nautilus)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
