@@ -13,7 +13,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 fail() { echo "package: $*" >&2; exit 1; }
 
-targets=release:pressel,pressel-cli,pressel_bundle_cjpeg,pressel_bundle_pngquant,pressel_changelog
+targets=release:pressel,pressel-cli,pressel_bundle_cjpeg,pressel_bundle_pngquant,pressel_changelog,pressel_manpages
 "$here/setup.sh" "$targets" >&2
 if [ -n "${PRESSEL_PACKAGE_MAINTAINER:-}" ]; then
   cmake -S "$root" -B "$root/build/release" -DPRESSEL_PACKAGE_MAINTAINER="$PRESSEL_PACKAGE_MAINTAINER" >/dev/null \
