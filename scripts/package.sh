@@ -5,12 +5,21 @@
 #
 #   scripts/package.sh        # -> build/package/pressel_<version>_amd64.deb
 #   sudo apt-get install ./build/package/pressel_*.deb
+#
+# PRESSEL_PACKAGE_MAINTAINER="Name <address>" names the package's maintainer; it is kept in the
+# release build's CMake cache for later runs (default: see cmake/Packaging.cmake).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 fail() { echo "package: $*" >&2; exit 1; }
 
-"$here/setup.sh" release:pressel,pressel-cli,pressel_bundle_cjpeg,pressel_bundle_pngquant,pressel_changelog >&2
+targets=release:pressel,pressel-cli,pressel_bundle_cjpeg,pressel_bundle_pngquant,pressel_changelog,pressel_manpages
+"$here/setup.sh" "$targets" >&2
+if [ -n "${PRESSEL_PACKAGE_MAINTAINER:-}" ]; then
+  cmake -S "$root" -B "$root/build/release" -DPRESSEL_PACKAGE_MAINTAINER="$PRESSEL_PACKAGE_MAINTAINER" >/dev/null \
+    || fail "cmake could not set the maintainer"
+  "$here/setup.sh" "$targets" >&2
+fi
 out=$root/build/package
 rm -rf "$out"
 (cd "$root/build/release" && cpack --config CPackConfig.cmake -B "$out" >&2) || fail "cpack failed"
