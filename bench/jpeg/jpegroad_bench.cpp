@@ -177,6 +177,8 @@ int main(int argc, char *argv[])
             double cpu = cpuMilliseconds();
             timer.start();
             const auto detected = ImageFormatDetector().detect(profile.sourceURL);
+            if (detected)
+                detected->source->readContents();
             auto output = PrivateFile::create(scratch.path());
             const auto artifact = detected && output
                                       ? road.compress(*detected, *output, QUrl::fromLocalFile(roadOutput))
@@ -212,7 +214,8 @@ int main(int argc, char *argv[])
             break;
 
         QFile::remove(imageIOOutput);
-        profile.source = std::make_shared<const SourceFile>(std::move(*SourceFile::open(profile.sourceURL)));
+        profile.source = std::make_shared<SourceFile>(std::move(*SourceFile::open(profile.sourceURL)));
+        profile.source->readContents();
         auto imageIOFile = PrivateFile::create(scratch.path());
         const auto inProcess = imageIO.compress(profile, *imageIOFile, QUrl::fromLocalFile(imageIOOutput));
         const auto steps = measureSteps(file.absoluteFilePath(), cjpeg, scratch.path());

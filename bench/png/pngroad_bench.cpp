@@ -180,6 +180,8 @@ int main(int argc, char *argv[])
         QFile::copy(QDir(corpus).filePath(name), source);
         const QString aloneOutput = QDir(scratch.path()).filePath(QStringLiteral("alone.png"));
         const auto profile = detector.detect(QUrl::fromLocalFile(source));
+        if (profile)
+            profile->source->readContents();
         if (!profile) {
             out << name << ": " << profile.error().localizedDescription() << "\n";
             continue;

@@ -68,6 +68,10 @@ JPEGDecompressor::JPEGDecompressor(QIODevice &device)
     error.pub.error_exit = exitWithError;
     error.pub.output_message = ignoreMessage;
     jpeg_create_decompress(&info);
+    // A backstop behind the check of the header against the file's size: the coefficients of the
+    // largest progressive photo we accept fit, and a request beyond them fails instead of
+    // swapping the machine.
+    info.mem->max_memory_to_use = 2'000'000'000L;
     source.device = &device;
     source.pub.init_source = initSource;
     source.pub.fill_input_buffer = fillInputBuffer;

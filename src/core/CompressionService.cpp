@@ -291,13 +291,14 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     if (!profile)
         return failure(profile.error());
     // Bytes of no picture container we know do not decode, whatever the name says.
-    const auto image = ImageSource::fromBytes(profile->source->bytes());
-    if (!image || image->typeIdentifier().isEmpty())
+    if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || head->typeIdentifier().isEmpty())
         return failure(CompressionPipelineError::imageDecodeFailed());
     const auto backend = CompressionService::backendForFormat(backends, profile->format);
     if (!backend)
         return failure(backend.error());
-    if (!image->claimsPlausibleSize())
+    if (const auto read = profile->source->readContents(); !read)
+        return failure(read.error());
+    if (const auto image = ImageSource::fromBytes(profile->source->bytes()); !image || !image->claimsPlausibleSize())
         return failure(CompressionPipelineError::imageDecodeFailed());
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)

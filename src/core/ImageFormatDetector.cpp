@@ -50,7 +50,7 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
     auto file = SourceFile::open(url);
     if (!file)
         return failure(file.error());
-    auto source = std::make_shared<const SourceFile>(std::move(*file));
+    auto source = std::make_shared<SourceFile>(std::move(*file));
     const auto image = ImageSource::fromBytes(source->bytes());
     if (!image)
         return failure(CompressionPipelineError::readFailed());

@@ -16,7 +16,7 @@ namespace pressel {
 struct ImageProfile {
     QUrl sourceURL;
     ImageFormat format = ImageFormat::unknown({});
-    std::shared_ptr<const SourceFile> source;
+    std::shared_ptr<SourceFile> source;
 };
 
 } // namespace pressel

@@ -3,6 +3,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -37,18 +38,33 @@ Expected<SourceFile> SourceFile::open(const QUrl &url)
     if (::fstat(source.m_descriptor, &source.m_status) != 0 || !S_ISREG(source.m_status.st_mode) ||
         source.m_status.st_size <= 0 || source.m_status.st_size > maximumBytes)
         return failure(CompressionPipelineError::readFailed());
-    source.m_bytes.resize(qsizetype(source.m_status.st_size));
+    // Enough for any container's signature and a JPEG's or PNG's size.
+    constexpr qint64 headLength = 64 * 1024;
+    if (!source.readBytes(std::min<qint64>(headLength, source.m_status.st_size)))
+        return failure(CompressionPipelineError::readFailed());
+    return source;
+}
+
+bool SourceFile::readBytes(qint64 length)
+{
+    m_bytes.resize(qsizetype(length));
     qsizetype done = 0;
-    while (done < source.m_bytes.size()) {
-        const ssize_t got = ::pread(source.m_descriptor, source.m_bytes.data() + done,
-                                    size_t(source.m_bytes.size() - done), off_t(done));
+    while (done < m_bytes.size()) {
+        const ssize_t got = ::pread(m_descriptor, m_bytes.data() + done, size_t(m_bytes.size() - done), off_t(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) // shortened while being read
-            return failure(CompressionPipelineError::readFailed());
+            return false;
         done += got;
     }
-    return source;
+    return true;
+}
+
+Expected<void> SourceFile::readContents()
+{
+    if (m_bytes.size() == m_status.st_size || readBytes(m_status.st_size))
+        return {};
+    return failure(CompressionPipelineError::readFailed());
 }
 
 bool SourceFile::isUnchanged() const

@@ -11,7 +11,7 @@
 namespace pressel {
 
 // A source as one look at it saw it: opened once without blocking, checked to be a regular
-// file, and its bytes read once. The pixels, the metadata and a tool's input all come from this
+// file, its first bytes read to tell its format, then, if it is to be compressed, all of it. The pixels, the metadata and a tool's input all come from this
 // look, so a file swapped or turned into a FIFO meanwhile can neither hang a worker nor give
 // one step another picture than the next. The descriptor is kept for tools that read their input.
 class SourceFile
@@ -21,7 +21,10 @@ public:
     // a camera or phone writes.
     static constexpr qint64 maximumBytes = qint64(1) << 30;
 
+    // Opens the file and reads its head.
     static Expected<SourceFile> open(const QUrl &url);
+    // Reads the whole file, once; until then bytes() holds its head alone.
+    Expected<void> readContents();
 
     SourceFile(SourceFile &&other) noexcept;
     SourceFile &operator=(SourceFile &&other) noexcept;
@@ -31,7 +34,7 @@ public:
 
     const QUrl &url() const { return m_url; }
     const QByteArray &bytes() const { return m_bytes; }
-    qint64 size() const { return m_bytes.size(); }
+    qint64 size() const { return qint64(m_status.st_size); }
     int descriptor() const { return m_descriptor; }
     const struct stat &status() const { return m_status; }
 
@@ -41,6 +44,7 @@ public:
 
 private:
     SourceFile() = default;
+    bool readBytes(qint64 length);
 
     QUrl m_url;
     QByteArray m_bytes;

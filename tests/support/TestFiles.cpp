@@ -128,8 +128,9 @@ QStringList childProcesses()
 ImageProfile profileFor(const QString &path, const ImageFormat &format)
 {
     auto source = SourceFile::open(QUrl::fromLocalFile(path));
-    return ImageProfile{QUrl::fromLocalFile(path), format,
-                        source ? std::make_shared<const SourceFile>(std::move(*source)) : nullptr};
+    if (!source || !source->readContents())
+        return ImageProfile{QUrl::fromLocalFile(path), format, nullptr};
+    return ImageProfile{QUrl::fromLocalFile(path), format, std::make_shared<SourceFile>(std::move(*source))};
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const QString &folder)
