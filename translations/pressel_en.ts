@@ -85,101 +85,6 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     </message>
 </context>
 <context>
-    <name>CompressionMessage</name>
-    <message>
-        <source>图片读取失败</source>
-        <translation>Couldn&apos;t read the image</translation>
-    </message>
-    <message>
-        <source>无法解码图片内容</source>
-        <translation>Couldn&apos;t decode the image</translation>
-    </message>
-    <message>
-        <source>导出器创建失败</source>
-        <translation>Couldn&apos;t create the output file</translation>
-    </message>
-    <message>
-        <source>文件写入失败</source>
-        <translation>Couldn&apos;t write the file</translation>
-    </message>
-    <message>
-        <source>无法读取输出文件大小</source>
-        <translation>Couldn&apos;t read the size of the output file</translation>
-    </message>
-    <message>
-        <source>压缩后体积未变小，已保留原图</source>
-        <translation>Not smaller after compression; the original is kept</translation>
-    </message>
-    <message>
-        <source>当前阶段暂不处理该格式：%1</source>
-        <translation>This format isn&apos;t supported yet: %1</translation>
-    </message>
-    <message>
-        <source>当前阶段暂不处理 HEIC / HEIF</source>
-        <translation>HEIC and HEIF aren&apos;t supported yet</translation>
-    </message>
-    <message>
-        <source>当前阶段暂不处理 TIFF</source>
-        <translation>TIFF isn&apos;t supported yet</translation>
-    </message>
-    <message>
-        <source>文件“%1”不存在。</source>
-        <translation>The file “%1” doesn&apos;t exist.</translation>
-    </message>
-    <message>
-        <source>无法创建文件夹“%1”。</source>
-        <translation>Couldn&apos;t create the folder “%1”.</translation>
-    </message>
-    <message>
-        <source>%1 启动失败：%2</source>
-        <translation>%1 couldn&apos;t start: %2</translation>
-    </message>
-    <message>
-        <source>%1 启动失败：临时文件已存在：%2</source>
-        <translation>%1 couldn&apos;t start: its temporary file already exists: %2</translation>
-    </message>
-    <message>
-        <source>%1 执行失败：%2</source>
-        <translation>%1 failed: %2</translation>
-    </message>
-    <message>
-        <source>未知错误</source>
-        <translation>unknown error</translation>
-    </message>
-    <message>
-        <source>未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩</source>
-        <translation>mozjpeg&apos;s cjpeg wasn&apos;t found; falling back to the built-in JPEG encoder</translation>
-    </message>
-    <message>
-        <source>mozjpeg 输入预处理失败：%1</source>
-        <translation>Couldn&apos;t prepare the image for mozjpeg: %1</translation>
-    </message>
-    <message>
-        <source>mozjpeg 输入预处理失败：无法生成 PPM</source>
-        <translation>Couldn&apos;t prepare the image for mozjpeg: no PPM could be made</translation>
-    </message>
-    <message>
-        <source>未找到 pngquant，可继续回退到系统 PNG 压缩</source>
-        <translation>pngquant wasn&apos;t found; falling back to the built-in PNG encoder</translation>
-    </message>
-    <message>
-        <source>pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件</source>
-        <translation>pngquant doesn&apos;t convert color profiles, and this image has a non-sRGB ICC profile</translation>
-    </message>
-    <message>
-        <source>文件夹中没有可压缩的图片</source>
-        <translation>No images to compress in this folder</translation>
-    </message>
-    <message>
-        <source>文件夹中的图片超过 10000 张，只处理了前 10000 张</source>
-        <translation>The folder holds more than 10,000 images; only the first 10,000 were compressed</translation>
-    </message>
-    <message>
-        <source>原图在压缩期间被改动，未保存输出</source>
-        <translation>The original changed while it was being compressed; no output was saved</translation>
-    </message>
-</context>
-<context>
     <name>CompressionResultRow</name>
     <message>
         <source>跳过</source>
@@ -274,6 +179,97 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>选择图片…</source>
         <translation>Choose images…</translation>
+    </message>
+</context>
+<context>
+    <name>Failure</name>
+    <message>
+        <source>图片读取失败</source>
+        <translation>Couldn&apos;t read the image</translation>
+    </message>
+    <message>
+        <source>无法解码图片内容</source>
+        <translation>Couldn&apos;t decode the image</translation>
+    </message>
+    <message>
+        <source>导出器创建失败</source>
+        <translation>Couldn&apos;t create the output file</translation>
+    </message>
+    <message>
+        <source>文件写入失败</source>
+        <translation>Couldn&apos;t write the file</translation>
+    </message>
+    <message>
+        <source>无法读取输出文件大小</source>
+        <translation>Couldn&apos;t read the size of the output file</translation>
+    </message>
+    <message>
+        <source>压缩后体积未变小，已保留原图</source>
+        <translation>Not smaller after compression; the original is kept</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理该格式：%1</source>
+        <translation>This format isn&apos;t supported yet: %1</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理 HEIC / HEIF</source>
+        <translation>HEIC and HEIF aren&apos;t supported yet</translation>
+    </message>
+    <message>
+        <source>当前阶段暂不处理 TIFF</source>
+        <translation>TIFF isn&apos;t supported yet</translation>
+    </message>
+    <message>
+        <source>文件“%1”不存在。</source>
+        <translation>The file “%1” doesn&apos;t exist.</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹“%1”。</source>
+        <translation>Couldn&apos;t create the folder “%1”.</translation>
+    </message>
+    <message>
+        <source>%1 启动失败：%2</source>
+        <translation>%1 couldn&apos;t start: %2</translation>
+    </message>
+    <message>
+        <source>%1 执行失败：%2</source>
+        <translation>%1 failed: %2</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
+    <message>
+        <source>未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩</source>
+        <translation>mozjpeg&apos;s cjpeg wasn&apos;t found; falling back to the built-in JPEG encoder</translation>
+    </message>
+    <message>
+        <source>mozjpeg 输入预处理失败：%1</source>
+        <translation>Couldn&apos;t prepare the image for mozjpeg: %1</translation>
+    </message>
+    <message>
+        <source>mozjpeg 输入预处理失败：无法生成 PPM</source>
+        <translation>Couldn&apos;t prepare the image for mozjpeg: no PPM could be made</translation>
+    </message>
+    <message>
+        <source>未找到 pngquant，可继续回退到系统 PNG 压缩</source>
+        <translation>pngquant wasn&apos;t found; falling back to the built-in PNG encoder</translation>
+    </message>
+    <message>
+        <source>pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件</source>
+        <translation>pngquant doesn&apos;t convert color profiles, and this image has a non-sRGB ICC profile</translation>
+    </message>
+    <message>
+        <source>文件夹中没有可压缩的图片</source>
+        <translation>No images to compress in this folder</translation>
+    </message>
+    <message>
+        <source>文件夹中的图片超过 10000 张，只处理了前 10000 张</source>
+        <translation>The folder holds more than 10,000 images; only the first 10,000 were compressed</translation>
+    </message>
+    <message>
+        <source>原图在压缩期间被改动，未保存输出</source>
+        <translation>The original changed while it was being compressed; no output was saved</translation>
     </message>
 </context>
 <context>

@@ -182,7 +182,7 @@ int main(int argc, char *argv[])
             auto output = PrivateFile::create(scratch.path());
             const auto artifact = detected && output
                                       ? road.compress(*detected, *output, QUrl::fromLocalFile(roadOutput))
-                                      : Expected<void>(failure(CompressionPipelineError::readFailed()));
+                                      : Expected<void>(failure(Failure(Failure::readFailed)));
             if (artifact) {
                 QFile::remove(roadOutput);
                 output->publish(QStringLiteral("road.jpg"));
@@ -191,7 +191,7 @@ int main(int argc, char *argv[])
             roadCPU.append(cpuMilliseconds() - cpu);
             if (!artifact) {
                 fprintf(stderr, "%s: road failed: %s\n", qPrintable(file.fileName()),
-                        qPrintable(artifact.error().localizedDescription()));
+                        qPrintable(artifact.error().text()));
                 ok = false;
                 break;
             }

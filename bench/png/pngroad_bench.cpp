@@ -74,7 +74,7 @@ RoadRun runRoad(const FallbackChain &chain, const ImageProfile &profile, const Q
     const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), QUrl::fromLocalFile(folder));
     auto output = PrivateFile::create(folder);
     const auto written = output ? chain.compress(profile, *output, outputURL)
-                                : Expected<void>(failure(CompressionPipelineError::writeFailed()));
+                                : Expected<void>(failure(Failure(Failure::writeFailed)));
     if (!written) {
         run.status = QStringLiteral("failed");
         run.finalBytes = originalBytes;
@@ -183,7 +183,7 @@ int main(int argc, char *argv[])
         if (profile)
             profile->source->readContents();
         if (!profile) {
-            out << name << ": " << profile.error().localizedDescription() << "\n";
+            out << name << ": " << profile.error().text() << "\n";
             continue;
         }
         const qint64 originalBytes = QFileInfo(source).size();

@@ -2,7 +2,6 @@
 // pressel-cli: drives the compression engine without a window, for scripts, benchmarks and
 // acceptance checks. One batch over the files in order, one line (or JSON element) per row.
 
-#include "CompressionMessage.h"
 #include "BatchTotals.h"
 #include "CompressionResult.h"
 #include "Logging.h"
@@ -34,16 +33,18 @@ namespace {
 
 QJsonObject toJson(const CompressionResult &result)
 {
-    return QJsonObject{
+    QJsonObject row{
         {QStringLiteral("source"), result.sourceURL.toLocalFile()},
         {QStringLiteral("status"), statusName(result.status)},
         {QStringLiteral("originalBytes"), result.originalBytes},
         {QStringLiteral("compressedBytes"),
          result.compressedBytes ? QJsonValue(*result.compressedBytes) : QJsonValue()},
         {QStringLiteral("output"), result.outputURL ? QJsonValue(result.outputURL->toLocalFile()) : QJsonValue()},
-        {QStringLiteral("message"),
-         result.message ? QJsonValue(CompressionMessage::translated(*result.message)) : QJsonValue()},
+        {QStringLiteral("message"), result.failure ? QJsonValue(result.failure->text()) : QJsonValue()},
     };
+    if (result.failure)
+        row.insert(QStringLiteral("reason"), result.failure->reasonName());
+    return row;
 }
 
 QString toLine(const CompressionResult &result)
@@ -53,7 +54,7 @@ QString toLine(const CompressionResult &result)
     if (result.status == CompressionResultStatus::success)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else
-        line += u'\t' + CompressionMessage::translated(result.message.value_or(QString()));
+        line += u'\t' + (result.failure ? result.failure->text() : QString());
     return line;
 }
 

@@ -13,36 +13,11 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .originalBytes = originalBytes,
         .compressedBytes = artifact.outputBytes,
         .status = CompressionResultStatus::success,
-        .message = std::nullopt,
+        .failure = std::nullopt,
     };
 }
 
-static CompressionResultStatus statusFor(const CompressionError &error)
-{
-    const CompressionPipelineError *pipelineError = error.pipelineError();
-    if (!pipelineError)
-        return CompressionResultStatus::failed;
-    switch (pipelineError->kind()) {
-    case CompressionPipelineError::Kind::unsupportedFormat:
-    case CompressionPipelineError::Kind::backendUnavailable:
-    case CompressionPipelineError::Kind::notSmallerAfterCompression:
-        return CompressionResultStatus::skipped;
-    case CompressionPipelineError::Kind::backendExecutionFailed:
-    case CompressionPipelineError::Kind::readFailed:
-    case CompressionPipelineError::Kind::imageDecodeFailed:
-    case CompressionPipelineError::Kind::destinationCreateFailed:
-    case CompressionPipelineError::Kind::writeFailed:
-    case CompressionPipelineError::Kind::outputStatFailed:
-    case CompressionPipelineError::Kind::folderWithoutImages:
-    case CompressionPipelineError::Kind::folderLimitReached:
-    case CompressionPipelineError::Kind::sourceChanged:
-        return CompressionResultStatus::failed;
-    }
-    Q_UNREACHABLE();
-    return CompressionResultStatus::failed;
-}
-
-CompressionResult CompressionResult::failure(const QUrl &sourceURL, qint64 originalBytes, const CompressionError &error)
+CompressionResult CompressionResult::failed(const QUrl &sourceURL, qint64 originalBytes, const Failure &failure)
 {
     return CompressionResult{
         .id = QUuid::createUuid(),
@@ -50,8 +25,8 @@ CompressionResult CompressionResult::failure(const QUrl &sourceURL, qint64 origi
         .outputURL = std::nullopt,
         .originalBytes = originalBytes,
         .compressedBytes = std::nullopt,
-        .status = statusFor(error),
-        .message = error.localizedDescription(),
+        .status = failure.status(),
+        .failure = failure,
     };
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CompressionArtifact.h"
-#include "CompressionError.h"
+#include "Failure.h"
 #include "CompressionResultStatus.h"
 
 #include <QMetaType>
@@ -13,8 +13,8 @@
 
 namespace pressel {
 
-// One file's outcome. A success carries an output and its size and no message; a skipped or
-// failed result carries a message and no output. Results are told apart by id alone.
+// One file's outcome. A success carries an output and its size; a skipped or failed result
+// carries its failure and no output. Results are told apart by id alone.
 struct CompressionResult {
     QUuid id;
     QUrl sourceURL;
@@ -22,11 +22,11 @@ struct CompressionResult {
     qint64 originalBytes = 0;
     std::optional<qint64> compressedBytes;
     CompressionResultStatus status = CompressionResultStatus::failed;
-    std::optional<QString> message;
+    std::optional<Failure> failure;
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
-    // The one place where an error becomes a row's status and message.
-    static CompressionResult failure(const QUrl &sourceURL, qint64 originalBytes, const CompressionError &error);
+    // A row that is no output: its status is the failure's.
+    static CompressionResult failed(const QUrl &sourceURL, qint64 originalBytes, const Failure &failure);
 };
 
 } // namespace pressel

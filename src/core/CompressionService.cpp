@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionService.h"
-#include "CompressionMessage.h"
 
 #include "ImageCodec.h"
 #include "ImageFolderWalk.h"
@@ -46,10 +45,10 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
                                                     walk.truncated ? QStringLiteral(" and more") : QString());
         if (walk.truncated)
             entries.append(
-                CompressionResult::failure(url, 0, CompressionPipelineError::folderLimitReached()));
+                CompressionResult::failed(url, 0, Failure(Failure::folderLimitReached)));
         else if (walk.files.isEmpty())
             entries.append(
-                CompressionResult::failure(url, 0, CompressionPipelineError::folderWithoutImages()));
+                CompressionResult::failed(url, 0, Failure(Failure::folderWithoutImages)));
         for (const QUrl &file : walk.files)
             entries.append(file);
     }
@@ -264,8 +263,7 @@ static Expected<void> ensureFolderExists(const QUrl &folderURL)
     const QString path = folderURL.toLocalFile();
     if (QFileInfo(path).isDir() || QDir().mkpath(path))
         return {};
-    return failure(CompressionError::other(
-        CompressionMessage::text(CompressionMessage::folderCreateFailed, {QDir::toNativeSeparators(path)})));
+    return failure(Failure(Failure::folderCreateFailed, {QDir::toNativeSeparators(path)}));
 }
 
 namespace {
@@ -292,20 +290,20 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(profile.error());
     // Bytes of no picture container we know do not decode, whatever the name says.
     if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || head->typeIdentifier().isEmpty())
-        return failure(CompressionPipelineError::imageDecodeFailed());
+        return failure(Failure(Failure::imageDecodeFailed));
     const auto backend = CompressionService::backendForFormat(backends, profile->format);
     if (!backend)
         return failure(backend.error());
     if (const auto read = profile->source->readContents(); !read)
         return failure(read.error());
     if (const auto image = ImageSource::fromBytes(profile->source->bytes()); !image || !image->claimsPlausibleSize())
-        return failure(CompressionPipelineError::imageDecodeFailed());
+        return failure(Failure(Failure::imageDecodeFailed));
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)
         return failure(folder.error());
     auto file = PrivateFile::create(folderURL.toLocalFile());
     if (!file)
-        return failure(CompressionPipelineError::destinationCreateFailed());
+        return failure(Failure(Failure::destinationCreateFailed));
     OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
     output.outputURL = nameOutput.first(output.profile, folderURL);
     if (const auto written = (*backend)->compress(output.profile, output.file, output.outputURL, stop); !written)
@@ -322,7 +320,7 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
     if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
         return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
     // A date that cannot be kept is not worth the output: the file is still right.
     if (settings.keepModificationDate && !output.file.setModificationTime(source.status().st_mtim))
         qCCritical(lcCompression).noquote()
@@ -330,7 +328,7 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
                    .arg(output.outputURL.toLocalFile(), QString::fromLocal8Bit(std::strerror(errno)));
     const qint64 outputBytes = output.file.size();
     if (outputBytes < 0)
-        return failure(CompressionPipelineError::outputStatFailed());
+        return failure(Failure(Failure::outputStatFailed));
     return outputBytes;
 }
 
@@ -341,17 +339,17 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
     auto output = encode(m_formatDetector, sourceURL, backends, nameOutput, m_stop.get_token());
     if (!output)
-        return CompressionResult::failure(sourceURL, originalBytes, output.error());
+        return CompressionResult::failed(sourceURL, originalBytes, output.error());
     const qint64 sourceBytes = output->profile.source->size();
     const auto outputBytes = finishOutput(*output, settings);
     if (!outputBytes)
-        return CompressionResult::failure(sourceURL, sourceBytes, outputBytes.error());
+        return CompressionResult::failed(sourceURL, sourceBytes, outputBytes.error());
     // Decided before the output has a name: nothing is ever removed from the source's folder.
     if (*outputBytes >= sourceBytes)
-        return CompressionResult::failure(sourceURL, sourceBytes,
-                                          CompressionPipelineError::notSmallerAfterCompression());
+        return CompressionResult::failed(sourceURL, sourceBytes,
+                                          Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
-        return CompressionResult::failure(sourceURL, sourceBytes, CompressionPipelineError::sourceChanged());
+        return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::sourceChanged));
     // Published without replacing anything: a name that another program took meanwhile passes
     // the output on to the next free one.
     QUrl outputURL = output->outputURL;
@@ -363,7 +361,7 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
             outputURL = nameOutput.retry(output->profile, output->folderURL);
             continue;
         case PrivateFile::Publication::failed:
-            return CompressionResult::failure(sourceURL, sourceBytes, CompressionPipelineError::writeFailed());
+            return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::writeFailed));
         }
     }
 }
@@ -378,16 +376,14 @@ Expected<const CompressionBackend *> CompressionService::backendForFormat(const 
         return backends.png.get();
     case ImageFormat::Kind::heic:
     case ImageFormat::Kind::heif:
-        return failure(CompressionPipelineError::backendUnavailable(
-            CompressionMessage::text(CompressionMessage::heifUnsupported)));
+        return failure(Failure::heifUnsupported);
     case ImageFormat::Kind::tiff:
-        return failure(CompressionPipelineError::backendUnavailable(
-            CompressionMessage::text(CompressionMessage::tiffUnsupported)));
+        return failure(Failure::tiffUnsupported);
     case ImageFormat::Kind::unknown:
-        return failure(CompressionPipelineError::unsupportedFormat(format));
+        return failure(Failure(Failure::unsupportedFormat, {format.fileExtension()}));
     }
     Q_UNREACHABLE();
-    return failure(CompressionPipelineError::unsupportedFormat(format));
+    return failure(Failure(Failure::unsupportedFormat, {format.fileExtension()}));
 }
 
 } // namespace pressel

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ExternalProcess.h"
-#include "CompressionMessage.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -19,9 +18,7 @@ QString ProcessOutcome::diagnosticText() const
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(standardError);
     const QString trimmed = text.trimmed();
-    if (decoder.hasError() || trimmed.isEmpty())
-        return CompressionMessage::text(CompressionMessage::unknownToolError);
-    return trimmed;
+    return decoder.hasError() ? QString() : trimmed;
 }
 
 ProcessOutcome ExternalProcess::run(const QString &program, const QStringList &arguments, ProcessStreams streams,

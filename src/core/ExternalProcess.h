@@ -19,8 +19,8 @@ struct ProcessOutcome {
     QByteArray standardError;
     QString startErrorDescription; // set for failedToStart
 
-    // The tool's diagnostic: standard error as strict UTF-8, trimmed; "未知错误" when it is
-    // empty, blank or not UTF-8.
+    // The tool's diagnostic: standard error as strict UTF-8, trimmed; empty when it is blank or
+    // not UTF-8.
     QString diagnosticText() const;
 };
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ExternalToolBackend.h"
-#include "CompressionMessage.h"
 
 
 #include <QFile>
@@ -29,13 +28,12 @@ std::optional<QUrl> ExternalToolBackend::locate() const
     return executable;
 }
 
-CompressionError ExternalToolBackend::startFailure(const QString &detail) const
+Failure ExternalToolBackend::startFailure(const QString &detail) const
 {
-    return CompressionPipelineError::backendExecutionFailed(
-        CompressionMessage::text(CompressionMessage::toolStartFailed, {m_description.displayName, detail}));
+    return Failure(Failure::toolStartFailed, {m_description.displayName, detail});
 }
 
-std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutcome &outcome) const
+std::optional<Failure> ExternalToolBackend::failureOf(const ProcessOutcome &outcome) const
 {
     switch (outcome.kind) {
     case ProcessOutcome::Kind::succeeded:
@@ -47,8 +45,7 @@ std::optional<CompressionError> ExternalToolBackend::failureOf(const ProcessOutc
     case ProcessOutcome::Kind::stopped:
         break;
     }
-    return CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
-        CompressionMessage::toolRunFailed, {m_description.displayName, outcome.diagnosticText()}));
+    return Failure(Failure::toolRunFailed, {m_description.displayName, outcome.diagnosticText()});
 }
 
 Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
@@ -56,7 +53,7 @@ Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, Privat
 {
     const auto executable = locate();
     if (!executable)
-        return failure(CompressionPipelineError::backendUnavailable(m_description.notFoundMessage));
+        return failure(m_description.notFound);
     if (m_description.preflight) {
         if (const auto accepted = m_description.preflight(profile); !accepted)
             return failure(accepted.error());
@@ -69,7 +66,7 @@ Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, Privat
     if (!invocation)
         return failure(invocation.error());
     if (!output.truncate())
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
     const int input = invocation->input ? invocation->input->descriptor() : profile.source->descriptor();
     const ProcessOutcome outcome =
         ExternalProcess::run(executable->toLocalFile(), invocation->arguments, {input, output.descriptor()}, stop);
@@ -79,7 +76,7 @@ Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, Privat
     // (empty, for a small one): only an output that ends as a whole picture counts.
     const QByteArray &ending = m_description.outputEnding;
     if (!output.endsWith(ending))
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
     return {};
 }
 

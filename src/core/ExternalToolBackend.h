@@ -35,7 +35,7 @@ public:
     struct Description {
         QString toolName;        // the executable's name in the bundle, as the log names it
         QString displayName;     // the tool's name in messages
-        QString notFoundMessage; // the reason when the bundle has no such tool
+        Failure::Reason notFound; // the reason when the bundle has no such tool
         const QLoggingCategory &(*logCategory)();
         // Optional: a file the tool must not be given, refused before the tool is announced.
         std::function<Expected<void>(const ImageProfile &)> preflight;
@@ -51,11 +51,11 @@ public:
     Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
                             const std::stop_token &stop = {}) const override;
 
-    // The tool could not be started: "<tool> 启动失败：<detail>".
-    CompressionError startFailure(const QString &detail) const;
+    // The tool could not be started.
+    Failure startFailure(const QString &detail) const;
     // The error a run's outcome stands for, or nothing for success. A tool killed by a signal
     // failed, whatever it wrote.
-    std::optional<CompressionError> failureOf(const ProcessOutcome &outcome) const;
+    std::optional<Failure> failureOf(const ProcessOutcome &outcome) const;
 
 private:
     Description m_description;

@@ -19,7 +19,7 @@ Expected<void> FallbackChain::compress(const ImageProfile &profile, PrivateFile 
         if (stop.stop_requested())
             return written;
         qCCritical(category).noquote() << QStringLiteral("%1 backend fallback to ImageIO, input: %2, reason: %3")
-                                              .arg(m_log.formatName, input, written.error().localizedDescription());
+                                              .arg(m_log.formatName, input, written.error().sourceText());
     }
     const auto written = m_fallback.compress(profile, output, outputURL, stop);
     if (written)

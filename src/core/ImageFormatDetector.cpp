@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImageFormatDetector.h"
-#include "CompressionMessage.h"
 
 #include "ContentType.h"
 #include "ImageCodec.h"
@@ -53,7 +52,7 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
     auto source = std::make_shared<SourceFile>(std::move(*file));
     const auto image = ImageSource::fromBytes(source->bytes());
     if (!image)
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     return ImageProfile{
         .sourceURL = url,
         .format = detectFormat(*image, url),

@@ -11,10 +11,10 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
 {
     const auto source = profile.source ? ImageSource::fromBytes(profile.source->bytes()) : std::nullopt;
     if (!source)
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     auto image = source->createImageAtIndex0();
     if (!image)
-        return failure(CompressionPipelineError::imageDecodeFailed());
+        return failure(Failure(Failure::imageDecodeFailed));
     return std::make_shared<const DecodedImage>(std::move(*image));
 }
 
@@ -26,10 +26,10 @@ Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &outpu
         return failure(image.error());
     QFile file;
     if (!output.truncate() || !file.open(output.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-        return failure(CompressionPipelineError::destinationCreateFailed());
+        return failure(Failure(Failure::destinationCreateFailed));
     // A full disk shows only in the last flush.
     if (!writeImage(**image, typeIdentifier, file, quality) || !file.flush())
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
     return {};
 }
 

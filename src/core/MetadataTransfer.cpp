@@ -248,7 +248,7 @@ Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &outpu
 
     const QByteArray encoded = output.readAll();
     if (encoded.isEmpty())
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
 
     QByteArray withMetadata;
     try {
@@ -278,7 +278,7 @@ Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &outpu
     }
 
     if (!output.rewrite(withMetadata))
-        return failure(CompressionPipelineError::writeFailed());
+        return failure(Failure(Failure::writeFailed));
     qCInfo(lcMetadata).noquote() << QStringLiteral("Metadata (%1) of %2 carried into %3")
                                         .arg(CompressionSettings::metadataPolicyName(policy), fileName(sourceURL),
                                              fileName(outputURL));

@@ -29,19 +29,19 @@ Expected<SourceFile> SourceFile::open(const QUrl &url)
     // so made names another file, or none. Reading that one would compress the wrong picture.
     const QString path = url.toLocalFile();
     if (path.isEmpty() || path.contains(QChar::ReplacementCharacter))
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     SourceFile source;
     source.m_url = url;
     source.m_descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (source.m_descriptor < 0)
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     if (::fstat(source.m_descriptor, &source.m_status) != 0 || !S_ISREG(source.m_status.st_mode) ||
         source.m_status.st_size <= 0 || source.m_status.st_size > maximumBytes)
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     // Enough for any container's signature and a JPEG's or PNG's size.
     constexpr qint64 headLength = 64 * 1024;
     if (!source.readBytes(std::min<qint64>(headLength, source.m_status.st_size)))
-        return failure(CompressionPipelineError::readFailed());
+        return failure(Failure(Failure::readFailed));
     return source;
 }
 
@@ -64,7 +64,7 @@ Expected<void> SourceFile::readContents()
 {
     if (m_bytes.size() == m_status.st_size || readBytes(m_status.st_size))
         return {};
-    return failure(CompressionPipelineError::readFailed());
+    return failure(Failure(Failure::readFailed));
 }
 
 bool SourceFile::isUnchanged() const

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "JPEGRoad.h"
-#include "CompressionMessage.h"
 
 #include "InProcessEncoding.h"
 #include "Logging.h"
@@ -41,7 +40,7 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
     ExternalToolBackend::Description description{
         .toolName = QStringLiteral("cjpeg"),
         .displayName = QStringLiteral("mozjpeg"),
-        .notFoundMessage = CompressionMessage::text(CompressionMessage::cjpegMissing),
+        .notFound = Failure::cjpegMissing,
         .logCategory = lcMozJPEG,
         .preflight = {},
         .prepare = [quality](const ImageProfile &profile) -> Expected<ToolInvocation> {
@@ -52,8 +51,7 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
             // run however it ends.
             auto ppm = PrivateFile::create(temporaryFolder());
             if (!ppm)
-                return failure(CompressionPipelineError::backendExecutionFailed(CompressionMessage::text(
-                    CompressionMessage::ppmFailed, {QString::fromLocal8Bit(std::strerror(errno))})));
+                return failure(Failure(Failure::ppmFailed, {QString::fromLocal8Bit(std::strerror(errno))}));
             if (const auto written = writePPM(**image, *ppm); !written)
                 return failure(written.error());
             return ToolInvocation{cjpegArguments(quality), std::move(ppm)};

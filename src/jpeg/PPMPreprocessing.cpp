@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PPMPreprocessing.h"
-#include "CompressionMessage.h"
 
 #include "InProcessEncoding.h"
 
@@ -107,16 +106,14 @@ Expected<void> writePPM(const DecodedImage &image, PrivateFile &ppm)
     if (!holdsPPMRows(image.image)) {
         data = makePPMData(image);
         if (!data)
-            return failure(CompressionPipelineError::backendExecutionFailed(
-                CompressionMessage::text(CompressionMessage::ppmNotMade)));
+            return failure(Failure::ppmNotMade);
     }
     // The flush is checked on its own: a full disk shows only there.
     QFile file;
     const bool written = ppm.truncate() && file.open(ppm.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
                          (data ? file.write(*data) == data->size() : writeRows(file, image.image)) && file.flush();
     if (!written)
-        return failure(CompressionPipelineError::backendExecutionFailed(
-            CompressionMessage::text(CompressionMessage::ppmFailed, {file.errorString()})));
+        return failure(Failure(Failure::ppmFailed, {file.errorString()}));
     return {};
 }
 

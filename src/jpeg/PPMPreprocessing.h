@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CompressionError.h"
+#include "Failure.h"
 #include "ImageCodec.h"
 #include "PrivateFile.h"
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PNGRoad.h"
-#include "CompressionMessage.h"
 
 #include "ImageCodec.h"
 #include "InProcessEncoding.h"
@@ -28,7 +27,7 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
     ExternalToolBackend::Description description{
         .toolName = QStringLiteral("pngquant"),
         .displayName = QStringLiteral("pngquant"),
-        .notFoundMessage = CompressionMessage::text(CompressionMessage::pngquantMissing),
+        .notFound = Failure::pngquantMissing,
         .logCategory = lcPNGQuant,
         // pngquant drops a PNG's colour profile without converting the pixels, so its output
         // would show other colours than the source; such a PNG is left to the in-process
@@ -37,8 +36,7 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
         .preflight = [](const ImageProfile &profile) -> Expected<void> {
             const auto source = ImageSource::fromBytes(profile.source->bytes());
             if (source && source->hasForeignProfileChunk())
-                return failure(CompressionPipelineError::backendExecutionFailed(
-                    CompressionMessage::text(CompressionMessage::pngquantForeignProfile)));
+                return failure(Failure::pngquantForeignProfile);
             return {};
         },
         .prepare = [qualityRange, metadata](const ImageProfile &) -> Expected<ToolInvocation> {

@@ -37,7 +37,7 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
     case StatusRole:
         return statusName(result.status);
     case MessageRole:
-        return result.message ? QVariant(*result.message) : QVariant();
+        return result.failure ? QVariant(result.failure->text()) : QVariant();
     default:
         return {};
     }

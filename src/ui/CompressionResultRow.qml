@@ -54,7 +54,7 @@ Item {
         if (status === "success")
             return "-"
         if (hasMessage)
-            return MessageTranslation.translated(message)
+            return message
         return "-"
     }
     readonly property string statusSymbol: {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The choice of language and the translation of a row's message as it is shown: composed
-// messages are translated part by part, anything else passes unchanged.
+// The choice of language, and every failure's words in both languages.
 
-#include "CompressionMessage.h"
+#include "Failure.h"
 #include "Translation.h"
 
 #include <QCoreApplication>
@@ -12,6 +11,8 @@
 using namespace pressel;
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(Failure)
 
 class tst_Translation : public QObject
 {
@@ -36,35 +37,67 @@ private slots:
         QCOMPARE(Translation::fileFor(uiLanguages), file);
     }
 
-    void shownMessages_data()
+    // Every reason's words, in both languages, as a row and pressel-cli show them.
+    void reasons_data()
     {
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<QString>("chinese");
         QTest::addColumn<QString>("english");
-        using namespace CompressionMessage;
-        QTest::newRow("fixed") << text(notSmaller) << u"Not smaller after compression; the original is kept"_s;
-        QTest::newRow("argument kept") << text(unsupportedFormat, {u"gif"_s})
-                                       << u"This format isn't supported yet: gif"_s;
-        QTest::newRow("fixed argument translated")
-            << text(toolRunFailed, {u"pngquant"_s, text(unknownToolError)}) << u"pngquant failed: unknown error"_s;
-        QTest::newRow("tool's own words kept") << text(toolRunFailed, {u"mozjpeg"_s, u"Empty input file\n第二行"_s})
-                                               << u"mozjpeg failed: Empty input file\n第二行"_s;
-        QTest::newRow("the most specific template")
-            << text(toolScratchExists, {u"pngquant"_s, u"/tmp/a-1.png.tmp"_s})
-            << u"pngquant couldn't start: its temporary file already exists: /tmp/a-1.png.tmp"_s;
-        QTest::newRow("a name that looks like a template")
-            << text(fileMissing, {u"x 执行失败：%2.jpg"_s}) << u"The file “x 执行失败：%2.jpg” doesn't exist."_s;
-        QTest::newRow("not ours") << u"磁盘已满"_s << u"磁盘已满"_s;
+        const auto row = [](Failure failure) -> QTestData & {
+            return QTest::newRow(qPrintable(failure.reasonName())) << failure;
+        };
+        row(Failure::readFailed) << u"图片读取失败"_s << u"Couldn't read the image"_s;
+        row(Failure::imageDecodeFailed) << u"无法解码图片内容"_s << u"Couldn't decode the image"_s;
+        row(Failure::destinationCreateFailed) << u"导出器创建失败"_s << u"Couldn't create the output file"_s;
+        row(Failure::writeFailed) << u"文件写入失败"_s << u"Couldn't write the file"_s;
+        row(Failure::outputStatFailed) << u"无法读取输出文件大小"_s << u"Couldn't read the size of the output file"_s;
+        row(Failure::notSmaller) << u"压缩后体积未变小，已保留原图"_s
+                                 << u"Not smaller after compression; the original is kept"_s;
+        row({Failure::unsupportedFormat, {u"gif"_s}}) << u"当前阶段暂不处理该格式：gif"_s
+                                                      << u"This format isn't supported yet: gif"_s;
+        row(Failure::heifUnsupported) << u"当前阶段暂不处理 HEIC / HEIF"_s << u"HEIC and HEIF aren't supported yet"_s;
+        row(Failure::tiffUnsupported) << u"当前阶段暂不处理 TIFF"_s << u"TIFF isn't supported yet"_s;
+        // An argument that looks like a template stays as it is.
+        row({Failure::fileMissing, {u"x 执行失败：%2.jpg"_s}}) << u"文件“x 执行失败：%2.jpg”不存在。"_s
+                                                               << u"The file “x 执行失败：%2.jpg” doesn't exist."_s;
+        row({Failure::folderCreateFailed, {u"/a/b"_s}}) << u"无法创建文件夹“/a/b”。"_s
+                                                        << u"Couldn't create the folder “/a/b”."_s;
+        row({Failure::toolStartFailed, {u"mozjpeg"_s, u"No such file"_s}}) << u"mozjpeg 启动失败：No such file"_s
+                                                                           << u"mozjpeg couldn't start: No such file"_s;
+        row({Failure::toolRunFailed, {u"mozjpeg"_s, u"Empty input file\n第二行 %1"_s}})
+            << u"mozjpeg 执行失败：Empty input file\n第二行 %1"_s << u"mozjpeg failed: Empty input file\n第二行 %1"_s;
+        QTest::newRow("toolRunFailed, nothing said") << Failure(Failure::toolRunFailed, {u"pngquant"_s, QString()})
+                                                     << u"pngquant 执行失败：未知错误"_s << u"pngquant failed: unknown error"_s;
+        row(Failure::cjpegMissing) << u"未找到 mozjpeg 的 cjpeg，可继续回退到系统 JPEG 压缩"_s
+                                   << u"mozjpeg's cjpeg wasn't found; falling back to the built-in JPEG encoder"_s;
+        row(Failure::pngquantMissing) << u"未找到 pngquant，可继续回退到系统 PNG 压缩"_s
+                                      << u"pngquant wasn't found; falling back to the built-in PNG encoder"_s;
+        row({Failure::ppmFailed, {u"No space left on device"_s}})
+            << u"mozjpeg 输入预处理失败：No space left on device"_s
+            << u"Couldn't prepare the image for mozjpeg: No space left on device"_s;
+        row(Failure::ppmNotMade) << u"mozjpeg 输入预处理失败：无法生成 PPM"_s
+                                 << u"Couldn't prepare the image for mozjpeg: no PPM could be made"_s;
+        row(Failure::pngquantForeignProfile) << u"pngquant 不转换色彩配置文件：图片带有非 sRGB 的 ICC 配置文件"_s
+                                             << u"pngquant doesn't convert color profiles, and this image has a non-sRGB ICC profile"_s;
+        row(Failure::folderWithoutImages) << u"文件夹中没有可压缩的图片"_s << u"No images to compress in this folder"_s;
+        row(Failure::folderLimitReached) << u"文件夹中的图片超过 10000 张，只处理了前 10000 张"_s
+                                         << u"The folder holds more than 10,000 images; only the first 10,000 were compressed"_s;
+        row(Failure::sourceChanged) << u"原图在压缩期间被改动，未保存输出"_s
+                                    << u"The original changed while it was being compressed; no output was saved"_s;
     }
 
-    void shownMessages()
+    void reasons()
     {
-        QFETCH(QString, message);
+        QFETCH(Failure, failure);
+        QFETCH(QString, chinese);
         QFETCH(QString, english);
-        QCOMPARE(CompressionMessage::translated(message), message); // no translation installed
+        QCOMPARE(failure.sourceText(), chinese);
+        QCOMPARE(failure.text(), chinese); // no translation installed
         QTranslator translator;
         QVERIFY(translator.load(u":/i18n/pressel_en.qm"_s));
         QCoreApplication::installTranslator(&translator);
-        QCOMPARE(CompressionMessage::translated(message), english);
+        QCOMPARE(failure.text(), english);
+        QCOMPARE(failure.sourceText(), chinese);
         QCoreApplication::removeTranslator(&translator);
     }
 };

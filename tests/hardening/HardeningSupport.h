@@ -55,7 +55,7 @@ inline QString describe(const pressel::CompressionResult &result)
 {
     const char *status[] = {"success", "skipped", "failed"};
     return QString::fromLatin1(status[int(result.status)]) + u' ' + result.sourceURL.toLocalFile() + u" -> " +
-           (result.outputURL ? result.outputURL->toLocalFile() : QString()) + u": " + result.message.value_or(QString());
+           (result.outputURL ? result.outputURL->toLocalFile() : QString()) + u": " + (result.failure ? result.failure->sourceText() : QString());
 }
 
 // Output file names (raw) of the success rows, for FolderRecord::changesBeyond.

@@ -67,7 +67,7 @@ QList<InputSample> inputVariety(int width, int height)
     // Libjpeg here reads 8-bit samples only, and so does every decoder on this system.
     InputSample &twelveBit = add(u"jpeg-12bit.jpg"_s, withFrame(greyJPEG, 0xC1, 12), {});
     twelveBit.status = CompressionResultStatus::failed;
-    twelveBit.message = u"无法解码图片内容"_s;
+    twelveBit.message = u"imageDecodeFailed"_s;
 
     const QByteArray inks = swappedInksProfile();
     for (const auto &[name, colour] : {std::pair{u"jpeg-cmyk-profile.jpg"_s, JPEGOptions::cmyk},
@@ -124,10 +124,10 @@ QList<InputSample> inputVariety(int width, int height)
         p3->colourManaged = true;
 
     // ---- recognised, not handled
-    notHandled(u"heic-alpha.heic"_s, heif({translucent}), u"当前阶段暂不处理 HEIC / HEIF"_s);
-    notHandled(u"avif-photo.avif"_s, heif({opaque}, {u"-A"_s}), u"当前阶段暂不处理该格式：avif"_s);
-    notHandled(u"tiff-pages.tif"_s, convert({opaque, translucent}, {}, u"tiff"_s), u"当前阶段暂不处理 TIFF"_s);
-    notHandled(u"gif-picture.gif"_s, convert({opaque}, {}, u"gif"_s), u"当前阶段暂不处理该格式：gif"_s);
-    notHandled(u"webp-picture.webp"_s, encode(opaque, "webp", 60), u"当前阶段暂不处理该格式：webp"_s);
+    notHandled(u"heic-alpha.heic"_s, heif({translucent}), u"heifUnsupported"_s);
+    notHandled(u"avif-photo.avif"_s, heif({opaque}, {u"-A"_s}), u"unsupportedFormat"_s);
+    notHandled(u"tiff-pages.tif"_s, convert({opaque, translucent}, {}, u"tiff"_s), u"tiffUnsupported"_s);
+    notHandled(u"gif-picture.gif"_s, convert({opaque}, {}, u"gif"_s), u"unsupportedFormat"_s);
+    notHandled(u"webp-picture.webp"_s, encode(opaque, "webp", 60), u"unsupportedFormat"_s);
     return samples;
 }

@@ -19,7 +19,7 @@ struct InputSample {
     // made of, never from the code under test; null for rows that end without an output.
     QImage intended;
     pressel::CompressionResultStatus status = pressel::CompressionResultStatus::success;
-    QString message;                 // for rows that end skipped or failed
+    QString message;                 // the reason of rows that end skipped or failed
     bool viewerCannotManage = false; // Qt cannot manage its colour: `intended` is the reference
     bool colourManaged = false;      // it carries colour information that a viewer must apply
     double tolerance = 2.5;          // mean difference of cell means allowed against the reference

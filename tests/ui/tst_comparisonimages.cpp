@@ -42,7 +42,7 @@ private slots:
         m_source = QUrl::fromLocalFile(path);
         const auto service = makeStandardCompressionService(TestFiles::buildBundle());
         const CompressionResult result = service->compressFile(m_source);
-        QVERIFY2(result.outputURL, qPrintable(result.message.value_or(u"no output"_s)));
+        QVERIFY2(result.outputURL, qPrintable(result.failure ? result.failure->sourceText() : u"no output"_s));
         m_output = *result.outputURL;
     }
 
