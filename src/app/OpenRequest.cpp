@@ -2,16 +2,39 @@
 #include "OpenRequest.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace pressel {
 
 namespace {
 constexpr QLatin1StringView argumentsKey("arguments");
 constexpr QLatin1StringView workingDirectoryKey("workingDirectory");
+
+// A scheme of two letters or more and a colon, and no file of that name: "file:///a.jpg" is a
+// URI, a file literally named "notes:1.png" in the working directory stays a path.
+bool isURI(const QString &argument, const QString &workingDirectory)
+{
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(argument).hasMatch() && !QFileInfo::exists(QDir(workingDirectory).absoluteFilePath(argument));
+}
+
 } // namespace
+
+QList<QUrl> OpenRequest::urls() const
+{
+    QList<QUrl> urls;
+    urls.reserve(arguments.size());
+    for (const QString &argument : arguments) {
+        urls.append(isURI(argument, workingDirectory)
+                        ? QUrl(argument, QUrl::StrictMode)
+                        : QUrl::fromLocalFile(QDir::cleanPath(QDir(workingDirectory).absoluteFilePath(argument))));
+    }
+    return urls;
+}
 
 QByteArray OpenRequest::encode() const
 {

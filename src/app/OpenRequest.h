@@ -2,19 +2,25 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
 namespace pressel {
 
 // What one launch of the application asks for: the arguments it was given, paths or URIs,
-// and the folder it was started in, against which relative paths are read. A second launch
+// and the folder it was started in, against which relative paths are read. A later launch
 // hands it to the running instance as one message.
 struct OpenRequest {
     QStringList arguments;
     QString workingDirectory;
+
+    // The arguments as URLs: a path becomes a file URL, read against the working directory;
+    // a URI (a file manager passes file:// URIs) stays what it is.
+    QList<QUrl> urls() const;
 
     QByteArray encode() const;
     // Absent for anything that is not a request written by encode().

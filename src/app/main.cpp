@@ -2,11 +2,10 @@
 // pressel: the application. One window per user session; a later launch hands its files to
 // the running one and leaves.
 
-#include "AppDelegate.h"
 #include "CompressionViewModel.h"
-#include "DockFileDropRelay.h"
 #include "Logging.h"
 #include "OpenRequest.h"
+#include "OpenRequestHandler.h"
 #include "SessionBus.h"
 #include "SingleInstance.h"
 #include "StandardCompressionService.h"
@@ -15,7 +14,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
@@ -34,8 +32,8 @@ int main(int argc, char *argv[])
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
     // The application name stays the executable's; the desktop entry names the window's owner.
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));
-    pressel::installLogFormat();
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(appId));
+    installLogFormat();
     Translation::install();
 
     const OpenRequest launch{QCoreApplication::arguments().mid(1), QDir::currentPath()};
@@ -43,26 +41,15 @@ int main(int argc, char *argv[])
     if (!instance.isPrimaryInstance()) {
         if (instance.sendMessage(launch.encode()))
             return 0;
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("The running Pressel did not take the request");
+        qCCritical(lcOpenRequest).noquote() << QStringLiteral("The running Pressel did not take the request");
         return 1;
     }
 
-    AppDelegate delegate;
-#ifdef Q_OS_MACOS
-    app.installEventFilter(&delegate);
-#endif
     CompressionViewModel viewModel(makeStandardCompressionService());
-
-    // Requests that come before the window exists wait in the relay like the launch's own.
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
-        const auto request = OpenRequest::decode(message);
-        if (!request) {
-            qCCritical(lcDockDrop).noquote()
-                << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
-            return;
-        }
-        delegate.open(*request);
-    });
+    OpenRequestHandler openRequests(viewModel);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &openRequests, &OpenRequestHandler::openMessage);
+    // The launch's own files wait for the window like a later launch's.
+    openRequests.open(launch);
 
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
@@ -72,22 +59,12 @@ int main(int argc, char *argv[])
     // Qt 6.4 places a module's files under its URI at the root of the resources.
     engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));
 #endif
-    QPointer<QQuickWindow> window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
     // The scene's identifier.
     window->setObjectName(QStringLiteral("main"));
-
-    DockFileDropRelay::shared().setActivationHook([window] {
-        if (!window)
-            return;
-        window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
-        window->show();
-        window->raise();
-        window->requestActivate();
-    });
-    delegate.applicationDidFinishLaunching();
-
-    delegate.open(launch);
+    openRequests.setWindow(window);
+    qCInfo(lcOpenRequest).noquote() << QStringLiteral("Taking open requests");
     return app.exec();
 }

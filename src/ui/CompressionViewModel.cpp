@@ -88,13 +88,16 @@ void CompressionViewModel::setSummary(const QList<CompressionResult> &results, i
     emit summaryChanged();
 }
 
-bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
+bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
 {
     const QList<QUrl> fileURLs = localFileURLs(urls);
-    if (fileURLs.isEmpty())
+    if (fileURLs.isEmpty()) {
+        qCInfo(lcCompression).noquote()
+            << QStringLiteral("Nothing to open: no local file among %1 item(s)").arg(urls.size());
         return false;
+    }
 
-    qCInfo(lcCompression).noquote() << QStringLiteral("handleDroppedFiles received %1 file(s): %2")
+    qCInfo(lcCompression).noquote() << QStringLiteral("Opening %1 file(s): %2")
                                            .arg(QString::number(fileURLs.size()), joinedLocalPaths(fileURLs));
 
     const QFileInfo first(fileURLs.constFirst().toLocalFile());

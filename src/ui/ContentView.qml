@@ -6,16 +6,15 @@ import QtQuick.Layouts
 import Pressel
 
 // The whole content of the main window: the drop zone, the processing card or the result list,
-// chosen from the batch controller's state. The entire window takes drops of files, and files
-// opened from outside the window arrive here through the relay. Files also come from the open
-// dialog (Ctrl+O) and the clipboard (Ctrl+V); all of them start a batch the way a drop does.
+// chosen from the batch controller's state. The entire window takes drops of files; files also
+// come from the open dialog (Ctrl+O) and the clipboard (Ctrl+V). All of them go to the batch
+// controller's openFiles(), as files opened from outside the window do.
 Item {
     id: root
 
-    // The batch controller (CompressionViewModel) and the relay (DockFileDropRelay); anything
-    // with the same properties, methods and signals will do, which is how the tests drive it.
+    // The batch controller (CompressionViewModel); anything with the same properties, methods
+    // and signals will do, which is how the tests drive it.
     required property var viewModel
-    property var dockFileDropRelay: DockFileDropRelay
     // The saved compression settings the panel edits; the tests hand in their own.
     property var settings: CompressionSettingsModel {}
 
@@ -35,10 +34,6 @@ Item {
     readonly property bool isComparing: comparedRow !== null && face === "results"
     // The compare action that opened the view, which has the focus again when it closes.
     property Item comparisonOrigin: null
-    // "Comes into view": shown in a window that is itself shown and not minimised.
-    readonly property bool isInView: visible && Window.window !== null && Window.window.visible
-                                     && Window.window.visibility !== Window.Minimized
-
     function openComparison(row, origin) {
         comparedRow = {
             sourceURL: row.sourceURL,
@@ -60,14 +55,6 @@ Item {
         }
     }
 
-    function processPendingDockFiles() {
-        const urls = dockFileDropRelay.consumePendingURLs()
-        if (urls.length === 0)
-            return
-        DockDropLog.processingDockFiles(urls.length)
-        viewModel.handleDroppedFiles(urls)
-    }
-
     // Opens the desktop's file chooser; what is chosen there goes to openChosenFiles().
     function chooseFiles() {
         openDialog.currentFolder = viewModel.openFolderURL
@@ -75,21 +62,15 @@ Item {
     }
 
     function openChosenFiles(urls) {
-        if (urls.length > 0)
-            viewModel.handleDroppedFiles(urls)
+        viewModel.openFiles(urls)
     }
 
     function pasteFiles() {
-        const urls = fileClipboard.fileURLs()
-        if (urls.length > 0)
-            viewModel.handleDroppedFiles(urls)
+        viewModel.openFiles(fileClipboard.fileURLs())
     }
 
     implicitWidth: 720
     implicitHeight: 520
-
-    onIsInViewChanged: if (isInView) processPendingDockFiles()
-    Component.onCompleted: if (isInView) processPendingDockFiles()
 
     FileDialog {
         id: openDialog
@@ -132,11 +113,6 @@ Item {
     Connections {
         target: root.viewModel?.results ?? null
         function onCountChanged() { root.closeComparison() }
-    }
-
-    Connections {
-        target: root.dockFileDropRelay
-        function onDidEnqueue() { root.processPendingDockFiles() }
     }
 
     component Face: Item {
@@ -506,7 +482,7 @@ Item {
         onExited: root.viewModel.isDropTargeted = false
         onDropped: drop => {
             root.viewModel.isDropTargeted = false
-            if (root.viewModel.handleDroppedFiles(drop.urls))
+            if (root.viewModel.openFiles(drop.urls))
                 drop.accept(Qt.CopyAction)
             else
                 drop.accepted = false

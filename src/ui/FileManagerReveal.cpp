@@ -20,10 +20,13 @@ const QString fileManagerInterface = QStringLiteral("org.freedesktop.FileManager
 
 } // namespace
 
+FileManagerReveal::FolderOpener FileManagerReveal::desktopFolderOpener()
+{
+    return [](const QUrl &folder) { return QDesktopServices::openUrl(folder); };
+}
+
 FileManagerReveal::FileManagerReveal(QObject *parent)
-    : FileManagerReveal(
-          SessionBus::exists() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("no session bus")),
-          [](const QUrl &folder) { return QDesktopServices::openUrl(folder); }, parent)
+    : FileManagerReveal(SessionBus::connection(), desktopFolderOpener(), parent)
 {}
 
 FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent)

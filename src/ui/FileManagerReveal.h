@@ -23,6 +23,9 @@ public:
     // Whether the folder could be handed to a program that opens it.
     using FolderOpener = std::function<bool(const QUrl &folder)>;
 
+    // The desktop's default handler for folders.
+    static FolderOpener desktopFolderOpener();
+
     // The session bus, when there is one, and the desktop's default handler for folders.
     explicit FileManagerReveal(QObject *parent = nullptr);
     FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent = nullptr);

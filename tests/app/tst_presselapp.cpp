@@ -141,7 +141,7 @@ private slots:
         const QMap<QString, QByteArray> sources = TestImages::fingerprint(m_folder->path());
 
         m_first = launch({u"a.jpg"_s});
-        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: Taking open requests"_s));
         QVERIFY(waitForOutput(u"a-1.jpg"_s));
 
         handOver({u"b.png"_s});
@@ -150,7 +150,7 @@ private slots:
         // A file manager passes URIs.
         handOver({QUrl::fromLocalFile(path(u"c d.jpg"_s)).toString(QUrl::FullyEncoded)});
         QVERIFY(waitForOutput(u"c d-1.jpg"_s));
-        QVERIFY(firstLogShows(u"com.korvane.Pressel.Compression: handleDroppedFiles received 1 file(s): "_s +
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.Compression: Opening 1 file(s): "_s +
                               path(u"c d.jpg"_s)));
 
         for (auto it = sources.cbegin(); it != sources.cend(); ++it)
@@ -162,7 +162,7 @@ private slots:
     {
         TestImages::write(TestImages::photo(320, 240, 21), path(u"later.jpg"_s), "jpeg", 95);
         m_first = launch({});
-        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: Taking open requests"_s));
         const auto socketPath = SingleInstance::socketPath(m_instanceId);
         QVERIFY(socketPath);
         struct stat folder = {}, socketFile = {};
@@ -201,7 +201,7 @@ private slots:
     {
         TestImages::write(TestImages::photo(320, 240, 22), path(u"next.jpg"_s), "jpeg", 95);
         m_first = launch({});
-        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: Taking open requests"_s));
         m_first->kill();
         QVERIFY(m_first->waitForFinished(watchdogMs));
         QVERIFY(QFileInfo::exists(*SingleInstance::socketPath(m_instanceId))); // left behind
