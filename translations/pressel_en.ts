@@ -64,6 +64,22 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 1 when one did, 2 for a usage error.
 </translation>
     </message>
+    <message>
+        <source>用法：pressel [选项…] [--] [文件…]
+打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；
+已有窗口在运行时，把文件交给它后退出。
+  -h, --help      显示这段说明
+  --version       显示版本
+  --              选项到此为止：其后的每个参数都是文件
+</source>
+        <translation>Usage: pressel [option…] [--] [FILE…]
+Opens Pressel&apos;s window and compresses these files (a folder stands for its images);
+when a window already runs, hands the files to it and leaves.
+  -h, --help      print this help
+  --version       print the version
+  --              end of options: every argument after it is a file
+</translation>
+    </message>
 </context>
 <context>
     <name>CompareView</name>

@@ -12,18 +12,69 @@
 #include "TerminationSignals.h"
 #include "Translation.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QTextStream>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <optional>
 
 using namespace pressel;
 
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
+namespace {
+
+QString usage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "用法：pressel [选项…] [--] [文件…]\n"
+                                       "打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；\n"
+                                       "已有窗口在运行时，把文件交给它后退出。\n"
+                                       "  -h, --help      显示这段说明\n"
+                                       "  --version       显示版本\n"
+                                       "  --              选项到此为止：其后的每个参数都是文件\n");
+}
+
+// The options of a launch. Everything else is a file, and so is everything after "--".
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+
+    CommandLine() { parser.addOptions({help, version}); }
+};
+
+// Help and the version are answered before the window system is asked for anything, so they
+// work in a terminal without a display. Anything else waits until the window system has taken
+// its own options (-platform, -display, …) from the arguments.
+std::optional<int> answerWithoutWindow(int argc, char *argv[])
+{
+    const QCoreApplication terminal(argc, argv);
+    Translation::install();
+    CommandLine commandLine;
+    commandLine.parser.parse(QCoreApplication::arguments());
+    if (commandLine.parser.isSet(commandLine.help)) {
+        QTextStream(stdout) << usage();
+        return 0;
+    }
+    if (commandLine.parser.isSet(commandLine.version)) {
+        QTextStream(stdout) << "pressel " << PRESSEL_VERSION << '\n';
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (const auto status = answerWithoutWindow(argc, argv))
+        return *status;
+
     SessionBus::preventAutolaunch();
     QGuiApplication app(argc, argv);
     // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
@@ -36,7 +87,12 @@ int main(int argc, char *argv[])
     installLogFormat();
     Translation::install();
 
-    const OpenRequest launch{QCoreApplication::arguments().mid(1), QDir::currentPath()};
+    CommandLine commandLine;
+    if (!commandLine.parser.parse(QCoreApplication::arguments())) {
+        QTextStream(stderr) << "pressel: " << commandLine.parser.errorText() << '\n' << usage();
+        return 2;
+    }
+    const OpenRequest launch{commandLine.parser.positionalArguments(), QDir::currentPath()};
     SingleInstance instance(SingleInstance::instanceIdFromEnvironment());
     if (!instance.isPrimaryInstance()) {
         if (instance.sendMessage(launch.encode()))
