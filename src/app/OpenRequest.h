@@ -22,6 +22,9 @@ struct OpenRequest {
     // a URI (a file manager passes file:// URIs) stays what it is.
     QList<QUrl> urls() const;
 
+    // A marker, then the folder and the arguments, each ended by a NUL (which no argument can
+    // hold): never larger than the launch's own command line and folder, so whatever the
+    // system let a launch be given fits one message.
     QByteArray encode() const;
     // Absent for anything that is not a request written by encode().
     static std::optional<OpenRequest> decode(const QByteArray &message);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The built pressel end to end, as a user starts it: its options, help even without a display;
 // files on the command line are compressed beside their sources, a second launch hands its files
-// to the first and leaves; the socket
+// to the first (hundreds of them at once) and leaves; the socket
 // between them is the user's alone, drops what is not an open request, and a killed first
 // instance never blocks the next. The window runs on the platform given by the environment
 // (offscreen, or an X server). Every wait has a limit and the first instance is killed at the
@@ -187,6 +187,34 @@ private slots:
         for (auto it = sources.cbegin(); it != sources.cend(); ++it)
             QCOMPARE(TestImages::sha256(it.key()), it.value());
         QVERIFY(m_first->state() == QProcess::Running);
+    }
+
+    // A file manager's selection of many files reaches the running window in one message and
+    // becomes one batch of them all, in their order (these are no pictures: they fail at once).
+    void manyFilesAreHandedOverAsOneBatch_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("nameLength");
+        QTest::newRow("500 files") << 500 << 12;
+        QTest::newRow("100 kB of names") << 400 << 250;
+    }
+
+    void manyFilesAreHandedOverAsOneBatch()
+    {
+        QFETCH(int, count);
+        QFETCH(int, nameLength);
+        m_first = launch({});
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: Taking open requests"_s));
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << u"%1.jpg"_s.arg(i, nameLength - 4, 10, QChar(u'0'));
+            QVERIFY(writeFile(path(names.last()), "not a picture"));
+        }
+        handOver(names);
+        const QString batch = u"com.korvane.Pressel.Compression: Opening %1 file(s): %2, "_s.arg(count).arg(path(names.first()));
+        QVERIFY(waitOrShowLog([&] { return firstLog().contains(u", "_s + path(names.last()) + u'\n'); }));
+        QVERIFY(firstLog().contains(batch));
+        QCOMPARE(firstLog().count(u"Opening "_s), 1);
     }
 
     void socketIsPrivateAndDropsWhatIsNoRequest()
