@@ -17,8 +17,8 @@ Popup {
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-    padding: 24
-    width: Math.min(480, (parent?.width ?? 480) - 32)
+    padding: Theme.spacing5XL
+    width: Math.min(480, (parent?.width ?? 480) - 2 * Theme.spacing2XL)
     x: Math.round(((parent?.width ?? width) - width) / 2)
     y: Math.round(((parent?.height ?? height) - height) / 2)
 
@@ -40,21 +40,21 @@ Popup {
     palette.placeholderText: Theme.secondaryText
 
     background: Rectangle {
-        radius: 18
+        radius: Theme.tileRadius
         color: palette.window
-        border.width: 1
+        border.width: Theme.hairline
         border.color: Theme.panelEdge
     }
 
     onOpened: jpegQuality.forceActiveFocus(Qt.TabFocusReason)
 
     component SectionTitle: StyledText {
-        font.pixelSize: Theme.bodySize
+        font.pixelSize: Theme.textSize
         font.bold: true
     }
 
     // Taller than a small window: the body scrolls, so the last control is always reachable.
-    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - 24)
+    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - Theme.spacing5XL)
 
     contentItem: Flickable {
         id: body
@@ -87,7 +87,7 @@ Popup {
         ColumnLayout {
             id: column
             width: body.width
-            spacing: 14
+            spacing: Theme.spacingXL
             Accessible.role: Accessible.Dialog
             Accessible.name: title.text
 
@@ -99,7 +99,7 @@ Popup {
                     objectName: "settingsTitle"
                     Layout.fillWidth: true
                     text: qsTr("设置")
-                    font.pixelSize: 22
+                    font.pixelSize: Theme.panelTitleSize
                     font.bold: true
                 }
 
@@ -119,7 +119,7 @@ Popup {
                     background: Rectangle {
                         radius: width / 2
                         color: closeButton.hovered || closeButton.visualFocus ? Theme.hoverFill : "transparent"
-                        border.width: closeButton.visualFocus ? 1.5 : 0
+                        border.width: closeButton.visualFocus ? Theme.dropLineWidth : 0
                         border.color: Theme.accent
                     }
                     Accessible.name: text
@@ -133,8 +133,7 @@ Popup {
 
             RowLayout {
                 Layout.fillWidth: true
-                spacing: 12
-
+                spacing: Theme.spacingL
                 Slider {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
@@ -161,7 +160,7 @@ Popup {
             }
 
             RowLayout {
-                spacing: 10
+                spacing: Theme.spacingML
                 enabled: !panel.settings.pngLossless
 
                 SpinBox {
@@ -204,7 +203,7 @@ Popup {
             }
 
             ColumnLayout {
-                spacing: 2
+                spacing: Theme.spacing2XS
                 Accessible.role: Accessible.Grouping
                 Accessible.name: qsTr("元数据")
 

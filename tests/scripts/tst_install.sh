@@ -16,7 +16,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/pressel bin/pressel-cli libexec/pressel/cjpeg libexec/pressel/pngquant; do
   [ -x "$prefix/usr/$f" ] || fail "$f is not installed as an executable"
 done
-for f in share/pressel share/icons/hicolor/scalable/apps/pressel.svg share/doc/pressel/copyright; do
+for f in share/icons/hicolor/scalable/apps/pressel.svg share/doc/pressel/copyright; do
   [ -e "$prefix/usr/$f" ] || fail "$f is not installed"
 done
 entry=$prefix/usr/share/applications/com.korvane.Pressel.desktop

@@ -5,6 +5,7 @@
 
 #include "CompressionViewModel.h"
 #include "OpenRequestHandler.h"
+#include "ResultStatus.h"
 #include "SessionBus.h"
 #include "StandardCompressionService.h"
 #include "TestFiles.h"
@@ -105,7 +106,7 @@ private slots:
 
         const QList<QQuickItem *> shown = rows();
         QCOMPARE(shown.at(0)->property("fileName").toString(), u"海边日落.jpg"_s);
-        QCOMPARE(shown.at(0)->property("status").toString(), u"success"_s);
+        QCOMPARE(shown.at(0)->property("status").toInt(), int(ResultStatus::Success));
         QVERIFY2(shown.at(0)->property("badgeText").toString().startsWith(u"↓ "_s),
                  qPrintable(shown.at(0)->property("badgeText").toString()));
         QVERIFY(shown.at(0)->property("detailText").toString().startsWith(m_folder->path()));
