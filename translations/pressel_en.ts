@@ -368,5 +368,20 @@ when a window already runs, hands the files to it and leaves.
         <source>恢复默认设置</source>
         <translation>Restore defaults</translation>
     </message>
+    <message>
+        <source>完成时通知</source>
+        <translation>Notify when finished</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::BatchNotification</name>
+    <message>
+        <source>已完成 %1 个文件 · 节省 %2</source>
+        <translation>Finished %1 files · saved %2</translation>
+    </message>
+    <message>
+        <source>显示文件</source>
+        <translation>Show files</translation>
+    </message>
 </context>
 </TS>

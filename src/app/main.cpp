@@ -2,6 +2,7 @@
 // pressel: the application. One window per user session; a later launch hands its files to
 // the running one and leaves.
 
+#include "BatchNotification.h"
 #include "CompressionViewModel.h"
 #include "Logging.h"
 #include "OpenRequest.h"
@@ -15,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QTextStream>
@@ -121,6 +123,12 @@ int main(int argc, char *argv[])
     // The scene's identifier.
     window->setObjectName(QStringLiteral("main"));
     openRequests.setWindow(window);
+    BatchNotification notification;
+    QObject::connect(&viewModel, &CompressionViewModel::batchFinished, &notification,
+                     [&notification, shown = QPointer<QQuickWindow>(window)](
+                         const QList<CompressionResult> &results, std::chrono::milliseconds duration) {
+                         notification.batchFinished(results, duration, shown && shown->isActive());
+                     });
     qCInfo(lcOpenRequest).noquote() << QStringLiteral("Taking open requests");
     return app.exec();
 }

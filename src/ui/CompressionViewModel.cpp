@@ -115,6 +115,7 @@ bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
     setProcessing(true);
 
     m_stopSource = std::stop_source();
+    m_batchClock.start();
     const quint64 batchNumber = ++m_batchNumber;
     // Posted to this object, so the progress reaches the GUI thread in the order it was told.
     auto onProgress = [this, batchNumber](const CompressionProgress &progress) {
@@ -176,7 +177,8 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     if (future.isCanceled())
         return;
     const QList<CompressionResult> results = future.resultCount() > 0 ? future.result() : QList<CompressionResult>();
-    const int unprocessedCount = m_isStopping ? int(m_progress.totalCount - results.size()) : 0;
+    const bool stopped = m_isStopping;
+    const int unprocessedCount = stopped ? int(m_progress.totalCount - results.size()) : 0;
     // The batch is over before anyone hears of it, so an observer may start the next one at once.
     m_compressionTask = nullptr;
     watcher->deleteLater();
@@ -185,6 +187,8 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     setSummary(results, unprocessedCount);
     setStopping(false);
     setProcessing(false);
+    if (!stopped)
+        emit batchFinished(results, std::chrono::milliseconds(m_batchClock.elapsed()));
 }
 
 } // namespace pressel

@@ -4,11 +4,13 @@
 #include "CompressionResultListModel.h"
 #include "CompressionService.h"
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
+#include <chrono>
 #include <memory>
 #include <stop_token>
 
@@ -76,6 +78,8 @@ signals:
     void progressChanged();
     void isStoppingChanged();
     void summaryChanged();
+    // A batch ran to its end (not stopped, not replaced), after `duration`.
+    void batchFinished(const QList<CompressionResult> &results, std::chrono::milliseconds duration);
 
 private:
     using BatchWatcher = QFutureWatcher<QList<CompressionResult>>;
@@ -100,6 +104,7 @@ private:
     bool m_isDropTargeted = false;
     bool m_isProcessing = false;
     QUrl m_lastBatchFolder;
+    QElapsedTimer m_batchClock;
 };
 
 } // namespace pressel

@@ -37,8 +37,14 @@ FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOp
 
 void FileManagerReveal::reveal(const QUrl &file)
 {
-    if (!file.isLocalFile())
+    reveal(QList<QUrl>{file});
+}
+
+void FileManagerReveal::reveal(const QList<QUrl> &files)
+{
+    if (files.isEmpty() || !files.constFirst().isLocalFile())
         return;
+    const QUrl file = files.constFirst();
     if (!m_connection.isConnected()) {
         openContainingFolder(file);
         return;
@@ -46,7 +52,10 @@ void FileManagerReveal::reveal(const QUrl &file)
 
     QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService, fileManagerPath, fileManagerInterface,
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{QString::fromUtf8(file.toEncoded())} << QString();
+    QStringList uris;
+    for (const QUrl &each : files)
+        uris.append(QString::fromUtf8(each.toEncoded()));
+    call << uris << QString();
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, file](QDBusPendingCallWatcher *finishedCall) {
         finishedCall->deleteLater();

@@ -33,6 +33,8 @@ public:
     // Returns at once; the file manager is asked asynchronously so that a slow D-Bus
     // activation never freezes the window.
     Q_INVOKABLE void reveal(const QUrl &file);
+    // Several files at once, where the file manager takes them; else the first one's folder.
+    void reveal(const QList<QUrl> &files);
 
 signals:
     // After each reveal that worked: whether the file manager took the request or the folder

@@ -6,8 +6,9 @@ import QtQuick.Layouts
 import Pressel
 
 // The compression settings: JPEG quality, pngquant's range or lossless PNG only, what becomes
-// of a photo's metadata and its modification time. Every change is saved at once and applies to
-// the next batch. Closes with Escape, a click beside it or its close button.
+// of a photo's metadata and its modification time; whether the desktop is told when a batch ends
+// unseen. Every change is saved at once and applies to the next batch. Closes with Escape, a
+// click beside it or its close button.
 Popup {
     id: panel
 
@@ -230,6 +231,14 @@ Popup {
                 checked: panel.settings.keepModificationDate
                 Accessible.name: text
                 onToggled: panel.settings.keepModificationDate = checked
+            }
+
+            CheckBox {
+                objectName: "notifyCheckBox"
+                text: qsTr("完成时通知")
+                checked: panel.settings.notifyWhenFinished
+                Accessible.name: text
+                onToggled: panel.settings.notifyWhenFinished = checked
             }
 
             Button {

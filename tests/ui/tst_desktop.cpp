@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop around the window: sizes and shares in the user's locale; on a private session bus
-// a fake file manager that shows a file and a fake desktop portal that sets the colour scheme
-// while the application runs. Where no D-Bus service answers, a file is shown by opening its
+// a fake file manager that shows a file, a fake desktop portal that sets the colour scheme while
+// the application runs and a fake notification server told of batches that end unseen. Where no D-Bus service answers, a file is shown by opening its
 // folder, and a folder that cannot be opened either is reported rather than passed off as shown;
 // the colour scheme follows the palette, unless the environment decides outright.
 
+#include "BatchNotification.h"
 #include "ByteCountFormatter.h"
 #include "ColorScheme.h"
+#include "CompressionSettingsModel.h"
 #include "FileManagerReveal.h"
 #include "PercentFormatter.h"
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QDBusConnectionInterface>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -50,6 +55,25 @@ signals:
     Q_SCRIPTABLE void SettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 };
 
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList summaries;
+    QStringList actions;
+public slots:
+    Q_SCRIPTABLE uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &,
+                             const QStringList &actionList, const QVariantMap &, int)
+    {
+        summaries << summary;
+        actions = actionList;
+        return uint(summaries.size());
+    }
+signals:
+    Q_SCRIPTABLE void ActionInvoked(uint id, const QString &action);
+};
+
 class tst_Desktop : public QObject
 {
     Q_OBJECT
@@ -62,6 +86,7 @@ class tst_Desktop : public QObject
     QProcess m_bus;
     FakeFileManager m_fileManager;
     FakePortal m_portal;
+    FakeNotifications m_notifications;
 
 private slots:
     // The fakes answer on a connection of their own; the code under test uses "pressel".
@@ -76,6 +101,9 @@ private slots:
                                        QDBusConnection::ExportScriptableSlots));
         QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s) &&
                 desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal,
+                                       QDBusConnection::ExportScriptableContents));
+        QVERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s) &&
+                desktop.registerObject(u"/org/freedesktop/Notifications"_s, &m_notifications,
                                        QDBusConnection::ExportScriptableContents));
         QVERIFY(QDBusConnection::connectToBus(address, u"pressel"_s).isConnected());
     }
@@ -161,6 +189,64 @@ private slots:
         QVERIFY(scheme.isDark());
         QGuiApplication::setPalette(QPalette(QColor(240, 240, 240)));
         QTRY_COMPARE(scheme.isDark(), darkWithLightWindow);
+    }
+
+    // A batch that ends unseen (the window not active, or long enough to have been left alone) is
+    // announced with an action that shows its outputs; nothing at all where nobody answers.
+    void batchNotification_data()
+    {
+        QTest::addColumn<bool>("windowIsActive");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("window not active") << false << 1 << QString() << true;
+        QTest::newRow("long batch") << true << 11 << QString() << true;
+        QTest::newRow("seen and short") << true << 10 << QString() << false;
+        QTest::newRow("turned off") << false << 11 << u"off"_s << false;
+        QTest::newRow("no notification server") << false << 11 << u"no server"_s << false;
+        QTest::newRow("no session bus") << false << 11 << u"no bus"_s << false;
+    }
+
+    void batchNotification()
+    {
+        QFETCH(bool, windowIsActive);
+        QFETCH(int, seconds);
+        QFETCH(QString, setUp);
+        QFETCH(bool, sent);
+        QTest::failOnWarning(QRegularExpression(u"."_s));
+        CompressionSettingsModel settings;
+        settings.setNotifyWhenFinished(setUp != u"off");
+        QDBusConnection desktop(u"desktop"_s);
+        if (setUp == u"no server")
+            QVERIFY(desktop.unregisterService(u"org.freedesktop.Notifications"_s));
+        const auto restore = qScopeGuard([&] {
+            settings.restoreDefaults();
+            desktop.registerService(u"org.freedesktop.Notifications"_s);
+        });
+        m_notifications.summaries.clear();
+        m_fileManager.shown.clear();
+
+        CompressionResult result;
+        result.sourceURL = QUrl::fromLocalFile(u"/tmp/海边.jpg"_s);
+        result.outputURL = QUrl::fromLocalFile(u"/tmp/海边-1.jpg"_s);
+        result.originalBytes = 2'000'000;
+        result.compressedBytes = 500'000;
+        result.status = CompressionResultStatus::success;
+        BatchNotification notification(setUp == u"no bus" ? nowhere() : QDBusConnection(u"pressel"_s));
+        QSignalSpy shown(&notification, &BatchNotification::shown);
+        notification.batchFinished({result}, std::chrono::seconds(seconds), windowIsActive);
+        if (!sent) {
+            // A call to the bus after it: its answer comes after any answer to a notification.
+            QDBusConnection(u"pressel"_s).interface()->isServiceRegistered(u"org.freedesktop.Notifications"_s);
+            QCoreApplication::processEvents();
+            QVERIFY(shown.isEmpty() && m_notifications.summaries.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(shown.size(), 1);
+        QCOMPARE(m_notifications.summaries, QStringList{u"已完成 1 个文件 · 节省 1.5 MB"_s});
+        QCOMPARE(m_notifications.actions, (QStringList{u"show-files"_s, u"显示文件"_s}));
+        emit m_notifications.ActionInvoked(shown.value(0).value(0).toUInt(), u"show-files"_s);
+        QTRY_COMPARE(m_fileManager.shown, QStringList{u"file:///tmp/%E6%B5%B7%E8%BE%B9-1.jpg"_s});
     }
 
     // The file manager takes the file as an encoded URI and the folder is not opened as well;
