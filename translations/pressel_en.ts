@@ -372,6 +372,21 @@ when a window already runs, hands the files to it and leaves.
         <source>完成时通知</source>
         <translation>Notify when finished</translation>
     </message>
+    <message>
+        <source>添加到 Thunar 右键菜单</source>
+        <translation>Add to Thunar&apos;s context menu</translation>
+    </message>
+    <message>
+        <source>已添加</source>
+        <translation>Added</translation>
+    </message>
+</context>
+<context>
+    <name>ThunarAction</name>
+    <message>
+        <source>使用 Pressel 压缩</source>
+        <translation>Compress with Pressel</translation>
+    </message>
 </context>
 <context>
     <name>pressel::BatchNotification</name>
@@ -382,6 +397,37 @@ when a window already runs, hands the files to it and leaves.
     <message>
         <source>显示文件</source>
         <translation>Show files</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::ThunarAction</name>
+    <message>
+        <source>%1 是符号链接，未作改动</source>
+        <translation>%1 is a symbolic link; left unchanged</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 不是 UTF-8 文本，未作改动</source>
+        <translation>%1 is not UTF-8 text; left unchanged</translation>
+    </message>
+    <message>
+        <source>%1 不是 Thunar 的自定义动作文件，未作改动</source>
+        <translation>%1 is not Thunar&apos;s custom actions file; left unchanged</translation>
+    </message>
+    <message>
+        <source>%1 不是有效的 XML，未作改动</source>
+        <translation>%1 is not valid XML; left unchanged</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹 %1</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 </TS>

@@ -7,8 +7,8 @@ import Pressel
 
 // The compression settings: JPEG quality, pngquant's range or lossless PNG only, what becomes
 // of a photo's metadata and its modification time; whether the desktop is told when a batch ends
-// unseen. Every change is saved at once and applies to the next batch. Closes with Escape, a
-// click beside it or its close button.
+// unseen; and Pressel in Thunar's context menu. Every change is saved at once and applies to the
+// next batch. Closes with Escape, a click beside it or its close button.
 Popup {
     id: panel
 
@@ -239,6 +239,32 @@ Popup {
                 checked: panel.settings.notifyWhenFinished
                 Accessible.name: text
                 onToggled: panel.settings.notifyWhenFinished = checked
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: Theme.spacingL
+
+                Button {
+                    id: thunarButton
+                    objectName: "thunarButton"
+                    text: qsTr("添加到 Thunar 右键菜单")
+                    Accessible.name: text
+                    onClicked: {
+                        const outcome = ThunarAction.add()
+                        thunarOutcome.text = outcome === ThunarAction.Refused ? ThunarAction.lastError()
+                                                                              : qsTr("已添加")
+                    }
+                }
+
+                StyledText {
+                    id: thunarOutcome
+                    objectName: "thunarOutcome"
+                    Layout.fillWidth: true
+                    font.pixelSize: Theme.smallTextSize
+                    color: Theme.secondaryText
+                    wrapMode: Text.Wrap
+                }
             }
 
             Button {

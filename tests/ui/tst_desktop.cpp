@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop around the window: sizes and shares in the user's locale; on a private session bus
 // a fake file manager that shows a file, a fake desktop portal that sets the colour scheme while
-// the application runs and a fake notification server told of batches that end unseen. Where no D-Bus service answers, a file is shown by opening its
+// the application runs and a fake notification server told of batches that end unseen; Pressel
+// in Thunar's context menu, added to a configuration folder of the test's own. Where no D-Bus service answers, a file is shown by opening its
 // folder, and a folder that cannot be opened either is reported rather than passed off as shown;
 // the colour scheme follows the palette, unless the environment decides outright.
 
@@ -11,6 +12,8 @@
 #include "CompressionSettingsModel.h"
 #include "FileManagerReveal.h"
 #include "PercentFormatter.h"
+#include "TestFiles.h"
+#include "ThunarAction.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -19,7 +22,9 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -247,6 +252,68 @@ private slots:
         QCOMPARE(m_notifications.actions, (QStringList{u"show-files"_s, u"显示文件"_s}));
         emit m_notifications.ActionInvoked(shown.value(0).value(0).toUInt(), u"show-files"_s);
         QTRY_COMPARE(m_fileManager.shown, QStringList{u"file:///tmp/%E6%B5%B7%E8%BE%B9-1.jpg"_s});
+    }
+
+    // The action goes in once, before the end of the user's list, whose every other byte stays;
+    // a uca.xml that is a link or no XML is refused and left alone.
+    void thunarAction_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<bool>("added");
+        const QByteArray others = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- mine -->\n<actions>\n<action>\n"
+                                  "\t<name>终端 &amp; shell</name>\n\t<unique-id>1-1</unique-id>\n\t<command>xterm %f</command>\n"
+                                  "\t<directories   />\n</action>\n</actions>\n";
+        QTest::newRow("no file yet") << QByteArray() << false << true;
+        QTest::newRow("an empty file") << QByteArray("\n") << false << true;
+        QTest::newRow("other actions") << others << false << true;
+        QTest::newRow("a link") << others << true << false;
+        QTest::newRow("no XML") << QByteArray("<actions><action>") << false << false;
+    }
+
+    void thunarAction()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, link);
+        QFETCH(bool, added);
+        QTemporaryDir home;
+        const QByteArray configuration = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configuration); });
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const QString file = ThunarAction::configurationFile();
+        QCOMPARE(file, home.filePath(u"Thunar/uca.xml"_s));
+        QVERIFY(QDir().mkpath(home.filePath(u"Thunar"_s)));
+        const QString written = link ? home.filePath(u"dotfiles.xml"_s) : file;
+        if (!before.isNull())
+            QVERIFY(TestFiles::writeFile(written, before));
+        if (link)
+            QVERIFY(QFile::link(written, file));
+
+        ThunarAction action;
+        QCOMPARE(action.add(), added ? ThunarAction::Added : ThunarAction::Refused);
+        QCOMPARE(action.lastError().isEmpty(), added);
+        const QByteArray after = TestFiles::readFile(written);
+        if (!added) {
+            QCOMPARE(after, before);
+            QVERIFY(QFileInfo(file).isSymLink() == link);
+            return;
+        }
+        QCOMPARE(action.add(), ThunarAction::AlreadyThere);
+        QCOMPARE(TestFiles::readFile(file), after);
+
+        const QByteArray ours = "<action>\n\t<icon>pressel</icon>\n\t<name>使用 Pressel 压缩</name>\n\t<submenu></submenu>\n"
+                                "\t<unique-id>com.korvane.Pressel.compress</unique-id>\n\t<command>pressel %F</command>\n"
+                                "\t<description></description>\n\t<range></range>\n\t<patterns>*</patterns>\n"
+                                "\t<image-files/>\n\t<directories/>\n</action>\n";
+        QByteArray expected = before.trimmed().isEmpty()
+                                  ? QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n")
+                                  : before;
+        expected.insert(expected.lastIndexOf("</actions>"), ours);
+        QCOMPARE(after, expected);
+        QXmlStreamReader reader(after);
+        while (!reader.atEnd())
+            reader.readNext();
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
     }
 
     // The file manager takes the file as an encoded URI and the folder is not opened as well;
