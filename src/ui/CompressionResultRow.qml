@@ -8,7 +8,8 @@ import Pressel
 // One file's outcome: thumbnail, name and status symbol, saving badge and sizes, the output path
 // or the reason, and a button that shows the file in the file manager. Built by the result list
 // from the row model's roles. Tab stops on the row (a screen reader reads its description) and
-// then on its button; Space or Enter on the row shows the file too.
+// then on its button; Space or Enter on the row shows the file too, Ctrl+C copies the output as a
+// file manager copies files, and the row can be dragged out to another application as its output.
 Item {
     id: row
 
@@ -89,6 +90,22 @@ Item {
     Keys.onSpacePressed: revealInFileManager()
     Keys.onReturnPressed: revealInFileManager()
     Keys.onEnterPressed: revealInFileManager()
+    Keys.onPressed: event => {
+        if (event.matches(StandardKey.Copy) && hasOutput) {
+            FileClipboard.copy([outputURL])
+            event.accepted = true
+        }
+    }
+
+    DragHandler {
+        id: dragOut
+        target: null
+        enabled: row.hasOutput
+    }
+    Drag.active: dragOut.active
+    Drag.dragType: Drag.Automatic
+    Drag.supportedActions: Qt.CopyAction
+    Drag.mimeData: ({ "text/uri-list": hasOutput ? FileClipboard.uriList([outputURL]) : "" })
     Connections {
         target: FileManagerReveal
         function onFailed(file) {

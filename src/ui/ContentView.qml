@@ -471,7 +471,12 @@ Item {
         anchors.fill: parent
         keys: ["text/uri-list"]
         // Files are only read, never moved: the drag is always a copy.
+        // A row dragged out of this window is not dropped back into it.
         onEntered: drag => {
+            if (drag.source) {
+                drag.accepted = false
+                return
+            }
             drag.accept(Qt.CopyAction)
             root.viewModel.isDropTargeted = true
         }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real window with the real batch controller and pipeline: a drop and the faces it leads
-// to, open requests that join while they wait for the window, and a reveal with nothing to
+// The real window with the real batch controller and pipeline: a drop, the faces it leads to
+// and a row copied, open requests that join while they wait for the window, and a reveal with nothing to
 // reveal in, on files written at run time.
 
 #include "CompressionViewModel.h"
+#include "FileClipboard.h"
 #include "OpenRequestHandler.h"
 #include "ResultStatus.h"
 #include "SessionBus.h"
@@ -12,6 +13,7 @@
 #include "TestImages.h"
 #include "UiTestSupport.h"
 
+#include <QClipboard>
 #include <QRegularExpression>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -115,6 +117,12 @@ private slots:
         QCOMPARE(shown.at(2)->property("badgeText").toString(), u"失败"_s);
         QVERIFY(shown.at(2)->property("sizesText").toString().endsWith(u" → -"_s));
         QCOMPARE(shown.at(2)->property("revealTarget").toUrl(), m_files.at(2));
+
+        // Ctrl+C on a row copies its output as a file manager copies files.
+        shown.at(0)->forceActiveFocus();
+        QTest::keySequence(m_window, QKeySequence::Copy);
+        QCOMPARE(FileClipboard::fileURLs(QGuiApplication::clipboard()->mimeData()),
+                 QList<QUrl>{shown.at(0)->property("revealTarget").toUrl()});
     }
 
     // Requests that come before the window takes the first (here: before there is one) become
