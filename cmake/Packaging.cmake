@@ -51,8 +51,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-dialogs, \
-qml6-module-qt-labs-folderlistmodel, qml6-module-qtqml-workerscript, \
-qml6-module-qt5compat-graphicaleffects, libqt6svg6")
+qml6-module-qt-labs-folderlistmodel, qml6-module-qtqml-workerscript, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-image-formats-plugins")
 # Nautilus shows its "Compress with Pressel" entry only through nautilus-python.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3-nautilus)

@@ -64,6 +64,22 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 1 when one did, 2 for a usage error.
 </translation>
     </message>
+    <message>
+        <source>用法：pressel [选项…] [--] [文件…]
+打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；
+已有窗口在运行时，把文件交给它后退出。
+  -h, --help      显示这段说明
+  --version       显示版本
+  --              选项到此为止：其后的每个参数都是文件
+</source>
+        <translation>Usage: pressel [option…] [--] [FILE…]
+Opens Pressel&apos;s window and compresses these files (a folder stands for its images);
+when a window already runs, hands the files to it and leaves.
+  -h, --help      print this help
+  --version       print the version
+  --              end of options: every argument after it is a file
+</translation>
+    </message>
 </context>
 <context>
     <name>CompareView</name>
@@ -351,6 +367,67 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>恢复默认设置</source>
         <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>完成时通知</source>
+        <translation>Notify when finished</translation>
+    </message>
+    <message>
+        <source>添加到 Thunar 右键菜单</source>
+        <translation>Add to Thunar&apos;s context menu</translation>
+    </message>
+    <message>
+        <source>已添加</source>
+        <translation>Added</translation>
+    </message>
+</context>
+<context>
+    <name>ThunarAction</name>
+    <message>
+        <source>使用 Pressel 压缩</source>
+        <translation>Compress with Pressel</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::BatchNotification</name>
+    <message>
+        <source>已完成 %1 个文件 · 节省 %2</source>
+        <translation>Finished %1 files · saved %2</translation>
+    </message>
+    <message>
+        <source>显示文件</source>
+        <translation>Show files</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::ThunarAction</name>
+    <message>
+        <source>%1 是符号链接，未作改动</source>
+        <translation>%1 is a symbolic link; left unchanged</translation>
+    </message>
+    <message>
+        <source>无法读取 %1：%2</source>
+        <translation>Cannot read %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 不是 UTF-8 文本，未作改动</source>
+        <translation>%1 is not UTF-8 text; left unchanged</translation>
+    </message>
+    <message>
+        <source>%1 不是 Thunar 的自定义动作文件，未作改动</source>
+        <translation>%1 is not Thunar&apos;s custom actions file; left unchanged</translation>
+    </message>
+    <message>
+        <source>%1 不是有效的 XML，未作改动</source>
+        <translation>%1 is not valid XML; left unchanged</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹 %1</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
     </message>
 </context>
 </TS>

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SingleInstance.h"
 
-#include "Logging.h"
-
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
@@ -23,6 +22,9 @@
 namespace pressel {
 
 namespace {
+
+// The socket's troubles go to the open requests' log, which they keep from arriving.
+Q_LOGGING_CATEGORY(lcSingleInstance, "com.korvane.Pressel.DockDrop", QtInfoMsg)
 
 constexpr qsizetype headerSize = 4;
 constexpr char handledReply = '\x01';
@@ -84,7 +86,7 @@ SingleInstance::SingleInstance(const QString &instanceId, QObject *parent)
     , m_socketPath(socketPath(instanceId))
 {
     if (!m_socketPath) {
-        qCCritical(lcDockDrop).noquote() << QStringLiteral(
+        qCCritical(lcSingleInstance).noquote() << QStringLiteral(
             "No private folder for the instance socket; running on its own");
         m_isPrimary = true;
         return;
@@ -94,7 +96,7 @@ SingleInstance::SingleInstance(const QString &instanceId, QObject *parent)
     const QByteArray lockPath = QFile::encodeName(*m_socketPath + QStringLiteral(".lock"));
     m_lockDescriptor = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockDescriptor < 0) {
-        qCCritical(lcDockDrop).noquote()
+        qCCritical(lcSingleInstance).noquote()
             << QStringLiteral("Cannot open the instance lock %1; running on its own").arg(QFile::decodeName(lockPath));
         m_isPrimary = true;
         return;
@@ -134,7 +136,7 @@ void SingleInstance::becomePrimary(const QString &socketPath)
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     if (!m_server->listen(socketPath))
-        qCCritical(lcDockDrop).noquote()
+        qCCritical(lcSingleInstance).noquote()
             << QStringLiteral("Cannot serve the instance socket %1: %2").arg(socketPath, m_server->errorString());
 }
 
@@ -143,7 +145,7 @@ void SingleInstance::acceptConnections()
     while (QLocalSocket *connection = m_server->nextPendingConnection()) {
         connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
         if (!isFromThisUser(connection)) {
-            qCCritical(lcDockDrop).noquote() << QStringLiteral("Dropped a connection from another user");
+            qCCritical(lcSingleInstance).noquote() << QStringLiteral("Dropped a connection from another user");
             connection->abort();
             continue;
         }
@@ -161,7 +163,7 @@ void SingleInstance::serve(QLocalSocket *connection)
     auto *timeout = new QTimer(connection);
     timeout->setSingleShot(true);
     connect(timeout, &QTimer::timeout, connection, [connection, buffer] {
-        qCCritical(lcDockDrop).noquote()
+        qCCritical(lcSingleInstance).noquote()
             << QStringLiteral("Dropped an incomplete message of %1 byte(s): the sender stalled").arg(buffer->size());
         buffer->clear();
         connection->abort();
@@ -170,7 +172,7 @@ void SingleInstance::serve(QLocalSocket *connection)
 
     connect(connection, &QLocalSocket::disconnected, connection, [buffer, complete] {
         if (!*complete && !buffer->isEmpty())
-            qCCritical(lcDockDrop).noquote()
+            qCCritical(lcSingleInstance).noquote()
                 << QStringLiteral("Dropped an incomplete message of %1 byte(s)").arg(buffer->size());
     });
 
@@ -184,7 +186,7 @@ void SingleInstance::serve(QLocalSocket *connection)
             return;
         const quint32 declaredSize = qFromBigEndian<quint32>(buffer->constData());
         if (declaredSize > maximumMessageSize) {
-            qCCritical(lcDockDrop).noquote()
+            qCCritical(lcSingleInstance).noquote()
                 << QStringLiteral("Dropped a message of %1 byte(s): the limit is %2")
                        .arg(QString::number(declaredSize), QString::number(maximumMessageSize));
             buffer->clear();
@@ -195,7 +197,7 @@ void SingleInstance::serve(QLocalSocket *connection)
         if (buffer->size() < frameSize)
             return;
         if (buffer->size() > frameSize) {
-            qCCritical(lcDockDrop).noquote()
+            qCCritical(lcSingleInstance).noquote()
                 << QStringLiteral("Dropped a message with %1 byte(s) beyond its declared size")
                        .arg(buffer->size() - frameSize);
             buffer->clear();
@@ -218,7 +220,7 @@ bool SingleInstance::sendMessage(const QByteArray &message, int timeoutMs)
     if (m_isPrimary || !m_socketPath)
         return false;
     if (message.size() > maximumMessageSize) {
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("Not sending a message of %1 byte(s): the limit is %2")
+        qCCritical(lcSingleInstance).noquote() << QStringLiteral("Not sending a message of %1 byte(s): the limit is %2")
                                                 .arg(QString::number(message.size()),
                                                      QString::number(maximumMessageSize));
         return false;

@@ -21,10 +21,11 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    // Larger messages are dropped unread. A launch's whole command line fits: the system caps
-    // it at ARG_MAX, 2 MiB by default on Linux, so no selection of files that could be opened
-    // is refused.
-    static constexpr qint64 maximumMessageSize = 4 * 1024 * 1024;
+    // Larger messages are dropped unread. A launch's whole request fits: Linux gives a program
+    // at most 6 MiB of arguments and environment together (3/4 of the 8 MiB stack limit's
+    // ceiling), and an open request is never larger than its arguments and folder, so no
+    // selection of files that could be opened is refused.
+    static constexpr qint64 maximumMessageSize = 8 * 1024 * 1024;
     // The environment variable that gives tests an instance of their own.
     static constexpr char instanceIdVariable[] = "PRESSEL_INSTANCE_ID";
     static constexpr char defaultInstanceId[] = "default";

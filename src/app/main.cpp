@@ -2,30 +2,81 @@
 // pressel: the application. One window per user session; a later launch hands its files to
 // the running one and leaves.
 
-#include "AppDelegate.h"
+#include "BatchNotification.h"
 #include "CompressionViewModel.h"
-#include "DockFileDropRelay.h"
 #include "Logging.h"
 #include "OpenRequest.h"
+#include "OpenRequestHandler.h"
 #include "SessionBus.h"
 #include "SingleInstance.h"
 #include "StandardCompressionService.h"
 #include "TerminationSignals.h"
 #include "Translation.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QTextStream>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <optional>
 
 using namespace pressel;
 
 Q_IMPORT_QML_PLUGIN(PresselPlugin)
 
+namespace {
+
+QString usage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "用法：pressel [选项…] [--] [文件…]\n"
+                                       "打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；\n"
+                                       "已有窗口在运行时，把文件交给它后退出。\n"
+                                       "  -h, --help      显示这段说明\n"
+                                       "  --version       显示版本\n"
+                                       "  --              选项到此为止：其后的每个参数都是文件\n");
+}
+
+// The options of a launch. Everything else is a file, and so is everything after "--".
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{QStringLiteral("version")};
+
+    CommandLine() { parser.addOptions({help, version}); }
+};
+
+// Help and the version are answered before the window system is asked for anything, so they
+// work in a terminal without a display. Anything else waits until the window system has taken
+// its own options (-platform, -display, …) from the arguments.
+std::optional<int> answerWithoutWindow(int argc, char *argv[])
+{
+    const QCoreApplication terminal(argc, argv);
+    Translation::install();
+    CommandLine commandLine;
+    commandLine.parser.parse(QCoreApplication::arguments());
+    if (commandLine.parser.isSet(commandLine.help)) {
+        QTextStream(stdout) << usage();
+        return 0;
+    }
+    if (commandLine.parser.isSet(commandLine.version)) {
+        QTextStream(stdout) << "pressel " << PRESSEL_VERSION << '\n';
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (const auto status = answerWithoutWindow(argc, argv))
+        return *status;
+
     SessionBus::preventAutolaunch();
     QGuiApplication app(argc, argv);
     // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
@@ -34,35 +85,29 @@ int main(int argc, char *argv[])
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
     // The application name stays the executable's; the desktop entry names the window's owner.
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(pressel::bundleIdentifier));
-    pressel::installLogFormat();
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(appId));
+    installLogFormat();
     Translation::install();
 
-    const OpenRequest launch{QCoreApplication::arguments().mid(1), QDir::currentPath()};
+    CommandLine commandLine;
+    if (!commandLine.parser.parse(QCoreApplication::arguments())) {
+        QTextStream(stderr) << "pressel: " << commandLine.parser.errorText() << '\n' << usage();
+        return 2;
+    }
+    const OpenRequest launch{commandLine.parser.positionalArguments(), QDir::currentPath()};
     SingleInstance instance(SingleInstance::instanceIdFromEnvironment());
     if (!instance.isPrimaryInstance()) {
         if (instance.sendMessage(launch.encode()))
             return 0;
-        qCCritical(lcDockDrop).noquote() << QStringLiteral("The running Pressel did not take the request");
+        qCCritical(lcOpenRequest).noquote() << QStringLiteral("The running Pressel did not take the request");
         return 1;
     }
 
-    AppDelegate delegate;
-#ifdef Q_OS_MACOS
-    app.installEventFilter(&delegate);
-#endif
     CompressionViewModel viewModel(makeStandardCompressionService());
-
-    // Requests that come before the window exists wait in the relay like the launch's own.
-    QObject::connect(&instance, &SingleInstance::messageReceived, &delegate, [&delegate](const QByteArray &message) {
-        const auto request = OpenRequest::decode(message);
-        if (!request) {
-            qCCritical(lcDockDrop).noquote()
-                << QStringLiteral("Dropped a malformed open request of %1 byte(s)").arg(message.size());
-            return;
-        }
-        delegate.open(*request);
-    });
+    OpenRequestHandler openRequests(viewModel);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &openRequests, &OpenRequestHandler::openMessage);
+    // The launch's own files wait for the window like a later launch's.
+    openRequests.open(launch);
 
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
@@ -72,22 +117,19 @@ int main(int argc, char *argv[])
     // Qt 6.4 places a module's files under its URI at the root of the resources.
     engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));
 #endif
-    QPointer<QQuickWindow> window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0));
     if (!window)
         return 1;
     // The scene's identifier.
     window->setObjectName(QStringLiteral("main"));
-
-    DockFileDropRelay::shared().setActivationHook([window] {
-        if (!window)
-            return;
-        window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
-        window->show();
-        window->raise();
-        window->requestActivate();
-    });
-    delegate.applicationDidFinishLaunching();
-
-    delegate.open(launch);
+    openRequests.setWindow(window);
+    BatchNotification notification;
+    QObject::connect(&viewModel, &CompressionViewModel::batchFinished, &notification,
+                     [&notification, shown = QPointer<QQuickWindow>(window)](
+                         const QList<CompressionResult> &results, std::chrono::milliseconds duration) {
+                         notification.batchFinished(results, duration, shown && shown->isActive());
+                     });
+    // Its words are older than this shell; scripts wait for them.
+    qCInfo(lcOpenRequest).noquote() << QStringLiteral("applicationDidFinishLaunching");
     return app.exec();
 }

@@ -8,7 +8,7 @@ Q_LOGGING_CATEGORY(lcJPEGCompression, "com.korvane.Pressel.JPEGCompression", QtI
 Q_LOGGING_CATEGORY(lcMozJPEG, "com.korvane.Pressel.MozJPEG", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcPNGCompression, "com.korvane.Pressel.PNGCompression", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcPNGQuant, "com.korvane.Pressel.PNGQuant", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcDockDrop, "com.korvane.Pressel.DockDrop", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcOpenRequest, "com.korvane.Pressel.DockDrop", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcMetadata, "com.korvane.Pressel.Metadata", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcFileManager, "com.korvane.Pressel.FileManager", QtInfoMsg)
 

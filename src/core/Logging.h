@@ -3,11 +3,11 @@
 
 #include <QLoggingCategory>
 
-// One category per component, named "<bundle identifier>.<component>".
+// One category per component, named "<application id>.<component>".
 // Progress lines go out at info level, the chains' fallback lines at critical level.
 namespace pressel {
 
-inline constexpr char bundleIdentifier[] = "com.korvane.Pressel";
+inline constexpr char appId[] = "com.korvane.Pressel";
 void installLogFormat();
 
 Q_DECLARE_LOGGING_CATEGORY(lcCompression)
@@ -15,7 +15,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcJPEGCompression)
 Q_DECLARE_LOGGING_CATEGORY(lcMozJPEG)
 Q_DECLARE_LOGGING_CATEGORY(lcPNGCompression)
 Q_DECLARE_LOGGING_CATEGORY(lcPNGQuant)
-Q_DECLARE_LOGGING_CATEGORY(lcDockDrop)
+Q_DECLARE_LOGGING_CATEGORY(lcOpenRequest)
 Q_DECLARE_LOGGING_CATEGORY(lcMetadata)
 Q_DECLARE_LOGGING_CATEGORY(lcFileManager)
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ColorScheme.h"
 
+#include "SessionBus.h"
+
 #include <QDBusArgument>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -31,15 +33,6 @@ std::optional<bool> overrideFromEnvironment()
     return std::nullopt;
 }
 
-// Without an address in the environment, asking for the session bus would have D-Bus try to
-// launch one.
-QDBusConnection sessionBusIfNamed()
-{
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return QDBusConnection(QStringLiteral("pressel-no-session-bus"));
-    return QDBusConnection::sessionBus();
-}
-
 // The portal wraps the setting's value in one variant more than it declares (Read's "v" holds
 // a variant); either way the innermost value counts.
 QVariant unwrapped(QVariant value)
@@ -57,7 +50,7 @@ QVariant unwrapped(QVariant value)
 } // namespace
 
 ColorScheme::ColorScheme(QObject *parent)
-    : ColorScheme(sessionBusIfNamed(), parent)
+    : ColorScheme(SessionBus::connection(), parent)
 {}
 
 ColorScheme::ColorScheme(const QDBusConnection &connection, QObject *parent)

@@ -128,13 +128,11 @@ FocusScope {
 
     ColumnLayout {
         anchors.fill: parent
-        anchors.margins: 16
-        spacing: 12
-
+        anchors.margins: Theme.spacing2XL
+        spacing: Theme.spacingL
         RowLayout {
             Layout.fillWidth: true
-            spacing: 12
-
+            spacing: Theme.spacingL
             Button {
                 id: backButton
                 objectName: "backButton"
@@ -143,13 +141,13 @@ FocusScope {
                 focusPolicy: Qt.TabFocus
                 contentItem: StyledText {
                     text: backButton.text
-                    font.pixelSize: Theme.bodySize
+                    font.pixelSize: Theme.textSize
                     font.bold: true
                 }
                 background: Rectangle {
-                    radius: 8
-                    color: backButton.hovered ? Theme.quaternaryFill : "transparent"
-                    border.width: backButton.visualFocus ? 2 : 0
+                    radius: Theme.controlRadius
+                    color: backButton.hovered ? Theme.subtleFill : "transparent"
+                    border.width: backButton.visualFocus ? Theme.focusLineWidth : 0
                     border.color: Theme.accent
                 }
                 Accessible.name: text
@@ -160,7 +158,7 @@ FocusScope {
                 objectName: "compareFileName"
                 Layout.fillWidth: true
                 text: view.fileName
-                font.pixelSize: Theme.title3Size
+                font.pixelSize: Theme.headingSize
                 font.bold: true
                 elide: Text.ElideMiddle
                 horizontalAlignment: Text.AlignHCenter
@@ -171,7 +169,7 @@ FocusScope {
                 Layout.minimumWidth: 56
                 horizontalAlignment: Text.AlignRight
                 text: PercentFormatter.stringFromFraction(view.zoom)
-                font.pixelSize: Theme.subheadlineSize
+                font.pixelSize: Theme.captionSize
                 color: Theme.secondaryText
             }
         }
@@ -181,8 +179,8 @@ FocusScope {
             objectName: "compareViewport"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            color: Theme.quaternaryFill
-            radius: 12
+            color: Theme.subtleFill
+            radius: Theme.viewportRadius
             clip: true
 
             onWidthChanged: if (!view.fitted) view.clampOffsets()
@@ -243,18 +241,18 @@ FocusScope {
             Rectangle {
                 objectName: "divider"
                 x: Math.round(view.dividerX - width / 2)
-                width: 2
+                width: Theme.focusLineWidth
                 height: parent.height
                 visible: view.hasImage
                 color: Theme.primaryText
 
                 Rectangle {
                     anchors.centerIn: parent
-                    width: 24
-                    height: 24
-                    radius: 12
+                    width: Theme.spacing5XL
+                    height: width
+                    radius: width / 2
                     color: Theme.primaryText
-                    border.width: 2
+                    border.width: Theme.focusLineWidth
                     border.color: Theme.withAlpha(Theme.window, 0.6)
                 }
             }
@@ -305,15 +303,15 @@ FocusScope {
             component SideLabel: Rectangle {
                 property alias text: label.text
 
-                implicitWidth: label.implicitWidth + 20
-                implicitHeight: label.implicitHeight + 10
+                implicitWidth: label.implicitWidth + 2 * Theme.spacingML
+                implicitHeight: label.implicitHeight + Theme.spacingML
                 radius: height / 2
                 color: Theme.withAlpha(Theme.window, 0.78)
 
                 StyledText {
                     id: label
                     anchors.centerIn: parent
-                    font.pixelSize: Theme.subheadlineSize
+                    font.pixelSize: Theme.captionSize
                     font.weight: Font.Medium
                 }
             }
@@ -322,7 +320,7 @@ FocusScope {
                 objectName: "sourceLabel"
                 anchors.left: parent.left
                 anchors.top: parent.top
-                anchors.margins: 12
+                anchors.margins: Theme.spacingL
                 text: qsTr("原图 · %1").arg(ByteCountFormatter.stringFromByteCount(view.originalBytes))
             }
 
@@ -330,7 +328,7 @@ FocusScope {
                 objectName: "outputLabel"
                 anchors.right: parent.right
                 anchors.top: parent.top
-                anchors.margins: 12
+                anchors.margins: Theme.spacingL
                 text: qsTr("压缩后 · %1（%2）").arg(ByteCountFormatter.stringFromByteCount(view.compressedBytes))
                                                .arg(PercentFormatter.stringFromFraction(view.savedFraction))
             }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionResultListModel.h"
 
+#include "ResultStatus.h"
+
 #include <QFileInfo>
 
 namespace pressel {
@@ -35,7 +37,7 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
     case CompressedBytesRole:
         return result.compressedBytes ? QVariant(*result.compressedBytes) : QVariant();
     case StatusRole:
-        return statusName(result.status);
+        return ResultStatus::of(result.status);
     case MessageRole:
         return result.failure ? QVariant(result.failure->text()) : QVariant();
     default:

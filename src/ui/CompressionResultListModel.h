@@ -28,7 +28,7 @@ public:
         OutputPathRole,            // text, or undefined
         OriginalBytesRole,         // number
         CompressedBytesRole,       // number, or undefined when absent
-        StatusRole,                // "success", "skipped" or "failed"
+        StatusRole,                // a ResultStatus::Value
         MessageRole,               // text, or undefined when absent
     };
 

@@ -3,13 +3,13 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
-import Qt5Compat.GraphicalEffects
 import Pressel
 
 // One file's outcome: thumbnail, name and status symbol, saving badge and sizes, the output path
 // or the reason, and a button that shows the file in the file manager. Built by the result list
 // from the row model's roles. Tab stops on the row (a screen reader reads its description) and
-// then on its button; Space or Enter on the row shows the file too.
+// then on its button; Space or Enter on the row shows the file too, Ctrl+C copies the output as a
+// file manager copies files, and the row can be dragged out to another application as its output.
 Item {
     id: row
 
@@ -19,7 +19,7 @@ Item {
     required property var outputPath
     required property double originalBytes
     required property var compressedBytes
-    required property string status
+    required property int status
     required property var message
 
     // The thumbnail's compare action was used; only rows with an output offer it.
@@ -33,43 +33,43 @@ Item {
                                           ? 1 - compressedBytes / originalBytes : NaN
 
     readonly property string badgeText: {
-        if (status === "skipped")
+        if (status === ResultStatus.Skipped)
             return qsTr("跳过")
-        if (status !== "success" || isNaN(savedFraction))
+        if (status !== ResultStatus.Success || isNaN(savedFraction))
             return qsTr("失败")
         return "↓ " + PercentFormatter.stringFromFraction(savedFraction)
     }
     readonly property color badgeColor: {
-        if (status === "skipped")
+        if (status === ResultStatus.Skipped)
             return Theme.withAlpha(Theme.orange, 0.9)
-        if (status !== "success" || isNaN(savedFraction))
+        if (status !== ResultStatus.Success || isNaN(savedFraction))
             return Theme.withAlpha(Theme.red, 0.9)
-        return Theme.blue
+        return Theme.accent
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
     readonly property string detailText: {
         if (hasOutput)
             return outputPath
-        if (status === "success")
+        if (status === ResultStatus.Success)
             return "-"
         if (hasMessage)
             return message
         return "-"
     }
     readonly property string statusSymbol: {
-        if (status === "success")
+        if (status === ResultStatus.Success)
             return "checkmark.circle.fill"
-        if (status === "skipped")
+        if (status === ResultStatus.Skipped)
             return "minus.circle.fill"
         return "xmark.circle.fill"
     }
-    readonly property bool canCompare: status === "success" && hasOutput
+    readonly property bool canCompare: status === ResultStatus.Success && hasOutput
     readonly property Item compareAction: compareButton
     readonly property url revealTarget: hasOutput ? outputURL : sourceURL
     // Set when the last reveal reached no file manager and no folder handler.
     property string revealProblem
-    readonly property string statusText: status === "success" ? qsTr("成功") : badgeText
+    readonly property string statusText: status === ResultStatus.Success ? qsTr("成功") : badgeText
 
     function revealInFileManager() {
         revealProblem = ""
@@ -77,12 +77,12 @@ Item {
     }
 
     implicitWidth: 600
-    implicitHeight: layout.implicitHeight + 36
+    implicitHeight: layout.implicitHeight + 2 * layout.anchors.margins
     activeFocusOnTab: true
 
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
-    Accessible.description: [fileName, statusText, status === "success" ? badgeText : "", sizesText, detailText,
+    Accessible.description: [fileName, statusText, status === ResultStatus.Success ? badgeText : "", sizesText, detailText,
                              revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
@@ -90,6 +90,22 @@ Item {
     Keys.onSpacePressed: revealInFileManager()
     Keys.onReturnPressed: revealInFileManager()
     Keys.onEnterPressed: revealInFileManager()
+    Keys.onPressed: event => {
+        if (event.matches(StandardKey.Copy) && hasOutput) {
+            FileClipboard.copy([outputURL])
+            event.accepted = true
+        }
+    }
+
+    DragHandler {
+        id: dragOut
+        target: null
+        enabled: row.hasOutput
+    }
+    Drag.active: dragOut.active
+    Drag.dragType: Drag.Automatic
+    Drag.supportedActions: Qt.CopyAction
+    Drag.mimeData: ({ "text/uri-list": hasOutput ? FileClipboard.uriList([outputURL]) : "" })
     Connections {
         target: FileManagerReveal
         function onFailed(file) {
@@ -100,9 +116,9 @@ Item {
 
     Rectangle {
         anchors.fill: parent
-        radius: 26
-        color: Theme.regularMaterial
-        border.width: 1
+        radius: Theme.rowRadius
+        color: Theme.rowFill
+        border.width: Theme.hairline
         border.color: Theme.panelEdge
 
         // On the row's own edge: the list clips whatever lies outside its rows.
@@ -115,46 +131,36 @@ Item {
     RowLayout {
         id: layout
         anchors.fill: parent
-        anchors.margins: 18
-        spacing: 18
-
+        anchors.margins: Theme.spacing3XL
+        spacing: Theme.spacing3XL
         Item {
             id: thumbnailFrame
-            Layout.preferredWidth: 80
-            Layout.preferredHeight: 80
+
+            readonly property int side: 80
+
+            Layout.preferredWidth: side
+            Layout.preferredHeight: side
             Layout.alignment: Qt.AlignVCenter
 
             Rectangle {
                 anchors.fill: parent
-                radius: 18
-                color: Theme.quaternaryFill
-            }
-
-            Rectangle {
-                id: thumbnailMask
-                anchors.fill: parent
-                radius: 18
-                visible: false
+                radius: Theme.tileRadius
+                color: Theme.subtleFill
             }
 
             // Decoded off the GUI thread and only at the size it is drawn (twice that, for
-            // sharp pixels on dense screens), so a long list of large photos scrolls freely.
+            // sharp pixels on dense screens), so a long list of large photos scrolls freely;
+            // cropped to the tile and rounded as it is decoded.
             Image {
                 id: thumbnail
                 objectName: "thumbnail"
                 anchors.fill: parent
-                source: row.sourceURL
+                source: Thumbnails.thumbnailURL(row.sourceURL, Theme.tileRadius / thumbnailFrame.side)
                 asynchronous: true
-                sourceSize.width: 160
-                sourceSize.height: 160
-                fillMode: Image.PreserveAspectCrop
-                autoTransform: true
+                sourceSize.width: 2 * thumbnailFrame.side
+                sourceSize.height: 2 * thumbnailFrame.side
                 smooth: true
                 visible: status === Image.Ready
-                layer.enabled: visible
-                layer.effect: OpacityMask {
-                    maskSource: thumbnailMask
-                }
             }
 
             Image {
@@ -179,15 +185,15 @@ Item {
                 hoverEnabled: true
                 contentItem: Item {}
                 background: Rectangle {
-                    radius: 18
+                    radius: Theme.tileRadius
                     color: compareButton.hovered ? Theme.hoverFill : "transparent"
-                    border.width: compareButton.visualFocus ? 2 : 0
+                    border.width: compareButton.visualFocus ? Theme.focusLineWidth : 0
                     border.color: Theme.accent
                 }
                 Accessible.role: Accessible.Button
                 Accessible.name: text
                 ToolTip.visible: hovered
-                ToolTip.delay: 500
+                ToolTip.delay: Theme.tooltipDelay
                 ToolTip.text: text
                 Keys.onReturnPressed: row.compareRequested()
                 Keys.onEnterPressed: row.compareRequested()
@@ -202,8 +208,7 @@ Item {
         ColumnLayout {
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignVCenter
-            spacing: 12
-
+            spacing: Theme.spacingL
             // The name takes what it needs, up to the room left by the symbol that follows it.
             Item {
                 Layout.fillWidth: true
@@ -213,9 +218,9 @@ Item {
                     id: fileNameText
                     objectName: "fileName"
                     anchors.verticalCenter: parent.verticalCenter
-                    width: Math.min(implicitWidth, parent.width - statusIcon.width - 10)
+                    width: Math.min(implicitWidth, parent.width - statusIcon.width - Theme.spacingML)
                     text: row.fileName
-                    font.pixelSize: 18
+                    font.pixelSize: Theme.rowTitleSize
                     font.bold: true
                     elide: Text.ElideMiddle
                     maximumLineCount: 1
@@ -225,7 +230,7 @@ Item {
                     id: statusIcon
                     objectName: "statusSymbol"
                     anchors.verticalCenter: parent.verticalCenter
-                    x: fileNameText.width + 10
+                    x: fileNameText.width + Theme.spacingML
                     width: 20
                     height: 20
                     source: "icons/" + row.statusSymbol + ".svg"
@@ -235,8 +240,7 @@ Item {
             }
 
             RowLayout {
-                spacing: 14
-
+                spacing: Theme.spacingXL
                 ResultBadge {
                     objectName: "badge"
                     text: row.badgeText
@@ -246,7 +250,7 @@ Item {
                 StyledText {
                     objectName: "sizes"
                     text: row.sizesText
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.emphasisSize
                     font.weight: Font.Medium
                     color: Theme.secondaryText
                 }
@@ -264,18 +268,18 @@ Item {
                 Layout.fillWidth: true
                 visible: text.length > 0
                 text: row.revealProblem
-                font.pixelSize: Theme.footnoteSize
+                font.pixelSize: Theme.smallTextSize
                 color: Theme.red
             }
         }
 
         IconButton {
             objectName: "revealButton"
-            Layout.preferredWidth: 34
-            Layout.preferredHeight: 34
+            Layout.preferredWidth: Theme.largeControlSize
+            Layout.preferredHeight: Theme.largeControlSize
             Layout.alignment: Qt.AlignVCenter
-            cornerRadius: 9
-            iconSize: 22
+            cornerRadius: Theme.smallButtonRadius
+            iconSize: Theme.largeIconSize
             text: qsTr("在文件管理器中显示")
             icon.source: "icons/folder.svg"
             onClicked: row.revealInFileManager()

@@ -1,9 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionSettingsModel.h"
 
+#include <QSettings>
+
 #include <algorithm>
 
 namespace pressel {
+
+namespace {
+
+const QString notifyKey = QStringLiteral("notifyWhenFinished");
+
+// The file the compression settings are saved in.
+QSettings savedSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("pressel"), QStringLiteral("pressel"));
+}
+
+} // namespace
+
+bool CompressionSettingsModel::notifiesWhenFinished()
+{
+    return savedSettings().value(notifyKey, true).toBool();
+}
+
+void CompressionSettingsModel::setNotifyWhenFinished(bool notify)
+{
+    if (notify == m_notifyWhenFinished)
+        return;
+    m_notifyWhenFinished = notify;
+    savedSettings().setValue(notifyKey, notify);
+    emit changed();
+}
 
 CompressionSettingsModel::CompressionSettingsModel(QObject *parent)
     : QObject(parent)
@@ -68,6 +96,7 @@ void CompressionSettingsModel::setKeepModificationDate(bool keep)
 void CompressionSettingsModel::restoreDefaults()
 {
     apply(CompressionSettings());
+    setNotifyWhenFinished(true);
 }
 
 } // namespace pressel

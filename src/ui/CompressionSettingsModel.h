@@ -25,6 +25,8 @@ class CompressionSettingsModel : public QObject
     // "strip", "camera" or "all".
     Q_PROPERTY(QString metadataPolicy READ metadataPolicy WRITE setMetadataPolicy NOTIFY changed FINAL)
     Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
+    // Whether the desktop is told when a batch ends unseen (BatchNotification).
+    Q_PROPERTY(bool notifyWhenFinished READ notifyWhenFinished WRITE setNotifyWhenFinished NOTIFY changed FINAL)
     Q_PROPERTY(bool isDefault READ isDefault NOTIFY changed FINAL)
 
 public:
@@ -38,7 +40,11 @@ public:
     bool pngLossless() const { return m_settings.pngLossless; }
     QString metadataPolicy() const { return CompressionSettings::metadataPolicyName(m_settings.metadata); }
     bool keepModificationDate() const { return m_settings.keepModificationDate; }
-    bool isDefault() const { return m_settings == CompressionSettings(); }
+    bool notifyWhenFinished() const { return m_notifyWhenFinished; }
+    bool isDefault() const { return m_settings == CompressionSettings() && m_notifyWhenFinished; }
+
+    // The saved choice, with the compression settings.
+    static bool notifiesWhenFinished();
 
     // Values out of range are brought into it; the PNG minimum never passes the maximum.
     void setJPEGQuality(int quality);
@@ -47,6 +53,7 @@ public:
     void setPNGLossless(bool lossless);
     void setMetadataPolicy(const QString &name);
     void setKeepModificationDate(bool keep);
+    void setNotifyWhenFinished(bool notify);
 
     Q_INVOKABLE void restoreDefaults();
 
@@ -57,6 +64,7 @@ private:
     void apply(const CompressionSettings &settings);
 
     CompressionSettings m_settings;
+    bool m_notifyWhenFinished = notifiesWhenFinished();
 };
 
 } // namespace pressel

@@ -88,11 +88,14 @@ void CompressionViewModel::setSummary(const QList<CompressionResult> &results, i
     emit summaryChanged();
 }
 
-bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
+bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
 {
     const QList<QUrl> fileURLs = localFileURLs(urls);
-    if (fileURLs.isEmpty())
+    if (fileURLs.isEmpty()) {
+        qCInfo(lcCompression).noquote()
+            << QStringLiteral("Nothing to open: no local file among %1 item(s)").arg(urls.size());
         return false;
+    }
 
     qCInfo(lcCompression).noquote() << QStringLiteral("handleDroppedFiles received %1 file(s): %2")
                                            .arg(QString::number(fileURLs.size()), joinedLocalPaths(fileURLs));
@@ -112,6 +115,7 @@ bool CompressionViewModel::handleDroppedFiles(const QList<QUrl> &urls)
     setProcessing(true);
 
     m_stopSource = std::stop_source();
+    m_batchClock.start();
     const quint64 batchNumber = ++m_batchNumber;
     // Posted to this object, so the progress reaches the GUI thread in the order it was told.
     auto onProgress = [this, batchNumber](const CompressionProgress &progress) {
@@ -173,7 +177,8 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     if (future.isCanceled())
         return;
     const QList<CompressionResult> results = future.resultCount() > 0 ? future.result() : QList<CompressionResult>();
-    const int unprocessedCount = m_isStopping ? int(m_progress.totalCount - results.size()) : 0;
+    const bool stopped = m_isStopping;
+    const int unprocessedCount = stopped ? int(m_progress.totalCount - results.size()) : 0;
     // The batch is over before anyone hears of it, so an observer may start the next one at once.
     m_compressionTask = nullptr;
     watcher->deleteLater();
@@ -182,6 +187,8 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
     setSummary(results, unprocessedCount);
     setStopping(false);
     setProcessing(false);
+    if (!stopped)
+        emit batchFinished(results, std::chrono::milliseconds(m_batchClock.elapsed()));
 }
 
 } // namespace pressel

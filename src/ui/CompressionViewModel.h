@@ -4,11 +4,13 @@
 #include "CompressionResultListModel.h"
 #include "CompressionService.h"
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QObject>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
+#include <chrono>
 #include <memory>
 #include <stop_token>
 
@@ -58,9 +60,11 @@ public:
     int unprocessedCount() const { return m_unprocessedCount; }
     QString totalsText() const { return m_totalsText; }
 
-    // True when a batch was started; false, with nothing changed, when no URL was a file URL.
-    // Dropped, opened and pasted files all come this way; a folder stands for its images.
-    Q_INVOKABLE bool handleDroppedFiles(const QList<QUrl> &urls);
+    // The one way in for files, wherever they come from (a drop, the file chooser, the
+    // clipboard, the command line, a later launch, the file manager): the local files among the
+    // URLs become the new batch, a folder standing for its images. True when a batch was
+    // started; false, with nothing changed, when no URL was a local file.
+    Q_INVOKABLE bool openFiles(const QList<QUrl> &urls);
     // Cancels whatever runs and empties the window.
     Q_INVOKABLE void clearResults();
     // Ends the running batch early: the files in hand finish, nothing new starts, and their rows
@@ -74,6 +78,8 @@ signals:
     void progressChanged();
     void isStoppingChanged();
     void summaryChanged();
+    // A batch ran to its end (not stopped, not replaced), after `duration`.
+    void batchFinished(const QList<CompressionResult> &results, std::chrono::milliseconds duration);
 
 private:
     using BatchWatcher = QFutureWatcher<QList<CompressionResult>>;
@@ -98,6 +104,7 @@ private:
     bool m_isDropTargeted = false;
     bool m_isProcessing = false;
     QUrl m_lastBatchFolder;
+    QElapsedTimer m_batchClock;
 };
 
 } // namespace pressel

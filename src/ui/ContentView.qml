@@ -6,16 +6,15 @@ import QtQuick.Layouts
 import Pressel
 
 // The whole content of the main window: the drop zone, the processing card or the result list,
-// chosen from the batch controller's state. The entire window takes drops of files, and files
-// opened from outside the window arrive here through the relay. Files also come from the open
-// dialog (Ctrl+O) and the clipboard (Ctrl+V); all of them start a batch the way a drop does.
+// chosen from the batch controller's state. The entire window takes drops of files; files also
+// come from the open dialog (Ctrl+O) and the clipboard (Ctrl+V). All of them go to the batch
+// controller's openFiles(), as files opened from outside the window do.
 Item {
     id: root
 
-    // The batch controller (CompressionViewModel) and the relay (DockFileDropRelay); anything
-    // with the same properties, methods and signals will do, which is how the tests drive it.
+    // The batch controller (CompressionViewModel); anything with the same properties, methods
+    // and signals will do, which is how the tests drive it.
     required property var viewModel
-    property var dockFileDropRelay: DockFileDropRelay
     // The saved compression settings the panel edits; the tests hand in their own.
     property var settings: CompressionSettingsModel {}
 
@@ -35,10 +34,6 @@ Item {
     readonly property bool isComparing: comparedRow !== null && face === "results"
     // The compare action that opened the view, which has the focus again when it closes.
     property Item comparisonOrigin: null
-    // "Comes into view": shown in a window that is itself shown and not minimised.
-    readonly property bool isInView: visible && Window.window !== null && Window.window.visible
-                                     && Window.window.visibility !== Window.Minimized
-
     function openComparison(row, origin) {
         comparedRow = {
             sourceURL: row.sourceURL,
@@ -60,14 +55,6 @@ Item {
         }
     }
 
-    function processPendingDockFiles() {
-        const urls = dockFileDropRelay.consumePendingURLs()
-        if (urls.length === 0)
-            return
-        DockDropLog.processingDockFiles(urls.length)
-        viewModel.handleDroppedFiles(urls)
-    }
-
     // Opens the desktop's file chooser; what is chosen there goes to openChosenFiles().
     function chooseFiles() {
         openDialog.currentFolder = viewModel.openFolderURL
@@ -75,21 +62,15 @@ Item {
     }
 
     function openChosenFiles(urls) {
-        if (urls.length > 0)
-            viewModel.handleDroppedFiles(urls)
+        viewModel.openFiles(urls)
     }
 
     function pasteFiles() {
-        const urls = fileClipboard.fileURLs()
-        if (urls.length > 0)
-            viewModel.handleDroppedFiles(urls)
+        viewModel.openFiles(fileClipboard.fileURLs())
     }
 
     implicitWidth: 720
     implicitHeight: 520
-
-    onIsInViewChanged: if (isInView) processPendingDockFiles()
-    Component.onCompleted: if (isInView) processPendingDockFiles()
 
     FileDialog {
         id: openDialog
@@ -134,11 +115,6 @@ Item {
         function onCountChanged() { root.closeComparison() }
     }
 
-    Connections {
-        target: root.dockFileDropRelay
-        function onDidEnqueue() { root.processPendingDockFiles() }
-    }
-
     component Face: Item {
         id: face
 
@@ -147,7 +123,7 @@ Item {
         opacity: shown ? 1 : 0
         visible: opacity > 0
         transform: Translate {
-            y: face.shown ? 0 : 8
+            y: face.shown ? 0 : Theme.spacingM
             Behavior on y { NumberAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
         }
 
@@ -161,7 +137,7 @@ Item {
         property string processingText
         property string finishedText
         property bool processing
-        property int pixelSize: Theme.bodySize
+        property int pixelSize: Theme.textSize
         property bool bold
         property color color: Theme.primaryText
         readonly property string shownText: processing ? processingText : finishedText
@@ -203,7 +179,7 @@ Item {
         DropZoneView {
             objectName: "dropZone"
             anchors.fill: parent
-            anchors.margins: 20
+            anchors.margins: Theme.spacing4XL
             isTargeted: root.isDropTargeted
             onChooseFilesRequested: root.chooseFiles()
         }
@@ -212,7 +188,7 @@ Item {
             objectName: "dropZoneSettingsButton"
             anchors.top: parent.top
             anchors.right: parent.right
-            anchors.margins: 20 + 14
+            anchors.margins: Theme.spacing4XL + Theme.spacingXL
             enabled: dropZoneFace.shown
             onClicked: settingsPanel.open()
         }
@@ -233,25 +209,22 @@ Item {
 
         ColumnLayout {
             anchors.fill: parent
-            anchors.margins: 16 + 24
-            spacing: 18
-
+            anchors.margins: Theme.spacing2XL + Theme.spacing5XL
+            spacing: Theme.spacing3XL
             RowLayout {
                 Layout.fillWidth: true
-                spacing: 8
-
+                spacing: Theme.spacingM
                 ColumnLayout {
                     Layout.fillWidth: true
                     Layout.alignment: Qt.AlignTop
-                    spacing: 6
-
+                    spacing: Theme.spacingS
                     HeaderText {
                         objectName: "headerTitle"
                         Layout.fillWidth: true
                         processing: root.isProcessing
                         processingText: qsTr("正在压缩")
                         finishedText: qsTr("压缩结果")
-                        pixelSize: 30
+                        pixelSize: Theme.pageTitleSize
                         bold: true
                     }
 
@@ -268,7 +241,7 @@ Item {
                         objectName: "headerNote"
                         Layout.fillWidth: true
                         text: qsTr("输出文件保存在原图所在目录")
-                        font.pixelSize: Theme.footnoteSize
+                        font.pixelSize: Theme.smallTextSize
                         color: Theme.secondaryText
                         wrapMode: Text.Wrap
                     }
@@ -297,8 +270,8 @@ Item {
                     enabled: !(root.viewModel?.isStopping ?? false)
                     flat: true
                     text: qsTr("停止")
-                    leftPadding: 14
-                    rightPadding: 14
+                    leftPadding: Theme.spacingXL
+                    rightPadding: Theme.spacingXL
                     opacity: !enabled ? 0.4 : pressed ? 0.55 : 1
                     contentItem: StyledText {
                         text: stopButton.text
@@ -306,10 +279,10 @@ Item {
                         verticalAlignment: Text.AlignVCenter
                     }
                     background: Rectangle {
-                        implicitHeight: 32
+                        implicitHeight: Theme.controlSize
                         radius: height / 2
                         color: stopButton.hovered ? Theme.hoverFill : "transparent"
-                        border.width: 1
+                        border.width: Theme.hairline
                         border.color: Theme.panelEdge
 
                         FocusRing {
@@ -358,14 +331,13 @@ Item {
                     Column {
                         id: summary
                         width: parent.width
-                        spacing: 4
-
+                        spacing: Theme.spacingXS
                         StyledText {
                             objectName: "totalsLine"
                             width: parent.width
                             visible: text.length > 0
                             text: root.viewModel?.totalsText ?? ""
-                            font.pixelSize: Theme.subheadlineSize
+                            font.pixelSize: Theme.captionSize
                             font.weight: Font.Medium
                             color: Theme.secondaryText
                             elide: Text.ElideRight
@@ -376,7 +348,7 @@ Item {
                             width: parent.width
                             visible: root.unprocessedCount > 0
                             text: qsTr("已停止：%1 个文件未处理").arg(root.unprocessedCount)
-                            font.pixelSize: Theme.subheadlineSize
+                            font.pixelSize: Theme.captionSize
                             color: Theme.orange
                             elide: Text.ElideRight
                         }
@@ -391,11 +363,11 @@ Item {
                         anchors.right: parent.right
                         anchors.bottom: parent.bottom
                         // Room for the rows' one-point outline, which the clip would cut.
-                        topMargin: 1
-                        bottomMargin: 1
-                        leftMargin: 1
-                        rightMargin: 1
-                        spacing: 16
+                        topMargin: Theme.hairline
+                        bottomMargin: Theme.hairline
+                        leftMargin: Theme.hairline
+                        rightMargin: Theme.hairline
+                        spacing: Theme.spacing2XL
                         clip: true
                         boundsBehavior: Flickable.StopAtBounds
                         model: root.viewModel?.results ?? null
@@ -404,7 +376,7 @@ Item {
                             required property int index
 
                             objectName: "resultRow"
-                            width: ListView.view.width - 2
+                            width: ListView.view.width - 2 * Theme.hairline
                             onCompareRequested: root.openComparison(resultRow, resultRow.compareAction)
                             // Tab may lead to a row scrolled out of sight.
                             onActiveFocusChanged: if (activeFocus)
@@ -418,19 +390,19 @@ Item {
                             anchors.top: resultList.top
                             anchors.bottom: resultList.bottom
                             anchors.left: resultList.right
-                            anchors.leftMargin: 10
+                            anchors.leftMargin: Theme.spacingML
                             policy: resultList.contentHeight > resultList.height ? ScrollBar.AlwaysOn
                                                                                  : ScrollBar.AsNeeded
                             padding: 0
                             contentItem: Rectangle {
                                 objectName: "scrollHandle"
-                                implicitWidth: 10
+                                implicitWidth: Theme.spacingML
                                 radius: width / 2
                                 color: scrollBar.pressed || scrollBar.hovered ? Theme.scrollHandleActive
                                                                            : Theme.scrollHandle
                             }
                             background: Rectangle {
-                                implicitWidth: 10
+                                implicitWidth: Theme.spacingML
                                 radius: width / 2
                                 color: Theme.scrollTrack
                             }
@@ -444,10 +416,10 @@ Item {
         Rectangle {
             objectName: "dragBorder"
             anchors.fill: parent
-            anchors.margins: 16
-            radius: 24
+            anchors.margins: Theme.spacing2XL
+            radius: Theme.dragBorderRadius
             color: "transparent"
-            border.width: 1.5
+            border.width: Theme.dropLineWidth
             border.color: root.isDropTargeted ? Theme.withAlpha(Theme.accent, 0.7) : "transparent"
             Behavior on border.color { ColorAnimation { duration: Theme.faceAnimationDuration; easing.type: Easing.InOutQuad } }
         }
@@ -499,14 +471,19 @@ Item {
         anchors.fill: parent
         keys: ["text/uri-list"]
         // Files are only read, never moved: the drag is always a copy.
+        // A row dragged out of this window is not dropped back into it.
         onEntered: drag => {
+            if (drag.source) {
+                drag.accepted = false
+                return
+            }
             drag.accept(Qt.CopyAction)
             root.viewModel.isDropTargeted = true
         }
         onExited: root.viewModel.isDropTargeted = false
         onDropped: drop => {
             root.viewModel.isDropTargeted = false
-            if (root.viewModel.handleDroppedFiles(drop.urls))
+            if (root.viewModel.openFiles(drop.urls))
                 drop.accept(Qt.CopyAction)
             else
                 drop.accepted = false

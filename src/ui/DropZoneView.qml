@@ -12,14 +12,14 @@ Item {
     signal chooseFilesRequested()
 
     readonly property color fillColor: isTargeted ? Theme.withAlpha(Theme.accent, 0.12)
-                                                  : Theme.withAlpha(Theme.quaternaryFill, 0.35)
+                                                  : Theme.withAlpha(Theme.subtleFill, 0.35)
     readonly property color borderColor: isTargeted ? Theme.accent : Theme.withAlpha(Theme.secondaryText, 0.5)
-    readonly property int cornerRadius: 28
-    readonly property real borderWidth: 2
-    readonly property real dashLength: 8
+    readonly property int cornerRadius: Theme.dropZoneRadius
+    readonly property real borderWidth: Theme.focusLineWidth
+    readonly property real dashLength: Theme.spacingM
 
-    implicitWidth: content.implicitWidth + 64
-    implicitHeight: content.implicitHeight + 64
+    implicitWidth: content.implicitWidth + 2 * Theme.spacing6XL
+    implicitHeight: content.implicitHeight + 2 * Theme.spacing6XL
 
     Rectangle {
         id: fill
@@ -70,9 +70,8 @@ Item {
     Column {
         id: content
         anchors.centerIn: parent
-        width: Math.min(implicitContentWidth, zone.width - 64)
-        spacing: 16
-
+        width: Math.min(implicitContentWidth, zone.width - 2 * Theme.spacing6XL)
+        spacing: Theme.spacing2XL
         readonly property real implicitContentWidth: Math.max(title.implicitWidth, formats.implicitWidth,
                                                               destination.implicitWidth)
 
@@ -95,7 +94,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTr("拖拽图片到这里")
-            font.pixelSize: 28
+            font.pixelSize: Theme.displaySize
             font.bold: true
         }
 
@@ -105,7 +104,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTr("支持批量压缩，按原格式输出（当前支持 JPEG、PNG）")
-            font.pixelSize: Theme.title3Size
+            font.pixelSize: Theme.headingSize
             color: Theme.secondaryText
         }
 
@@ -115,7 +114,7 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: qsTr("输出文件会保存在原图所在目录")
-            font.pixelSize: Theme.subheadlineSize
+            font.pixelSize: Theme.captionSize
             color: Theme.secondaryText
         }
 
@@ -124,20 +123,20 @@ Item {
             objectName: "chooseFilesButton"
             anchors.horizontalCenter: parent.horizontalCenter
             focusPolicy: Qt.StrongFocus
-            leftPadding: 18
-            rightPadding: 18
-            topPadding: 8
-            bottomPadding: 8
+            leftPadding: Theme.spacing3XL
+            rightPadding: Theme.spacing3XL
+            topPadding: Theme.spacingM
+            bottomPadding: Theme.spacingM
             text: qsTr("选择图片…")
             contentItem: StyledText {
                 text: chooseButton.text
-                font.pixelSize: Theme.bodySize
+                font.pixelSize: Theme.textSize
                 color: "white"
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
             }
             background: Rectangle {
-                implicitHeight: 34
+                implicitHeight: Theme.largeControlSize
                 radius: height / 2
                 color: chooseButton.pressed ? Qt.darker(Theme.accent, 1.2)
                                             : chooseButton.hovered ? Qt.lighter(Theme.accent, 1.1) : Theme.accent

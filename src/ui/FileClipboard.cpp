@@ -7,6 +7,12 @@
 
 namespace pressel {
 
+namespace {
+
+const QString gnomeFormat = QStringLiteral("x-special/gnome-copied-files");
+
+} // namespace
+
 QList<QUrl> FileClipboard::fileURLs() const
 {
     return fileURLs(QGuiApplication::clipboard()->mimeData());
@@ -19,7 +25,7 @@ QList<QUrl> FileClipboard::fileURLs(const QMimeData *data)
     QList<QUrl> candidates;
     if (data->hasUrls()) {
         candidates = data->urls();
-    } else if (const QByteArray gnome = data->data(QStringLiteral("x-special/gnome-copied-files")); !gnome.isEmpty()) {
+    } else if (const QByteArray gnome = data->data(gnomeFormat); !gnome.isEmpty()) {
         const QList<QByteArray> lines = gnome.split('\n');
         for (qsizetype i = 1; i < lines.size(); ++i) {
             if (const QByteArray line = lines.at(i).trimmed(); !line.isEmpty())
@@ -32,6 +38,27 @@ QList<QUrl> FileClipboard::fileURLs(const QMimeData *data)
             files.append(url);
     }
     return files;
+}
+
+void FileClipboard::copy(const QList<QUrl> &files) const
+{
+    if (files.isEmpty())
+        return;
+    auto *data = new QMimeData;
+    data->setUrls(files);
+    QByteArray gnome("copy");
+    for (const QUrl &file : files)
+        gnome += '\n' + file.toEncoded();
+    data->setData(gnomeFormat, gnome);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+QString FileClipboard::uriList(const QList<QUrl> &files) const
+{
+    QString list;
+    for (const QUrl &file : files)
+        list += QString::fromLatin1(file.toEncoded()) + QStringLiteral("\r\n");
+    return list;
 }
 
 } // namespace pressel

@@ -20,10 +20,13 @@ const QString fileManagerInterface = QStringLiteral("org.freedesktop.FileManager
 
 } // namespace
 
+FileManagerReveal::FolderOpener FileManagerReveal::desktopFolderOpener()
+{
+    return [](const QUrl &folder) { return QDesktopServices::openUrl(folder); };
+}
+
 FileManagerReveal::FileManagerReveal(QObject *parent)
-    : FileManagerReveal(
-          SessionBus::exists() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("no session bus")),
-          [](const QUrl &folder) { return QDesktopServices::openUrl(folder); }, parent)
+    : FileManagerReveal(SessionBus::connection(), desktopFolderOpener(), parent)
 {}
 
 FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent)
@@ -34,8 +37,14 @@ FileManagerReveal::FileManagerReveal(const QDBusConnection &connection, FolderOp
 
 void FileManagerReveal::reveal(const QUrl &file)
 {
-    if (!file.isLocalFile())
+    reveal(QList<QUrl>{file});
+}
+
+void FileManagerReveal::reveal(const QList<QUrl> &files)
+{
+    if (files.isEmpty() || !files.constFirst().isLocalFile())
         return;
+    const QUrl file = files.constFirst();
     if (!m_connection.isConnected()) {
         openContainingFolder(file);
         return;
@@ -43,7 +52,10 @@ void FileManagerReveal::reveal(const QUrl &file)
 
     QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService, fileManagerPath, fileManagerInterface,
                                                        QStringLiteral("ShowItems"));
-    call << QStringList{QString::fromUtf8(file.toEncoded())} << QString();
+    QStringList uris;
+    for (const QUrl &each : files)
+        uris.append(QString::fromUtf8(each.toEncoded()));
+    call << uris << QString();
     auto *watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, file](QDBusPendingCallWatcher *finishedCall) {
         finishedCall->deleteLater();

@@ -23,6 +23,9 @@ public:
     // Whether the folder could be handed to a program that opens it.
     using FolderOpener = std::function<bool(const QUrl &folder)>;
 
+    // The desktop's default handler for folders.
+    static FolderOpener desktopFolderOpener();
+
     // The session bus, when there is one, and the desktop's default handler for folders.
     explicit FileManagerReveal(QObject *parent = nullptr);
     FileManagerReveal(const QDBusConnection &connection, FolderOpener openFolder, QObject *parent = nullptr);
@@ -30,6 +33,8 @@ public:
     // Returns at once; the file manager is asked asynchronously so that a slow D-Bus
     // activation never freezes the window.
     Q_INVOKABLE void reveal(const QUrl &file);
+    // Several files at once, where the file manager takes them; else the first one's folder.
+    void reveal(const QList<QUrl> &files);
 
 signals:
     // After each reveal that worked: whether the file manager took the request or the folder

@@ -5,13 +5,13 @@ import QtQuick
 // `shown` holds (a control's visualFocus, so a click never leaves it behind).
 Rectangle {
     property bool shown
-    property real gap: 2
+    property real gap: Theme.spacing2XS
 
     anchors.fill: parent
     anchors.margins: -(gap + border.width)
     radius: parent.radius !== undefined ? parent.radius + gap + border.width : gap + border.width
     color: "transparent"
-    border.width: 2
+    border.width: Theme.focusLineWidth
     border.color: Theme.accent
     visible: shown
 }

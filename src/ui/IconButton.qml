@@ -7,11 +7,11 @@ import QtQuick.Controls.Basic
 Button {
     id: button
 
-    property real iconSize: 18
+    property real iconSize: Theme.iconSize
     property real cornerRadius: width / 2
 
-    implicitWidth: 32
-    implicitHeight: 32
+    implicitWidth: Theme.controlSize
+    implicitHeight: Theme.controlSize
     flat: true
     padding: 0
     focusPolicy: Qt.StrongFocus
@@ -22,7 +22,7 @@ Button {
     opacity: pressed ? 0.55 : 1
     background: Rectangle {
         radius: button.cornerRadius
-        color: button.hovered || button.visualFocus ? Theme.quaternaryFill : "transparent"
+        color: button.hovered || button.visualFocus ? Theme.subtleFill : "transparent"
 
         FocusRing {
             shown: button.visualFocus
@@ -31,7 +31,7 @@ Button {
     Accessible.role: Accessible.Button
     Accessible.name: text
     ToolTip.visible: hovered || visualFocus
-    ToolTip.delay: 500
+    ToolTip.delay: Theme.tooltipDelay
     ToolTip.text: text
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()

@@ -14,38 +14,36 @@ Item {
     property string fileInHandName: ""
 
     implicitWidth: layout.implicitWidth
-    implicitHeight: layout.implicitHeight + 16
+    implicitHeight: layout.implicitHeight + layout.anchors.topMargin + layout.anchors.bottomMargin
 
     RowLayout {
         id: layout
         anchors.fill: parent
-        anchors.topMargin: 8
-        anchors.bottomMargin: 8
-        spacing: 18
-
+        anchors.topMargin: Theme.spacingM
+        anchors.bottomMargin: Theme.spacingM
+        spacing: Theme.spacing3XL
         Rectangle {
             Layout.preferredWidth: 96
             Layout.preferredHeight: 96
             Layout.alignment: Qt.AlignVCenter
-            radius: 20
-            color: Theme.quaternaryFill
+            radius: Theme.largeTileRadius
+            color: Theme.subtleFill
 
             ActivityIndicator {
                 objectName: "largeActivityIndicator"
                 anchors.centerIn: parent
-                size: 32
+                size: Theme.controlSize
             }
         }
 
         ColumnLayout {
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignVCenter
-            spacing: 12
-
+            spacing: Theme.spacingL
             StyledText {
                 Layout.fillWidth: true
                 text: qsTr("正在处理这一批图片")
-                font.pixelSize: Theme.title3Size
+                font.pixelSize: Theme.headingSize
                 font.weight: Font.DemiBold
                 wrapMode: Text.Wrap
             }
@@ -58,19 +56,18 @@ Item {
             }
 
             RowLayout {
-                spacing: 8
-
+                spacing: Theme.spacingM
                 ActivityIndicator {
                     objectName: "smallActivityIndicator"
                     Layout.alignment: Qt.AlignVCenter
-                    size: 14
+                    size: Theme.textSize
                     color: Theme.secondaryText
                 }
 
                 StyledText {
                     Layout.alignment: Qt.AlignVCenter
                     text: qsTr("后台处理中，界面保持可响应")
-                    font.pixelSize: Theme.subheadlineSize
+                    font.pixelSize: Theme.captionSize
                     color: Theme.secondaryText
                 }
             }
@@ -79,22 +76,22 @@ Item {
                 id: progressBar
                 objectName: "progressBar"
                 Layout.fillWidth: true
-                Layout.topMargin: 4
+                Layout.topMargin: Theme.spacingXS
                 from: 0
                 to: Math.max(card.totalCount, 1)
                 value: card.completedCount
                 background: Rectangle {
-                    implicitHeight: 6
-                    radius: 3
-                    color: Theme.quaternaryFill
+                    implicitHeight: Theme.spacingS
+                    radius: Theme.progressRadius
+                    color: Theme.subtleFill
                 }
                 contentItem: Item {
-                    implicitHeight: 6
+                    implicitHeight: Theme.spacingS
 
                     Rectangle {
                         width: progressBar.visualPosition * parent.width
                         height: parent.height
-                        radius: 3
+                        radius: Theme.progressRadius
                         color: Theme.accent
                         Behavior on width { NumberAnimation { duration: Theme.faceAnimationDuration } }
                     }
@@ -103,12 +100,11 @@ Item {
 
             RowLayout {
                 Layout.fillWidth: true
-                spacing: 12
-
+                spacing: Theme.spacingL
                 StyledText {
                     objectName: "progressText"
                     text: qsTr("已完成 %1 / %2").arg(card.completedCount).arg(card.totalCount)
-                    font.pixelSize: Theme.subheadlineSize
+                    font.pixelSize: Theme.captionSize
                     color: Theme.secondaryText
                 }
 
@@ -116,7 +112,7 @@ Item {
                     objectName: "fileInHandText"
                     Layout.fillWidth: true
                     text: card.fileInHandName
-                    font.pixelSize: Theme.subheadlineSize
+                    font.pixelSize: Theme.captionSize
                     color: Theme.secondaryText
                     elide: Text.ElideMiddle
                     maximumLineCount: 1

@@ -7,14 +7,14 @@ Rectangle {
 
     property alias text: label.text
 
-    implicitWidth: label.implicitWidth + 24
-    implicitHeight: label.implicitHeight + 14
+    implicitWidth: label.implicitWidth + 2 * Theme.spacingL
+    implicitHeight: label.implicitHeight + Theme.spacingXL
     radius: height / 2
 
     StyledText {
         id: label
         anchors.centerIn: parent
-        font.pixelSize: 15
+        font.pixelSize: Theme.badgeTextSize
         font.bold: true
         color: "white"
     }

@@ -39,7 +39,7 @@ Item {
         textFormat: TextEdit.PlainText
         renderType: Text.NativeRendering
         font.family: Theme.fontFamily
-        font.pixelSize: Theme.footnoteSize
+        font.pixelSize: Theme.smallTextSize
         color: Theme.secondaryText
         selectionColor: Theme.withAlpha(Theme.accent, 0.6)
         selectedTextColor: Theme.selectedText

@@ -7,15 +7,15 @@ import Pressel
 Button {
     id: button
 
-    implicitWidth: 32
-    implicitHeight: 32
+    implicitWidth: Theme.controlSize
+    implicitHeight: Theme.controlSize
     flat: true
     padding: 0
     display: AbstractButton.IconOnly
     text: qsTr("设置")
     icon.source: "icons/gearshape.svg"
-    icon.width: 18
-    icon.height: 18
+    icon.width: Theme.iconSize
+    icon.height: Theme.iconSize
     icon.color: Theme.primaryText
     opacity: pressed ? 0.55 : 1
     focusPolicy: Qt.StrongFocus
@@ -29,6 +29,6 @@ Button {
     }
     Accessible.name: text
     ToolTip.visible: hovered
-    ToolTip.delay: 500
+    ToolTip.delay: Theme.tooltipDelay
     ToolTip.text: text
 }

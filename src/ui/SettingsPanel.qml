@@ -6,8 +6,9 @@ import QtQuick.Layouts
 import Pressel
 
 // The compression settings: JPEG quality, pngquant's range or lossless PNG only, what becomes
-// of a photo's metadata and its modification time. Every change is saved at once and applies to
-// the next batch. Closes with Escape, a click beside it or its close button.
+// of a photo's metadata and its modification time; whether the desktop is told when a batch ends
+// unseen; and Pressel in Thunar's context menu. Every change is saved at once and applies to the
+// next batch. Closes with Escape, a click beside it or its close button.
 Popup {
     id: panel
 
@@ -17,8 +18,8 @@ Popup {
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-    padding: 24
-    width: Math.min(480, (parent?.width ?? 480) - 32)
+    padding: Theme.spacing5XL
+    width: Math.min(480, (parent?.width ?? 480) - 2 * Theme.spacing2XL)
     x: Math.round(((parent?.width ?? width) - width) / 2)
     y: Math.round(((parent?.height ?? height) - height) / 2)
 
@@ -40,21 +41,21 @@ Popup {
     palette.placeholderText: Theme.secondaryText
 
     background: Rectangle {
-        radius: 18
+        radius: Theme.tileRadius
         color: palette.window
-        border.width: 1
+        border.width: Theme.hairline
         border.color: Theme.panelEdge
     }
 
     onOpened: jpegQuality.forceActiveFocus(Qt.TabFocusReason)
 
     component SectionTitle: StyledText {
-        font.pixelSize: Theme.bodySize
+        font.pixelSize: Theme.textSize
         font.bold: true
     }
 
     // Taller than a small window: the body scrolls, so the last control is always reachable.
-    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - 24)
+    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - Theme.spacing5XL)
 
     contentItem: Flickable {
         id: body
@@ -87,7 +88,7 @@ Popup {
         ColumnLayout {
             id: column
             width: body.width
-            spacing: 14
+            spacing: Theme.spacingXL
             Accessible.role: Accessible.Dialog
             Accessible.name: title.text
 
@@ -99,7 +100,7 @@ Popup {
                     objectName: "settingsTitle"
                     Layout.fillWidth: true
                     text: qsTr("设置")
-                    font.pixelSize: 22
+                    font.pixelSize: Theme.panelTitleSize
                     font.bold: true
                 }
 
@@ -119,7 +120,7 @@ Popup {
                     background: Rectangle {
                         radius: width / 2
                         color: closeButton.hovered || closeButton.visualFocus ? Theme.hoverFill : "transparent"
-                        border.width: closeButton.visualFocus ? 1.5 : 0
+                        border.width: closeButton.visualFocus ? Theme.dropLineWidth : 0
                         border.color: Theme.accent
                     }
                     Accessible.name: text
@@ -133,8 +134,7 @@ Popup {
 
             RowLayout {
                 Layout.fillWidth: true
-                spacing: 12
-
+                spacing: Theme.spacingL
                 Slider {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
@@ -161,7 +161,7 @@ Popup {
             }
 
             RowLayout {
-                spacing: 10
+                spacing: Theme.spacingML
                 enabled: !panel.settings.pngLossless
 
                 SpinBox {
@@ -204,7 +204,7 @@ Popup {
             }
 
             ColumnLayout {
-                spacing: 2
+                spacing: Theme.spacing2XS
                 Accessible.role: Accessible.Grouping
                 Accessible.name: qsTr("元数据")
 
@@ -231,6 +231,40 @@ Popup {
                 checked: panel.settings.keepModificationDate
                 Accessible.name: text
                 onToggled: panel.settings.keepModificationDate = checked
+            }
+
+            CheckBox {
+                objectName: "notifyCheckBox"
+                text: qsTr("完成时通知")
+                checked: panel.settings.notifyWhenFinished
+                Accessible.name: text
+                onToggled: panel.settings.notifyWhenFinished = checked
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: Theme.spacingL
+
+                Button {
+                    id: thunarButton
+                    objectName: "thunarButton"
+                    text: qsTr("添加到 Thunar 右键菜单")
+                    Accessible.name: text
+                    onClicked: {
+                        const outcome = ThunarAction.add()
+                        thunarOutcome.text = outcome === ThunarAction.Refused ? ThunarAction.lastError()
+                                                                              : qsTr("已添加")
+                    }
+                }
+
+                StyledText {
+                    id: thunarOutcome
+                    objectName: "thunarOutcome"
+                    Layout.fillWidth: true
+                    font.pixelSize: Theme.smallTextSize
+                    color: Theme.secondaryText
+                    wrapMode: Text.Wrap
+                }
             }
 
             Button {

@@ -4,7 +4,7 @@ import QtQuick
 // Text in the window's typeface and primary colour; views set size, weight and colour.
 Text {
     font.family: Theme.fontFamily
-    font.pixelSize: Theme.bodySize
+    font.pixelSize: Theme.textSize
     color: Theme.primaryText
     textFormat: Text.PlainText
     renderType: Text.NativeRendering

@@ -4,19 +4,63 @@ import QtQuick
 import Pressel
 
 // The window's look, light or dark as the desktop prefers (ColorScheme), in one place so that
-// every view draws from the same palette and type scale. Both themes share the design: the
-// accent, the status colours' hues and the layout are the same, only lightness changes.
+// every view draws from the same palette, type, spacing and radii. Both themes share the design:
+// the accent, the status colours' hues and the layout are the same, only lightness changes.
 QtObject {
     readonly property bool dark: ColorScheme.dark
 
     readonly property string fontFamily: "Noto Sans CJK SC"
 
-    // Type scale: the named text styles of the design, at sizes that stay legible for
-    // Chinese glyphs on a 1x screen.
-    readonly property int bodySize: 14
-    readonly property int title3Size: 17
-    readonly property int subheadlineSize: 13
-    readonly property int footnoteSize: 12
+    // Type scale, smallest to largest, at sizes that stay legible for Chinese glyphs on a 1x
+    // screen.
+    readonly property int smallTextSize: 12
+    readonly property int captionSize: 13
+    readonly property int textSize: 14
+    readonly property int badgeTextSize: 15
+    readonly property int emphasisSize: 16
+    readonly property int headingSize: 17
+    readonly property int rowTitleSize: 18
+    readonly property int panelTitleSize: 22
+    readonly property int displaySize: 28
+    readonly property int pageTitleSize: 30
+
+    // Spacing scale: every gap, margin and padding of the layout, smallest to largest.
+    readonly property int spacing2XS: 2
+    readonly property int spacingXS: 4
+    readonly property int spacingS: 6
+    readonly property int spacingM: 8
+    readonly property int spacingML: 10
+    readonly property int spacingL: 12
+    readonly property int spacingXL: 14
+    readonly property int spacing2XL: 16
+    readonly property int spacing3XL: 18
+    readonly property int spacing4XL: 20
+    readonly property int spacing5XL: 24
+    readonly property int spacing6XL: 32
+
+    // Corner radii, by what they round; capsules and circles take half their height instead.
+    readonly property int progressRadius: 3
+    readonly property int controlRadius: 8
+    readonly property int smallButtonRadius: 9
+    readonly property int viewportRadius: 12
+    readonly property int tileRadius: 18
+    readonly property int largeTileRadius: 20
+    readonly property int dragBorderRadius: 24
+    readonly property int rowRadius: 26
+    readonly property int dropZoneRadius: 28
+
+    // Outlines: panels' edges, the focus ring and a selected control's border.
+    readonly property real hairline: 1
+    readonly property real focusLineWidth: 2
+    readonly property real dropLineWidth: 1.5
+
+    // Buttons and their icons: the round icon buttons, and the larger ones of the drop zone and
+    // the rows.
+    readonly property int controlSize: 32
+    readonly property int largeControlSize: 34
+    readonly property int iconSize: 18
+    readonly property int largeIconSize: 22
+    readonly property int tooltipDelay: 500
 
     readonly property color window: dark ? "#202024" : "#f2f2f5"
     readonly property color primaryText: dark ? "#f5f5f7" : "#1d1d1f"
@@ -25,10 +69,10 @@ QtObject {
     readonly property color green: dark ? "#32d74b" : "#28b446"
     readonly property color orange: dark ? "#ff9f0a" : "#f08c00"
     readonly property color red: dark ? "#ff453a" : "#eb3b30"
-    readonly property color blue: accent
-    readonly property color quaternaryFill: dark ? Qt.rgba(1, 1, 1, 0.1) : Qt.rgba(0, 0, 0, 0.06)
+    // Tiles, tracks and a viewport's ground, quieter than any text.
+    readonly property color subtleFill: dark ? Qt.rgba(1, 1, 1, 0.1) : Qt.rgba(0, 0, 0, 0.06)
     // A row's panel and its outline.
-    readonly property color regularMaterial: dark ? Qt.rgba(1, 1, 1, 0.055) : Qt.rgba(1, 1, 1, 0.78)
+    readonly property color rowFill: dark ? Qt.rgba(1, 1, 1, 0.055) : Qt.rgba(1, 1, 1, 0.78)
     readonly property color panelEdge: dark ? Qt.rgba(1, 1, 1, 0.14) : Qt.rgba(0, 0, 0, 0.1)
     // Under the pointer: the round icon buttons.
     readonly property color hoverFill: dark ? Qt.rgba(1, 1, 1, 0.1) : Qt.rgba(0, 0, 0, 0.07)

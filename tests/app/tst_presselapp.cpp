@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The built pressel end to end, as a user starts it: files on the command line are compressed
-// beside their sources, a second launch hands its files to the first and leaves; the socket
+// The built pressel end to end, as a user starts it: its options, help even without a display;
+// files on the command line are compressed beside their sources, a second launch hands its files
+// to the first (hundreds of them at once) and leaves; the socket
 // between them is the user's alone, drops what is not an open request, and a killed first
 // instance never blocks the next. The window runs on the platform given by the environment
 // (offscreen, or an X server). Every wait has a limit and the first instance is killed at the
@@ -133,10 +134,39 @@ private slots:
         m_folder.reset();
     }
 
+    // Help and the version need no display (the X server named here does not exist); other
+    // options are refused with the usage.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("help") << QStringList{u"--help"_s} << 0 << u"用法：pressel [选项…] [--] [文件…]"_s;
+        QTest::newRow("short help") << QStringList{u"a.jpg"_s, u"-h"_s} << 0 << u"  --version "_s;
+        QTest::newRow("version") << QStringList{u"--version"_s} << 0 << u"pressel 0."_s;
+        QTest::newRow("unknown option") << QStringList{u"--fast"_s} << 2 << u"pressel: Unknown option 'fast'."_s;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        const bool usageError = exitCode == 2;
+        const ProcessRun launch = run(buildPath(u"bin/pressel"_s), arguments,
+                                      {m_folder->path(),
+                                       {{u"QT_QPA_PLATFORM"_s, usageError ? u"offscreen"_s : u"xcb"_s},
+                                        {u"DISPLAY"_s, u":4242"_s},
+                                        {QString::fromLatin1(SingleInstance::instanceIdVariable), m_instanceId}}});
+        QVERIFY2(launch.finished && launch.exitCode == exitCode, qPrintable(launch.describe()));
+        QVERIFY2(QString::fromUtf8(usageError ? launch.standardError : launch.standardOutput).contains(output),
+                 qPrintable(launch.describe()));
+    }
+
     void filesFromEveryLaunchAreCompressed()
     {
         TestImages::write(TestImages::photo(480, 360, 11), path(u"a.jpg"_s), "jpeg", 95);
-        TestImages::write(TestImages::transparentGraphic(320, 240), path(u"b.png"_s), "png");
+        TestImages::write(TestImages::transparentGraphic(320, 240), path(u"-b.png"_s), "png");
         TestImages::write(TestImages::photo(320, 240, 13), path(u"c d.jpg"_s), "jpeg", 95);
         const QMap<QString, QByteArray> sources = TestImages::fingerprint(m_folder->path());
 
@@ -144,8 +174,9 @@ private slots:
         QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
         QVERIFY(waitForOutput(u"a-1.jpg"_s));
 
-        handOver({u"b.png"_s});
-        QVERIFY(waitForOutput(u"b-1.png"_s));
+        // After "--" a name like an option is a file.
+        handOver({u"--"_s, u"-b.png"_s});
+        QVERIFY(waitForOutput(u"-b-1.png"_s));
 
         // A file manager passes URIs.
         handOver({QUrl::fromLocalFile(path(u"c d.jpg"_s)).toString(QUrl::FullyEncoded)});
@@ -156,6 +187,34 @@ private slots:
         for (auto it = sources.cbegin(); it != sources.cend(); ++it)
             QCOMPARE(TestImages::sha256(it.key()), it.value());
         QVERIFY(m_first->state() == QProcess::Running);
+    }
+
+    // A file manager's selection of many files reaches the running window in one message and
+    // becomes one batch of them all, in their order (these are no pictures: they fail at once).
+    void manyFilesAreHandedOverAsOneBatch_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("nameLength");
+        QTest::newRow("500 files") << 500 << 12;
+        QTest::newRow("100 kB of names") << 400 << 250;
+    }
+
+    void manyFilesAreHandedOverAsOneBatch()
+    {
+        QFETCH(int, count);
+        QFETCH(int, nameLength);
+        m_first = launch({});
+        QVERIFY(firstLogShows(u"com.korvane.Pressel.DockDrop: applicationDidFinishLaunching"_s));
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << u"%1.jpg"_s.arg(i, nameLength - 4, 10, QChar(u'0'));
+            QVERIFY(writeFile(path(names.last()), "not a picture"));
+        }
+        handOver(names);
+        const QString batch = u"com.korvane.Pressel.Compression: handleDroppedFiles received %1 file(s): %2, "_s.arg(count).arg(path(names.first()));
+        QVERIFY(waitOrShowLog([&] { return firstLog().contains(u", "_s + path(names.last()) + u'\n'); }));
+        QVERIFY(firstLog().contains(batch));
+        QCOMPARE(firstLog().count(u"handleDroppedFiles received "_s), 1);
     }
 
     void socketIsPrivateAndDropsWhatIsNoRequest()

@@ -19,7 +19,7 @@ menu=$share/kio/servicemenus/com.korvane.Pressel.desktop
 for f in bin/pressel bin/pressel-cli libexec/pressel/{cjpeg,pngquant} share/kio/servicemenus/com.korvane.Pressel.desktop; do
   [ -x "$prefix/usr/$f" ] || fail "$f is not installed as an executable"
 done
-for f in pressel icons/hicolor/scalable/apps/pressel.svg doc/pressel/copyright man/man1/pressel{,-cli}.1.gz; do
+for f in icons/hicolor/scalable/apps/pressel.svg doc/pressel/copyright man/man1/pressel{,-cli}.1.gz; do
   [ -e "$share/$f" ] || fail "$f is not installed"
 done
 entry=$share/applications/com.korvane.Pressel.desktop

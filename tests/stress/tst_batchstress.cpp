@@ -177,10 +177,10 @@ private slots:
             Controller controller = makeController();
             CompressionViewModel &viewModel = *controller.viewModel;
             hold();
-            QVERIFY(viewModel.handleDroppedFiles(batches.first().urls()));
+            QVERIFY(viewModel.openFiles(batches.first().urls()));
             QVERIFY(waitForStartedRuns(1));
             for (int index = 1; index < batchCount; ++index) {
-                QVERIFY(viewModel.handleDroppedFiles(batches.at(index).urls()));
+                QVERIFY(viewModel.openFiles(batches.at(index).urls()));
                 QVERIFY(viewModel.isProcessing());
                 QCOMPARE(viewModel.results()->count(), 0);
                 if (index % 2 == 1 && index != batchCount - 1) {
@@ -218,7 +218,7 @@ private slots:
             Controller controller = makeController(2);
             CompressionViewModel &viewModel = *controller.viewModel;
             hold();
-            QVERIFY(viewModel.handleDroppedFiles(batches[0].urls().mid(0, 2) + batches[1].urls().mid(0, 2)));
+            QVERIFY(viewModel.openFiles(batches[0].urls().mid(0, 2) + batches[1].urls().mid(0, 2)));
             QCOMPARE(viewModel.totalCount(), 4);
             QVERIFY(waitForStartedRuns(2));
             viewModel.stop();

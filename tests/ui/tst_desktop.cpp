@@ -1,20 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop around the window: sizes and shares in the user's locale; on a private session bus
-// a fake file manager that shows a file and a fake desktop portal that sets the colour scheme
-// while the application runs. Where no D-Bus service answers, a file is shown by opening its
+// a fake file manager that shows a file, a fake desktop portal that sets the colour scheme while
+// the application runs and a fake notification server told of batches that end unseen; Pressel
+// in Thunar's context menu, added to a configuration folder of the test's own. Where no D-Bus service answers, a file is shown by opening its
 // folder, and a folder that cannot be opened either is reported rather than passed off as shown;
 // the colour scheme follows the palette, unless the environment decides outright.
 
+#include "BatchNotification.h"
 #include "ByteCountFormatter.h"
 #include "ColorScheme.h"
+#include "CompressionSettingsModel.h"
 #include "FileManagerReveal.h"
 #include "PercentFormatter.h"
+#include "TestFiles.h"
+#include "ThunarAction.h"
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QDBusConnectionInterface>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -50,6 +60,25 @@ signals:
     Q_SCRIPTABLE void SettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 };
 
+class FakeNotifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList summaries;
+    QStringList actions;
+public slots:
+    Q_SCRIPTABLE uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &,
+                             const QStringList &actionList, const QVariantMap &, int)
+    {
+        summaries << summary;
+        actions = actionList;
+        return uint(summaries.size());
+    }
+signals:
+    Q_SCRIPTABLE void ActionInvoked(uint id, const QString &action);
+};
+
 class tst_Desktop : public QObject
 {
     Q_OBJECT
@@ -62,6 +91,7 @@ class tst_Desktop : public QObject
     QProcess m_bus;
     FakeFileManager m_fileManager;
     FakePortal m_portal;
+    FakeNotifications m_notifications;
 
 private slots:
     // The fakes answer on a connection of their own; the code under test uses "pressel".
@@ -76,6 +106,9 @@ private slots:
                                        QDBusConnection::ExportScriptableSlots));
         QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s) &&
                 desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal,
+                                       QDBusConnection::ExportScriptableContents));
+        QVERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s) &&
+                desktop.registerObject(u"/org/freedesktop/Notifications"_s, &m_notifications,
                                        QDBusConnection::ExportScriptableContents));
         QVERIFY(QDBusConnection::connectToBus(address, u"pressel"_s).isConnected());
     }
@@ -161,6 +194,126 @@ private slots:
         QVERIFY(scheme.isDark());
         QGuiApplication::setPalette(QPalette(QColor(240, 240, 240)));
         QTRY_COMPARE(scheme.isDark(), darkWithLightWindow);
+    }
+
+    // A batch that ends unseen (the window not active, or long enough to have been left alone) is
+    // announced with an action that shows its outputs; nothing at all where nobody answers.
+    void batchNotification_data()
+    {
+        QTest::addColumn<bool>("windowIsActive");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("window not active") << false << 1 << QString() << true;
+        QTest::newRow("long batch") << true << 11 << QString() << true;
+        QTest::newRow("seen and short") << true << 10 << QString() << false;
+        QTest::newRow("turned off") << false << 11 << u"off"_s << false;
+        QTest::newRow("no notification server") << false << 11 << u"no server"_s << false;
+        QTest::newRow("no session bus") << false << 11 << u"no bus"_s << false;
+    }
+
+    void batchNotification()
+    {
+        QFETCH(bool, windowIsActive);
+        QFETCH(int, seconds);
+        QFETCH(QString, setUp);
+        QFETCH(bool, sent);
+        QTest::failOnWarning(QRegularExpression(u"."_s));
+        CompressionSettingsModel settings;
+        settings.setNotifyWhenFinished(setUp != u"off");
+        QDBusConnection desktop(u"desktop"_s);
+        if (setUp == u"no server")
+            QVERIFY(desktop.unregisterService(u"org.freedesktop.Notifications"_s));
+        const auto restore = qScopeGuard([&] {
+            settings.restoreDefaults();
+            desktop.registerService(u"org.freedesktop.Notifications"_s);
+        });
+        m_notifications.summaries.clear();
+        m_fileManager.shown.clear();
+
+        CompressionResult result;
+        result.sourceURL = QUrl::fromLocalFile(u"/tmp/海边.jpg"_s);
+        result.outputURL = QUrl::fromLocalFile(u"/tmp/海边-1.jpg"_s);
+        result.originalBytes = 2'000'000;
+        result.compressedBytes = 500'000;
+        result.status = CompressionResultStatus::success;
+        BatchNotification notification(setUp == u"no bus" ? nowhere() : QDBusConnection(u"pressel"_s));
+        QSignalSpy shown(&notification, &BatchNotification::shown);
+        notification.batchFinished({result}, std::chrono::seconds(seconds), windowIsActive);
+        if (!sent) {
+            // A call to the bus after it: its answer comes after any answer to a notification.
+            QDBusConnection(u"pressel"_s).interface()->isServiceRegistered(u"org.freedesktop.Notifications"_s);
+            QCoreApplication::processEvents();
+            QVERIFY(shown.isEmpty() && m_notifications.summaries.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(shown.size(), 1);
+        QCOMPARE(m_notifications.summaries, QStringList{u"已完成 1 个文件 · 节省 1.5 MB"_s});
+        QCOMPARE(m_notifications.actions, (QStringList{u"show-files"_s, u"显示文件"_s}));
+        emit m_notifications.ActionInvoked(shown.value(0).value(0).toUInt(), u"show-files"_s);
+        QTRY_COMPARE(m_fileManager.shown, QStringList{u"file:///tmp/%E6%B5%B7%E8%BE%B9-1.jpg"_s});
+    }
+
+    // The action goes in once, before the end of the user's list, whose every other byte stays;
+    // a uca.xml that is a link or no XML is refused and left alone.
+    void thunarAction_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<bool>("added");
+        const QByteArray others = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- mine -->\n<actions>\n<action>\n"
+                                  "\t<name>终端 &amp; shell</name>\n\t<unique-id>1-1</unique-id>\n\t<command>xterm %f</command>\n"
+                                  "\t<directories   />\n</action>\n</actions>\n";
+        QTest::newRow("no file yet") << QByteArray() << false << true;
+        QTest::newRow("an empty file") << QByteArray("\n") << false << true;
+        QTest::newRow("other actions") << others << false << true;
+        QTest::newRow("a link") << others << true << false;
+        QTest::newRow("no XML") << QByteArray("<actions><action>") << false << false;
+    }
+
+    void thunarAction()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, link);
+        QFETCH(bool, added);
+        QTemporaryDir home;
+        const QByteArray configuration = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configuration); });
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const QString file = ThunarAction::configurationFile();
+        QCOMPARE(file, home.filePath(u"Thunar/uca.xml"_s));
+        QVERIFY(QDir().mkpath(home.filePath(u"Thunar"_s)));
+        const QString written = link ? home.filePath(u"dotfiles.xml"_s) : file;
+        if (!before.isNull())
+            QVERIFY(TestFiles::writeFile(written, before));
+        if (link)
+            QVERIFY(QFile::link(written, file));
+
+        ThunarAction action;
+        QCOMPARE(action.add(), added ? ThunarAction::Added : ThunarAction::Refused);
+        QCOMPARE(action.lastError().isEmpty(), added);
+        const QByteArray after = TestFiles::readFile(written);
+        if (!added) {
+            QCOMPARE(after, before);
+            QVERIFY(QFileInfo(file).isSymLink() == link);
+            return;
+        }
+        QCOMPARE(action.add(), ThunarAction::AlreadyThere);
+        QCOMPARE(TestFiles::readFile(file), after);
+
+        const QByteArray ours = "<action>\n\t<icon>pressel</icon>\n\t<name>使用 Pressel 压缩</name>\n\t<submenu></submenu>\n"
+                                "\t<unique-id>com.korvane.Pressel.compress</unique-id>\n\t<command>pressel %F</command>\n"
+                                "\t<description></description>\n\t<range></range>\n\t<patterns>*</patterns>\n"
+                                "\t<image-files/>\n\t<directories/>\n</action>\n";
+        QByteArray expected = before.trimmed().isEmpty()
+                                  ? QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n")
+                                  : before;
+        expected.insert(expected.lastIndexOf("</actions>"), ours);
+        QCOMPARE(after, expected);
+        QXmlStreamReader reader(after);
+        while (!reader.atEnd())
+            reader.readNext();
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
     }
 
     // The file manager takes the file as an encoded URI and the folder is not opened as well;

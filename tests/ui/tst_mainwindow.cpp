@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real window with the real batch controller and pipeline: a drop and the faces it leads
-// to, and a reveal with nothing to reveal in, on files written at run time.
+// The real window with the real batch controller and pipeline: a drop, the faces it leads to
+// and a row copied, open requests that join while they wait for the window, and a reveal with nothing to
+// reveal in, on files written at run time.
 
 #include "CompressionViewModel.h"
-#include "DockFileDropRelay.h"
+#include "FileClipboard.h"
+#include "OpenRequestHandler.h"
+#include "ResultStatus.h"
 #include "SessionBus.h"
 #include "StandardCompressionService.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 #include "UiTestSupport.h"
 
+#include <QClipboard>
 #include <QRegularExpression>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -55,7 +59,6 @@ private slots:
         QVERIFY(TestFiles::writeFile(broken, QByteArray("\xff\xd8\xff\xe0 this is not a picture", 26)));
         m_files = {QUrl::fromLocalFile(photo), QUrl::fromLocalFile(scan), QUrl::fromLocalFile(broken)};
 
-        DockFileDropRelay::shared().consumePendingURLs();
         m_viewModel = std::make_unique<CompressionViewModel>(makeStandardCompressionService(TestFiles::buildBundle()));
         m_engine = std::make_unique<QQmlApplicationEngine>();
         m_engine->setInitialProperties({{u"viewModel"_s, QVariant::fromValue(m_viewModel.get())}});
@@ -105,7 +108,7 @@ private slots:
 
         const QList<QQuickItem *> shown = rows();
         QCOMPARE(shown.at(0)->property("fileName").toString(), u"海边日落.jpg"_s);
-        QCOMPARE(shown.at(0)->property("status").toString(), u"success"_s);
+        QCOMPARE(shown.at(0)->property("status").toInt(), int(ResultStatus::Success));
         QVERIFY2(shown.at(0)->property("badgeText").toString().startsWith(u"↓ "_s),
                  qPrintable(shown.at(0)->property("badgeText").toString()));
         QVERIFY(shown.at(0)->property("detailText").toString().startsWith(m_folder->path()));
@@ -114,6 +117,25 @@ private slots:
         QCOMPARE(shown.at(2)->property("badgeText").toString(), u"失败"_s);
         QVERIFY(shown.at(2)->property("sizesText").toString().endsWith(u" → -"_s));
         QCOMPARE(shown.at(2)->property("revealTarget").toUrl(), m_files.at(2));
+
+        // Ctrl+C on a row copies its output as a file manager copies files.
+        shown.at(0)->forceActiveFocus();
+        QTest::keySequence(m_window, QKeySequence::Copy);
+        QCOMPARE(FileClipboard::fileURLs(QGuiApplication::clipboard()->mimeData()),
+                 QList<QUrl>{shown.at(0)->property("revealTarget").toUrl()});
+    }
+
+    // Requests that come before the window takes the first (here: before there is one) become
+    // one batch, whether they name paths or URIs.
+    void openRequestsThatWaitJoin()
+    {
+        OpenRequestHandler openRequests(*m_viewModel);
+        openRequests.open({{u"海边日落.jpg"_s}, m_folder->path()});
+        openRequests.open({{m_files.at(1).toString(QUrl::FullyEncoded), u"broken.jpg"_s}, m_folder->path()});
+        openRequests.setWindow(m_window);
+        QTRY_COMPARE(m_viewModel->totalCount(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
+        QTRY_COMPARE(rows().size(), 3);
     }
 
     // No file manager, no folder handler, no session bus: the row says so and nothing is left

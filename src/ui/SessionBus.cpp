@@ -28,4 +28,9 @@ void SessionBus::preventAutolaunch()
         qputenv("DBUS_SESSION_BUS_ADDRESS", noBusAddress);
 }
 
+QDBusConnection SessionBus::connection()
+{
+    return exists() ? QDBusConnection::sessionBus() : QDBusConnection(QStringLiteral("no session bus"));
+}
+
 } // namespace pressel

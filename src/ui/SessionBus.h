@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDBusConnection>
+
 namespace pressel {
 
 // The D-Bus session bus as this process may use it. libdbus looks for the bus in
@@ -15,6 +17,10 @@ bool exists();
 // Where none exists, points libdbus at an address that names no bus, so every request for the
 // session bus fails at once instead of launching a daemon. Call before the application object.
 void preventAutolaunch();
+
+// The session bus where one exists; elsewhere a connection that is not connected, so callers
+// fall back at once.
+QDBusConnection connection();
 
 } // namespace SessionBus
 

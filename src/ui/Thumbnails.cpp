@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Thumbnails.h"
+
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+#include <QQmlEngine>
+#include <QQuickImageProvider>
+
+namespace pressel {
+
+namespace {
+
+class ThumbnailProvider : public QQuickImageProvider
+{
+public:
+    ThumbnailProvider()
+        : QQuickImageProvider(QQuickImageProvider::Image)
+    {}
+
+    // The id is "<corner fraction>/<the file's path, base64url>".
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override
+    {
+        const qsizetype slash = id.indexOf(u'/');
+        bool ok = false;
+        const double cornerFraction = id.left(slash).toDouble(&ok);
+        const auto path = QByteArray::fromBase64Encoding(id.mid(slash + 1).toLatin1(),
+                                                         QByteArray::Base64UrlEncoding |
+                                                             QByteArray::AbortOnBase64DecodingErrors);
+        if (slash < 0 || !ok || !path || requestedSize.isEmpty())
+            return {};
+
+        QImageReader reader(QString::fromUtf8(*path));
+        reader.setAutoTransform(true);
+        // Decoded at the smallest size that covers the square, as an Image that crops would.
+        QSize uprightSize = reader.size();
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            uprightSize.transpose();
+        if (uprightSize.isValid()) {
+            QSize covering = uprightSize.scaled(requestedSize, Qt::KeepAspectRatioByExpanding);
+            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+                covering.transpose();
+            reader.setScaledSize(covering);
+        }
+        const QImage picture = reader.read();
+        if (picture.isNull())
+            return {};
+
+        QImage thumbnail(requestedSize, QImage::Format_ARGB32_Premultiplied);
+        thumbnail.fill(Qt::transparent);
+        QPainter painter(&thumbnail);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        const QSizeF drawn = QSizeF(picture.size()).scaled(requestedSize, Qt::KeepAspectRatioByExpanding);
+        const QPointF origin((requestedSize.width() - drawn.width()) / 2, (requestedSize.height() - drawn.height()) / 2);
+        QBrush brush(picture);
+        brush.setTransform(QTransform::fromTranslate(origin.x(), origin.y())
+                               .scale(drawn.width() / picture.width(), drawn.height() / picture.height()));
+        const double corner = cornerFraction * requestedSize.width();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(brush);
+        painter.drawRoundedRect(QRectF(QPointF(), requestedSize), corner, corner);
+        painter.end();
+        if (size)
+            *size = thumbnail.size();
+        return thumbnail;
+    }
+};
+
+} // namespace
+
+Thumbnails::Thumbnails(QQmlEngine *engine)
+{
+    const QString providerName = QString::fromLatin1(name);
+    if (!engine->imageProvider(providerName))
+        engine->addImageProvider(providerName, new ThumbnailProvider);
+}
+
+Thumbnails *Thumbnails::create(QQmlEngine *engine, QJSEngine *)
+{
+    return new Thumbnails(engine);
+}
+
+QUrl Thumbnails::thumbnailURL(const QUrl &file, double cornerFraction) const
+{
+    if (!file.isLocalFile())
+        return {};
+    return QUrl(QStringLiteral("image://%1/%2/%3")
+                    .arg(QString::fromLatin1(name), QString::number(cornerFraction),
+                         QString::fromLatin1(file.toLocalFile().toUtf8().toBase64(QByteArray::Base64UrlEncoding))));
+}
+
+} // namespace pressel
