@@ -11,7 +11,7 @@
 // resolution.
 
 #include "BenchSupport.h"
-#include "ApplicationBundle.h"
+#include "InstallLayout.h"
 #include "ComparisonImageProvider.h"
 #include "CompressionService.h"
 #include "ImageCodec.h"
@@ -140,8 +140,8 @@ int main(int argc, char **argv)
 
     const QString folder = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-bench-compare"));
     QDir().mkpath(folder);
-    const ApplicationBundle bundle = ApplicationBundle::forBinFolder(QStringLiteral(PRESSEL_BENCH_BIN_DIR));
-    const auto cjpeg = bundle.urlForAuxiliaryExecutable(QStringLiteral("cjpeg"));
+    const InstallLayout bundle = InstallLayout::forBinFolder(QStringLiteral(PRESSEL_BENCH_BIN_DIR));
+    const auto cjpeg = bundle.bundledTool(QStringLiteral("cjpeg"));
     if (!cjpeg) {
         fprintf(stderr, "No bundled cjpeg.\n");
         return 1;

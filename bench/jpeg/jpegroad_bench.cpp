@@ -10,11 +10,11 @@
 // (decode, PPM bytes, PPM write, cjpeg) shows where its time goes.
 
 #include "BenchSupport.h"
-#include "ApplicationBundle.h"
+#include "InstallLayout.h"
 #include "ImageCodec.h"
 #include "ImageFormatDetector.h"
-#include "InProcessBackend.h"
-#include "JPEGRoad.h"
+#include "InProcessEncoder.h"
+#include "JPEGEncoder.h"
 #include "PPMPreprocessing.h"
 
 #include <QCommandLineParser>
@@ -66,7 +66,7 @@ bool runTool(const QString &program, const QStringList &arguments)
 
 QStringList cjpegArguments(const QString &output, const QString &ppm)
 {
-    return pressel::cjpegArguments(0.75) << QStringLiteral("-outfile") << output << ppm;
+    return pressel::cjpegArguments(75) << QStringLiteral("-outfile") << output << ppm;
 }
 
 struct Breakdown {
@@ -130,8 +130,8 @@ int main(int argc, char *argv[])
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus/jpg"));
 
     const QString binFolder = QStringLiteral(PRESSEL_BENCH_BIN_DIR);
-    const ApplicationBundle bundle = ApplicationBundle::forBinFolder(binFolder);
-    const auto cjpegURL = makeMozJPEGBackend(bundle, 0.75).locate();
+    const InstallLayout bundle = InstallLayout::forBinFolder(binFolder);
+    const auto cjpegURL = makeMozJPEGEncoder(bundle, 0.75).locate();
     const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
     if (!cjpegURL || djpeg.isEmpty()) {
         fprintf(stderr, "needs the bundled cjpeg below %s and libjpeg-turbo's djpeg on the PATH\n",
@@ -151,8 +151,8 @@ int main(int argc, char *argv[])
     // The road's temporary PPMs go to the same disk as the floor's.
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
 
-    const ExternalToolBackend road = makeMozJPEGBackend(bundle, 0.75);
-    const InProcessBackend imageIO(QStringLiteral("public.jpeg"), 0.75);
+    const ToolEncoder road = makeMozJPEGEncoder(bundle, 0.75);
+    const InProcessEncoder imageIO(QStringLiteral("public.jpeg"), 75);
     printf("cjpeg: %s\ndjpeg: %s\nmedian of %d runs\n\n", qPrintable(cjpeg), qPrintable(djpeg), runs);
     printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road", "floor",
            "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B", "ImageIO B",

@@ -6,10 +6,10 @@
 // only that copy. Times are the median of --runs runs (default 3), the two ways interleaved.
 
 #include "BenchSupport.h"
-#include "ApplicationBundle.h"
+#include "InstallLayout.h"
 #include "ImageFormatDetector.h"
 #include "OutputFiles.h"
-#include "PNGRoad.h"
+#include "PNGEncoder.h"
 #include "StandardCompressionService.h"
 
 #include <QCommandLineParser>
@@ -64,7 +64,7 @@ struct RoadRun {
 
 // What the service does with one PNG after inspecting it: name the output, run the chain,
 // and drop an output that is not smaller than the source.
-RoadRun runRoad(const FallbackChain &chain, const ImageProfile &profile, const QString &folder)
+RoadRun runRoad(const FallbackEncoder &chain, const ImageProfile &profile, const QString &folder)
 {
     RoadRun run;
     lastRoad.clear();
@@ -137,8 +137,8 @@ int main(int argc, char *argv[])
 
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus/png"));
-    const ApplicationBundle bundle = ApplicationBundle::forBinFolder(parser.value(binOption));
-    const auto tool = makePNGQuantBackend(bundle, QualityRange{60, 80}, MetadataPolicy::strip).locate();
+    const InstallLayout bundle = InstallLayout::forBinFolder(parser.value(binOption));
+    const auto tool = makePNGQuantEncoder(bundle, QualityRange{60, 80}, MetadataPolicy::strip).locate();
     QTextStream out(stdout);
     if (!tool) {
         out << "no pngquant in the bundle of " << parser.value(binOption) << "\n";
@@ -151,7 +151,7 @@ int main(int argc, char *argv[])
     }
     qInstallMessageHandler(recordRoad);
 
-    const FallbackChain chain = makePNGRoad(bundle, QualityRange{60, 80}, MetadataPolicy::strip);
+    const FallbackEncoder chain = makePNGEncoder(bundle, QualityRange{60, 80}, MetadataPolicy::strip);
     const auto service = makeStandardCompressionService(bundle);
     const ImageFormatDetector detector;
     QTemporaryDir scratch;

@@ -442,7 +442,7 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
 }
 
 bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
-                std::optional<double> lossyCompressionQuality)
+                std::optional<int> quality)
 {
     QByteArray format;
     if (typeIdentifier == u"public.jpeg")
@@ -453,8 +453,7 @@ bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODev
         return false;
     QImageWriter writer(&device, format);
     if (format == "jpeg") {
-        // The quality is handed over as it is: 0.75 is libjpeg's 75.
-        writer.setQuality(int(std::lround(std::clamp(lossyCompressionQuality.value_or(0.75), 0.0, 1.0) * 100.0)));
+        writer.setQuality(std::clamp(quality.value_or(75), 0, 100));
         writer.setOptimizedWrite(true);
     } else {
         writer.setQuality(0); // zlib's best compression; PNG stays lossless at any level

@@ -104,10 +104,10 @@ private:
 };
 
 // Writes `image` as one picture of the type ("public.jpeg" or "public.png") to `device`, in sRGB
-// and without metadata; lossyCompressionQuality from 0 to 1 applies to JPEG only. False when a
+// and without metadata; quality from 0 to 100 applies to JPEG only. False when a
 // byte could not be written: the device then holds no whole picture.
 bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
-                std::optional<double> lossyCompressionQuality = std::nullopt);
+                std::optional<int> quality = std::nullopt);
 
 // The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly
 // width * 4 bytes (QImage::Format_RGBA8888_Premultiplied). Absent when it cannot be set up.

@@ -5,7 +5,7 @@
 
 namespace pressel {
 
-// The file a backend wrote and its size on disk, read back after writing.
+// The output an encoder wrote and its size on disk.
 struct CompressionArtifact {
     QUrl outputURL;
     qint64 outputBytes = 0;

@@ -30,8 +30,6 @@ struct CompressionSettings {
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
 
-    double jpegCompressionQuality() const { return jpegQuality / 100.0; }
-
     // The saved choices; a missing or unusable value is its default.
     static CompressionSettings load(const QSettings &settings);
     void save(QSettings &settings) const;

@@ -14,7 +14,7 @@ Q_LOGGING_CATEGORY(lcFileManager, "com.korvane.Pressel.FileManager", QtInfoMsg)
 
 void installLogFormat()
 {
-    // Every line names its category so a road can be traced by grepping one component.
+    // Every line names its category so an encoder can be traced by grepping one component.
     qSetMessagePattern(QStringLiteral("%{if-critical}[error] %{endif}%{category}: %{message}"));
 }
 

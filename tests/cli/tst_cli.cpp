@@ -3,8 +3,8 @@
 // every kind of file a user drops, the roads through mozjpeg and pngquant, a chatty tool, and
 // the command line's own rules.
 
-#include "JPEGRoad.h"
-#include "PNGRoad.h"
+#include "JPEGEncoder.h"
+#include "PNGEncoder.h"
 #include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"

@@ -19,9 +19,9 @@ inline const char *roadName(Road road)
     return road == Road::tools ? "tools" : "fallback";
 }
 
-inline pressel::ApplicationBundle bundleFor(Road road)
+inline pressel::InstallLayout bundleFor(Road road)
 {
-    return road == Road::tools ? TestFiles::buildBundle() : pressel::ApplicationBundle(std::nullopt);
+    return road == Road::tools ? TestFiles::buildBundle() : pressel::InstallLayout(std::nullopt);
 }
 
 // Empty when the build tree's bundle holds both tools; otherwise what is missing.
@@ -29,7 +29,7 @@ inline QString missingTools()
 {
     QStringList missing;
     for (const QString &tool : {QStringLiteral("cjpeg"), QStringLiteral("pngquant")}) {
-        if (!bundleFor(Road::tools).urlForAuxiliaryExecutable(tool))
+        if (!bundleFor(Road::tools).bundledTool(tool))
             missing.append(tool);
     }
     return missing.join(u", ");

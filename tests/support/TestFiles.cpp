@@ -74,9 +74,9 @@ QString buildPath(const QString &relative)
     return QDir(qEnvironmentVariable("PRESSEL_BUILD_DIR")).filePath(relative);
 }
 
-ApplicationBundle buildBundle()
+InstallLayout buildBundle()
 {
-    return ApplicationBundle::forBinFolder(buildPath(u"bin"_s));
+    return InstallLayout::forBinFolder(buildPath(u"bin"_s));
 }
 
 QString executablesFolder(const QString &root)
@@ -84,15 +84,15 @@ QString executablesFolder(const QString &root)
     return root + u"/libexec/pressel"_s;
 }
 
-ApplicationBundle bundleAt(const QString &root)
+InstallLayout bundleAt(const QString &root)
 {
     QDir().mkpath(executablesFolder(root));
-    return ApplicationBundle(executablesFolder(root));
+    return InstallLayout(executablesFolder(root));
 }
 
-ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
+InstallLayout heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile)
 {
-    const ApplicationBundle bundle = bundleAt(root);
+    const InstallLayout bundle = bundleAt(root);
     // A line for every run that starts: the tool and its process.
     for (const QString &tool : {u"cjpeg"_s, u"pngquant"_s}) {
         writeScript(executablesFolder(root) + u'/' + tool,

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ApplicationBundle.h"
+#include "InstallLayout.h"
 #include "ImageProfile.h"
 
 #include <QByteArray>
@@ -34,14 +34,14 @@ QStringList entryNames(const QString &folder);
 // A path inside the build tree (PRESSEL_BUILD_DIR, set by CTest), e.g. "bin/pressel-cli".
 QString buildPath(const QString &relative);
 // The build tree's bundle, with the real cjpeg and pngquant.
-pressel::ApplicationBundle buildBundle();
+pressel::InstallLayout buildBundle();
 // A bundle laid out like the installed one below `root`, both folders created empty.
-pressel::ApplicationBundle bundleAt(const QString &root);
+pressel::InstallLayout bundleAt(const QString &root);
 QString executablesFolder(const QString &root);
 // A bundle below `root` whose cjpeg and pngquant append their output path to `startedLog`,
 // wait while `holdFile` exists (a minute at most, then fail) and hand over to the build tree's
 // real tool: which file is in hand is fixed by the test, never by timing.
-pressel::ApplicationBundle heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
+pressel::InstallLayout heldToolsBundle(const QString &root, const QString &startedLog, const QString &holdFile);
 // The lines of a file; empty when there is none yet.
 QStringList readLines(const QString &path);
 

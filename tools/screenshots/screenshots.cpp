@@ -262,7 +262,7 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QDir(fixtures.path()).filePath(QStringLiteral(".config")).toLocal8Bit());
 
     CompressionViewModel viewModel(makeStandardCompressionService(
-        ApplicationBundle::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
+        InstallLayout::forBinFolder(QDir(buildFolder).filePath(QStringLiteral("bin")))));
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
     engine.load(QUrl(QStringLiteral("qrc:/Pressel/Main.qml")));

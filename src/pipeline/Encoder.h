@@ -13,10 +13,10 @@ namespace pressel {
 // private file the service made for it, from its start, or fails. outputURL is the name the
 // output is meant to be published under, for the log. A requested stop ends a
 // running external tool at once; the encoder then fails.
-class CompressionBackend
+class Encoder
 {
 public:
-    virtual ~CompressionBackend() = default;
+    virtual ~Encoder() = default;
 
     virtual Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
                                     const std::stop_token &stop = {}) const = 0;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FallbackChain.h"
+#include "FallbackEncoder.h"
 
 namespace pressel {
 
-Expected<void> FallbackChain::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
+Expected<void> FallbackEncoder::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
                                        const std::stop_token &stop) const
 {
     const QString input = profile.sourceURL.toLocalFile();

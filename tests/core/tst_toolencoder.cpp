@@ -5,9 +5,9 @@
 // the tool first, the in-process encoder on any failure of it. Fake tools for the failures; the real bundled tools for the bytes.
 
 #include "CompressionService.h"
-#include "JPEGRoad.h"
+#include "JPEGEncoder.h"
 #include "PrivateFile.h"
-#include "PNGRoad.h"
+#include "PNGEncoder.h"
 #include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"
@@ -38,16 +38,16 @@ QString label(const QString &tool)
     return isCJPEG(tool) ? u"mozjpeg"_s : tool;
 }
 
-ExternalToolBackend makeBackend(const QString &tool, const ApplicationBundle &bundle, double quality = 0.75)
+ToolEncoder makeEncoder(const QString &tool, const InstallLayout &bundle, int quality = 75)
 {
-    return isCJPEG(tool) ? makeMozJPEGBackend(bundle, quality)
-                         : makePNGQuantBackend(bundle, QualityRange{60, 80}, MetadataPolicy::strip);
+    return isCJPEG(tool) ? makeMozJPEGEncoder(bundle, quality)
+                         : makePNGQuantEncoder(bundle, QualityRange{60, 80}, MetadataPolicy::strip);
 }
 
-std::shared_ptr<const CompressionBackend> makeChain(const QString &tool, const ApplicationBundle &bundle)
+std::shared_ptr<const Encoder> makeChain(const QString &tool, const InstallLayout &bundle)
 {
-    return std::make_shared<FallbackChain>(isCJPEG(tool) ? makeJPEGRoad(bundle, 0.75)
-                                                         : makePNGRoad(bundle, QualityRange{60, 80}, MetadataPolicy::strip));
+    return std::make_shared<FallbackEncoder>(isCJPEG(tool) ? makeJPEGEncoder(bundle, 75)
+                                                         : makePNGEncoder(bundle, QualityRange{60, 80}, MetadataPolicy::strip));
 }
 
 ImageProfile profile(const QString &tool, const QString &path, const QString &extension = u"jpg"_s)
@@ -69,7 +69,7 @@ bool installTool(const QString &tool, const QString &bundleRoot, QByteArray body
 
 } // namespace
 
-class tst_ToolRoad : public QObject
+class tst_ToolEncoder : public QObject
 {
     Q_OBJECT
 
@@ -130,7 +130,7 @@ private slots:
 
         const QString sourcePath = source(tool);
         const QByteArray sourceHash = TestImages::sha256(sourcePath);
-        const auto encoder = makeBackend(tool, bundleAt(bundleRoot()));
+        const auto encoder = makeEncoder(tool, bundleAt(bundleRoot()));
         QVERIFY(installTool(tool, bundleRoot(), script));
         auto output = PrivateFile::create(folder());
         QVERIFY(output);
@@ -175,7 +175,7 @@ private slots:
                                 shellQuoted(pidFile) + "\nexec sleep 120"));
         const auto chain = makeChain(tool, bundleAt(bundleRoot()));
         auto service = std::make_unique<CompressionService>(
-            ImageFormatDetector(), [chain](const CompressionSettings &) { return CompressionService::Backends{chain, chain}; });
+            ImageFormatDetector(), [chain](const CompressionSettings &) { return EncoderTable{chain, chain}; });
         const QFuture<QList<CompressionResult>> batch = service->compressFiles({QUrl::fromLocalFile(sourcePath)});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile), 100'000);
         const QByteArray pid = readFile(pidFile).trimmed();
@@ -290,7 +290,7 @@ private slots:
             QCOMPARE(run(u"djpeg"_s, {u"-outfile"_s, ppm, sourcePath}).exitCode, 0);
             if (orientation == 6)
                 QVERIFY(QImage(ppm).transformed(QTransform().rotate(90)).save(ppm, "PPM"));
-            QCOMPARE(run(program, cjpegArguments(0.75) << u"-outfile"_s << reference << ppm).exitCode, 0);
+            QCOMPARE(run(program, cjpegArguments(75) << u"-outfile"_s << reference << ppm).exitCode, 0);
         } else {
             QStringList arguments = pngquantArguments(QualityRange{60, 80});
             arguments.removeLast(); // by name rather than on standard input
@@ -338,5 +338,5 @@ private:
     int m_case = 0;
 };
 
-QTEST_GUILESS_MAIN(tst_ToolRoad)
-#include "tst_toolroad.moc"
+QTEST_GUILESS_MAIN(tst_ToolEncoder)
+#include "tst_toolencoder.moc"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "InProcessBackend.h"
+#include "InProcessEncoder.h"
 #include "InProcessEncoding.h"
 
 namespace pressel {
 
-Expected<void> InProcessBackend::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
+Expected<void> InProcessEncoder::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
                                           const std::stop_token &) const
 {
     return reencodeInProcess(profile, output, m_typeIdentifier, m_quality);

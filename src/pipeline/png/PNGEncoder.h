@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CompressionSettings.h"
-#include "FallbackChain.h"
+#include "FallbackEncoder.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,13 +17,13 @@ struct QualityRange {
     qint64 upper = 80;
 };
 
-// The PNG road: the palette quantiser pngquant and the
+// The PNG encoder: the palette quantiser pngquant and the
 // lossless in-process encoder behind it. A PNG with a colour profile other than sRGB never
 // reaches pngquant, which would drop the profile without converting the pixels. Without a
-// range the road is lossless: the in-process encoder alone.
-FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange,
+// range the encoder is lossless: the in-process encoder alone.
+FallbackEncoder makePNGEncoder(const InstallLayout &layout, std::optional<QualityRange> qualityRange,
                           MetadataPolicy metadata);
-ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange,
+ToolEncoder makePNGQuantEncoder(const InstallLayout &layout, QualityRange qualityRange,
                                         MetadataPolicy metadata);
 
 // pngquant's arguments, in order: it reads the source on its standard input and writes to its

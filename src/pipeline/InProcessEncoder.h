@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CompressionBackend.h"
+#include "Encoder.h"
 
 #include <QString>
 
@@ -11,11 +11,11 @@ namespace pressel {
 
 // Re-encodes the source with the in-process encoder, as one image of the given type; the
 // fallback that always stands behind a tool.
-class InProcessBackend : public CompressionBackend
+class InProcessEncoder : public Encoder
 {
 public:
-    // typeIdentifier is "public.jpeg" or "public.png"; quality (0 to 1) applies to JPEG only.
-    InProcessBackend(QString typeIdentifier, std::optional<double> quality)
+    // typeIdentifier is "public.jpeg" or "public.png"; quality (0 to 100) applies to JPEG only.
+    InProcessEncoder(QString typeIdentifier, std::optional<int> quality)
         : m_typeIdentifier(std::move(typeIdentifier))
         , m_quality(quality)
     {}
@@ -25,7 +25,7 @@ public:
 
 private:
     QString m_typeIdentifier;
-    std::optional<double> m_quality;
+    std::optional<int> m_quality;
 };
 
 } // namespace pressel

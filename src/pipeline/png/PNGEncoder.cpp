@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PNGRoad.h"
+#include "PNGEncoder.h"
 
 #include "ImageCodec.h"
 #include "InProcessEncoding.h"
@@ -20,11 +20,11 @@ QStringList pngquantArguments(QualityRange qualityRange, MetadataPolicy metadata
     return arguments << QStringLiteral("-");
 }
 
-ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, QualityRange qualityRange,
+ToolEncoder makePNGQuantEncoder(const InstallLayout &layout, QualityRange qualityRange,
                                         MetadataPolicy metadata)
 {
     Q_ASSERT(qualityRange.lower <= qualityRange.upper);
-    ExternalToolBackend::Description description{
+    ToolEncoder::Description description{
         .toolName = QStringLiteral("pngquant"),
         .displayName = QStringLiteral("pngquant"),
         .notFound = Failure::pngquantMissing,
@@ -45,17 +45,17 @@ ExternalToolBackend makePNGQuantBackend(const ApplicationBundle &bundle, Quality
         // The IEND chunk: no data, its type, its CRC.
         .outputEnding = QByteArrayLiteral("\0\0\0\0IEND\xAE\x42\x60\x82"),
     };
-    return ExternalToolBackend(std::move(description), bundle);
+    return ToolEncoder(std::move(description), layout);
 }
 
-FallbackChain makePNGRoad(const ApplicationBundle &bundle, std::optional<QualityRange> qualityRange,
+FallbackEncoder makePNGEncoder(const InstallLayout &layout, std::optional<QualityRange> qualityRange,
                           MetadataPolicy metadata)
 {
-    std::optional<ExternalToolBackend> pngquant;
+    std::optional<ToolEncoder> pngquant;
     if (qualityRange)
-        pngquant.emplace(makePNGQuantBackend(bundle, *qualityRange, metadata));
-    return FallbackChain(std::move(pngquant),
-                         InProcessBackend(QStringLiteral("public.png"), std::nullopt),
+        pngquant.emplace(makePNGQuantEncoder(layout, *qualityRange, metadata));
+    return FallbackEncoder(std::move(pngquant),
+                         InProcessEncoder(QStringLiteral("public.png"), std::nullopt),
                          {lcPNGCompression, QStringLiteral("PNG")});
 }
 

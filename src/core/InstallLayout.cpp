@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ApplicationBundle.h"
+#include "InstallLayout.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,25 +7,25 @@
 
 namespace pressel {
 
-ApplicationBundle::ApplicationBundle(std::optional<QString> executablesFolder)
+InstallLayout::InstallLayout(std::optional<QString> executablesFolder)
     : m_executablesFolder(std::move(executablesFolder))
 {
 }
 
-ApplicationBundle ApplicationBundle::main()
+InstallLayout InstallLayout::main()
 {
     if (!QCoreApplication::instance())
-        return ApplicationBundle(std::nullopt);
+        return InstallLayout(std::nullopt);
     return forBinFolder(QCoreApplication::applicationDirPath());
 }
 
-ApplicationBundle ApplicationBundle::forBinFolder(const QString &binFolder)
+InstallLayout InstallLayout::forBinFolder(const QString &binFolder)
 {
     const QDir prefix(QDir::cleanPath(binFolder + QStringLiteral("/..")));
-    return ApplicationBundle(prefix.filePath(QStringLiteral("libexec/pressel")));
+    return InstallLayout(prefix.filePath(QStringLiteral("libexec/pressel")));
 }
 
-std::optional<QUrl> ApplicationBundle::urlForAuxiliaryExecutable(const QString &name) const
+std::optional<QUrl> InstallLayout::bundledTool(const QString &name) const
 {
     if (!m_executablesFolder)
         return std::nullopt;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ApplicationBundle.h"
-#include "CompressionBackend.h"
+#include "InstallLayout.h"
+#include "Encoder.h"
 #include "ExternalProcess.h"
 
 #include <QList>
@@ -24,18 +24,18 @@ struct ToolInvocation {
     std::optional<PrivateFile> input;
 };
 
-// An encoder that is an external tool of the bundle, as a road describes it. One run: find the
-// tool, let the road refuse the file, announce the tool, let the road prepare the run, run the
+// An encoder that is an external tool of the install layout, as its format describes it. One
+// run: find the tool, let the description refuse the file, announce the tool, prepare the run, run the
 // tool with the output's private file as its standard output, and check what it wrote. The tool
 // opens no path of the user's folders. The tool is looked for as the
-// bundle's auxiliary executable of its name only, never on PATH, and anew on every run.
-class ExternalToolBackend : public CompressionBackend
+// install layout's bundled tool of its name only, never on PATH, and anew on every run.
+class ToolEncoder : public Encoder
 {
 public:
     struct Description {
-        QString toolName;        // the executable's name in the bundle, as the log names it
+        QString toolName;        // the executable's name in the layout, as the log names it
         QString displayName;     // the tool's name in messages
-        Failure::Reason notFound; // the reason when the bundle has no such tool
+        Failure::Reason notFound; // the reason when the layout has no such tool
         const QLoggingCategory &(*logCategory)();
         // Optional: a file the tool must not be given, refused before the tool is announced.
         std::function<Expected<void>(const ImageProfile &)> preflight;
@@ -43,7 +43,7 @@ public:
         QByteArray outputEnding; // the bytes every whole output of the tool ends with
     };
 
-    ExternalToolBackend(Description description, ApplicationBundle bundle);
+    ToolEncoder(Description description, InstallLayout layout);
 
     const Description &description() const { return m_description; }
     std::optional<QUrl> locate() const;
@@ -59,7 +59,7 @@ public:
 
 private:
     Description m_description;
-    ApplicationBundle m_bundle;
+    InstallLayout m_layout;
 };
 
 } // namespace pressel

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ExternalToolBackend.h"
+#include "ToolEncoder.h"
 
 
 #include <QFile>
@@ -9,9 +9,9 @@
 
 namespace pressel {
 
-ExternalToolBackend::ExternalToolBackend(Description description, ApplicationBundle bundle)
+ToolEncoder::ToolEncoder(Description description, InstallLayout layout)
     : m_description(std::move(description))
-    , m_bundle(std::move(bundle))
+    , m_layout(std::move(layout))
 {}
 
 static bool isExecutableFile(const QString &path)
@@ -20,20 +20,20 @@ static bool isExecutableFile(const QString &path)
     return !path.isEmpty() && !QFileInfo(path).isDir() && ::access(QFile::encodeName(path).constData(), X_OK) == 0;
 }
 
-std::optional<QUrl> ExternalToolBackend::locate() const
+std::optional<QUrl> ToolEncoder::locate() const
 {
-    const auto executable = m_bundle.urlForAuxiliaryExecutable(m_description.toolName);
+    const auto executable = m_layout.bundledTool(m_description.toolName);
     if (!executable || !isExecutableFile(executable->toLocalFile()))
         return std::nullopt;
     return executable;
 }
 
-Failure ExternalToolBackend::startFailure(const QString &detail) const
+Failure ToolEncoder::startFailure(const QString &detail) const
 {
     return Failure(Failure::toolStartFailed, {m_description.displayName, detail});
 }
 
-std::optional<Failure> ExternalToolBackend::failureOf(const ProcessOutcome &outcome) const
+std::optional<Failure> ToolEncoder::failureOf(const ProcessOutcome &outcome) const
 {
     switch (outcome.kind) {
     case ProcessOutcome::Kind::succeeded:
@@ -48,7 +48,7 @@ std::optional<Failure> ExternalToolBackend::failureOf(const ProcessOutcome &outc
     return Failure(Failure::toolRunFailed, {m_description.displayName, outcome.diagnosticText()});
 }
 
-Expected<void> ExternalToolBackend::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
+Expected<void> ToolEncoder::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
                                              const std::stop_token &stop) const
 {
     const auto executable = locate();

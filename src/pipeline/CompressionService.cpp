@@ -107,9 +107,9 @@ struct BatchState {
 
 } // namespace
 
-CompressionService::CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends)
+CompressionService::CompressionService(ImageFormatDetector formatDetector, EncoderFactory makeEncoders)
     : m_formatDetector(formatDetector)
-    , m_makeBackends(std::move(makeBackends))
+    , m_makeEncoders(std::move(makeEncoders))
     , m_workerCount(std::max(1, QThread::idealThreadCount()))
     , m_executor(std::make_unique<QThreadPool>())
 {
@@ -158,7 +158,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
         return request.stopToken.stop_requested() || m_stop.stop_requested() || (isCancelled && isCancelled());
     };
     const int workers = m_workerCount;
-    const Backends backends = m_makeBackends(request.settings);
+    const EncoderTable encoders = m_makeEncoders(request.settings);
     // Folders are opened before the first file starts, so the outputs the batch writes are never
     // among its files.
     const QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
@@ -191,7 +191,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             state.filesInHand.emplace(index, url);
             state.report(request);
         }
-        pool.start([this, &state, &request, &backends, index, entry, url, pixels] {
+        pool.start([this, &state, &request, &encoders, index, entry, url, pixels] {
             // The file waits for its turn to name its output; one that ends before naming
             // passes its turn on all the same.
             bool named = false;
@@ -215,7 +215,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             };
             // A row decided when its folder was opened only takes its turn.
             CompressionResult result = std::holds_alternative<QUrl>(entry)
-                                           ? compressFile(url, backends, request.settings, nameOutput)
+                                           ? compressFile(url, encoders, request.settings, nameOutput)
                                            : std::get<CompressionResult>(entry);
 
             std::unique_lock lock(state.mutex);
@@ -249,7 +249,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
 {
     std::vector<OutputNameReservation> held;
-    return compressFile(sourceURL, m_makeBackends(settings), settings,
+    return compressFile(sourceURL, m_makeEncoders(settings), settings,
                         {[&](const ImageProfile &profile, const QUrl &folderURL) {
                              return reserveOutputURL(profile, folderURL, held);
                          },
@@ -281,7 +281,7 @@ struct OutputInMaking {
 // Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
 // alone, make sure the folder exists, name the output and compress into a private file.
 static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const QUrl &sourceURL,
-                                       const CompressionService::Backends &backends,
+                                       const EncoderTable &encoders,
                                        const CompressionService::OutputNamer &nameOutput,
                                        const std::stop_token &stop)
 {
@@ -291,9 +291,9 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     // Bytes of no picture container we know do not decode, whatever the name says.
     if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || head->typeIdentifier().isEmpty())
         return failure(Failure(Failure::imageDecodeFailed));
-    const auto backend = CompressionService::backendForFormat(backends, profile->format);
-    if (!backend)
-        return failure(backend.error());
+    const auto encoder = encoders.encoderFor(profile->format);
+    if (!encoder)
+        return failure(encoder.error());
     if (const auto read = profile->source->readContents(); !read)
         return failure(read.error());
     if (const auto image = ImageSource::fromBytes(profile->source->bytes()); !image || !image->claimsPlausibleSize())
@@ -306,7 +306,7 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(Failure(Failure::destinationCreateFailed));
     OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
     output.outputURL = nameOutput.first(output.profile, folderURL);
-    if (const auto written = (*backend)->compress(output.profile, output.file, output.outputURL, stop); !written)
+    if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
         return failure(written.error());
     return output;
 }
@@ -332,12 +332,12 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
     return outputBytes;
 }
 
-CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const Backends &backends,
+CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const EncoderTable &encoders,
                                                    const CompressionSettings &settings,
                                                    const OutputNamer &nameOutput) const
 {
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    auto output = encode(m_formatDetector, sourceURL, backends, nameOutput, m_stop.get_token());
+    auto output = encode(m_formatDetector, sourceURL, encoders, nameOutput, m_stop.get_token());
     if (!output)
         return CompressionResult::failed(sourceURL, originalBytes, output.error());
     const qint64 sourceBytes = output->profile.source->size();
@@ -364,26 +364,6 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
             return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::writeFailed));
         }
     }
-}
-
-Expected<const CompressionBackend *> CompressionService::backendForFormat(const Backends &backends,
-                                                                         const ImageFormat &format)
-{
-    switch (format.kind()) {
-    case ImageFormat::Kind::jpeg:
-        return backends.jpeg.get();
-    case ImageFormat::Kind::png:
-        return backends.png.get();
-    case ImageFormat::Kind::heic:
-    case ImageFormat::Kind::heif:
-        return failure(Failure::heifUnsupported);
-    case ImageFormat::Kind::tiff:
-        return failure(Failure::tiffUnsupported);
-    case ImageFormat::Kind::unknown:
-        return failure(Failure(Failure::unsupportedFormat, {format.fileExtension()}));
-    }
-    Q_UNREACHABLE();
-    return failure(Failure(Failure::unsupportedFormat, {format.fileExtension()}));
 }
 
 } // namespace pressel

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CompressionBackend.h"
+#include "EncoderTable.h"
 #include "CompressionResult.h"
 #include "CompressionSettings.h"
 #include "ImageFormatDetector.h"
@@ -49,11 +49,7 @@ public:
     // While one file alone is larger, it runs by itself.
     static constexpr qint64 pixelBudget = 250'000'000;
 
-    struct Backends {
-        std::shared_ptr<const CompressionBackend> jpeg;
-        std::shared_ptr<const CompressionBackend> png;
-    };
-    using BackendFactory = std::function<Backends(const CompressionSettings &)>;
+    using EncoderFactory = std::function<EncoderTable(const CompressionSettings &)>;
 
     // Gives the file its output URL (profile, folder): `first` in file order, one file at a time
     // in a batch; `retry` at any time, when another program took that name meanwhile.
@@ -62,7 +58,7 @@ public:
         std::function<QUrl(const ImageProfile &, const QUrl &)> retry;
     };
 
-    CompressionService(ImageFormatDetector formatDetector, BackendFactory makeBackends);
+    CompressionService(ImageFormatDetector formatDetector, EncoderFactory makeEncoders);
     // Stops the running external tools at once and removes what they wrote, then waits for the
     // service's executor: the batch ends with its files in hand, unfinished.
     ~CompressionService();
@@ -89,15 +85,14 @@ public:
                                       const std::function<bool()> &isCancelled = {}) const;
     // One file by itself on the calling thread.
     CompressionResult compressFile(const QUrl &sourceURL, const CompressionSettings &settings = {}) const;
-    static Expected<const CompressionBackend *> backendForFormat(const Backends &backends, const ImageFormat &format);
 
 private:
 
-    CompressionResult compressFile(const QUrl &sourceURL, const Backends &backends, const CompressionSettings &settings,
+    CompressionResult compressFile(const QUrl &sourceURL, const EncoderTable &encoders, const CompressionSettings &settings,
                                    const OutputNamer &nameOutput) const;
 
     ImageFormatDetector m_formatDetector;
-    BackendFactory m_makeBackends;
+    EncoderFactory m_makeEncoders;
     std::atomic<int> m_workerCount;
     std::stop_source m_stop; // requested when the service goes
     std::unique_ptr<QThreadPool> m_executor;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "JPEGRoad.h"
+#include "JPEGEncoder.h"
 
 #include "InProcessEncoding.h"
 #include "Logging.h"
@@ -25,19 +25,17 @@ QString temporaryFolder()
         QDir::current().absoluteFilePath(configured.isEmpty() ? QStringLiteral("/tmp") : configured));
 }
 
-QStringList cjpegArguments(double quality)
+QStringList cjpegArguments(int quality)
 {
-    // Rounded from the product, halves away from zero: 0.285 * 100 lies just below 28.5.
-    const qint64 percent = std::llround(quality * 100.0);
     return {QStringLiteral("-quality"),
-            QString::number(percent),
+            QString::number(quality),
             QStringLiteral("-optimize"),
             QStringLiteral("-progressive")};
 }
 
-ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double quality)
+ToolEncoder makeMozJPEGEncoder(const InstallLayout &layout, int quality)
 {
-    ExternalToolBackend::Description description{
+    ToolEncoder::Description description{
         .toolName = QStringLiteral("cjpeg"),
         .displayName = QStringLiteral("mozjpeg"),
         .notFound = Failure::cjpegMissing,
@@ -58,12 +56,12 @@ ExternalToolBackend makeMozJPEGBackend(const ApplicationBundle &bundle, double q
         },
         .outputEnding = QByteArrayLiteral("\xFF\xD9"), // end of image
     };
-    return ExternalToolBackend(std::move(description), bundle);
+    return ToolEncoder(std::move(description), layout);
 }
 
-FallbackChain makeJPEGRoad(const ApplicationBundle &bundle, double quality)
+FallbackEncoder makeJPEGEncoder(const InstallLayout &layout, int quality)
 {
-    return FallbackChain(makeMozJPEGBackend(bundle, quality), InProcessBackend(QStringLiteral("public.jpeg"), quality),
+    return FallbackEncoder(makeMozJPEGEncoder(layout, quality), InProcessEncoder(QStringLiteral("public.jpeg"), quality),
                          {lcJPEGCompression, QStringLiteral("JPEG")});
 }
 

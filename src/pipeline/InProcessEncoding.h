@@ -16,8 +16,8 @@ struct DecodedImage;
 Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &profile);
 
 // What both in-process encoders do: decode the source's first image and write it again as one
-// image of the given type into the output. quality (0 to 1) applies to JPEG only.
+// image of the given type into the output. quality (0 to 100) applies to JPEG only.
 Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, const QString &typeIdentifier,
-                                 std::optional<double> quality);
+                                 std::optional<int> quality);
 
 } // namespace pressel

@@ -19,7 +19,7 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
 }
 
 Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, const QString &typeIdentifier,
-                                 std::optional<double> quality)
+                                 std::optional<int> quality)
 {
     const auto image = decodedImage(profile);
     if (!image)

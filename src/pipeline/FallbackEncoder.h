@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ExternalToolBackend.h"
-#include "InProcessBackend.h"
+#include "ToolEncoder.h"
+#include "InProcessEncoder.h"
 
 #include <QLoggingCategory>
 #include <QString>
@@ -11,12 +11,12 @@
 
 namespace pressel {
 
-// The shape of both roads: the external tool first; on any failure of it the reason logged
+// The shape of both formats' encoders: the external tool first; on any failure of it the reason logged
 // and the in-process encoder writing the file anew instead. Only the in-process
-// encoder's failure reaches the caller, but for a stop: the tool's failure then ends the chain,
+// encoder's failure reaches the caller, but for a stop: the tool's failure then ends it,
 // since whoever asked for the stop no longer wants the file. Without a tool the in-process
 // encoder writes every file.
-class FallbackChain : public CompressionBackend
+class FallbackEncoder : public Encoder
 {
 public:
     struct Log {
@@ -24,7 +24,7 @@ public:
         QString formatName; // "JPEG" or "PNG"
     };
 
-    FallbackChain(std::optional<ExternalToolBackend> tool, InProcessBackend fallback, Log log)
+    FallbackEncoder(std::optional<ToolEncoder> tool, InProcessEncoder fallback, Log log)
         : m_tool(std::move(tool))
         , m_fallback(std::move(fallback))
         , m_log(std::move(log))
@@ -34,8 +34,8 @@ public:
                             const std::stop_token &stop = {}) const override;
 
 private:
-    std::optional<ExternalToolBackend> m_tool;
-    InProcessBackend m_fallback;
+    std::optional<ToolEncoder> m_tool;
+    InProcessEncoder m_fallback;
     Log m_log;
 };
 
