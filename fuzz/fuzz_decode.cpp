@@ -42,13 +42,13 @@ bool claimsTooManyPixels(const QString &path)
 }
 
 // Writes the picture as the in-process encoder does; the output must decode to the same size.
-void rewrite(const DecodedImage &image, const char16_t *typeIdentifier, const QString &name)
+void rewrite(const DecodedImage &image, ImageFormat::Kind kind, const QString &name)
 {
     const QUrl url = QUrl::fromLocalFile(workFolder->filePath(name));
     QFile file(url.toLocalFile());
     if (!file.open(QIODevice::WriteOnly))
         __builtin_trap(); // our own folder
-    if (!writeImage(image, QString::fromUtf16(typeIdentifier), file, 75) || !file.flush())
+    if (!writeImage(image, kind, file, 75) || !file.flush())
         __builtin_trap(); // a JPEG or PNG that decodes can be written again
     file.close();
     const auto written = ImageSource::create(url);
@@ -120,9 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Each road's fallback writes its own format only; other formats are never written.
     if (image->width() * image->height() <= largestRewrittenPixelCount) {
         if (profile->format.kind() == ImageFormat::Kind::jpeg)
-            rewrite(*image, u"public.jpeg", QStringLiteral("output.jpg"));
+            rewrite(*image, ImageFormat::Kind::jpeg, QStringLiteral("output.jpg"));
         else if (profile->format.kind() == ImageFormat::Kind::png)
-            rewrite(*image, u"public.png", QStringLiteral("output.png"));
+            rewrite(*image, ImageFormat::Kind::png, QStringLiteral("output.png"));
     }
     return 0;
 }

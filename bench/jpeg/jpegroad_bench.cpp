@@ -152,7 +152,7 @@ int main(int argc, char *argv[])
     qputenv("TMPDIR", QFile::encodeName(scratch.path()));
 
     const ToolEncoder road = makeMozJPEGEncoder(bundle, 0.75);
-    const InProcessEncoder imageIO(QStringLiteral("public.jpeg"), 75);
+    const InProcessEncoder imageIO(ImageFormat::Kind::jpeg, 75);
     printf("cjpeg: %s\ndjpeg: %s\nmedian of %d runs\n\n", qPrintable(cjpeg), qPrintable(djpeg), runs);
     printf("%-32s %5s | %7s %7s %5s | %7s %7s %5s | %6s %5s %5s %6s | %8s %8s %9s %6s\n", "file", "MP", "road", "floor",
            "ratio", "roadCPU", "flrCPU", "ratio", "decode", "ppm", "write", "cjpeg", "source B", "road B", "ImageIO B",

@@ -260,9 +260,14 @@ bool ImageSource::claimsPlausibleSize() const
     return !pixels || *pixels <= d->device().size() * pixelsPerByte;
 }
 
-QString ImageSource::typeIdentifier() const
+ImageFormat::Kind ImageSource::kind() const
 {
-    return d->container.typeIdentifier;
+    return d->container.kind;
+}
+
+bool ImageSource::isPicture() const
+{
+    return d->container.decoder != ImageContainer::Decoder::none;
 }
 
 std::optional<qint64> ImageSource::pixelCountFromHeader() const
@@ -441,14 +446,10 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
     return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile};
 }
 
-bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
-                std::optional<int> quality)
+bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device, std::optional<int> quality)
 {
-    QByteArray format;
-    if (typeIdentifier == u"public.jpeg")
-        format = "jpeg";
-    else if (typeIdentifier == u"public.png")
-        format = "png";
+    const QByteArray format = kind == ImageFormat::Kind::jpeg || kind == ImageFormat::Kind::png ? ImageFormat::qtFormat(kind)
+                                                                                                : QByteArray();
     if (format.isEmpty() || image.image.isNull())
         return false;
     QImageWriter writer(&device, format);

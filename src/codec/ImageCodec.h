@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ImageFormat.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
@@ -63,9 +65,11 @@ public:
     // megapixels). Larger ones are refused from their header, before any pixel memory is taken.
     static constexpr qint64 maximumPixelCount = qint64(16384) * 16384;
 
-    // The container's type identifier (e.g. "public.jpeg"), sniffed from the file's bytes;
-    // empty when the container is not one we know.
-    QString typeIdentifier() const;
+    // The kind the file's first bytes tell; unknown for containers the pipeline does not
+    // compress, and for bytes of no container we know (see isPicture()).
+    ImageFormat::Kind kind() const;
+    // Whether the bytes are of a container we decode.
+    bool isPicture() const;
 
     // The first image's width times height as its header states it, read without decoding;
     // absent when the header does not say (HEIF containers among others).
@@ -103,10 +107,10 @@ private:
     std::shared_ptr<const Private> d;
 };
 
-// Writes `image` as one picture of the type ("public.jpeg" or "public.png") to `device`, in sRGB
+// Writes `image` as one picture of the kind (JPEG or PNG) to `device`, in sRGB
 // and without metadata; quality from 0 to 100 applies to JPEG only. False when a
 // byte could not be written: the device then holds no whole picture.
-bool writeImage(const DecodedImage &image, const QString &typeIdentifier, QIODevice &device,
+bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device,
                 std::optional<int> quality = std::nullopt);
 
 // The image as 8-bit sRGB RGBA with premultiplied alpha, top row first, rows of exactly

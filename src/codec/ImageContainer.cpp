@@ -11,9 +11,11 @@ namespace pressel {
 
 namespace {
 
-ImageContainer qtContainer(const char16_t *identifier, const char *qtFormat)
+using Kind = ImageFormat::Kind;
+
+ImageContainer qtContainer(Kind kind, const char *qtFormat)
 {
-    return {QString::fromUtf16(identifier), ImageContainer::Decoder::qt, QByteArray(qtFormat)};
+    return {kind, ImageContainer::Decoder::qt, QByteArray(qtFormat)};
 }
 
 bool hasAt(const QByteArray &head, qsizetype offset, QByteArrayView magic)
@@ -55,15 +57,13 @@ bool containsAny(const QList<QByteArray> &brands, std::initializer_list<const ch
 // AVIF, and the structural HEIF brands alone a plain HEIF.
 ImageContainer heifContainer(const QList<QByteArray> &brands)
 {
-    const auto heif = [](const char16_t *identifier) {
-        return ImageContainer{QString::fromUtf16(identifier), ImageContainer::Decoder::heif, {}};
-    };
+    const auto heif = [](Kind kind) { return ImageContainer{kind, ImageContainer::Decoder::heif, {}}; };
     if (containsAny(brands, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"}))
-        return heif(u"public.heic");
+        return heif(Kind::heic);
     if (containsAny(brands, {"avif", "avis"}))
-        return heif(u"public.avif");
+        return heif(Kind::unknown);
     if (containsAny(brands, {"mif1", "msf1", "mif2", "miaf"}))
-        return heif(u"public.heif");
+        return heif(Kind::heif);
     return {};
 }
 
@@ -81,20 +81,20 @@ bool isBMPHeader(const QByteArray &head)
 ImageContainer ImageContainer::sniff(const QByteArray &head)
 {
     if (hasAt(head, 0, "\xFF\xD8\xFF"))
-        return qtContainer(u"public.jpeg", "jpeg");
+        return qtContainer(Kind::jpeg, "jpeg");
     if (hasAt(head, 0, "\x89PNG\r\n\x1A\n"))
-        return qtContainer(u"public.png", "png");
+        return qtContainer(Kind::png, "png");
     if (hasAt(head, 0, "GIF87a") || hasAt(head, 0, "GIF89a"))
-        return qtContainer(u"com.compuserve.gif", "gif");
+        return qtContainer(Kind::unknown, "gif");
     if (hasAt(head, 0, QByteArrayView("II*\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0*", 4)) ||
         hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
-        return qtContainer(u"public.tiff", "tiff");
+        return qtContainer(Kind::tiff, "tiff");
     if (hasAt(head, 0, "RIFF") && hasAt(head, 8, "WEBP"))
-        return qtContainer(u"org.webmproject.webp", "webp");
+        return qtContainer(Kind::unknown, "webp");
     if (isBMPHeader(head))
-        return qtContainer(u"com.microsoft.bmp", "bmp");
+        return qtContainer(Kind::unknown, "bmp");
     if (hasAt(head, 0, QByteArrayView("\0\0\1\0", 4)) && head.size() >= 6 && (head[4] != 0 || head[5] != 0))
-        return qtContainer(u"com.microsoft.ico", "ico");
+        return qtContainer(Kind::unknown, "ico");
     if (const QList<QByteArray> brands = isoMediaBrands(head); !brands.isEmpty())
         return heifContainer(brands);
     return {};

@@ -2,16 +2,19 @@
 #pragma once
 
 #include <QByteArray>
+#include "ImageFormat.h"
+
 #include <QString>
 
 namespace pressel {
 
-// The container of an image file as its first bytes tell it, never its name: the type
-// identifier that detection classifies, and which decoder reads the pixels.
+// The container of an image file as its first bytes tell it, never its name: the kind the
+// pipeline tells apart (unknown for a container we decode but do not compress), and which
+// decoder reads the pixels (none for bytes of no container we know).
 struct ImageContainer {
     enum class Decoder { none, qt, heif };
 
-    QString typeIdentifier; // empty when the bytes match no container we know
+    ImageFormat::Kind kind = ImageFormat::Kind::unknown;
     Decoder decoder = Decoder::none;
     QByteArray qtFormat; // the Qt image plugin, for Decoder::qt
 

@@ -289,7 +289,7 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     if (!profile)
         return failure(profile.error());
     // Bytes of no picture container we know do not decode, whatever the name says.
-    if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || head->typeIdentifier().isEmpty())
+    if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || !head->isPicture())
         return failure(Failure(Failure::imageDecodeFailed));
     const auto encoder = encoders.encoderFor(profile->format);
     if (!encoder)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImageFormatDetector.h"
 
-#include "ContentType.h"
 #include "ImageCodec.h"
 
 #include <QFileInfo>
@@ -19,26 +18,24 @@ QString lowercasedPathExtension(const QUrl &url)
     return dot > 0 ? name.mid(dot + 1).toLower() : QString();
 }
 
-ImageFormat classifyFormat(const ContentType &type, const QString &extension)
-{
-    if (type.conforms(ContentType::jpeg()))
-        return ImageFormat::jpeg(extension == u"jpeg" ? QStringLiteral("jpeg") : QStringLiteral("jpg"));
-    if (type.conforms(ContentType::png()))
-        return ImageFormat::png();
-    if (type == ContentType::heic())
-        return ImageFormat::heic();
-    if (type == ContentType::heif())
-        return ImageFormat::heif();
-    if (type.conforms(ContentType::tiff()))
-        return ImageFormat::tiff();
-    return ImageFormat::unknown(extension);
-}
-
+// What the first bytes tell decides, never the name: a PNG named .jpg is a PNG.
 ImageFormat detectFormat(const ImageSource &source, const QUrl &url)
 {
     const QString extension = lowercasedPathExtension(url);
-    if (const auto type = ContentType::fromIdentifier(source.typeIdentifier()))
-        return classifyFormat(*type, extension);
+    switch (source.kind()) {
+    case ImageFormat::Kind::jpeg:
+        return ImageFormat::jpeg(extension == u"jpeg" ? QStringLiteral("jpeg") : QStringLiteral("jpg"));
+    case ImageFormat::Kind::png:
+        return ImageFormat::png();
+    case ImageFormat::Kind::heic:
+        return ImageFormat::heic();
+    case ImageFormat::Kind::heif:
+        return ImageFormat::heif();
+    case ImageFormat::Kind::tiff:
+        return ImageFormat::tiff();
+    case ImageFormat::Kind::unknown:
+        break;
+    }
     return ImageFormat::unknown(extension);
 }
 

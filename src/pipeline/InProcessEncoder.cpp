@@ -7,7 +7,7 @@ namespace pressel {
 Expected<void> InProcessEncoder::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &,
                                           const std::stop_token &) const
 {
-    return reencodeInProcess(profile, output, m_typeIdentifier, m_quality);
+    return reencodeInProcess(profile, output, m_kind, m_quality);
 }
 
 } // namespace pressel

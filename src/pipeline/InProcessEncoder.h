@@ -14,9 +14,9 @@ namespace pressel {
 class InProcessEncoder : public Encoder
 {
 public:
-    // typeIdentifier is "public.jpeg" or "public.png"; quality (0 to 100) applies to JPEG only.
-    InProcessEncoder(QString typeIdentifier, std::optional<int> quality)
-        : m_typeIdentifier(std::move(typeIdentifier))
+    // kind is JPEG or PNG; quality (0 to 100) applies to JPEG only.
+    InProcessEncoder(ImageFormat::Kind kind, std::optional<int> quality)
+        : m_kind(kind)
         , m_quality(quality)
     {}
 
@@ -24,7 +24,7 @@ public:
                             const std::stop_token &stop = {}) const override;
 
 private:
-    QString m_typeIdentifier;
+    ImageFormat::Kind m_kind;
     std::optional<int> m_quality;
 };
 

@@ -18,7 +18,7 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
     return std::make_shared<const DecodedImage>(std::move(*image));
 }
 
-Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, const QString &typeIdentifier,
+Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, ImageFormat::Kind kind,
                                  std::optional<int> quality)
 {
     const auto image = decodedImage(profile);
@@ -28,7 +28,7 @@ Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &outpu
     if (!output.truncate() || !file.open(output.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return failure(Failure(Failure::destinationCreateFailed));
     // A full disk shows only in the last flush.
-    if (!writeImage(**image, typeIdentifier, file, quality) || !file.flush())
+    if (!writeImage(**image, kind, file, quality) || !file.flush())
         return failure(Failure(Failure::writeFailed));
     return {};
 }

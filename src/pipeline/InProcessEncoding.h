@@ -17,7 +17,7 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
 
 // What both in-process encoders do: decode the source's first image and write it again as one
 // image of the given type into the output. quality (0 to 100) applies to JPEG only.
-Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, const QString &typeIdentifier,
+Expected<void> reencodeInProcess(const ImageProfile &profile, PrivateFile &output, ImageFormat::Kind kind,
                                  std::optional<int> quality);
 
 } // namespace pressel

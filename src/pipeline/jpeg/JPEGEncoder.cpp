@@ -61,7 +61,7 @@ ToolEncoder makeMozJPEGEncoder(const InstallLayout &layout, int quality)
 
 FallbackEncoder makeJPEGEncoder(const InstallLayout &layout, int quality)
 {
-    return FallbackEncoder(makeMozJPEGEncoder(layout, quality), InProcessEncoder(QStringLiteral("public.jpeg"), quality),
+    return FallbackEncoder(makeMozJPEGEncoder(layout, quality), InProcessEncoder(ImageFormat::Kind::jpeg, quality),
                          {lcJPEGCompression, QStringLiteral("JPEG")});
 }
 

@@ -55,7 +55,7 @@ FallbackEncoder makePNGEncoder(const InstallLayout &layout, std::optional<Qualit
     if (qualityRange)
         pngquant.emplace(makePNGQuantEncoder(layout, *qualityRange, metadata));
     return FallbackEncoder(std::move(pngquant),
-                         InProcessEncoder(QStringLiteral("public.png"), std::nullopt),
+                         InProcessEncoder(ImageFormat::Kind::png, std::nullopt),
                          {lcPNGCompression, QStringLiteral("PNG")});
 }
 

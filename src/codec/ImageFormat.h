@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace pressel {
 
-// The decided format of a source. JPEG carries the extension its output gets ("jpeg" or "jpg"),
+// The one vocabulary of image types, from a file's first bytes to an encoder: the kinds the
+// pipeline tells apart, each with its extension and MIME type (one table, in ImageFormat.cpp).
+// A decided source's format: JPEG carries the extension its output gets ("jpeg" or "jpg"),
 // unknown carries the source's lowercased filename extension (possibly empty).
 class ImageFormat
 {
@@ -23,6 +26,9 @@ public:
     // preferredExtension for jpeg, pathExtension for unknown, empty otherwise.
     const QString &payload() const { return m_payload; }
     QString fileExtension() const;
+    static QString mimeType(Kind kind);
+    // Qt's image plugin for the kind; empty where Qt does not write it.
+    static QByteArray qtFormat(Kind kind);
 
 private:
     ImageFormat(Kind kind, QString payload) : m_kind(kind), m_payload(std::move(payload)) {}

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ImageFormat.h"
+
+namespace pressel {
+
+namespace {
+
+struct KindRow {
+    ImageFormat::Kind kind;
+    const char *extension;
+    const char *mimeType;
+    const char *qtFormat;
+};
+
+constexpr KindRow kinds[] = {
+    {ImageFormat::Kind::jpeg, "jpg", "image/jpeg", "jpeg"},
+    {ImageFormat::Kind::png, "png", "image/png", "png"},
+    {ImageFormat::Kind::heic, "heic", "image/heic", ""},
+    {ImageFormat::Kind::heif, "heif", "image/heif", ""},
+    {ImageFormat::Kind::tiff, "tiff", "image/tiff", "tiff"},
+    {ImageFormat::Kind::unknown, "", "application/octet-stream", ""},
+};
+
+const KindRow &rowOf(ImageFormat::Kind kind)
+{
+    for (const KindRow &row : kinds) {
+        if (row.kind == kind)
+            return row;
+    }
+    Q_UNREACHABLE();
+    return kinds[0];
+}
+
+} // namespace
+
+QString ImageFormat::fileExtension() const
+{
+    // A JPEG keeps the spelling of its source, "jpeg" or "jpg"; an unknown format its source's.
+    if (m_kind == Kind::jpeg || m_kind == Kind::unknown)
+        return m_payload;
+    return QString::fromLatin1(rowOf(m_kind).extension);
+}
+
+QString ImageFormat::mimeType(Kind kind)
+{
+    return QString::fromLatin1(rowOf(kind).mimeType);
+}
+
+QByteArray ImageFormat::qtFormat(Kind kind)
+{
+    return QByteArray(rowOf(kind).qtFormat);
+}
+
+} // namespace pressel
