@@ -92,16 +92,6 @@ struct SettingsOptions {
     QList<QCommandLineOption> all() const { return {quality, pngQuality, pngLossless, metadata, keepDates}; }
 };
 
-std::optional<int> percent(const QString &text)
-{
-    // Digits only: toInt alone would take "+90" and " 90".
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
-    if (!digits.match(text).hasMatch())
-        return std::nullopt;
-    const int value = text.toInt();
-    return value <= 100 ? std::optional(value) : std::nullopt;
-}
-
 // The settings the options ask for, or the usage error that names the option of a bad value.
 std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLineParser &parser,
                                                                 const SettingsOptions &options)
@@ -112,15 +102,15 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
     };
     CompressionSettings settings;
     if (parser.isSet(options.quality)) {
-        const auto quality = percent(parser.value(options.quality));
+        const auto quality = CompressionSettings::qualityFromText(parser.value(options.quality));
         if (!quality)
             return badValue(options.quality);
         settings.jpegQuality = *quality;
     }
     if (parser.isSet(options.pngQuality)) {
         const QStringList bounds = parser.value(options.pngQuality).split(u'-');
-        const auto lower = bounds.size() == 2 ? percent(bounds[0]) : std::nullopt;
-        const auto upper = bounds.size() == 2 ? percent(bounds[1]) : std::nullopt;
+        const auto lower = bounds.size() == 2 ? CompressionSettings::qualityFromText(bounds[0]) : std::nullopt;
+        const auto upper = bounds.size() == 2 ? CompressionSettings::qualityFromText(bounds[1]) : std::nullopt;
         if (!lower || !upper || *lower > *upper)
             return badValue(options.pngQuality);
         settings.pngQualityMinimum = *lower;

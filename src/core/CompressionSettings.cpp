@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionSettings.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 #include <QString>
 
@@ -17,25 +18,31 @@ const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
 
-// A hand-edited file may hold anything; out of range counts as absent.
-std::optional<int> readInt(const QSettings &settings, const QString &key, int lowest, int highest)
+// A hand-edited file may hold anything; what is no quality counts as absent.
+std::optional<int> readQuality(const QSettings &settings, const QString &key)
 {
-    bool ok = false;
-    const int value = settings.value(key).toInt(&ok);
-    if (!ok || value < lowest || value > highest)
-        return std::nullopt;
-    return value;
+    return CompressionSettings::qualityFromText(settings.value(key).toString());
 }
 
 } // namespace
+
+std::optional<int> CompressionSettings::qualityFromText(const QString &text)
+{
+    // Digits only: toInt alone would take "+90" and " 90".
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    const int value = text.toInt();
+    if (!digits.match(text).hasMatch() || value > 100)
+        return std::nullopt;
+    return value;
+}
 
 CompressionSettings CompressionSettings::load(const QSettings &settings)
 {
     CompressionSettings loaded;
     loaded.jpegQuality =
-        readInt(settings, jpegQualityKey, minimumJPEGQuality, maximumJPEGQuality).value_or(loaded.jpegQuality);
-    const auto minimum = readInt(settings, pngQualityMinimumKey, 0, 100);
-    const auto maximum = readInt(settings, pngQualityMaximumKey, 0, 100);
+        readQuality(settings, jpegQualityKey).value_or(loaded.jpegQuality);
+    const auto minimum = readQuality(settings, pngQualityMinimumKey);
+    const auto maximum = readQuality(settings, pngQualityMaximumKey);
     if (minimum && maximum && *minimum <= *maximum) {
         loaded.pngQualityMinimum = *minimum;
         loaded.pngQualityMaximum = *maximum;

@@ -20,8 +20,14 @@ enum class MetadataPolicy {
 // The choices a person makes about a batch, taken as a whole when the batch starts. The
 // defaults are the behaviour Pressel had before it had settings.
 struct CompressionSettings {
+    // The panel's JPEG range: below 40 a photo shows its blocks, above 95 the output is rarely
+    // smaller than a camera's own file. Scripts may ask for any quality.
     static constexpr int minimumJPEGQuality = 40;
     static constexpr int maximumJPEGQuality = 95;
+
+    // The one reading of a quality, whoever gives it (the command line, the saved settings): a
+    // whole number from 0 to 100 in plain digits.
+    static std::optional<int> qualityFromText(const QString &text);
 
     int jpegQuality = 75;       // cjpeg's -quality; the in-process encoder takes it / 100
     int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
