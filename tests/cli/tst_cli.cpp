@@ -88,7 +88,8 @@ private slots:
 
     // Every kind of file a user drops, with one worker and with two: the same rows in drop order
     // and the same files, byte for byte. Copies of one photo get the next names in file order
-    // and overwrite nothing, nor do x.jpg and x.jpeg side by side.
+    // and overwrite nothing, nor do x.jpg and x.jpeg side by side, nor a name that differs from
+    // the source's or another file's only by case.
     void acceptanceBatch_data()
     {
         QTest::addColumn<int>("workers");
@@ -123,6 +124,8 @@ private slots:
         QVERIFY(put(u"x.gif"_s, "this is text, not a picture\n"));
         QVERIFY(put(u"e.jpg"_s, {}));
         QVERIFY(put(u"p.jpg"_s, encode(transparentGraphic(200, 150), "png")));
+        QVERIFY(put(u"P.PNG"_s, "taken, whatever the case of its name\n"));
+        QVERIFY(put(u"DSC.JPG"_s, encode(photo, "jpeg", 95)));
         QVERIFY(folder.mkdir(u"d.jpg"_s));
         QVERIFY(put(u"假期 照片/海边 日落.jpg"_s, encode(TestImages::photo(320, 240, 9), "jpeg", 95)));
         const std::optional<QByteArray> heic = heif({TestImages::photo(320, 240)});
@@ -143,7 +146,8 @@ private slots:
             {u"scan.tiff"_s, u"skipped"_s, u"tiffUnsupported"_s, {}},
             {u"x.gif"_s, u"failed"_s, u"imageDecodeFailed"_s, {}},
             {u"e.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
-            {u"p.jpg"_s, u"success"_s, {}, u"p.png"_s},
+            {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
+            {u"DSC.JPG"_s, u"success"_s, {}, u"DSC-1.jpg"_s},
             {u"d.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
             {u"假期 照片/海边 日落.jpg"_s, u"success"_s, {}, u"假期 照片/海边 日落-1.jpg"_s},
         };
