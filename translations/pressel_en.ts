@@ -287,6 +287,10 @@ when a window already runs, hands the files to it and leaves.
         <source>原图在压缩期间被改动，未保存输出</source>
         <translation>The original changed while it was being compressed; no output was saved</translation>
     </message>
+    <message>
+        <source>图片已损坏（数据不完整）</source>
+        <translation>The image is damaged (data missing)</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>

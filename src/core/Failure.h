@@ -39,6 +39,7 @@ public:
         folderWithoutImages,
         folderLimitReached,
         sourceChanged,
+        imageDamaged,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -296,8 +296,11 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(encoder.error());
     if (const auto read = profile->source->readContents(); !read)
         return failure(read.error());
-    if (const auto image = ImageSource::fromBytes(profile->source->bytes()); !image || !image->claimsPlausibleSize())
+    const auto image = ImageSource::fromBytes(profile->source->bytes());
+    if (!image || !image->claimsPlausibleSize())
         return failure(Failure(Failure::imageDecodeFailed));
+    if (image->hasDamagedStructure())
+        return failure(Failure(Failure::imageDamaged));
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)
         return failure(folder.error());

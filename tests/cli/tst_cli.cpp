@@ -126,6 +126,14 @@ private slots:
         QVERIFY(put(u"p.jpg"_s, encode(transparentGraphic(200, 150), "png")));
         QVERIFY(put(u"P.PNG"_s, "taken, whatever the case of its name\n"));
         QVERIFY(put(u"DSC.JPG"_s, encode(photo, "jpeg", 95)));
+        // Cut off, and with a chunk's byte flipped: libjpeg and pngquant would fill the rest in.
+        // Stray bytes between two markers are only a warning.
+        const QByteArray jpeg = encode(photo, "jpeg", 95);
+        const QByteArray png = encode(transparentGraphic(800, 500), "png");
+        QVERIFY(put(u"cut.jpg"_s, jpeg.first(jpeg.size() / 2)));
+        QVERIFY(put(u"cut.png"_s, png.first(png.size() * 2 / 3)));
+        QVERIFY(put(u"flipped.png"_s, QByteArray(png).replace(60, 1, QByteArray(1, char(png[60] ^ 0x20)))));
+        QVERIFY(put(u"stray.jpg"_s, QByteArray(jpeg).insert(jpeg.indexOf("\xFF\xDB"), "\0\0", 2)));
         QVERIFY(folder.mkdir(u"d.jpg"_s));
         QVERIFY(put(u"假期 照片/海边 日落.jpg"_s, encode(TestImages::photo(320, 240, 9), "jpeg", 95)));
         const std::optional<QByteArray> heic = heif({TestImages::photo(320, 240)});
@@ -148,6 +156,10 @@ private slots:
             {u"e.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
             {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
             {u"DSC.JPG"_s, u"success"_s, {}, u"DSC-1.jpg"_s},
+            {u"cut.jpg"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"cut.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"flipped.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"stray.jpg"_s, u"success"_s, {}, u"stray-1.jpg"_s},
             {u"d.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
             {u"假期 照片/海边 日落.jpg"_s, u"success"_s, {}, u"假期 照片/海边 日落-1.jpg"_s},
         };

@@ -84,6 +84,7 @@ private slots:
                                          << u"The folder holds more than 10,000 images; only the first 10,000 were compressed"_s;
         row(Failure::sourceChanged) << u"原图在压缩期间被改动，未保存输出"_s
                                     << u"The original changed while it was being compressed; no output was saved"_s;
+        row(Failure::imageDamaged) << u"图片已损坏（数据不完整）"_s << u"The image is damaged (data missing)"_s;
     }
 
     void reasons()
