@@ -291,6 +291,18 @@ when a window already runs, hands the files to it and leaves.
         <source>图片已损坏（数据不完整）</source>
         <translation>The image is damaged (data missing)</translation>
     </message>
+    <message>
+        <source>文件是空的</source>
+        <translation>The file is empty</translation>
+    </message>
+    <message>
+        <source>这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开</source>
+        <translation>This is a folder: use -r to compress the images in it, or open it in the window</translation>
+    </message>
+    <message>
+        <source>无法写入文件夹“%1”</source>
+        <translation>Can't write to the folder “%1”</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>

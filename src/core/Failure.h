@@ -40,6 +40,9 @@ public:
         folderLimitReached,
         sourceChanged,
         imageDamaged,
+        emptyFile,
+        isFolder,
+        folderNotWritable,      // the folder
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -153,14 +153,15 @@ private slots:
             {u"phone.heic"_s, u"skipped"_s, u"heifUnsupported"_s, {}},
             {u"scan.tiff"_s, u"skipped"_s, u"tiffUnsupported"_s, {}},
             {u"x.gif"_s, u"failed"_s, u"imageDecodeFailed"_s, {}},
-            {u"e.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
+            {u"e.jpg"_s, u"failed"_s, u"emptyFile"_s, {}},
+            {u"gone.jpg"_s, u"failed"_s, u"fileMissing"_s, {}},
             {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
             {u"DSC.JPG"_s, u"success"_s, {}, u"DSC-1.jpg"_s},
             {u"cut.jpg"_s, u"failed"_s, u"imageDamaged"_s, {}},
             {u"cut.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
             {u"flipped.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
             {u"stray.jpg"_s, u"success"_s, {}, u"stray-1.jpg"_s},
-            {u"d.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
+            {u"d.jpg"_s, u"failed"_s, u"isFolder"_s, {}},
             {u"假期 照片/海边 日落.jpg"_s, u"success"_s, {}, u"假期 照片/海边 日落-1.jpg"_s},
         };
         if (!heic) {
@@ -482,7 +483,7 @@ private slots:
         const QString noImages = u"文件夹中没有可压缩的图片"_s;
         QTest::newRow("-r walks the folder")
             << L{u"-r"_s, u"tree"_s} << L{u"tree/a.jpg|success|tree/a-1.jpg"_s, u"tree/sub/b.png|success|tree/sub/b-1.png"_s};
-        QTest::newRow("without -r a folder is one row") << L{u"tree"_s} << L{u"tree|failed|图片读取失败"_s};
+        QTest::newRow("without -r a folder is one row") << L{u"tree"_s} << L{u"tree|failed|这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开"_s};
         QTest::newRow("an empty folder") << L{u"--recursive"_s, u"tree/empty"_s} << L{u"tree/empty|failed|"_s + noImages};
         QTest::newRow("a file, then its folder: the file's output is not picked up")
             << L{u"-r"_s, u"tree/a.jpg"_s, u"tree"_s, u"tree/notes.txt"_s}
