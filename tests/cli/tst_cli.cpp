@@ -237,7 +237,7 @@ private slots:
         const QString jpeg = dir.filePath(u"photo.jpg"_s);
         TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
 
-        const ProcessRun run = TestFiles::run(program, {u"--json"_s, jpeg});
+        const ProcessRun run = TestFiles::run(program, {u"-v"_s, u"--json"_s, jpeg});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe().left(2000)));
         const QJsonArray rows = run.rows();
         QCOMPARE(rows.size(), 1);
@@ -262,7 +262,7 @@ private slots:
             TestImages::write(TestImages::photo(width, 240, 6), sources.last(), "jpeg", 95);
         }
         QProcess cli;
-        cli.start(program, QStringList{u"-j"_s, u"2"_s, u"--json"_s} + sources);
+        cli.start(program, QStringList{u"-v"_s, u"-j"_s, u"2"_s, u"--json"_s} + sources);
         const QByteArray finished = "output: " + QFile::encodeName(dir.filePath(u"done-1.jpg"_s));
         QByteArray log;
         QVERIFY(QTest::qWaitFor([&] { return (log += cli.readAllStandardError()).contains(finished); }, 60'000));
@@ -270,6 +270,7 @@ private slots:
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(60'000));
         QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        QVERIFY(cli.readAllStandardError().endsWith("已中断\n"));
         const QJsonArray rows = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][u"source"_s].toString(), sources.last());
@@ -312,7 +313,10 @@ private slots:
         const ProcessRun run = TestFiles::run(presselCLI(), arguments, {dir.path()});
         QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(run.describe()));
         if (exitCode == 2) {
-            QVERIFY(run.standardError.contains("pressel-cli [--json] ["));
+            // The error, then one line that points at --help; no wall of usage.
+            const QList<QByteArray> lines = run.standardError.trimmed().split('\n');
+            QVERIFY2(lines.size() == 2 && lines.last().contains("pressel-cli --help"), qPrintable(run.describe()));
+            QVERIFY(!sources.value(0).startsWith(u"--quality") || lines.first().contains("0 到 100"));
             if (!sources.isEmpty()) // the option a bad value belongs to
                 QVERIFY2(run.standardError.startsWith("pressel-cli: ") &&
                              run.standardError.split('\n').first().contains(sources.first().section(u'=', 0, 0).toUtf8()),
@@ -394,7 +398,7 @@ private slots:
             QVERIFY(readTags(source).contains(u"Apple:MakerNoteVersion"_s));
         }
 
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, policy, source});
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"-v"_s, u"--json"_s, u"--metadata"_s, policy, source});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
         QVERIFY2(!png || run.standardError.contains("PNG backend: pngquant"), qPrintable(run.describe()));
         const QString output = run.rows()[0][u"output"_s].toString();
@@ -443,7 +447,8 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(taken, QFileDevice::FileModificationTime));
         }
 
-        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"--json"_s} + options + QStringList{jpeg, png});
+        const ProcessRun run =
+            TestFiles::run(presselCLI(), QStringList{u"-v"_s, u"--json"_s} + options + QStringList{jpeg, png});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
 
         const QString reference = dir.filePath(u"reference"_s);
@@ -568,6 +573,7 @@ private slots:
         QVERIFY2(log.section(u'\n', -2, -2).startsWith(lang == u"zh_CN.UTF-8" ? u"2 个文件 · 节省 "_s : u"Files: 2 · saved "_s),
                  qPrintable(log));
         QVERIFY(!log.contains(u'\r'));
+        QCOMPARE(log.count(u'\n'), 1); // the totals alone: the log is for -v
     }
 
 };
