@@ -23,6 +23,22 @@
         <translation>no files given</translation>
     </message>
     <message>
+        <source>用法：pressel [选项…] [--] [文件…]
+打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；
+已有窗口在运行时，把文件交给它后退出。
+  -h, --help      显示这段说明
+  --version       显示版本
+  --              选项到此为止：其后的每个参数都是文件
+</source>
+        <translation>Usage: pressel [option…] [--] [FILE…]
+Opens Pressel&apos;s window and compresses these files (a folder stands for its images);
+when a window already runs, hands the files to it and leaves.
+  -h, --help      print this help
+  --version       print the version
+  --              end of options: every argument after it is a file
+</translation>
+    </message>
+    <message>
         <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
 这一批的合计是标准错误的最后一行。
@@ -37,6 +53,7 @@
                           镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
                           缩略图和色彩配置文件外全部保留
   --keep-dates            输出文件沿用原文件的修改时间
+  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
   --                      选项到此为止：其后的每个参数都是文件
   --version               显示版本
 不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
@@ -58,6 +75,7 @@ mode the batch&apos;s totals are the last line on standard error.
                           exposure, artist, copyright, no location; all: everything
                           but orientation, size, thumbnail and colour profile
   --keep-dates            give each output its source&apos;s modification time
+  -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
   --                      end of options: every argument after it is a file
   --version               print the version
 The saved settings of the window are not read. Exit status: 0 when no row failed,
@@ -65,20 +83,28 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 </translation>
     </message>
     <message>
-        <source>用法：pressel [选项…] [--] [文件…]
-打开 Pressel 的窗口并压缩这些文件（文件夹代表其中的图片）；
-已有窗口在运行时，把文件交给它后退出。
-  -h, --help      显示这段说明
-  --version       显示版本
-  --              选项到此为止：其后的每个参数都是文件
-</source>
-        <translation>Usage: pressel [option…] [--] [FILE…]
-Opens Pressel&apos;s window and compresses these files (a folder stands for its images);
-when a window already runs, hands the files to it and leaves.
-  -h, --help      print this help
-  --version       print the version
-  --              end of options: every argument after it is a file
-</translation>
+        <source>应为 0 到 100 的整数</source>
+        <translation>wants a whole number from 0 to 100</translation>
+    </message>
+    <message>
+        <source>应为 MIN-MAX，各为 0 到 100 的整数，MIN 不大于 MAX</source>
+        <translation>wants MIN-MAX, whole numbers from 0 to 100, MIN no more than MAX</translation>
+    </message>
+    <message>
+        <source>应为 strip、camera 或 all</source>
+        <translation>wants strip, camera or all</translation>
+    </message>
+    <message>
+        <source>运行 pressel-cli --help 查看用法。</source>
+        <translation>Run pressel-cli --help for usage.</translation>
+    </message>
+    <message>
+        <source>应为不小于 1 的整数</source>
+        <translation>wants a whole number of at least 1</translation>
+    </message>
+    <message>
+        <source>已中断</source>
+        <translation>interrupted</translation>
     </message>
 </context>
 <context>
@@ -286,6 +312,22 @@ when a window already runs, hands the files to it and leaves.
     <message>
         <source>原图在压缩期间被改动，未保存输出</source>
         <translation>The original changed while it was being compressed; no output was saved</translation>
+    </message>
+    <message>
+        <source>图片已损坏（数据不完整）</source>
+        <translation>The image is damaged (data missing)</translation>
+    </message>
+    <message>
+        <source>文件是空的</source>
+        <translation>The file is empty</translation>
+    </message>
+    <message>
+        <source>这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开</source>
+        <translation>This is a folder: use -r to compress the images in it, or open it in the window</translation>
+    </message>
+    <message>
+        <source>无法写入文件夹“%1”</source>
+        <translation>Can&apos;t write to the folder “%1”</translation>
     </message>
 </context>
 <context>

@@ -18,12 +18,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTextStream>
 
 #include <expected>
 #include <optional>
 #include <cstdio>
+#include <mutex>
 
 #include <unistd.h>
 
@@ -75,6 +77,7 @@ QString usage()
                                        "                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、\n"
                                        "                          缩略图和色彩配置文件外全部保留\n"
                                        "  --keep-dates            输出文件沿用原文件的修改时间\n"
+                                       "  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）\n"
                                        "  --                      选项到此为止：其后的每个参数都是文件\n"
                                        "  --version               显示版本\n"
                                        "不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，\n"
@@ -96,15 +99,17 @@ struct SettingsOptions {
 std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLineParser &parser,
                                                                 const SettingsOptions &options)
 {
-    const auto badValue = [&](const QCommandLineOption &option) {
-        return std::unexpected(QStringLiteral("invalid value for --%1: \"%2\"")
-                                   .arg(option.names().constFirst(), parser.value(option)));
+    // The option, what it takes, then the value given.
+    const auto badValue = [&](const QCommandLineOption &option, const char *wanted) {
+        return std::unexpected(QStringLiteral("--%1: %2: “%3”")
+                                   .arg(option.names().constFirst(), QCoreApplication::translate("CommandLine", wanted),
+                                        parser.value(option)));
     };
     CompressionSettings settings;
     if (parser.isSet(options.quality)) {
         const auto quality = CompressionSettings::qualityFromText(parser.value(options.quality));
         if (!quality)
-            return badValue(options.quality);
+            return badValue(options.quality, QT_TRANSLATE_NOOP("CommandLine", "应为 0 到 100 的整数"));
         settings.jpegQuality = *quality;
     }
     if (parser.isSet(options.pngQuality)) {
@@ -112,7 +117,8 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
         const auto lower = bounds.size() == 2 ? CompressionSettings::qualityFromText(bounds[0]) : std::nullopt;
         const auto upper = bounds.size() == 2 ? CompressionSettings::qualityFromText(bounds[1]) : std::nullopt;
         if (!lower || !upper || *lower > *upper)
-            return badValue(options.pngQuality);
+            return badValue(options.pngQuality,
+                            QT_TRANSLATE_NOOP("CommandLine", "应为 MIN-MAX，各为 0 到 100 的整数，MIN 不大于 MAX"));
         settings.pngQualityMinimum = *lower;
         settings.pngQualityMaximum = *upper;
     }
@@ -120,11 +126,37 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
     if (parser.isSet(options.metadata)) {
         const auto policy = CompressionSettings::metadataPolicyFromName(parser.value(options.metadata));
         if (!policy)
-            return badValue(options.metadata);
+            return badValue(options.metadata, QT_TRANSLATE_NOOP("CommandLine", "应为 strip、camera 或 all"));
         settings.metadata = *policy;
     }
     settings.keepModificationDate = parser.isSet(options.keepDates);
     return settings;
+}
+
+// The progress line as it stands on the terminal, empty when none is shown. Log lines come from
+// any thread: each takes the line away, writes itself on a line of its own, and puts it back.
+struct ProgressLine {
+    std::mutex mutex;
+    QByteArray text;
+    QtMessageHandler logHandler = nullptr;
+};
+
+ProgressLine &progressLine()
+{
+    static ProgressLine line;
+    return line;
+}
+
+void logAroundProgress(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    ProgressLine &line = progressLine();
+    const std::lock_guard lock(line.mutex);
+    if (!line.text.isEmpty())
+        std::fputs("\r\x1b[K", stderr);
+    line.logHandler(type, context, message);
+    if (!line.text.isEmpty())
+        std::fputs(line.text.constData(), stderr);
+    std::fflush(stderr);
 }
 
 // "[12/200] photo.jpg", written over itself on the terminal.
@@ -136,8 +168,22 @@ void showProgress(const CompressionProgress &progress)
         if (character.category() == QChar::Other_Control)
             character = u'?';
     }
-    std::fprintf(stderr, "\r\x1b[K[%lld/%lld] %s", qlonglong(progress.completedCount), qlonglong(progress.totalCount),
-                 QFile::encodeName(name).constData());
+    ProgressLine &line = progressLine();
+    const std::lock_guard lock(line.mutex);
+    line.text = '[' + QByteArray::number(progress.completedCount) + '/' + QByteArray::number(progress.totalCount) +
+                "] " + QFile::encodeName(name);
+    std::fputs("\r\x1b[K", stderr);
+    std::fputs(line.text.constData(), stderr);
+    std::fflush(stderr);
+}
+
+void endProgress()
+{
+    ProgressLine &line = progressLine();
+    const std::lock_guard lock(line.mutex);
+    if (!line.text.isEmpty())
+        std::fputs("\r\x1b[K", stderr);
+    line.text.clear();
     std::fflush(stderr);
 }
 
@@ -160,15 +206,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption recursiveOption(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const SettingsOptions settingsOptions;
+    const QCommandLineOption verboseOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")});
     const QCommandLineOption jobsOption(QStringList{QStringLiteral("j"), QStringLiteral("jobs")},
                                         QStringLiteral("Files compressed at once."), QStringLiteral("N"));
-    parser.addOptions({jsonOption, recursiveOption, helpOption, jobsOption});
+    parser.addOptions({jsonOption, recursiveOption, helpOption, verboseOption, jobsOption});
     parser.addOptions(settingsOptions.all());
-    parser.addVersionOption();
+    // -v is --verbose here, so --version comes without the short name Qt would give it.
+    const QCommandLineOption versionOption(QStringLiteral("version"));
+    parser.addOption(versionOption);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const auto usageError = [&](const QString &error) {
-        err << "pressel-cli: " << error << '\n' << usage();
+        err << "pressel-cli: " << error << '\n'
+            << QCoreApplication::translate("CommandLine", "运行 pressel-cli --help 查看用法。") << '\n';
         return 2;
     };
     if (!parser.parse(QCoreApplication::arguments()))
@@ -177,7 +227,7 @@ int main(int argc, char *argv[])
         out << usage();
         return 0;
     }
-    if (parser.isSet(QStringLiteral("version")))
+    if (parser.isSet(versionOption))
         parser.showVersion();
     const auto settings = settingsFromOptions(parser, settingsOptions);
     if (!settings)
@@ -190,8 +240,13 @@ int main(int argc, char *argv[])
         bool ok = false;
         workerCount = parser.value(jobsOption).toInt(&ok);
         if (!ok || workerCount < 1)
-            return usageError(QStringLiteral("-j wants a whole number of at least 1: %1").arg(parser.value(jobsOption)));
+            return usageError(QStringLiteral("--jobs: %1: “%2”")
+                                  .arg(QCoreApplication::translate("CommandLine", "应为不小于 1 的整数"),
+                                       parser.value(jobsOption)));
     }
+    // The log is for whoever asks for it: -v, or rules of their own.
+    if (!parser.isSet(verboseOption) && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("com.korvane.Pressel.*=false"));
 
     QList<QUrl> urls;
     for (const QString &file : files)
@@ -204,8 +259,10 @@ int main(int argc, char *argv[])
     CompressionBatchRequest request{urls, *settings};
     // Only a person watching a terminal gets the progress line; scripts and logs stay clean.
     const bool showsProgress = ::isatty(STDERR_FILENO) == 1;
-    if (showsProgress)
+    if (showsProgress) {
+        progressLine().logHandler = qInstallMessageHandler(logAroundProgress);
         request.onProgress = showProgress;
+    }
     auto batch = service->compressFiles(std::move(request));
     // Interrupted, the batch stops at once: tools in hand are ended and their partial outputs
     // removed. The rows of the files that finished are still printed.
@@ -219,7 +276,7 @@ int main(int argc, char *argv[])
     watcher.setFuture(batch);
     app.exec();
     if (showsProgress)
-        std::fputs("\r\x1b[K", stderr);
+        endProgress();
     const QList<CompressionResult> results = batch.result();
 
     if (parser.isSet(jsonOption)) {
@@ -227,11 +284,16 @@ int main(int argc, char *argv[])
         for (const CompressionResult &result : results)
             rows.append(toJson(result));
         out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
+        if (interruption != 0)
+            err << QCoreApplication::translate("CommandLine", "已中断") << '\n';
     } else {
         for (const CompressionResult &result : results)
             out << toLine(result) << '\n';
         out.flush();
-        err << BatchTotals::of(results).text() << '\n';
+        err << BatchTotals::of(results).text();
+        if (interruption != 0)
+            err << " · " << QCoreApplication::translate("CommandLine", "已中断");
+        err << '\n';
     }
     if (interruption != 0) {
         out.flush();

@@ -4,6 +4,7 @@
 #include "HEIFImageDecoder.h"
 #include "ImageContainer.h"
 #include "JPEGDecoder.h"
+#include "PNGChunkCheck.h"
 #include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
 
@@ -181,6 +182,7 @@ QByteArray iccProfileChunk(QIODevice &file)
 struct Picture {
     QImage image;
     bool fromOtherProfile = false;
+    bool damaged = false;
 };
 
 AlphaInfo alphaInfoOf(const QImage &image)
@@ -260,6 +262,11 @@ bool ImageSource::claimsPlausibleSize() const
     return !pixels || *pixels <= d->device().size() * pixelsPerByte;
 }
 
+bool ImageSource::hasDamagedStructure() const
+{
+    return d->container.qtFormat == "png" && !PNGChunkCheck::isIntact(d->device());
+}
+
 ImageFormat::Kind ImageSource::kind() const
 {
     return d->container.kind;
@@ -314,7 +321,7 @@ std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) 
     const bool converted = convertProfiledToSRGB(decoded->image, profileQtReads(decoded->iccProfile));
     QImageReader orientation(&device(), "jpeg");
     return Picture{applyTransformation(decoded->image, orientation.transformation()),
-                   converted || kind == JPEGDecoder::Kind::profiledCMYK};
+                   converted || kind == JPEGDecoder::Kind::profiledCMYK, decoded->damaged};
 }
 
 JPEGDecoder::Kind ImageSource::Private::jpegKind() const
@@ -443,7 +450,7 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
         return std::nullopt;
     QImage bare = withoutMetadata(std::move(picture->image));
     const AlphaInfo alphaInfo = alphaInfoOf(bare);
-    return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile};
+    return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile, picture->damaged};
 }
 
 bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device, std::optional<int> quality)

@@ -38,6 +38,8 @@ struct DecodedImage {
     // The source described its colours with an ICC profile other than sRGB, which the pixels
     // were brought from.
     bool fromOtherProfile = false;
+    // Data was missing or corrupt; the decoder filled in what it lacked.
+    bool damaged = false;
 
     qint64 width() const { return image.width(); }
     qint64 height() const { return image.height(); }
@@ -80,6 +82,9 @@ public:
     // the file could hold is refused before a decoder spends memory and time on it. True where
     // the header says nothing.
     bool claimsPlausibleSize() const;
+    // Damage seen without decoding: a PNG cut off or failing a chunk's checksum. A JPEG's shows
+    // when it is decoded (DecodedImage::damaged).
+    bool hasDamagedStructure() const;
 
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
     bool hasForeignProfileChunk() const;

@@ -89,6 +89,7 @@ std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint6
                             transform ? &*transform : nullptr};
     if (!readScanLines(&decompressor, target))
         return std::nullopt;
+    decoded.damaged = decompressor.error.damaged;
     return decoded;
 }
 

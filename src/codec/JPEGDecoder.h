@@ -25,6 +25,7 @@ public:
     struct Decoded {
         QImage image;          // the stored pixels, not yet oriented, as QImage::Format_RGB888
         QByteArray iccProfile; // what the pixels are in; empty when they are sRGB already
+        bool damaged = false;  // data missing or corrupt; the pixels hold libjpeg's grey there
     };
 
     // Reads from `device` (from its start) while decoding. Absent for a JPEG of Kind::other,

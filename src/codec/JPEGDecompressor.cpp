@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include <jerror.h>
+
 namespace pressel {
 
 namespace {
@@ -14,6 +16,25 @@ namespace {
 
 void ignoreMessage(j_common_ptr) {}
 
+void noteWarning(j_common_ptr info, int level)
+{
+    if (level >= 0) // trace messages
+        return;
+    ++info->err->num_warnings;
+    switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        reinterpret_cast<JPEGDecompressor::ErrorManager *>(info->err)->damaged = true;
+        break;
+    default:
+        break;
+    }
+}
+
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
@@ -22,7 +43,9 @@ boolean fillInputBuffer(j_decompress_ptr info)
     auto *source = reinterpret_cast<JPEGDecompressor::DeviceSource *>(info->src);
     qint64 count = source->device->read(reinterpret_cast<char *>(source->buffer), sizeof source->buffer);
     if (count <= 0) {
-        // A truncated file ends as if it were complete; libjpeg fills the rest with grey.
+        // A truncated file ends as if it were complete, so that libjpeg stops cleanly; what it
+        // fills the rest with is no picture, so the file counts as damaged.
+        reinterpret_cast<JPEGDecompressor::ErrorManager *>(info->err)->damaged = true;
         source->buffer[0] = JOCTET(0xFF);
         source->buffer[1] = JOCTET(JPEG_EOI);
         count = 2;
@@ -67,6 +90,7 @@ JPEGDecompressor::JPEGDecompressor(QIODevice &device)
     info.err = jpeg_std_error(&error.pub);
     error.pub.error_exit = exitWithError;
     error.pub.output_message = ignoreMessage;
+    error.pub.emit_message = noteWarning;
     jpeg_create_decompress(&info);
     // A backstop behind the check of the header against the file's size: the coefficients of the
     // largest progressive photo we accept fit, and a request beyond them fails instead of

@@ -21,6 +21,9 @@ struct JPEGDecompressor {
     struct ErrorManager {
         jpeg_error_mgr pub;
         std::jmp_buf jump;
+        // The data ended early or its entropy-coded part is corrupt: libjpeg went on and
+        // filled the rest with grey. Harmless oddities (stray bytes between markers) do not count.
+        bool damaged = false;
     };
     struct DeviceSource {
         jpeg_source_mgr pub;

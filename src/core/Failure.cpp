@@ -50,6 +50,11 @@ constexpr ReasonRow reasons[] = {
      QT_TRANSLATE_NOOP("Failure", "文件夹中的图片超过 10000 张，只处理了前 10000 张"), S::failed},
     {Failure::sourceChanged, "sourceChanged", QT_TRANSLATE_NOOP("Failure", "原图在压缩期间被改动，未保存输出"),
      S::failed},
+    {Failure::imageDamaged, "imageDamaged", QT_TRANSLATE_NOOP("Failure", "图片已损坏（数据不完整）"), S::failed},
+    {Failure::emptyFile, "emptyFile", QT_TRANSLATE_NOOP("Failure", "文件是空的"), S::failed},
+    {Failure::isFolder, "isFolder",
+     QT_TRANSLATE_NOOP("Failure", "这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开"), S::failed},
+    {Failure::folderNotWritable, "folderNotWritable", QT_TRANSLATE_NOOP("Failure", "无法写入文件夹“%1”"), S::failed},
 };
 
 // A tool that said nothing usable.
@@ -57,7 +62,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::sourceChanged + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::folderNotWritable + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

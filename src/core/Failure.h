@@ -39,6 +39,10 @@ public:
         folderWithoutImages,
         folderLimitReached,
         sourceChanged,
+        imageDamaged,
+        emptyFile,
+        isFolder,
+        folderNotWritable,      // the folder
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -296,14 +296,21 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(encoder.error());
     if (const auto read = profile->source->readContents(); !read)
         return failure(read.error());
-    if (const auto image = ImageSource::fromBytes(profile->source->bytes()); !image || !image->claimsPlausibleSize())
+    const auto image = ImageSource::fromBytes(profile->source->bytes());
+    if (!image || !image->claimsPlausibleSize())
         return failure(Failure(Failure::imageDecodeFailed));
+    if (image->hasDamagedStructure())
+        return failure(Failure(Failure::imageDamaged));
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)
         return failure(folder.error());
     auto file = PrivateFile::create(folderURL.toLocalFile());
-    if (!file)
+    if (!file) {
+        // A folder the user may not write to, or a read-only medium, is theirs to change.
+        if (errno == EACCES || errno == EROFS || errno == EPERM)
+            return failure(Failure(Failure::folderNotWritable, {QDir::toNativeSeparators(folderURL.toLocalFile())}));
         return failure(Failure(Failure::destinationCreateFailed));
+    }
     OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
     output.outputURL = nameOutput.first(output.profile, folderURL);
     if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)

@@ -16,7 +16,8 @@ Expected<void> FallbackEncoder::compress(const ImageProfile &profile, PrivateFil
                                                    outputURL.toLocalFile());
             return written;
         }
-        if (stop.stop_requested())
+        // A damaged source stays damaged whoever encodes it.
+        if (stop.stop_requested() || written.error().reason() == Failure::imageDamaged)
             return written;
         qCCritical(category).noquote() << QStringLiteral("%1 backend fallback to ImageIO, input: %2, reason: %3")
                                               .arg(m_log.formatName, input, written.error().sourceText());

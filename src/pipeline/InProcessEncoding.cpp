@@ -15,6 +15,8 @@ Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &p
     auto image = source->createImageAtIndex0();
     if (!image)
         return failure(Failure(Failure::imageDecodeFailed));
+    if (image->damaged)
+        return failure(Failure(Failure::imageDamaged));
     return std::make_shared<const DecodedImage>(std::move(*image));
 }
 

@@ -39,11 +39,19 @@ static QString baseName(const QString &fileName)
     return dot > 0 ? fileName.left(dot) : fileName;
 }
 
-static bool itemExists(const QString &path)
+// Names are compared as a USB stick or a Windows share compares them: "DSC.jpg" beside
+// "DSC.JPG" is the same file there, and copying the folder would lose one of them.
+static QString caseFolded(const QString &path)
+{
+    return QDir::cleanPath(path).toCaseFolded();
+}
+
+static bool itemExists(const QString &path, const QSet<QString> &takenNames)
 {
     // A dangling symbolic link counts as taken: writing there would create a file elsewhere.
     const QFileInfo info(path);
-    return info.exists() || info.isSymLink() || OutputNameReservation::isReserved(path);
+    return info.exists() || info.isSymLink() || takenNames.contains(info.fileName().toCaseFolded()) ||
+           OutputNameReservation::isReserved(path);
 }
 
 static bool fits(const QString &name)
@@ -74,8 +82,11 @@ QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const 
     const QDir folder(folderURL.toLocalFile());
     const QString bareName = base + u'.' + extension;
     // A shortened base without its "-N" would pass for a photo of its own.
+    QSet<QString> takenNames{QFileInfo(sourceURL.toLocalFile()).fileName().toCaseFolded()};
+    for (const QString &entry : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        takenNames.insert(entry.toCaseFolded());
     QString candidate = fits(bareName) ? folder.filePath(bareName) : QString();
-    for (qint64 counter = 1; candidate.isEmpty() || itemExists(candidate); ++counter)
+    for (qint64 counter = 1; candidate.isEmpty() || itemExists(candidate, takenNames); ++counter)
         candidate = folder.filePath(fittedName(base, u'-' + QString::number(counter) + u'.' + extension));
     return QUrl::fromLocalFile(candidate);
 }
@@ -92,7 +103,7 @@ std::optional<qint64> readFileSize(const QUrl &url)
 
 std::optional<OutputNameReservation> OutputNameReservation::reserve(const QUrl &outputURL)
 {
-    QString path = QDir::cleanPath(outputURL.toLocalFile());
+    QString path = caseFolded(outputURL.toLocalFile());
     ReservedNames &names = reservedNames();
     const QMutexLocker lock(&names.mutex);
     if (path.isEmpty() || names.paths.contains(path))
@@ -105,7 +116,7 @@ bool OutputNameReservation::isReserved(const QString &path)
 {
     ReservedNames &names = reservedNames();
     const QMutexLocker lock(&names.mutex);
-    return names.paths.contains(QDir::cleanPath(path));
+    return names.paths.contains(caseFolded(path));
 }
 
 OutputNameReservation::~OutputNameReservation()

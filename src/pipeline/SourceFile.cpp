@@ -2,6 +2,7 @@
 #include "SourceFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,9 +35,15 @@ Expected<SourceFile> SourceFile::open(const QUrl &url)
     source.m_url = url;
     source.m_descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (source.m_descriptor < 0)
+        return failure(errno == ENOENT ? Failure(Failure::fileMissing, {QFileInfo(path).fileName()})
+                                       : Failure(Failure::readFailed));
+    if (::fstat(source.m_descriptor, &source.m_status) != 0)
         return failure(Failure(Failure::readFailed));
-    if (::fstat(source.m_descriptor, &source.m_status) != 0 || !S_ISREG(source.m_status.st_mode) ||
-        source.m_status.st_size <= 0 || source.m_status.st_size > maximumBytes)
+    if (S_ISDIR(source.m_status.st_mode))
+        return failure(Failure(Failure::isFolder));
+    if (S_ISREG(source.m_status.st_mode) && source.m_status.st_size == 0)
+        return failure(Failure(Failure::emptyFile));
+    if (!S_ISREG(source.m_status.st_mode) || source.m_status.st_size < 0 || source.m_status.st_size > maximumBytes)
         return failure(Failure(Failure::readFailed));
     // Enough for any container's signature and a JPEG's or PNG's size.
     constexpr qint64 headLength = 64 * 1024;

@@ -88,7 +88,8 @@ private slots:
 
     // Every kind of file a user drops, with one worker and with two: the same rows in drop order
     // and the same files, byte for byte. Copies of one photo get the next names in file order
-    // and overwrite nothing, nor do x.jpg and x.jpeg side by side.
+    // and overwrite nothing, nor do x.jpg and x.jpeg side by side, nor a name that differs from
+    // the source's or another file's only by case.
     void acceptanceBatch_data()
     {
         QTest::addColumn<int>("workers");
@@ -123,6 +124,16 @@ private slots:
         QVERIFY(put(u"x.gif"_s, "this is text, not a picture\n"));
         QVERIFY(put(u"e.jpg"_s, {}));
         QVERIFY(put(u"p.jpg"_s, encode(transparentGraphic(200, 150), "png")));
+        QVERIFY(put(u"P.PNG"_s, "taken, whatever the case of its name\n"));
+        QVERIFY(put(u"DSC.JPG"_s, encode(photo, "jpeg", 95)));
+        // Cut off, and with a chunk's byte flipped: libjpeg and pngquant would fill the rest in.
+        // Stray bytes between two markers are only a warning.
+        const QByteArray jpeg = encode(photo, "jpeg", 95);
+        const QByteArray png = encode(transparentGraphic(800, 500), "png");
+        QVERIFY(put(u"cut.jpg"_s, jpeg.first(jpeg.size() / 2)));
+        QVERIFY(put(u"cut.png"_s, png.first(png.size() * 2 / 3)));
+        QVERIFY(put(u"flipped.png"_s, QByteArray(png).replace(60, 1, QByteArray(1, char(png[60] ^ 0x20)))));
+        QVERIFY(put(u"stray.jpg"_s, QByteArray(jpeg).insert(jpeg.indexOf("\xFF\xDB"), "\0\0", 2)));
         QVERIFY(folder.mkdir(u"d.jpg"_s));
         QVERIFY(put(u"假期 照片/海边 日落.jpg"_s, encode(TestImages::photo(320, 240, 9), "jpeg", 95)));
         const std::optional<QByteArray> heic = heif({TestImages::photo(320, 240)});
@@ -142,9 +153,15 @@ private slots:
             {u"phone.heic"_s, u"skipped"_s, u"heifUnsupported"_s, {}},
             {u"scan.tiff"_s, u"skipped"_s, u"tiffUnsupported"_s, {}},
             {u"x.gif"_s, u"failed"_s, u"imageDecodeFailed"_s, {}},
-            {u"e.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
-            {u"p.jpg"_s, u"success"_s, {}, u"p.png"_s},
-            {u"d.jpg"_s, u"failed"_s, u"readFailed"_s, {}},
+            {u"e.jpg"_s, u"failed"_s, u"emptyFile"_s, {}},
+            {u"gone.jpg"_s, u"failed"_s, u"fileMissing"_s, {}},
+            {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
+            {u"DSC.JPG"_s, u"success"_s, {}, u"DSC-1.jpg"_s},
+            {u"cut.jpg"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"cut.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"flipped.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
+            {u"stray.jpg"_s, u"success"_s, {}, u"stray-1.jpg"_s},
+            {u"d.jpg"_s, u"failed"_s, u"isFolder"_s, {}},
             {u"假期 照片/海边 日落.jpg"_s, u"success"_s, {}, u"假期 照片/海边 日落-1.jpg"_s},
         };
         if (!heic) {
@@ -220,7 +237,7 @@ private slots:
         const QString jpeg = dir.filePath(u"photo.jpg"_s);
         TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
 
-        const ProcessRun run = TestFiles::run(program, {u"--json"_s, jpeg});
+        const ProcessRun run = TestFiles::run(program, {u"-v"_s, u"--json"_s, jpeg});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe().left(2000)));
         const QJsonArray rows = run.rows();
         QCOMPARE(rows.size(), 1);
@@ -245,7 +262,7 @@ private slots:
             TestImages::write(TestImages::photo(width, 240, 6), sources.last(), "jpeg", 95);
         }
         QProcess cli;
-        cli.start(program, QStringList{u"-j"_s, u"2"_s, u"--json"_s} + sources);
+        cli.start(program, QStringList{u"-v"_s, u"-j"_s, u"2"_s, u"--json"_s} + sources);
         const QByteArray finished = "output: " + QFile::encodeName(dir.filePath(u"done-1.jpg"_s));
         QByteArray log;
         QVERIFY(QTest::qWaitFor([&] { return (log += cli.readAllStandardError()).contains(finished); }, 60'000));
@@ -253,6 +270,7 @@ private slots:
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(60'000));
         QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        QVERIFY(cli.readAllStandardError().endsWith("已中断\n"));
         const QJsonArray rows = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0][u"source"_s].toString(), sources.last());
@@ -295,7 +313,10 @@ private slots:
         const ProcessRun run = TestFiles::run(presselCLI(), arguments, {dir.path()});
         QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(run.describe()));
         if (exitCode == 2) {
-            QVERIFY(run.standardError.contains("pressel-cli [--json] ["));
+            // The error, then one line that points at --help; no wall of usage.
+            const QList<QByteArray> lines = run.standardError.trimmed().split('\n');
+            QVERIFY2(lines.size() == 2 && lines.last().contains("pressel-cli --help"), qPrintable(run.describe()));
+            QVERIFY(!sources.value(0).startsWith(u"--quality") || lines.first().contains("0 到 100"));
             if (!sources.isEmpty()) // the option a bad value belongs to
                 QVERIFY2(run.standardError.startsWith("pressel-cli: ") &&
                              run.standardError.split('\n').first().contains(sources.first().section(u'=', 0, 0).toUtf8()),
@@ -377,7 +398,7 @@ private slots:
             QVERIFY(readTags(source).contains(u"Apple:MakerNoteVersion"_s));
         }
 
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--metadata"_s, policy, source});
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"-v"_s, u"--json"_s, u"--metadata"_s, policy, source});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
         QVERIFY2(!png || run.standardError.contains("PNG backend: pngquant"), qPrintable(run.describe()));
         const QString output = run.rows()[0][u"output"_s].toString();
@@ -426,7 +447,8 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(taken, QFileDevice::FileModificationTime));
         }
 
-        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"--json"_s} + options + QStringList{jpeg, png});
+        const ProcessRun run =
+            TestFiles::run(presselCLI(), QStringList{u"-v"_s, u"--json"_s} + options + QStringList{jpeg, png});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
 
         const QString reference = dir.filePath(u"reference"_s);
@@ -466,7 +488,7 @@ private slots:
         const QString noImages = u"文件夹中没有可压缩的图片"_s;
         QTest::newRow("-r walks the folder")
             << L{u"-r"_s, u"tree"_s} << L{u"tree/a.jpg|success|tree/a-1.jpg"_s, u"tree/sub/b.png|success|tree/sub/b-1.png"_s};
-        QTest::newRow("without -r a folder is one row") << L{u"tree"_s} << L{u"tree|failed|图片读取失败"_s};
+        QTest::newRow("without -r a folder is one row") << L{u"tree"_s} << L{u"tree|failed|这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开"_s};
         QTest::newRow("an empty folder") << L{u"--recursive"_s, u"tree/empty"_s} << L{u"tree/empty|failed|"_s + noImages};
         QTest::newRow("a file, then its folder: the file's output is not picked up")
             << L{u"-r"_s, u"tree/a.jpg"_s, u"tree"_s, u"tree/notes.txt"_s}
@@ -551,6 +573,7 @@ private slots:
         QVERIFY2(log.section(u'\n', -2, -2).startsWith(lang == u"zh_CN.UTF-8" ? u"2 个文件 · 节省 "_s : u"Files: 2 · saved "_s),
                  qPrintable(log));
         QVERIFY(!log.contains(u'\r'));
+        QCOMPARE(log.count(u'\n'), 1); // the totals alone: the log is for -v
     }
 
 };

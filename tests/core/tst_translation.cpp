@@ -84,6 +84,11 @@ private slots:
                                          << u"The folder holds more than 10,000 images; only the first 10,000 were compressed"_s;
         row(Failure::sourceChanged) << u"原图在压缩期间被改动，未保存输出"_s
                                     << u"The original changed while it was being compressed; no output was saved"_s;
+        row(Failure::imageDamaged) << u"图片已损坏（数据不完整）"_s << u"The image is damaged (data missing)"_s;
+        row(Failure::emptyFile) << u"文件是空的"_s << u"The file is empty"_s;
+        row(Failure::isFolder) << u"这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开"_s
+                               << u"This is a folder: use -r to compress the images in it, or open it in the window"_s;
+        row({Failure::folderNotWritable, {u"/a/b"_s}}) << u"无法写入文件夹“/a/b”"_s << u"Can't write to the folder “/a/b”"_s;
     }
 
     void reasons()

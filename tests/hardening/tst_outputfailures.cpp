@@ -168,7 +168,7 @@ void OutputFailuresTest::unwritableFolderFailsAndLeavesNothing()
     const QJsonArray rows = result.rows();
     QVERIFY2(result.finished && rows.size() == 1, qPrintable(result.describe()));
     QCOMPARE(rows.first()[u"status"_s].toString(), u"failed"_s);
-    QCOMPARE(rows.first()[u"reason"_s].toString(), u"destinationCreateFailed"_s);
+    QCOMPARE(rows.first()[u"reason"_s].toString(), u"folderNotWritable"_s);
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(record.changesBeyond().isEmpty(), qPrintable(record.changesBeyond()));
     QVERIFY2(entryNames(childTemporary).isEmpty(), qPrintable(entryNames(childTemporary).join(u", ")));

@@ -37,7 +37,7 @@ appstreamcli validate-tree --no-net "$prefix/usr" >/dev/null || fail "$(appstrea
 python3 -m py_compile "$nautilus" || fail "the Nautilus extension does not compile"
 
 convert -size 640x480 plasma:fractal -seed 3 -quality 95 "$prefix/photo.jpg"
-log=$("$prefix/usr/bin/pressel-cli" "$prefix/photo.jpg" 2>&1) || fail "pressel-cli failed: $log"
+log=$("$prefix/usr/bin/pressel-cli" -v "$prefix/photo.jpg" 2>&1) || fail "pressel-cli failed: $log"
 grep -q "Using cjpeg at $prefix/usr/libexec/pressel/cjpeg" <<<"$log" || fail "not the installed cjpeg: $log"
 [ -s "$prefix/photo-1.jpg" ] || fail "no output"
 echo "PASS"
