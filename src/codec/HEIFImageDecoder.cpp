@@ -18,6 +18,10 @@ template<auto release> struct Releaser {
 using Context = std::unique_ptr<heif_context, Releaser<heif_context_free>>;
 using Handle = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
 using Image = std::unique_ptr<heif_image, Releaser<heif_image_release>>;
+// libheif's limit is on each side, checked while the container is parsed. The pixel budget is
+// checked on the area afterwards; this side admits panoramas of up to 32768 x 8192 within it.
+constexpr int maximumSide = 32768;
+
 using DecodingOptions = std::unique_ptr<heif_decoding_options, Releaser<heif_decoding_options_free>>;
 
 // libheif pulls the bytes it needs from the device; the file is never read into memory whole.
@@ -91,22 +95,46 @@ QByteArray colorProfile(const heif_image_handle *handle)
     }
 }
 
+// The primary image of the file on `device`, its container parsed and no pixel decoded. The
+// context owns what the handle refers to.
+Handle primaryImage(QIODevice &device, const Context &context)
+{
+    if (!context || !device.seek(0))
+        return nullptr;
+    // libheif refuses an item with a longer side (a grid's too) while parsing, before it
+    // allocates anything for its pixels.
+    heif_context_set_maximum_image_size_limit(context.get(), maximumSide);
+    // Grid tiles are decoded on the calling thread: the batch already runs a file per core.
+    heif_context_set_max_decoding_threads(context.get(), 0);
+    if (heif_context_read_from_reader(context.get(), &deviceReader, &device, nullptr).code != heif_error_Ok)
+        return nullptr;
+    heif_image_handle *rawHandle = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+        return nullptr;
+    return Handle(rawHandle);
+}
+
 } // namespace
+
+std::optional<QSize> HEIFImageDecoder::uprightSize(QIODevice &device)
+{
+    const Context context(heif_context_alloc());
+    const Handle handle = primaryImage(device, context);
+    if (!handle)
+        return std::nullopt;
+    const QSize size(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
+    return size.isEmpty() ? std::nullopt : std::optional(size);
+}
 
 std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
 {
-    if (!device.seek(0))
-        return std::nullopt;
     const Context context(heif_context_alloc());
-    if (!context)
+    const Handle handle = primaryImage(device, context);
+    if (!handle)
         return std::nullopt;
-    if (heif_context_read_from_reader(context.get(), &deviceReader, &device, nullptr).code != heif_error_Ok)
-        return std::nullopt;
-    heif_image_handle *rawHandle = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
-        return std::nullopt;
-    const Handle handle(rawHandle);
 
+    // The handle's size is the upright one (rotation and mirroring applied), known from the
+    // header alone.
     const qint64 width = heif_image_handle_get_width(handle.get());
     const qint64 height = heif_image_handle_get_height(handle.get());
     if (width <= 0 || height <= 0 || width * height > maximumPixelCount)

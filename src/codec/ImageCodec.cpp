@@ -6,6 +6,8 @@
 #include "JPEGDecoder.h"
 #include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
+#include "TIFFDecoder.h"
+#include "WebPImageDecoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -194,17 +196,24 @@ AlphaInfo alphaInfoOf(const QImage &image)
 } // namespace
 
 struct ImageSource::Private {
-    QByteArray bytes; // the whole file, when it came as bytes
+    QByteArray bytes;       // the whole file, when it came as bytes
     mutable QBuffer buffer; // reads `bytes`
     mutable QFile file;
 
     QIODevice &device() const { return bytes.isEmpty() ? static_cast<QIODevice &>(file) : buffer; }
     ImageContainer container;
 
+    // The whole file, for decoders that parse from memory.
+    QByteArray allBytes() const;
+    std::optional<WebPImageDecoder::Header> webpHeader() const;
+
     std::optional<Picture> decodeWithQt() const;
+    std::optional<Picture> decodeWebP() const;
+    std::optional<Picture> decodeTIFFCMYK() const;
     std::optional<Picture> decodeJPEG(JPEGDecoder::Kind kind) const;
     std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
     JPEGDecoder::Kind jpegKind() const;
+    bool isCMYKTIFF() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
@@ -251,11 +260,17 @@ bool ImageSource::claimsPlausibleSize() const
     // Pixels a byte can stand for at the most, with room to spare: a progressive JPEG of one
     // flat colour spends about a bit on each 8x8 block's DC term; deflate packs at most 1032
     // bytes into one, a byte of a 1-bit PNG row holding 8 pixels.
+    // A lossy WebP codes each 16x16 macroblock's modes with fixed probabilities, a bit or two
+    // at the least. A lossless WebP (or an HEIF, a TIFF) can code a flat picture of any size in
+    // a few bytes, so its size is bounded by the pixel budget alone.
     qint64 pixelsPerByte = 0;
     if (d->container.qtFormat == "jpeg")
         pixelsPerByte = 2048;
     else if (d->container.qtFormat == "png")
         pixelsPerByte = 16384;
+    else if (const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
+             webp && !webp->lossless && !webp->animated)
+        pixelsPerByte = 2048;
     const std::optional<qint64> pixels = pixelsPerByte ? pixelCountFromHeader() : std::nullopt;
     return !pixels || *pixels <= d->device().size() * pixelsPerByte;
 }
@@ -265,8 +280,39 @@ QString ImageSource::typeIdentifier() const
     return d->container.typeIdentifier;
 }
 
+bool ImageSource::isAnimated() const
+{
+    const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
+    return webp && webp->animated;
+}
+
+QByteArray ImageSource::Private::allBytes() const
+{
+    if (!bytes.isEmpty())
+        return bytes;
+    return file.seek(0) ? file.readAll() : QByteArray();
+}
+
+std::optional<WebPImageDecoder::Header> ImageSource::Private::webpHeader() const
+{
+    // The header and the chunks that say how the picture stands lie before its pixels; the
+    // file's first 64 KiB hold them in any WebP a camera or a browser writes.
+    if (!device().seek(0))
+        return std::nullopt;
+    return WebPImageDecoder::header(bytes.isEmpty() ? file.read(64 * 1024) : bytes);
+}
+
 std::optional<qint64> ImageSource::pixelCountFromHeader() const
 {
+    std::optional<QSize> headerSize;
+    if (d->container.decoder == ImageContainer::Decoder::webp) {
+        if (const auto header = d->webpHeader())
+            headerSize = header->uprightSize;
+    } else if (d->container.decoder == ImageContainer::Decoder::heif) {
+        headerSize = HEIFImageDecoder::uprightSize(d->device());
+    }
+    if (headerSize)
+        return qint64(headerSize->width()) * headerSize->height();
     if (d->container.decoder != ImageContainer::Decoder::qt || !d->device().seek(0))
         return std::nullopt;
     QImageReader reader(&d->device(), d->container.qtFormat);
@@ -312,11 +358,34 @@ std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) 
                    converted || kind == JPEGDecoder::Kind::profiledCMYK};
 }
 
+std::optional<Picture> ImageSource::Private::decodeWebP() const
+{
+    auto decoded = WebPImageDecoder::decode(allBytes(), maximumPixelCount);
+    if (!decoded)
+        return std::nullopt;
+    const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
+    return Picture{applyTransformation(decoded->image, decoded->transformation), converted};
+}
+
+std::optional<Picture> ImageSource::Private::decodeTIFFCMYK() const
+{
+    auto decoded = TIFFDecoder::decode(device(), maximumPixelCount);
+    if (!decoded || !device().seek(0))
+        return std::nullopt;
+    QImageReader orientation(&device(), "tiff");
+    return Picture{applyTransformation(decoded->image, orientation.transformation()), decoded->fromProfile};
+}
+
 JPEGDecoder::Kind ImageSource::Private::jpegKind() const
 {
     if (container.qtFormat != "jpeg" || !device().seek(0))
         return JPEGDecoder::Kind::other;
     return JPEGDecoder::kindOf(device());
+}
+
+bool ImageSource::Private::isCMYKTIFF() const
+{
+    return container.qtFormat == "tiff" && TIFFDecoder::isCMYK(device());
 }
 
 std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion &region) const
@@ -370,13 +439,24 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
 
 std::optional<QSize> ImageSource::uprightSize() const
 {
+    if (d->container.decoder != ImageContainer::Decoder::qt) {
+        const std::optional<qint64> pixels = pixelCountFromHeader();
+        if (pixels && *pixels > maximumPixelCount)
+            return std::nullopt;
+        if (d->container.decoder == ImageContainer::Decoder::webp) {
+            const auto header = d->webpHeader();
+            return header && !header->animated ? std::optional(header->uprightSize) : std::nullopt;
+        }
+        if (d->container.decoder == ImageContainer::Decoder::heif)
+            return HEIFImageDecoder::uprightSize(d->device());
+    }
     if (d->container.decoder == ImageContainer::Decoder::qt && d->device().seek(0)) {
         QImageReader reader(&d->device(), d->container.qtFormat);
         reader.setDecideFormatFromContent(false);
         const QSize stored = reader.size();
         if (stored.isValid() && qint64(stored.width()) * stored.height() <= maximumPixelCount)
             return reader.transformation().testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed()
-                                                                                              : stored;
+                                                                                             : stored;
         if (stored.isValid())
             return std::nullopt;
     }
@@ -389,8 +469,8 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 {
     if (region.rect.isEmpty() || region.size.isEmpty())
         return std::nullopt;
-    const bool decodesParts =
-        d->container.decoder == ImageContainer::Decoder::qt && d->jpegKind() != JPEGDecoder::Kind::profiledCMYK;
+    const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt &&
+                              d->jpegKind() != JPEGDecoder::Kind::profiledCMYK && !d->isCMYKTIFF();
     const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
     const std::optional<QSize> size = decodesParts ? uprightSize()
                                       : whole      ? std::optional(whole->image.size())
@@ -427,9 +507,14 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
             picture = Picture{std::move(decoded->image), converted};
         }
         break;
+    case ImageContainer::Decoder::webp:
+        picture = d->decodeWebP();
+        break;
     case ImageContainer::Decoder::qt:
         if (const JPEGDecoder::Kind kind = d->jpegKind(); kind != JPEGDecoder::Kind::other)
             picture = d->decodeJPEG(kind);
+        else if (d->isCMYKTIFF())
+            picture = d->decodeTIFFCMYK();
         else
             picture = d->decodeWithQt();
         break;

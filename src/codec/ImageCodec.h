@@ -67,8 +67,8 @@ public:
     // empty when the container is not one we know.
     QString typeIdentifier() const;
 
-    // The first image's width times height as its header states it, read without decoding;
-    // absent when the header does not say (HEIF containers among others).
+    // The first image's width times height as its header states it, read without decoding (an
+    // HEIF's primary image from its boxes); absent when the header does not say.
     std::optional<qint64> pixelCountFromHeader() const;
 
     // Whether the picture's claimed size can be true of a file this long. Even a picture of one
@@ -76,6 +76,10 @@ public:
     // the file could hold is refused before a decoder spends memory and time on it. True where
     // the header says nothing.
     bool claimsPlausibleSize() const;
+
+    // Whether the file is an animation (an animated WebP), read from its header alone. Such a file
+    // never decodes: its first frame is not the picture a person sees.
+    bool isAnimated() const;
 
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
     bool hasForeignProfileChunk() const;

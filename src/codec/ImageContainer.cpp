@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+using namespace Qt::StringLiterals;
+
 namespace pressel {
 
 namespace {
@@ -90,7 +92,7 @@ ImageContainer ImageContainer::sniff(const QByteArray &head)
         hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
         return qtContainer(u"public.tiff", "tiff");
     if (hasAt(head, 0, "RIFF") && hasAt(head, 8, "WEBP"))
-        return qtContainer(u"org.webmproject.webp", "webp");
+        return {u"org.webmproject.webp"_s, Decoder::webp, {}};
     if (isBMPHeader(head))
         return qtContainer(u"com.microsoft.bmp", "bmp");
     if (hasAt(head, 0, QByteArrayView("\0\0\1\0", 4)) && head.size() >= 6 && (head[4] != 0 || head[5] != 0))

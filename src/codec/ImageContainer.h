@@ -9,7 +9,7 @@ namespace pressel {
 // The container of an image file as its first bytes tell it, never its name: the type
 // identifier that detection classifies, and which decoder reads the pixels.
 struct ImageContainer {
-    enum class Decoder { none, qt, heif };
+    enum class Decoder { none, qt, heif, webp };
 
     QString typeIdentifier; // empty when the bytes match no container we know
     Decoder decoder = Decoder::none;
