@@ -1,30 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Feeds arbitrary bytes, as a file on disk, through format detection, the preparation of cjpeg's
-// PPM input and, for pictures of up to a megapixel, the in-process encoders: the places where
-// untrusted bytes, and the pictures decoded from them, meet our code.
+// Feeds arbitrary bytes through the codec as the pipeline meets a source: the container sniffed,
+// the header's size, plausibility and animation read, the first image decoded (JPEG, PNG, HEIC,
+// AVIF, WebP, TIFF and the rest), a JPEG's eighth for the viewer, cjpeg's PPM input and, for
+// pictures of up to a megapixel, the in-process writer: the places where untrusted bytes, and the
+// pictures decoded from them, meet our code.
 
 #include "ImageCodec.h"
-#include "ImageFormatDetector.h"
 #include "PPMPreprocessing.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
-#include <QImageReader>
-#include <QLoggingCategory>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 using namespace pressel;
 
 namespace {
 
-QTemporaryDir *workFolder;
-
-// The fallback encoders write whatever the decoders made; larger pictures would only slow the
+// The in-process writer writes whatever the decoders made; larger pictures would only slow the
 // fuzzer down without reaching other code.
 constexpr qint64 largestRewrittenPixelCount = 1024 * 1024;
 
@@ -33,29 +28,17 @@ constexpr qint64 largestRewrittenPixelCount = 1024 * 1024;
 // decode under the sanitizers. Unset (the suite's run), every input goes through.
 qint64 maximumPixels = -1;
 
-bool claimsTooManyPixels(const QString &path)
+// Writes the picture as the in-process writer does; the output must decode to the same size.
+void rewrite(const DecodedImage &image, const QString &typeIdentifier)
 {
-    if (maximumPixels < 0)
-        return false;
-    const QSize size = QImageReader(path).size();
-    return size.isValid() && qint64(size.width()) * size.height() > maximumPixels;
-}
-
-// Writes the picture as the in-process encoder does; the output must decode to the same size.
-void rewrite(const DecodedImage &image, const char16_t *typeIdentifier, const QString &name)
-{
-    const QUrl url = QUrl::fromLocalFile(workFolder->filePath(name));
-    auto destination = ImageDestination::create(url, QString::fromUtf16(typeIdentifier));
-    if (!destination)
-        __builtin_trap(); // our own folder
-    destination->addImage(image, 0.75);
-    if (!destination->finalize())
-        __builtin_trap(); // a JPEG or PNG that decodes can be written again
-    const auto written = ImageSource::create(url);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !writeImage(image, typeIdentifier, buffer, 0.75))
+        __builtin_trap(); // a picture that decodes can be written again
+    const auto written = ImageSource::fromBytes(bytes);
     const auto decoded = written ? written->createImageAtIndex0() : std::nullopt;
     if (!decoded || decoded->width() != image.width() || decoded->height() != image.height())
         __builtin_trap();
-    QFile::remove(url.toLocalFile());
 }
 
 } // namespace
@@ -64,43 +47,38 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // Image plugins are found through the application object.
     new QCoreApplication(*argc, *argv);
-    // Decoders complain loudly about every corrupt input; the fuzzer only cares about crashes.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+    // Decoders complain loudly about every corrupt input (Qt's TIFF reader passes libtiff's
+    // complaints on as warnings); the fuzzer only cares about crashes.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     bool valid = false;
     if (const qint64 limit = qEnvironmentVariable("PRESSEL_FUZZ_MAX_PIXELS").toLongLong(&valid); valid)
         maximumPixels = limit;
-    workFolder = new QTemporaryDir();
-    // libFuzzer ends a run with exit(); the folder and its files go with it.
-    std::atexit([] { delete workFolder; });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString path = workFolder->filePath(QStringLiteral("input.img"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
-    if (claimsTooManyPixels(path))
+    const auto source = ImageSource::fromBytes(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (!source || source->typeIdentifier().isEmpty())
         return 0;
-    const QUrl url = QUrl::fromLocalFile(path);
-
-    const auto profile = ImageFormatDetector().detect(url);
-    if (!profile)
+    const std::optional<qint64> claimed = source->pixelCountFromHeader();
+    if (maximumPixels >= 0 && claimed && *claimed > maximumPixels)
         return 0;
-    const auto source = ImageSource::create(url);
-    if (!source)
-        __builtin_trap(); // detection opened it a moment ago
+    // The pipeline refuses these from their header, as it does pictures larger than the budget.
+    if (!source->claimsPlausibleSize())
+        return 0;
+    const bool animated = source->isAnimated();
+    const std::optional<QSize> upright = source->uprightSize();
     const auto image = source->createImageAtIndex0();
     if (!image)
         return 0;
-    if (profile->pixelSize != QSizeF(double(image->width()), double(image->height())))
-        __builtin_trap(); // the same bytes decode the same way twice
+    if (animated || image->width() * image->height() > ImageSource::maximumPixelCount)
+        __builtin_trap(); // animations and pictures over the budget never decode
+    if (upright && *upright != image->image.size())
+        __builtin_trap(); // the header's size is the picture's
     // The viewer's eighth, which a JPEG decodes from its DC coefficients alone.
-    if (profile->format.kind() == ImageFormat::Kind::jpeg) {
+    const bool isJPEG = source->typeIdentifier() == u"public.jpeg";
+    if (isJPEG) {
         const QSize eighth(std::max(1, int(image->width() / 8)), std::max(1, int(image->height() / 8)));
         const auto preview = source->createImageAtIndex0(ImageRegion{image->image.rect(), eighth});
         if (preview && preview->image.size() != eighth)
@@ -112,12 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (ppm->size() != header.size() + image->width() * image->height() * 3 || !ppm->startsWith(header))
             __builtin_trap();
     }
-    // Each road's fallback writes its own format only; other formats are never written.
-    if (image->width() * image->height() <= largestRewrittenPixelCount) {
-        if (profile->format.kind() == ImageFormat::Kind::jpeg)
-            rewrite(*image, u"public.jpeg", QStringLiteral("output.jpg"));
-        else if (profile->format.kind() == ImageFormat::Kind::png)
-            rewrite(*image, u"public.png", QStringLiteral("output.png"));
-    }
+    if (image->width() * image->height() <= largestRewrittenPixelCount)
+        rewrite(*image, isJPEG ? u"public.jpeg"_qs : u"public.png"_qs);
     return 0;
 }

@@ -154,7 +154,9 @@ std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &dev
     uint8_t *pixels = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
     const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!pixels || decodedWidth <= 0 || decodedHeight <= 0 ||
+    // A coded picture of another size than its boxes say would slip past the pixel budget and
+    // break the promise of the header's size.
+    if (!pixels || decodedWidth != width || decodedHeight != height ||
         heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
         return std::nullopt;
 

@@ -259,10 +259,10 @@ bool ImageSource::claimsPlausibleSize() const
 {
     // Pixels a byte can stand for at the most, with room to spare: a progressive JPEG of one
     // flat colour spends about a bit on each 8x8 block's DC term; deflate packs at most 1032
-    // bytes into one, a byte of a 1-bit PNG row holding 8 pixels.
-    // A lossy WebP codes each 16x16 macroblock's modes with fixed probabilities, a bit or two
-    // at the least. A lossless WebP (or an HEIF, a TIFF) can code a flat picture of any size in
-    // a few bytes, so its size is bounded by the pixel budget alone.
+    // bytes into one, a byte of a 1-bit PNG row holding 8 pixels; a lossy WebP codes each 16x16
+    // macroblock's modes with fixed probabilities, a bit or two at the least (libwebp spends a
+    // byte on 560 pixels of one flat colour). A lossless WebP, an HEIF or a TIFF can code a flat
+    // picture of any size in a few bytes: only the pixel budget bounds those.
     qint64 pixelsPerByte = 0;
     if (d->container.qtFormat == "jpeg")
         pixelsPerByte = 2048;
@@ -295,11 +295,8 @@ QByteArray ImageSource::Private::allBytes() const
 
 std::optional<WebPImageDecoder::Header> ImageSource::Private::webpHeader() const
 {
-    // The header and the chunks that say how the picture stands lie before its pixels; the
-    // file's first 64 KiB hold them in any WebP a camera or a browser writes.
-    if (!device().seek(0))
-        return std::nullopt;
-    return WebPImageDecoder::header(bytes.isEmpty() ? file.read(64 * 1024) : bytes);
+    // The whole file: the EXIF chunk that says how the picture stands follows its pixels.
+    return WebPImageDecoder::header(allBytes());
 }
 
 std::optional<qint64> ImageSource::pixelCountFromHeader() const

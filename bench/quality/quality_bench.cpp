@@ -1,0 +1,563 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What WebP and AVIF cost against mozjpeg at quality 75, photo by photo: bytes, Butteraugli
+// distance of the decoded output to the decoded source (libjxl's, the largest distance and the
+// 3-norm) and encode time on one core. For each encoder it looks for the quality whose median
+// distance over the photos equals mozjpeg's (a secant search over whole qualities; distances are
+// deterministic, so one run per quality), then times that quality --runs times. It also compares
+// WebP's settings and libheif's AVIF encoder at the chosen quality, and times HEIC to JPEG
+// (decode, PPM, cjpeg) against the JPEG road on the same photos.
+//
+//   pressel-bench-quality [--runs N] [--only SUBSTRING] [CORPUS_FOLDER]
+//
+// Photos are CORPUS/jpg/*.jpg, the HEIC copies CORPUS/formats/*.heic. Times are CPU time of this
+// process (cjpeg: of the child process), the steadier figure on a shared machine; wall time
+// beside it.
+
+#include "AVIFEncoder.h"
+#include "BenchSupport.h"
+#include "ImageCodec.h"
+#include "JPEGRoad.h"
+#include "PPMPreprocessing.h"
+#include "WebPEncoder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+
+#include <jxl/butteraugli.h>
+#include <jxl/thread_parallel_runner.h>
+#include <libheif/heif.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+
+using namespace pressel;
+using BenchSupport::median;
+
+namespace {
+
+struct Timing {
+    double cpu = 0;  // ms
+    double wall = 0; // ms
+};
+
+// This process's CPU time, every thread's: the decoders' own helpers count too. Butteraugli's
+// threads sleep while anything is timed.
+double processCPUMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+double childrenCPUMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// One encode: its bytes and what it took.
+struct Encoded {
+    QByteArray bytes;
+    Timing time;
+};
+
+using Encoder = std::function<std::optional<Encoded>(const DecodedImage &)>;
+
+Encoder inProcess(std::function<std::optional<QByteArray>(const DecodedImage &)> encode)
+{
+    return [encode](const DecodedImage &image) -> std::optional<Encoded> {
+        QElapsedTimer wall;
+        wall.start();
+        const double cpu = processCPUMilliseconds();
+        auto bytes = encode(image);
+        const Timing time{processCPUMilliseconds() - cpu, double(wall.nsecsElapsed()) / 1e6};
+        return bytes ? std::optional(Encoded{std::move(*bytes), time}) : std::nullopt;
+    };
+}
+
+// The bundled cjpeg with the JPEG road's arguments, the PPM on its standard input; the PPM is
+// made before the clock starts, as the road makes it before it starts the tool.
+std::optional<Encoded> cjpeg(const QByteArray &ppm)
+{
+    QProcess process;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu = childrenCPUMilliseconds();
+    process.start(QStringLiteral(PRESSEL_BENCH_CJPEG), cjpegArguments(0.75));
+    process.write(ppm);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    const Timing time{childrenCPUMilliseconds() - cpu, double(wall.nsecsElapsed()) / 1e6};
+    return Encoded{process.readAllStandardOutput(), time};
+}
+
+Encoder mozjpeg()
+{
+    return [](const DecodedImage &image) -> std::optional<Encoded> {
+        const auto ppm = makePPMData(image);
+        return ppm ? cjpeg(*ppm) : std::nullopt;
+    };
+}
+
+// libheif's AVIF encoder (aom through libheif's plugin), for the comparison with libavif.
+std::optional<QByteArray> encodeAVIFWithLibheif(const DecodedImage &image, int quality)
+{
+    const QImage rgb = image.image.convertToFormat(QImage::Format_RGB888);
+    heif_context *context = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    heif_image *picture = nullptr;
+    std::optional<QByteArray> result;
+    if (heif_context_get_encoder_for_format(context, heif_compression_AV1, &encoder).code == heif_error_Ok &&
+        heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &picture).code ==
+            heif_error_Ok &&
+        heif_image_add_plane(picture, heif_channel_interleaved, rgb.width(), rgb.height(), 8).code == heif_error_Ok) {
+        int stride = 0;
+        uint8_t *plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
+        for (int y = 0; y < rgb.height(); ++y)
+            memcpy(plane + qsizetype(y) * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+        heif_encoder_set_lossy_quality(encoder, quality);
+        heif_encoder_set_parameter(encoder, "speed", "6");
+        heif_encoder_set_parameter(encoder, "threads", "1");
+        heif_encoder_set_parameter(encoder, "chroma", "420");
+        if (heif_context_encode_image(context, picture, encoder, nullptr, nullptr).code == heif_error_Ok) {
+            QByteArray bytes;
+            heif_writer writer{1, [](heif_context *, const void *data, size_t size, void *bytes) {
+                                   static_cast<QByteArray *>(bytes)->append(static_cast<const char *>(data),
+                                                                            qsizetype(size));
+                                   return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                               }};
+            if (heif_context_write(context, &writer, &bytes).code == heif_error_Ok)
+                result = bytes;
+        }
+    }
+    if (picture)
+        heif_image_release(picture);
+    if (encoder)
+        heif_encoder_release(encoder);
+    heif_context_free(context);
+    return result;
+}
+
+struct Distance {
+    double max = 0;
+    double pnorm3 = 0;
+};
+
+class Butteraugli
+{
+public:
+    Butteraugli()
+        : m_runner(JxlThreadParallelRunnerCreate(nullptr, 2))
+        , m_api(JxlButteraugliApiCreate(nullptr))
+    {
+        // Two threads for the measure only; every encode runs on one.
+        JxlButteraugliApiSetParallelRunner(m_api, JxlThreadParallelRunner, m_runner);
+    }
+    ~Butteraugli()
+    {
+        JxlButteraugliApiDestroy(m_api);
+        JxlThreadParallelRunnerDestroy(m_runner);
+    }
+
+    // Both pictures as 8-bit sRGB rows of the same size.
+    std::optional<Distance> compare(const QImage &reference, const QImage &distorted) const
+    {
+        if (reference.size() != distorted.size())
+            return std::nullopt;
+        const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4}; // QImage rows are 4-byte aligned
+        JxlButteraugliResult *result = JxlButteraugliCompute(
+            m_api, uint32_t(reference.width()), uint32_t(reference.height()), &format, reference.constBits(),
+            size_t(reference.sizeInBytes()), &format, distorted.constBits(), size_t(distorted.sizeInBytes()));
+        if (!result)
+            return std::nullopt;
+        const Distance distance{JxlButteraugliResultGetMaxDistance(result), JxlButteraugliResultGetDistance(result, 3)};
+        JxlButteraugliResultDestroy(result);
+        return distance;
+    }
+
+private:
+    void *m_runner;
+    JxlButteraugliApi *m_api;
+};
+
+struct Photo {
+    QString name;
+    DecodedImage image;
+    QImage rgb; // what Butteraugli compares against
+};
+
+std::optional<DecodedImage> decode(const QByteArray &bytes)
+{
+    const auto source = ImageSource::fromBytes(bytes);
+    return source ? source->createImageAtIndex0() : std::nullopt;
+}
+
+// Every photo's result for one encoder at one setting.
+struct Pass {
+    QList<qint64> bytes;
+    QList<Distance> distances;
+    QList<Timing> times;
+
+    double medianDistance() const
+    {
+        QList<double> values;
+        for (const Distance &distance : distances)
+            values.append(distance.max);
+        return median(values);
+    }
+    double medianPNorm() const
+    {
+        QList<double> values;
+        for (const Distance &distance : distances)
+            values.append(distance.pnorm3);
+        return median(values);
+    }
+};
+
+class Bench
+{
+public:
+    Bench(QList<Photo> photos, int runs)
+        : m_photos(std::move(photos))
+        , m_runs(runs)
+    {}
+
+    // One encode of every photo, measured; nullopt when an encode or its decode failed.
+    std::optional<Pass> pass(const QString &label, const Encoder &encoder) const
+    {
+        Pass result;
+        for (const Photo &photo : m_photos) {
+            const auto encoded = encoder(photo.image);
+            const auto decoded = encoded ? decode(encoded->bytes) : std::nullopt;
+            const auto distance =
+                decoded ? m_butteraugli.compare(photo.rgb, decoded->image.convertToFormat(QImage::Format_RGB888))
+                        : std::nullopt;
+            if (!distance) {
+                std::fprintf(stderr, "%s: %s failed\n", qPrintable(label), qPrintable(photo.name));
+                return std::nullopt;
+            }
+            result.bytes.append(encoded->bytes.size());
+            result.distances.append(*distance);
+            result.times.append(encoded->time);
+        }
+        std::printf("  %-34s median distance %.3f (3-norm %.3f), %.0f KiB in all\n", qPrintable(label),
+                    result.medianDistance(), result.medianPNorm(), total(result.bytes) / 1024.0);
+        std::fflush(stdout);
+        return result;
+    }
+
+    // Times of every photo, the median of --runs encodes each.
+    QList<Timing> times(const Encoder &encoder) const
+    {
+        QList<Timing> result;
+        for (const Photo &photo : m_photos) {
+            QList<double> cpu, wall;
+            for (int run = 0; run < m_runs; ++run) {
+                if (const auto encoded = encoder(photo.image)) {
+                    cpu.append(encoded->time.cpu);
+                    wall.append(encoded->time.wall);
+                }
+            }
+            result.append(cpu.isEmpty() ? Timing{} : Timing{median(cpu), median(wall)});
+        }
+        return result;
+    }
+
+    // The lowest whole quality whose median distance is at most `target`, found with a secant
+    // search from two guesses; every pass it made is kept in `passes`.
+    int matchQuality(const QString &name, const std::function<Encoder(int)> &encoderAt, double target, int first,
+                     int second, QMap<int, Pass> &passes) const
+    {
+        const auto measure = [&](int quality) {
+            if (!passes.contains(quality))
+                if (auto result = pass(QStringLiteral("%1 q%2").arg(name).arg(quality), encoderAt(quality)))
+                    passes.insert(quality, *result);
+            return passes.contains(quality) ? passes[quality].medianDistance() : qQNaN();
+        };
+        int low = first, high = second;
+        double lowDistance = measure(low), highDistance = measure(high);
+        for (int step = 0; step < 5 && !qIsNaN(lowDistance) && !qIsNaN(highDistance) && lowDistance != highDistance;
+             ++step) {
+            const double slope = (highDistance - lowDistance) / (high - low);
+            const int next = std::clamp(int(std::lround(low + (target - lowDistance) / slope)), 0, 100);
+            if (passes.contains(next))
+                break;
+            const double distance = measure(next);
+            // Keep the two guesses nearest the target on either side when there are such.
+            if ((distance > target) == (lowDistance > target))
+                low = next, lowDistance = distance;
+            else
+                high = next, highDistance = distance;
+        }
+        // Whole qualities between one above the target and one at or below it: take the lowest at
+        // or below, checking the neighbours the search left out.
+        int best = -1;
+        for (auto it = passes.cbegin(); it != passes.cend(); ++it)
+            if (it.value().medianDistance() <= target && (best < 0 || it.key() < best))
+                best = it.key();
+        while (best > 0 && !passes.contains(best - 1) && measure(best - 1) <= target)
+            --best;
+        return best;
+    }
+
+    static qint64 total(const QList<qint64> &bytes)
+    {
+        qint64 sum = 0;
+        for (qint64 count : bytes)
+            sum += count;
+        return sum;
+    }
+
+    const QList<Photo> &photos() const { return m_photos; }
+
+private:
+    QList<Photo> m_photos;
+    int m_runs;
+    Butteraugli m_butteraugli;
+};
+
+double medianRatio(const QList<qint64> &values, const QList<qint64> &reference)
+{
+    QList<double> ratios;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        ratios.append(double(values[i]) / double(reference[i]));
+    return median(ratios);
+}
+
+double medianTimeRatio(const QList<Timing> &values, const QList<Timing> &reference, bool wall = false)
+{
+    QList<double> ratios;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        ratios.append(wall ? values[i].wall / reference[i].wall : values[i].cpu / reference[i].cpu);
+    return median(ratios);
+}
+
+double medianBytes(const QList<qint64> &bytes)
+{
+    QList<double> values;
+    for (qint64 count : bytes)
+        values.append(double(count));
+    return median(values);
+}
+
+void printPhotos(const Bench &bench, const QList<std::pair<QString, const Pass *>> &columns,
+                 const QList<std::pair<QString, QList<Timing>>> &timings)
+{
+    std::printf("\n%-36s %6s", "photo", "MP");
+    for (const auto &[label, pass] : columns)
+        std::printf(" | %-24s", qPrintable(label + QStringLiteral(" KiB/dist")));
+    for (const auto &[label, times] : timings)
+        std::printf(" | %-12s", qPrintable(label + QStringLiteral(" ms")));
+    std::printf("\n");
+    for (qsizetype i = 0; i < bench.photos().size(); ++i) {
+        const Photo &photo = bench.photos()[i];
+        std::printf("%-36s %6.1f", qPrintable(photo.name.left(36)), photo.image.width() * photo.image.height() / 1e6);
+        for (const auto &[label, pass] : columns)
+            std::printf(" | %8.0f %6.2f %7.3f", pass->bytes[i] / 1024.0, pass->distances[i].max,
+                        pass->distances[i].pnorm3);
+        for (const auto &[label, times] : timings)
+            std::printf(" | %12.0f", times[i].cpu);
+        std::printf("\n");
+    }
+}
+
+// HEIC to JPEG against the JPEG road on the same photo: read, decode, PPM and cjpeg, wall and
+// CPU time of both this thread and cjpeg.
+struct RoadTime {
+    Timing total;
+    double decodeCPU = 0; // decode and PPM
+};
+
+RoadTime roadTime(const QByteArray &source)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu = processCPUMilliseconds();
+    const auto image = decode(source);
+    const auto ppm = image ? makePPMData(*image) : std::nullopt;
+    const double decodeCPU = processCPUMilliseconds() - cpu;
+    const auto encoded = ppm ? cjpeg(*ppm) : std::nullopt;
+    if (!encoded)
+        return {};
+    return {{decodeCPU + encoded->time.cpu, double(wall.nsecsElapsed()) / 1e6}, decodeCPU};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    qInstallMessageHandler(BenchSupport::quietPipelineLog);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Timed runs per photo (median)."), QStringLiteral("N"),
+                      QStringLiteral("3")});
+    parser.addOption(
+        {QStringLiteral("only"), QStringLiteral("Only photos whose name contains this."), QStringLiteral("SUBSTRING")});
+    parser.addPositionalArgument(QStringLiteral("corpus"), QStringLiteral("The corpus folder (jpg/, formats/)."));
+    parser.process(application);
+    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+    const QDir corpus(parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus")));
+
+    QList<Photo> photos;
+    for (const QFileInfo &file :
+         QDir(corpus.filePath(QStringLiteral("jpg"))).entryInfoList({QStringLiteral("*.jpg")})) {
+        if (!file.fileName().contains(parser.value(QStringLiteral("only"))))
+            continue;
+        QFile input(file.filePath());
+        auto image = input.open(QIODevice::ReadOnly) ? decode(input.readAll()) : std::nullopt;
+        if (!image) {
+            std::fprintf(stderr, "cannot decode %s\n", qPrintable(file.filePath()));
+            return 1;
+        }
+        const QImage rgb = image->image.convertToFormat(QImage::Format_RGB888);
+        photos.append({file.completeBaseName(), std::move(*image), rgb});
+    }
+    if (photos.isEmpty()) {
+        std::fprintf(stderr, "no photos in %s/jpg (bash make-corpus.sh builds the corpus)\n",
+                     qPrintable(corpus.path()));
+        return 1;
+    }
+    std::printf("%lld photos, %d timed runs each; times are CPU ms on one core\n", qlonglong(photos.size()), runs);
+    const Bench bench(photos, runs);
+
+    std::printf("\nmozjpeg q75 (cjpeg -quality 75 -optimize -progressive)\n");
+    const auto reference = bench.pass(QStringLiteral("mozjpeg q75"), mozjpeg());
+    if (!reference)
+        return 1;
+    const double target = reference->medianDistance();
+
+    std::printf("\nWebP (method 6, sharp YUV, auto filter): the quality matching distance %.3f\n", target);
+    QMap<int, Pass> webpPasses;
+    const auto webpAt = [](const WebPSettings &base) {
+        return [base](int quality) {
+            WebPSettings settings = base;
+            settings.quality = quality;
+            return inProcess([settings](const DecodedImage &image) { return encodeWebP(image, settings); });
+        };
+    };
+    const int webpQuality =
+        bench.matchQuality(QStringLiteral("WebP"), webpAt(WebPSettings{}), target, 75, 90, webpPasses);
+
+    std::printf("\nAVIF (libavif, aom, speed 6, 4:2:0): the quality matching distance %.3f\n", target);
+    QMap<int, Pass> avifPasses;
+    const auto avifAt = [](const AVIFSettings &base) {
+        return [base](int quality) {
+            AVIFSettings settings = base;
+            settings.quality = quality;
+            return inProcess([settings](const DecodedImage &image) { return encodeAVIF(image, settings); });
+        };
+    };
+    const int avifQuality =
+        bench.matchQuality(QStringLiteral("AVIF"), avifAt(AVIFSettings{}), target, 55, 70, avifPasses);
+    if (webpQuality < 0 || avifQuality < 0) {
+        std::fprintf(stderr, "no quality reached mozjpeg's distance\n");
+        return 1;
+    }
+    const Pass &webp = webpPasses[webpQuality];
+    const Pass &avif = avifPasses[avifQuality];
+
+    std::printf("\nAt the chosen qualities: other settings\n");
+    QList<std::pair<QString, Pass>> variants;
+    // Each variant changes one setting of the default.
+    const auto webpVariant = [](const std::function<void(WebPSettings &)> &change) {
+        WebPSettings settings;
+        change(settings);
+        return settings;
+    };
+    const auto avifVariant = [](const std::function<void(AVIFSettings &)> &change) {
+        AVIFSettings settings;
+        change(settings);
+        return settings;
+    };
+    for (const auto &[label, settings] : QList<std::pair<QString, WebPSettings>>{
+             {QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
+             {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
+             {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}})
+        if (auto result =
+                bench.pass(QStringLiteral("%1 q%2").arg(label).arg(webpQuality), webpAt(settings)(webpQuality)))
+            variants.append({label, *result});
+    for (const auto &[label, settings] : QList<std::pair<QString, AVIFSettings>>{
+             {QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
+             {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })}})
+        if (auto result =
+                bench.pass(QStringLiteral("%1 q%2").arg(label).arg(avifQuality), avifAt(settings)(avifQuality)))
+            variants.append({label, *result});
+    if (auto result = bench.pass(
+            QStringLiteral("AVIF through libheif q%1").arg(avifQuality),
+            inProcess([avifQuality](const DecodedImage &image) { return encodeAVIFWithLibheif(image, avifQuality); })))
+        variants.append({QStringLiteral("AVIF through libheif (aom, speed 6)"), *result});
+
+    std::printf("\nTiming the chosen settings (%d runs each, median)\n", runs);
+    const QList<Timing> jpegTimes = bench.times(mozjpeg());
+    const QList<Timing> webpTimes = bench.times(webpAt(WebPSettings{})(webpQuality));
+    const QList<Timing> avifTimes = bench.times(avifAt(AVIFSettings{})(avifQuality));
+    printPhotos(bench,
+                {{QStringLiteral("mozjpeg q75"), &*reference},
+                 {QStringLiteral("WebP q%1").arg(webpQuality), &webp},
+                 {QStringLiteral("AVIF q%1").arg(avifQuality), &avif}},
+                {{QStringLiteral("cjpeg"), jpegTimes},
+                 {QStringLiteral("WebP"), webpTimes},
+                 {QStringLiteral("AVIF"), avifTimes}});
+
+    std::printf("\n| format | default | median distance (3-norm) | median bytes vs mozjpeg q75 | per photo (median) | "
+                "encode time vs cjpeg (CPU, wall) |\n|---|---|---|---|---|---|\n");
+    std::printf("| JPEG (mozjpeg) | 75 | %.3f (%.3f) | 1.00 | 1.00 | 1.0, 1.0 |\n", reference->medianDistance(),
+                reference->medianPNorm());
+    const auto row = [&](const char *format, int quality, const Pass &pass, const QList<Timing> &times) {
+        std::printf("| %s | %d | %.3f (%.3f) | %.2f | %.2f | %.1f, %.1f |\n", format, quality, pass.medianDistance(),
+                    pass.medianPNorm(), medianBytes(pass.bytes) / medianBytes(reference->bytes),
+                    medianRatio(pass.bytes, reference->bytes), medianTimeRatio(times, jpegTimes),
+                    medianTimeRatio(times, jpegTimes, true));
+    };
+    row("WebP", webpQuality, webp, webpTimes);
+    row("AVIF", avifQuality, avif, avifTimes);
+    std::printf("\n| variant | median distance | median bytes vs mozjpeg q75 | per photo |\n|---|---|---|---|\n");
+    for (const auto &[label, pass] : variants)
+        std::printf("| %s | %.3f | %.2f | %.2f |\n", qPrintable(label), pass.medianDistance(),
+                    medianBytes(pass.bytes) / medianBytes(reference->bytes), medianRatio(pass.bytes, reference->bytes));
+    QList<double> slowest;
+    for (qsizetype i = 0; i < avifTimes.size(); ++i)
+        slowest.append(avifTimes[i].cpu / jpegTimes[i].cpu);
+    std::printf("\nAVIF encode / cjpeg per photo (CPU): median %.2f, largest %.2f\n", median(slowest),
+                *std::max_element(slowest.cbegin(), slowest.cend()));
+
+    std::printf("\nHEIC to JPEG against the JPEG road on the same photo (%d runs, median; decode + PPM + cjpeg)\n",
+                runs);
+    QList<double> ratios;
+    for (const QFileInfo &heic :
+         QDir(corpus.filePath(QStringLiteral("formats"))).entryInfoList({QStringLiteral("*.heic")})) {
+        QFile heicFile(heic.filePath()),
+            jpegFile(corpus.filePath(QStringLiteral("jpg/%1.jpg").arg(heic.completeBaseName())));
+        if (!heicFile.open(QIODevice::ReadOnly) || !jpegFile.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray heicBytes = heicFile.readAll(), jpegBytes = jpegFile.readAll();
+        QList<double> heicCPU, jpegCPU, heicWall, jpegWall, heicDecode, jpegDecode;
+        for (int run = 0; run < runs; ++run) {
+            const RoadTime fromHEIC = roadTime(heicBytes), fromJPEG = roadTime(jpegBytes);
+            heicCPU.append(fromHEIC.total.cpu), heicWall.append(fromHEIC.total.wall);
+            jpegCPU.append(fromJPEG.total.cpu), jpegWall.append(fromJPEG.total.wall);
+            heicDecode.append(fromHEIC.decodeCPU), jpegDecode.append(fromJPEG.decodeCPU);
+        }
+        ratios.append(median(heicCPU) / median(jpegCPU));
+        std::printf("  %-30s HEIC %6.0f ms (decode %5.0f, wall %6.0f)  JPEG %6.0f ms (decode %5.0f, wall %6.0f)  "
+                    "ratio %.2f\n",
+                    qPrintable(heic.completeBaseName()), median(heicCPU), median(heicDecode), median(heicWall),
+                    median(jpegCPU), median(jpegDecode), median(jpegWall), ratios.last());
+    }
+    if (!ratios.isEmpty())
+        std::printf("  median ratio %.2f\n", median(ratios));
+    return 0;
+}
