@@ -2,12 +2,13 @@
 // What WebP and AVIF cost against mozjpeg at quality 75, photo by photo: bytes, Butteraugli
 // distance of the decoded output to the decoded source (libjxl's, the largest distance and the
 // 3-norm) and encode time on one core. For each encoder it looks for the quality whose median
-// distance over the photos equals mozjpeg's (a secant search over whole qualities; distances are
-// deterministic, so one run per quality), then times that quality --runs times. It also compares
-// WebP's settings and libheif's AVIF encoder at the chosen quality, and times HEIC to JPEG
-// (decode, PPM, cjpeg) against the JPEG road on the same photos.
+// distance over the photos equals mozjpeg's (a secant search over whole qualities from two guesses;
+// distances are deterministic, so one run per quality), then times that quality --runs times. With --variants
+// it also compares WebP's settings and libheif's AVIF encoder at the chosen quality. Last it
+// times HEIC to JPEG (decode, PPM, cjpeg) against the JPEG road on the same photos.
 //
-//   pressel-bench-quality [--runs N] [--only SUBSTRING] [CORPUS_FOLDER]
+//   pressel-bench-quality [--runs N] [--only SUBSTRING] [--webp-start A,B] [--avif-start A,B] [--variants]
+//                         [CORPUS_FOLDER]
 //
 // Photos are CORPUS/jpg/*.jpg, the HEIC copies CORPUS/formats/*.heic. Times are CPU time of this
 // process (cjpeg: of the child process), the steadier figure on a shared machine; wall time
@@ -275,8 +276,9 @@ public:
         return result;
     }
 
-    // The lowest whole quality whose median distance is at most `target`, found with a secant
-    // search from two guesses; every pass it made is kept in `passes`.
+    // The lowest whole quality whose median distance is at most `target`: from two guesses, a
+    // secant step until the target is bracketed, then secant steps kept inside the bracket until
+    // it is one quality wide. Every pass made is kept in `passes`.
     int matchQuality(const QString &name, const std::function<Encoder(int)> &encoderAt, double target, int first,
                      int second, QMap<int, Pass> &passes) const
     {
@@ -286,30 +288,37 @@ public:
                     passes.insert(quality, *result);
             return passes.contains(quality) ? passes[quality].medianDistance() : qQNaN();
         };
-        int low = first, high = second;
-        double lowDistance = measure(low), highDistance = measure(high);
-        for (int step = 0; step < 5 && !qIsNaN(lowDistance) && !qIsNaN(highDistance) && lowDistance != highDistance;
-             ++step) {
-            const double slope = (highDistance - lowDistance) / (high - low);
-            const int next = std::clamp(int(std::lround(low + (target - lowDistance) / slope)), 0, 100);
-            if (passes.contains(next))
-                break;
-            const double distance = measure(next);
-            // Keep the two guesses nearest the target on either side when there are such.
-            if ((distance > target) == (lowDistance > target))
-                low = next, lowDistance = distance;
+        const auto secant = [&](int a, int b) {
+            const double da = passes[a].medianDistance(), db = passes[b].medianDistance();
+            return da == db ? (a + b) / 2 : int(std::lround(a + (target - da) * (b - a) / (db - da)));
+        };
+        if (qIsNaN(measure(first)) || qIsNaN(measure(second)))
+            return -1;
+        // above: the highest quality known to miss the target; below: the lowest known to meet it.
+        int above = -1, below = 101;
+        const auto place = [&](int quality) {
+            if (passes[quality].medianDistance() > target)
+                above = std::max(above, quality);
             else
-                high = next, highDistance = distance;
+                below = std::min(below, quality);
+        };
+        place(first), place(second);
+        for (int step = 0; step < 8; ++step) {
+            int next;
+            if (above < 0)
+                next = std::clamp(secant(first, second), 0, below - 1);
+            else if (below > 100)
+                next = std::clamp(secant(first, second), above + 1, 100);
+            else if (below - above <= 1)
+                break;
+            else
+                next = std::clamp(secant(above, below), above + 1, below - 1);
+            if (passes.contains(next) || qIsNaN(measure(next)))
+                break;
+            place(next);
+            first = second, second = next;
         }
-        // Whole qualities between one above the target and one at or below it: take the lowest at
-        // or below, checking the neighbours the search left out.
-        int best = -1;
-        for (auto it = passes.cbegin(); it != passes.cend(); ++it)
-            if (it.value().medianDistance() <= target && (best < 0 || it.key() < best))
-                best = it.key();
-        while (best > 0 && !passes.contains(best - 1) && measure(best - 1) <= target)
-            --best;
-        return best;
+        return below <= 100 ? below : -1;
     }
 
     static qint64 total(const QList<qint64> &bytes)
@@ -406,6 +415,12 @@ int main(int argc, char **argv)
                       QStringLiteral("3")});
     parser.addOption(
         {QStringLiteral("only"), QStringLiteral("Only photos whose name contains this."), QStringLiteral("SUBSTRING")});
+    parser.addOption({QStringLiteral("webp-start"), QStringLiteral("WebP's two first guesses."), QStringLiteral("A,B"),
+                      QStringLiteral("75,90")});
+    parser.addOption({QStringLiteral("avif-start"), QStringLiteral("AVIF's two first guesses."), QStringLiteral("A,B"),
+                      QStringLiteral("55,70")});
+    parser.addOption(
+        {QStringLiteral("variants"), QStringLiteral("Also compare other settings at the chosen qualities.")});
     parser.addPositionalArgument(QStringLiteral("corpus"), QStringLiteral("The corpus folder (jpg/, formats/)."));
     parser.process(application);
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
@@ -432,6 +447,9 @@ int main(int argc, char **argv)
     }
     std::printf("%lld photos, %d timed runs each; times are CPU ms on one core\n", qlonglong(photos.size()), runs);
     const Bench bench(photos, runs);
+    const auto guess = [&](const QString &option, int index) {
+        return std::clamp(parser.value(option).split(u',').value(index).toInt(), 0, 100);
+    };
 
     std::printf("\nmozjpeg q75 (cjpeg -quality 75 -optimize -progressive)\n");
     const auto reference = bench.pass(QStringLiteral("mozjpeg q75"), mozjpeg());
@@ -449,7 +467,8 @@ int main(int argc, char **argv)
         };
     };
     const int webpQuality =
-        bench.matchQuality(QStringLiteral("WebP"), webpAt(WebPSettings{}), target, 75, 90, webpPasses);
+        bench.matchQuality(QStringLiteral("WebP"), webpAt(WebPSettings{}), target,
+                           guess(QStringLiteral("webp-start"), 0), guess(QStringLiteral("webp-start"), 1), webpPasses);
 
     std::printf("\nAVIF (libavif, aom, speed 6, 4:2:0): the quality matching distance %.3f\n", target);
     QMap<int, Pass> avifPasses;
@@ -461,7 +480,8 @@ int main(int argc, char **argv)
         };
     };
     const int avifQuality =
-        bench.matchQuality(QStringLiteral("AVIF"), avifAt(AVIFSettings{}), target, 55, 70, avifPasses);
+        bench.matchQuality(QStringLiteral("AVIF"), avifAt(AVIFSettings{}), target,
+                           guess(QStringLiteral("avif-start"), 0), guess(QStringLiteral("avif-start"), 1), avifPasses);
     if (webpQuality < 0 || avifQuality < 0) {
         std::fprintf(stderr, "no quality reached mozjpeg's distance\n");
         return 1;
@@ -469,36 +489,39 @@ int main(int argc, char **argv)
     const Pass &webp = webpPasses[webpQuality];
     const Pass &avif = avifPasses[avifQuality];
 
-    std::printf("\nAt the chosen qualities: other settings\n");
     QList<std::pair<QString, Pass>> variants;
-    // Each variant changes one setting of the default.
-    const auto webpVariant = [](const std::function<void(WebPSettings &)> &change) {
-        WebPSettings settings;
-        change(settings);
-        return settings;
-    };
-    const auto avifVariant = [](const std::function<void(AVIFSettings &)> &change) {
-        AVIFSettings settings;
-        change(settings);
-        return settings;
-    };
-    for (const auto &[label, settings] : QList<std::pair<QString, WebPSettings>>{
-             {QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
-             {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
-             {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}})
-        if (auto result =
-                bench.pass(QStringLiteral("%1 q%2").arg(label).arg(webpQuality), webpAt(settings)(webpQuality)))
-            variants.append({label, *result});
-    for (const auto &[label, settings] : QList<std::pair<QString, AVIFSettings>>{
-             {QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
-             {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })}})
-        if (auto result =
-                bench.pass(QStringLiteral("%1 q%2").arg(label).arg(avifQuality), avifAt(settings)(avifQuality)))
-            variants.append({label, *result});
-    if (auto result = bench.pass(
-            QStringLiteral("AVIF through libheif q%1").arg(avifQuality),
-            inProcess([avifQuality](const DecodedImage &image) { return encodeAVIFWithLibheif(image, avifQuality); })))
-        variants.append({QStringLiteral("AVIF through libheif (aom, speed 6)"), *result});
+    if (parser.isSet(QStringLiteral("variants"))) {
+        std::printf("\nAt the chosen qualities: other settings\n");
+        // Each variant changes one setting of the default.
+        const auto webpVariant = [](const std::function<void(WebPSettings &)> &change) {
+            WebPSettings settings;
+            change(settings);
+            return settings;
+        };
+        const auto avifVariant = [](const std::function<void(AVIFSettings &)> &change) {
+            AVIFSettings settings;
+            change(settings);
+            return settings;
+        };
+        for (const auto &[label, settings] : QList<std::pair<QString, WebPSettings>>{
+                 {QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
+                 {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
+                 {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}})
+            if (auto result =
+                    bench.pass(QStringLiteral("%1 q%2").arg(label).arg(webpQuality), webpAt(settings)(webpQuality)))
+                variants.append({label, *result});
+        for (const auto &[label, settings] : QList<std::pair<QString, AVIFSettings>>{
+                 {QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
+                 {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })}})
+            if (auto result =
+                    bench.pass(QStringLiteral("%1 q%2").arg(label).arg(avifQuality), avifAt(settings)(avifQuality)))
+                variants.append({label, *result});
+        if (auto result = bench.pass(QStringLiteral("AVIF through libheif q%1").arg(avifQuality),
+                                     inProcess([avifQuality](const DecodedImage &image) {
+                                         return encodeAVIFWithLibheif(image, avifQuality);
+                                     })))
+            variants.append({QStringLiteral("AVIF through libheif (aom, speed 6)"), *result});
+    }
 
     std::printf("\nTiming the chosen settings (%d runs each, median)\n", runs);
     const QList<Timing> jpegTimes = bench.times(mozjpeg());

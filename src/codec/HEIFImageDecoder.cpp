@@ -6,6 +6,8 @@
 
 #include <libheif/heif.h>
 
+#include <climits>
+#include <cmath>
 #include <memory>
 
 namespace pressel {
@@ -18,10 +20,6 @@ template<auto release> struct Releaser {
 using Context = std::unique_ptr<heif_context, Releaser<heif_context_free>>;
 using Handle = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
 using Image = std::unique_ptr<heif_image, Releaser<heif_image_release>>;
-// libheif's limit is on each side, checked while the container is parsed. The pixel budget is
-// checked on the area afterwards; this side admits panoramas of up to 32768 x 8192 within it.
-constexpr int maximumSide = 32768;
-
 using DecodingOptions = std::unique_ptr<heif_decoding_options, Releaser<heif_decoding_options_free>>;
 
 // libheif pulls the bytes it needs from the device; the file is never read into memory whole.
@@ -97,13 +95,17 @@ QByteArray colorProfile(const heif_image_handle *handle)
 
 // The primary image of the file on `device`, its container parsed and no pixel decoded. The
 // context owns what the handle refers to.
-Handle primaryImage(QIODevice &device, const Context &context)
+Handle primaryImage(QIODevice &device, const Context &context, qint64 maximumPixelCount)
 {
     if (!context || !device.seek(0))
         return nullptr;
-    // libheif refuses an item with a longer side (a grid's too) while parsing, before it
-    // allocates anything for its pixels.
-    heif_context_set_maximum_image_size_limit(context.get(), maximumSide);
+    // libheif's limit is on each side: an item (a grid's canvas too) with a longer one is refused
+    // before anything is allocated for its pixels. The side of the budget's square keeps every
+    // canvas within the budget: a grid's canvas is allocated at the size its grid box says,
+    // which nothing holds to the primary image's size that the budget is checked on. Panoramas
+    // more than 16384 pixels long are refused with it.
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              int(std::min<qint64>(std::sqrt(double(maximumPixelCount)), INT_MAX)));
     // Grid tiles are decoded on the calling thread: the batch already runs a file per core.
     heif_context_set_max_decoding_threads(context.get(), 0);
     if (heif_context_read_from_reader(context.get(), &deviceReader, &device, nullptr).code != heif_error_Ok)
@@ -116,10 +118,10 @@ Handle primaryImage(QIODevice &device, const Context &context)
 
 } // namespace
 
-std::optional<QSize> HEIFImageDecoder::uprightSize(QIODevice &device)
+std::optional<QSize> HEIFImageDecoder::uprightSize(QIODevice &device, qint64 maximumPixelCount)
 {
     const Context context(heif_context_alloc());
-    const Handle handle = primaryImage(device, context);
+    const Handle handle = primaryImage(device, context, maximumPixelCount);
     if (!handle)
         return std::nullopt;
     const QSize size(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
@@ -129,7 +131,7 @@ std::optional<QSize> HEIFImageDecoder::uprightSize(QIODevice &device)
 std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
 {
     const Context context(heif_context_alloc());
-    const Handle handle = primaryImage(device, context);
+    const Handle handle = primaryImage(device, context, maximumPixelCount);
     if (!handle)
         return std::nullopt;
 

@@ -23,13 +23,14 @@ public:
     };
 
     // Reads from `device` (from its start) while decoding. Absent when the file cannot be
-    // decoded or its primary image has more than maximumPixelCount pixels; such an image is
-    // refused before any pixel memory is taken.
+    // decoded, its primary image has more than maximumPixelCount pixels or an image in it has a
+    // side longer than a square of that many; such an image is refused before any pixel memory
+    // is taken.
     static std::optional<Decoded> decode(QIODevice &device, qint64 maximumPixelCount);
 
     // The primary image's size upright, from the container alone; absent when it cannot be
-    // parsed.
-    static std::optional<QSize> uprightSize(QIODevice &device);
+    // parsed, or an image in it has a side longer than a square of maximumPixelCount pixels.
+    static std::optional<QSize> uprightSize(QIODevice &device, qint64 maximumPixelCount);
 };
 
 } // namespace pressel

@@ -306,7 +306,7 @@ std::optional<qint64> ImageSource::pixelCountFromHeader() const
         if (const auto header = d->webpHeader())
             headerSize = header->uprightSize;
     } else if (d->container.decoder == ImageContainer::Decoder::heif) {
-        headerSize = HEIFImageDecoder::uprightSize(d->device());
+        headerSize = HEIFImageDecoder::uprightSize(d->device(), maximumPixelCount);
     }
     if (headerSize)
         return qint64(headerSize->width()) * headerSize->height();
@@ -445,7 +445,7 @@ std::optional<QSize> ImageSource::uprightSize() const
             return header && !header->animated ? std::optional(header->uprightSize) : std::nullopt;
         }
         if (d->container.decoder == ImageContainer::Decoder::heif)
-            return HEIFImageDecoder::uprightSize(d->device());
+            return HEIFImageDecoder::uprightSize(d->device(), maximumPixelCount);
     }
     if (d->container.decoder == ImageContainer::Decoder::qt && d->device().seek(0)) {
         QImageReader reader(&d->device(), d->container.qtFormat);

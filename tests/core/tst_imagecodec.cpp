@@ -211,6 +211,10 @@ private slots:
         QTest::newRow("HEIC claiming 30000 x 30000")
             << withClaimedHEIFSize(heif({quarters()}).value_or(QByteArray()), 30000, 30000);
         QTest::newRow("grid of 65536 tiles holding two") << manyTiles;
+        // libheif allocates a grid's canvas at the grid box's size, whatever the image's ispe says.
+        QByteArray hugeCanvas = avifGrid();
+        hugeCanvas.replace(QByteArray::fromHex("0000000100800040"), QByteArray::fromHex("0000000169726f74"));
+        QTest::newRow("grid canvas of 26994 x 28532 behind a 128 x 64 image") << hugeCanvas;
         QTest::newRow("grid missing its last tile's data") << avifGrid().chopped(200);
         QTest::newRow("truncated HEIC") << truncated(heif({photo(256, 256)}).value_or(QByteArray()), 0.6);
         QTest::newRow("truncated WebP") << truncated(encodeWebP({photo(256, 256)}, 80, false).value_or(QByteArray()),
