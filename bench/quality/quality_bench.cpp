@@ -7,8 +7,8 @@
 // it also compares WebP's settings and libheif's AVIF encoder at the chosen quality. Last it
 // times HEIC to JPEG (decode, PPM, cjpeg) against the JPEG road on the same photos.
 //
-//   pressel-bench-quality [--runs N] [--only SUBSTRING] [--webp-start A,B] [--avif-start A,B] [--variants]
-//                         [CORPUS_FOLDER]
+//   pressel-bench-quality [--runs N] [--only SUBSTRING] [--formats webp,avif,heic] [--webp-start A,B]
+//                         [--avif-start A,B] [--variants] [CORPUS_FOLDER]
 //
 // Photos are CORPUS/jpg/*.jpg, the HEIC copies CORPUS/formats/*.heic. Times are CPU time of this
 // process (cjpeg: of the child process), the steadier figure on a shared machine; wall time
@@ -415,6 +415,8 @@ int main(int argc, char **argv)
                       QStringLiteral("3")});
     parser.addOption(
         {QStringLiteral("only"), QStringLiteral("Only photos whose name contains this."), QStringLiteral("SUBSTRING")});
+    parser.addOption({QStringLiteral("formats"), QStringLiteral("What to measure: webp, avif, heic (to JPEG)."),
+                      QStringLiteral("LIST"), QStringLiteral("webp,avif,heic")});
     parser.addOption({QStringLiteral("webp-start"), QStringLiteral("WebP's two first guesses."), QStringLiteral("A,B"),
                       QStringLiteral("75,90")});
     parser.addOption({QStringLiteral("avif-start"), QStringLiteral("AVIF's two first guesses."), QStringLiteral("A,B"),
@@ -457,105 +459,116 @@ int main(int argc, char **argv)
         return 1;
     const double target = reference->medianDistance();
 
-    std::printf("\nWebP (method 6, sharp YUV, auto filter): the quality matching distance %.3f\n", target);
-    QMap<int, Pass> webpPasses;
-    const auto webpAt = [](const WebPSettings &base) {
+    const QStringList wanted = parser.value(QStringLiteral("formats")).split(u',');
+    const auto webpAt = [](const WebPSettings &base) -> std::function<Encoder(int)> {
         return [base](int quality) {
             WebPSettings settings = base;
             settings.quality = quality;
             return inProcess([settings](const DecodedImage &image) { return encodeWebP(image, settings); });
         };
     };
-    const int webpQuality =
-        bench.matchQuality(QStringLiteral("WebP"), webpAt(WebPSettings{}), target,
-                           guess(QStringLiteral("webp-start"), 0), guess(QStringLiteral("webp-start"), 1), webpPasses);
-
-    std::printf("\nAVIF (libavif, aom, speed 6, 4:2:0): the quality matching distance %.3f\n", target);
-    QMap<int, Pass> avifPasses;
-    const auto avifAt = [](const AVIFSettings &base) {
+    const auto avifAt = [](const AVIFSettings &base) -> std::function<Encoder(int)> {
         return [base](int quality) {
             AVIFSettings settings = base;
             settings.quality = quality;
             return inProcess([settings](const DecodedImage &image) { return encodeAVIF(image, settings); });
         };
     };
-    const int avifQuality =
-        bench.matchQuality(QStringLiteral("AVIF"), avifAt(AVIFSettings{}), target,
-                           guess(QStringLiteral("avif-start"), 0), guess(QStringLiteral("avif-start"), 1), avifPasses);
-    if (webpQuality < 0 || avifQuality < 0) {
-        std::fprintf(stderr, "no quality reached mozjpeg's distance\n");
-        return 1;
-    }
-    const Pass &webp = webpPasses[webpQuality];
-    const Pass &avif = avifPasses[avifQuality];
+    // Each variant changes one setting of the default.
+    const auto webpVariant = [&](const std::function<void(WebPSettings &)> &change) {
+        WebPSettings settings;
+        change(settings);
+        return webpAt(settings);
+    };
+    const auto avifVariant = [&](const std::function<void(AVIFSettings &)> &change) {
+        AVIFSettings settings;
+        change(settings);
+        return avifAt(settings);
+    };
+    struct Format {
+        QString name;
+        QString description;
+        std::function<Encoder(int)> at;
+        QList<std::pair<QString, std::function<Encoder(int)>>> variants;
+        int quality = -1;
+        Pass pass = {};
+        QList<Timing> times = {};
+    };
+    QList<Format> formats;
+    if (wanted.contains(u"webp"))
+        formats.append(
+            {QStringLiteral("WebP"),
+             QStringLiteral("method 6, sharp YUV, auto filter"),
+             webpAt(WebPSettings{}),
+             {{QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
+              {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
+              {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}}});
+    if (wanted.contains(u"avif"))
+        formats.append({QStringLiteral("AVIF"),
+                        QStringLiteral("libavif, aom, speed 6, 4:2:0"),
+                        avifAt(AVIFSettings{}),
+                        {{QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
+                         {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })},
+                         {QStringLiteral("AVIF through libheif (aom, speed 6)"), [](int quality) {
+                              return inProcess([quality](const DecodedImage &image) {
+                                  return encodeAVIFWithLibheif(image, quality);
+                              });
+                          }}}});
 
     QList<std::pair<QString, Pass>> variants;
-    if (parser.isSet(QStringLiteral("variants"))) {
-        std::printf("\nAt the chosen qualities: other settings\n");
-        // Each variant changes one setting of the default.
-        const auto webpVariant = [](const std::function<void(WebPSettings &)> &change) {
-            WebPSettings settings;
-            change(settings);
-            return settings;
-        };
-        const auto avifVariant = [](const std::function<void(AVIFSettings &)> &change) {
-            AVIFSettings settings;
-            change(settings);
-            return settings;
-        };
-        for (const auto &[label, settings] : QList<std::pair<QString, WebPSettings>>{
-                 {QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
-                 {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
-                 {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}})
-            if (auto result =
-                    bench.pass(QStringLiteral("%1 q%2").arg(label).arg(webpQuality), webpAt(settings)(webpQuality)))
-                variants.append({label, *result});
-        for (const auto &[label, settings] : QList<std::pair<QString, AVIFSettings>>{
-                 {QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
-                 {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })}})
-            if (auto result =
-                    bench.pass(QStringLiteral("%1 q%2").arg(label).arg(avifQuality), avifAt(settings)(avifQuality)))
-                variants.append({label, *result});
-        if (auto result = bench.pass(QStringLiteral("AVIF through libheif q%1").arg(avifQuality),
-                                     inProcess([avifQuality](const DecodedImage &image) {
-                                         return encodeAVIFWithLibheif(image, avifQuality);
-                                     })))
-            variants.append({QStringLiteral("AVIF through libheif (aom, speed 6)"), *result});
+    for (Format &format : formats) {
+        std::printf("\n%s (%s): the quality matching distance %.3f\n", qPrintable(format.name),
+                    qPrintable(format.description), target);
+        QMap<int, Pass> passes;
+        const QString option = format.name.toLower() + QStringLiteral("-start");
+        format.quality = bench.matchQuality(format.name, format.at, target, guess(option, 0), guess(option, 1), passes);
+        if (format.quality < 0) {
+            std::fprintf(stderr, "%s: no quality reached mozjpeg's distance\n", qPrintable(format.name));
+            return 1;
+        }
+        format.pass = passes[format.quality];
+        if (parser.isSet(QStringLiteral("variants")))
+            for (const auto &[label, at] : format.variants)
+                if (auto result =
+                        bench.pass(QStringLiteral("%1 q%2").arg(label).arg(format.quality), at(format.quality)))
+                    variants.append({label, *result});
     }
 
     std::printf("\nTiming the chosen settings (%d runs each, median)\n", runs);
     const QList<Timing> jpegTimes = bench.times(mozjpeg());
-    const QList<Timing> webpTimes = bench.times(webpAt(WebPSettings{})(webpQuality));
-    const QList<Timing> avifTimes = bench.times(avifAt(AVIFSettings{})(avifQuality));
-    printPhotos(bench,
-                {{QStringLiteral("mozjpeg q75"), &*reference},
-                 {QStringLiteral("WebP q%1").arg(webpQuality), &webp},
-                 {QStringLiteral("AVIF q%1").arg(avifQuality), &avif}},
-                {{QStringLiteral("cjpeg"), jpegTimes},
-                 {QStringLiteral("WebP"), webpTimes},
-                 {QStringLiteral("AVIF"), avifTimes}});
+    QList<std::pair<QString, const Pass *>> columns{{QStringLiteral("mozjpeg q75"), &*reference}};
+    QList<std::pair<QString, QList<Timing>>> timings{{QStringLiteral("cjpeg"), jpegTimes}};
+    for (Format &format : formats) {
+        format.times = bench.times(format.at(format.quality));
+        columns.append({QStringLiteral("%1 q%2").arg(format.name).arg(format.quality), &format.pass});
+        timings.append({format.name, format.times});
+    }
+    printPhotos(bench, columns, timings);
 
     std::printf("\n| format | default | median distance (3-norm) | median bytes vs mozjpeg q75 | per photo (median) | "
                 "encode time vs cjpeg (CPU, wall) |\n|---|---|---|---|---|---|\n");
     std::printf("| JPEG (mozjpeg) | 75 | %.3f (%.3f) | 1.00 | 1.00 | 1.0, 1.0 |\n", reference->medianDistance(),
                 reference->medianPNorm());
-    const auto row = [&](const char *format, int quality, const Pass &pass, const QList<Timing> &times) {
-        std::printf("| %s | %d | %.3f (%.3f) | %.2f | %.2f | %.1f, %.1f |\n", format, quality, pass.medianDistance(),
-                    pass.medianPNorm(), medianBytes(pass.bytes) / medianBytes(reference->bytes),
-                    medianRatio(pass.bytes, reference->bytes), medianTimeRatio(times, jpegTimes),
-                    medianTimeRatio(times, jpegTimes, true));
-    };
-    row("WebP", webpQuality, webp, webpTimes);
-    row("AVIF", avifQuality, avif, avifTimes);
-    std::printf("\n| variant | median distance | median bytes vs mozjpeg q75 | per photo |\n|---|---|---|---|\n");
+    for (const Format &format : formats)
+        std::printf("| %s | %d | %.3f (%.3f) | %.2f | %.2f | %.1f, %.1f |\n", qPrintable(format.name), format.quality,
+                    format.pass.medianDistance(), format.pass.medianPNorm(),
+                    medianBytes(format.pass.bytes) / medianBytes(reference->bytes),
+                    medianRatio(format.pass.bytes, reference->bytes), medianTimeRatio(format.times, jpegTimes),
+                    medianTimeRatio(format.times, jpegTimes, true));
+    if (!variants.isEmpty())
+        std::printf("\n| variant | median distance | median bytes vs mozjpeg q75 | per photo |\n|---|---|---|---|\n");
     for (const auto &[label, pass] : variants)
         std::printf("| %s | %.3f | %.2f | %.2f |\n", qPrintable(label), pass.medianDistance(),
                     medianBytes(pass.bytes) / medianBytes(reference->bytes), medianRatio(pass.bytes, reference->bytes));
-    QList<double> slowest;
-    for (qsizetype i = 0; i < avifTimes.size(); ++i)
-        slowest.append(avifTimes[i].cpu / jpegTimes[i].cpu);
-    std::printf("\nAVIF encode / cjpeg per photo (CPU): median %.2f, largest %.2f\n", median(slowest),
-                *std::max_element(slowest.cbegin(), slowest.cend()));
+    for (const Format &format : formats) {
+        QList<double> slowest;
+        for (qsizetype i = 0; i < format.times.size(); ++i)
+            slowest.append(format.times[i].cpu / jpegTimes[i].cpu);
+        std::printf("\n%s encode / cjpeg per photo (CPU): median %.2f, largest %.2f\n", qPrintable(format.name),
+                    median(slowest), *std::max_element(slowest.cbegin(), slowest.cend()));
+    }
+    if (!wanted.contains(u"heic"))
+        return 0;
 
     std::printf("\nHEIC to JPEG against the JPEG road on the same photo (%d runs, median; decode + PPM + cjpeg)\n",
                 runs);
