@@ -13,7 +13,7 @@ namespace pressel {
 // bench/quality chose: at the default quality a photo's median Butteraugli distance matches
 // mozjpeg's at quality 75.
 struct AVIFSettings {
-    static constexpr int defaultQuality = 60;
+    static constexpr int defaultQuality = 73;
 
     int quality = defaultQuality; // 0 to 100, mapped onto AV1's quantizer 63 to 0
     int speed = 6;                // libaom's effort, 0 (smallest) to 10 (fast)

@@ -12,7 +12,7 @@ namespace pressel {
 // How a picture is written as WebP. The defaults are the ones bench/quality chose: at the
 // default quality a photo's median Butteraugli distance matches mozjpeg's at quality 75.
 struct WebPSettings {
-    static constexpr int defaultQuality = 80;
+    static constexpr int defaultQuality = 86;
 
     int quality = defaultQuality; // 0 to 100; for lossless, how hard to try
     bool lossless = false;
