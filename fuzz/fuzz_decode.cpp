@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Feeds arbitrary bytes, as a file on disk, through format detection, the preparation of cjpeg's
-// PPM input and, for pictures of up to a megapixel, the in-process encoders: the places where
-// untrusted bytes, and the pictures decoded from them, meet our code.
+// Feeds arbitrary bytes, as a file on disk, through the pipeline's look at a source and the codec:
+// format detection, the header's size, plausibility and animation, the first image decoded (JPEG,
+// PNG, HEIC, AVIF, WebP, TIFF and the rest), a JPEG's eighth for the viewer, cjpeg's PPM input
+// and, for pictures of up to a megapixel, the in-process encoders: the places where untrusted
+// bytes, and the pictures decoded from them, meet our code.
 
 #include "ImageCodec.h"
 #include "ImageFormatDetector.h"
@@ -9,14 +11,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QImageReader>
-#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 using namespace pressel;
 
@@ -32,14 +33,6 @@ constexpr qint64 largestRewrittenPixelCount = 1024 * 1024;
 // exploration of the parsers: a few bytes can claim a picture that takes half a minute to
 // decode under the sanitizers. Unset (the suite's run), every input goes through.
 qint64 maximumPixels = -1;
-
-bool claimsTooManyPixels(const QString &path)
-{
-    if (maximumPixels < 0)
-        return false;
-    const QSize size = QImageReader(path).size();
-    return size.isValid() && qint64(size.width()) * size.height() > maximumPixels;
-}
 
 // Writes the picture as the in-process encoder does; the output must decode to the same size.
 void rewrite(const DecodedImage &image, ImageFormat::Kind kind, const QString &name)
@@ -64,8 +57,9 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     // Image plugins are found through the application object.
     new QCoreApplication(*argc, *argv);
-    // Decoders complain loudly about every corrupt input; the fuzzer only cares about crashes.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.*=false"));
+    // Decoders complain loudly about every corrupt input (Qt's TIFF reader passes libtiff's
+    // complaints on as warnings); the fuzzer only cares about crashes.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     bool valid = false;
     if (const qint64 limit = qEnvironmentVariable("PRESSEL_FUZZ_MAX_PIXELS").toLongLong(&valid); valid)
         maximumPixels = limit;
@@ -84,19 +78,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
         file.write(reinterpret_cast<const char *>(data), qint64(size));
     }
-    if (claimsTooManyPixels(path))
-        return 0;
     const QUrl url = QUrl::fromLocalFile(path);
-
+    const auto source = ImageSource::create(url);
+    if (!source)
+        return 0;
+    const std::optional<qint64> claimed = source->pixelCountFromHeader();
+    if (maximumPixels >= 0 && claimed && *claimed > maximumPixels)
+        return 0;
     const auto profile = ImageFormatDetector().detect(url);
     if (!profile)
         return 0;
-    const auto source = ImageSource::create(url);
-    if (!source)
-        __builtin_trap(); // detection opened it a moment ago
+    // The pipeline refuses these from their header, as it does pictures larger than the budget.
+    if (!source->claimsPlausibleSize())
+        return 0;
+    const bool animated = source->isAnimated();
+    const std::optional<QSize> upright = source->uprightSize();
     const auto image = source->createImageAtIndex0();
     if (!image)
         return 0;
+    if (animated || image->width() * image->height() > ImageSource::maximumPixelCount)
+        __builtin_trap(); // animations and pictures over the budget never decode
+    // The header's size is the picture's in every container Pressel takes as a source. An icon's
+    // directory may name another size than its bitmap, and Qt's reader reports the directory's.
+    const bool isIcon = size >= 4 && std::memcmp(data, "\0\0\1\0", 4) == 0;
+    if (upright && *upright != image->image.size() && !isIcon)
+        __builtin_trap();
     // The same bytes decode the same way twice, read from the file or from the one look at it.
     if (!profile->source->readContents())
         __builtin_trap();

@@ -7,17 +7,35 @@
 //
 // The folder is created and emptied first. Exit status 0 when every seed was written.
 
+#include "AVIFEncoder.h"
 #include "InputVariety.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "WebPEncoder.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 using namespace pressel;
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// What one of libavif's or libwebp's tools writes to "out" from PNGs of the pictures (in-0.png,
+// in-1.png, ...); empty when it fails.
+QByteArray made(const QString &program, const QList<QImage> &pictures, const QStringList &arguments)
+{
+    QTemporaryDir scratch;
+    for (qsizetype index = 0; index < pictures.size(); ++index)
+        pictures[index].save(scratch.filePath(u"in-%1.png"_s.arg(index)), "PNG");
+    const TestFiles::ProcessRun run = TestFiles::run(program, arguments, {scratch.path()});
+    return run.finished && run.exitCode == 0 ? TestFiles::readFile(scratch.filePath(u"out"_s)) : QByteArray();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -45,6 +63,31 @@ int main(int argc, char **argv)
               {u"rgb.bmp"_s, TestImages::encode(photo, "bmp")},
               {u"indexed.bmp"_s, TestImages::encode(photo.convertToFormat(QImage::Format_Indexed8), "bmp")},
               {u"icon.ico"_s, TestImages::encode(TestImages::transparentGraphic(24, 16), "ico")}};
+    // The phone and web containers, each variant its decoder treats apart: written by libheif,
+    // libavif and libwebp (through our encoders or their tools) and ImageMagick.
+    const QImage graphic = TestImages::transparentGraphic(24, 16);
+    const QImage wide = TestImages::photo(128, 64, 5); // AVIF grid tiles are 64 pixels at least
+    const QImage deep = photo.convertToFormat(QImage::Format_RGBX64);
+    const QStringList out{u"-o"_s, u"out"_s};
+    seeds += {
+        {u"10-bit.heic"_s, TestImages::heif({deep}, {u"-b"_s, u"10"_s}).value_or(QByteArray())},
+        {u"collection.heic"_s, TestImages::heif({photo, graphic}).value_or(QByteArray())},
+        {u"alpha.avif"_s, encodeAVIF({graphic}, 60).value_or(QByteArray())},
+        {u"grid.avif"_s, made(u"avifenc"_s, {wide}, QStringList{u"--grid"_s, u"2x1"_s, u"in-0.png"_s} + out)},
+        {u"turned-mirrored.avif"_s,
+         made(u"avifenc"_s, {photo},
+              QStringList{u"--irot"_s, u"1"_s, u"--imir"_s, u"0"_s, u"-d"_s, u"10"_s, u"in-0.png"_s} + out)},
+        {u"lossy.webp"_s, encodeWebP({photo}, 75, false).value_or(QByteArray())},
+        {u"lossy-alpha.webp"_s, encodeWebP({graphic}, 75, false).value_or(QByteArray())},
+        {u"animated.webp"_s, made(u"img2webp"_s, {photo, graphic}, QStringList{u"in-0.png"_s, u"in-1.png"_s} + out)},
+        {u"cmyk.tiff"_s, TestImages::convert({photo}, {u"-colorspace"_s, u"CMYK"_s}, u"tiff"_s).value_or(QByteArray())},
+        {u"cmyk-16.tiff"_s,
+         TestImages::convert({photo}, {u"-colorspace"_s, u"CMYK"_s, u"-depth"_s, u"16"_s, u"-orient"_s, u"RightTop"_s},
+                             u"tiff"_s)
+             .value_or(QByteArray())},
+        {u"rgb-16.tiff"_s, TestImages::convert({deep}, {u"-depth"_s, u"16"_s, u"-compress"_s, u"zip"_s}, u"tiff"_s)
+                               .value_or(QByteArray())},
+    };
     int failures = 0;
     for (const auto &[name, bytes] : seeds) {
         if (bytes.isEmpty() || !TestFiles::writeFile(folder.filePath(name), bytes)) {

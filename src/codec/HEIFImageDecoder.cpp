@@ -6,6 +6,8 @@
 
 #include <libheif/heif.h>
 
+#include <climits>
+#include <cmath>
 #include <memory>
 
 namespace pressel {
@@ -91,22 +93,50 @@ QByteArray colorProfile(const heif_image_handle *handle)
     }
 }
 
+// The primary image of the file on `device`, its container parsed and no pixel decoded. The
+// context owns what the handle refers to.
+Handle primaryImage(QIODevice &device, const Context &context, qint64 maximumPixelCount)
+{
+    if (!context || !device.seek(0))
+        return nullptr;
+    // libheif's limit is on each side: an item (a grid's canvas too) with a longer one is refused
+    // before anything is allocated for its pixels. The side of the budget's square keeps every
+    // canvas within the budget: a grid's canvas is allocated at the size its grid box says,
+    // which nothing holds to the primary image's size that the budget is checked on. Panoramas
+    // more than 16384 pixels long are refused with it.
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              int(std::min<qint64>(std::sqrt(double(maximumPixelCount)), INT_MAX)));
+    // Grid tiles are decoded on the calling thread: the batch already runs a file per core.
+    heif_context_set_max_decoding_threads(context.get(), 0);
+    if (heif_context_read_from_reader(context.get(), &deviceReader, &device, nullptr).code != heif_error_Ok)
+        return nullptr;
+    heif_image_handle *rawHandle = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
+        return nullptr;
+    return Handle(rawHandle);
+}
+
 } // namespace
+
+std::optional<QSize> HEIFImageDecoder::uprightSize(QIODevice &device, qint64 maximumPixelCount)
+{
+    const Context context(heif_context_alloc());
+    const Handle handle = primaryImage(device, context, maximumPixelCount);
+    if (!handle)
+        return std::nullopt;
+    const QSize size(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
+    return size.isEmpty() ? std::nullopt : std::optional(size);
+}
 
 std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
 {
-    if (!device.seek(0))
-        return std::nullopt;
     const Context context(heif_context_alloc());
-    if (!context)
+    const Handle handle = primaryImage(device, context, maximumPixelCount);
+    if (!handle)
         return std::nullopt;
-    if (heif_context_read_from_reader(context.get(), &deviceReader, &device, nullptr).code != heif_error_Ok)
-        return std::nullopt;
-    heif_image_handle *rawHandle = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
-        return std::nullopt;
-    const Handle handle(rawHandle);
 
+    // The handle's size is the upright one (rotation and mirroring applied), known from the
+    // header alone.
     const qint64 width = heif_image_handle_get_width(handle.get());
     const qint64 height = heif_image_handle_get_height(handle.get());
     if (width <= 0 || height <= 0 || width * height > maximumPixelCount)
@@ -126,7 +156,9 @@ std::optional<HEIFImageDecoder::Decoded> HEIFImageDecoder::decode(QIODevice &dev
     uint8_t *pixels = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
     const int decodedWidth = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int decodedHeight = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!pixels || decodedWidth <= 0 || decodedHeight <= 0 ||
+    // A coded picture of another size than its boxes say would slip past the pixel budget and
+    // break the promise of the header's size.
+    if (!pixels || decodedWidth != width || decodedHeight != height ||
         heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8)
         return std::nullopt;
 

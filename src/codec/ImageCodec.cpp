@@ -7,6 +7,8 @@
 #include "PNGChunkCheck.h"
 #include "JPEGPreviewDecoder.h"
 #include "SRGBConversion.h"
+#include "TIFFDecoder.h"
+#include "WebPImageDecoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -196,17 +198,24 @@ AlphaInfo alphaInfoOf(const QImage &image)
 } // namespace
 
 struct ImageSource::Private {
-    QByteArray bytes; // the whole file, when it came as bytes
+    QByteArray bytes;       // the whole file, when it came as bytes
     mutable QBuffer buffer; // reads `bytes`
     mutable QFile file;
 
     QIODevice &device() const { return bytes.isEmpty() ? static_cast<QIODevice &>(file) : buffer; }
     ImageContainer container;
 
+    // The whole file, for decoders that parse from memory.
+    QByteArray allBytes() const;
+    std::optional<WebPImageDecoder::Header> webpHeader() const;
+
     std::optional<Picture> decodeWithQt() const;
+    std::optional<Picture> decodeWebP() const;
+    std::optional<Picture> decodeTIFFCMYK() const;
     std::optional<Picture> decodeJPEG(JPEGDecoder::Kind kind) const;
     std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
     JPEGDecoder::Kind jpegKind() const;
+    bool isCMYKTIFF() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
@@ -252,12 +261,18 @@ bool ImageSource::claimsPlausibleSize() const
 {
     // Pixels a byte can stand for at the most, with room to spare: a progressive JPEG of one
     // flat colour spends about a bit on each 8x8 block's DC term; deflate packs at most 1032
-    // bytes into one, a byte of a 1-bit PNG row holding 8 pixels.
+    // bytes into one, a byte of a 1-bit PNG row holding 8 pixels; a lossy WebP codes each 16x16
+    // macroblock's modes with fixed probabilities, a bit or two at the least (libwebp spends a
+    // byte on 560 pixels of one flat colour). A lossless WebP, an HEIF or a TIFF can code a flat
+    // picture of any size in a few bytes: only the pixel budget bounds those.
     qint64 pixelsPerByte = 0;
     if (d->container.qtFormat == "jpeg")
         pixelsPerByte = 2048;
     else if (d->container.qtFormat == "png")
         pixelsPerByte = 16384;
+    else if (const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
+             webp && !webp->lossless && !webp->animated)
+        pixelsPerByte = 2048;
     const std::optional<qint64> pixels = pixelsPerByte ? pixelCountFromHeader() : std::nullopt;
     return !pixels || *pixels <= d->device().size() * pixelsPerByte;
 }
@@ -277,8 +292,36 @@ bool ImageSource::isPicture() const
     return d->container.decoder != ImageContainer::Decoder::none;
 }
 
+bool ImageSource::isAnimated() const
+{
+    const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
+    return webp && webp->animated;
+}
+
+QByteArray ImageSource::Private::allBytes() const
+{
+    if (!bytes.isEmpty())
+        return bytes;
+    return file.seek(0) ? file.readAll() : QByteArray();
+}
+
+std::optional<WebPImageDecoder::Header> ImageSource::Private::webpHeader() const
+{
+    // The whole file: the EXIF chunk that says how the picture stands follows its pixels.
+    return WebPImageDecoder::header(allBytes());
+}
+
 std::optional<qint64> ImageSource::pixelCountFromHeader() const
 {
+    std::optional<QSize> headerSize;
+    if (d->container.decoder == ImageContainer::Decoder::webp) {
+        if (const auto header = d->webpHeader())
+            headerSize = header->uprightSize;
+    } else if (d->container.decoder == ImageContainer::Decoder::heif) {
+        headerSize = HEIFImageDecoder::uprightSize(d->device(), maximumPixelCount);
+    }
+    if (headerSize)
+        return qint64(headerSize->width()) * headerSize->height();
     if (d->container.decoder != ImageContainer::Decoder::qt || !d->device().seek(0))
         return std::nullopt;
     QImageReader reader(&d->device(), d->container.qtFormat);
@@ -324,11 +367,34 @@ std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) 
                    converted || kind == JPEGDecoder::Kind::profiledCMYK, decoded->damaged};
 }
 
+std::optional<Picture> ImageSource::Private::decodeWebP() const
+{
+    auto decoded = WebPImageDecoder::decode(allBytes(), maximumPixelCount);
+    if (!decoded)
+        return std::nullopt;
+    const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
+    return Picture{applyTransformation(decoded->image, decoded->transformation), converted};
+}
+
+std::optional<Picture> ImageSource::Private::decodeTIFFCMYK() const
+{
+    auto decoded = TIFFDecoder::decode(device(), maximumPixelCount);
+    if (!decoded || !device().seek(0))
+        return std::nullopt;
+    QImageReader orientation(&device(), "tiff");
+    return Picture{applyTransformation(decoded->image, orientation.transformation()), decoded->fromProfile};
+}
+
 JPEGDecoder::Kind ImageSource::Private::jpegKind() const
 {
     if (container.qtFormat != "jpeg" || !device().seek(0))
         return JPEGDecoder::Kind::other;
     return JPEGDecoder::kindOf(device());
+}
+
+bool ImageSource::Private::isCMYKTIFF() const
+{
+    return container.qtFormat == "tiff" && TIFFDecoder::isCMYK(device());
 }
 
 std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion &region) const
@@ -382,13 +448,24 @@ std::optional<QImage> ImageSource::Private::decodeRegionWithQt(const ImageRegion
 
 std::optional<QSize> ImageSource::uprightSize() const
 {
+    if (d->container.decoder != ImageContainer::Decoder::qt) {
+        const std::optional<qint64> pixels = pixelCountFromHeader();
+        if (pixels && *pixels > maximumPixelCount)
+            return std::nullopt;
+        if (d->container.decoder == ImageContainer::Decoder::webp) {
+            const auto header = d->webpHeader();
+            return header && !header->animated ? std::optional(header->uprightSize) : std::nullopt;
+        }
+        if (d->container.decoder == ImageContainer::Decoder::heif)
+            return HEIFImageDecoder::uprightSize(d->device(), maximumPixelCount);
+    }
     if (d->container.decoder == ImageContainer::Decoder::qt && d->device().seek(0)) {
         QImageReader reader(&d->device(), d->container.qtFormat);
         reader.setDecideFormatFromContent(false);
         const QSize stored = reader.size();
         if (stored.isValid() && qint64(stored.width()) * stored.height() <= maximumPixelCount)
             return reader.transformation().testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed()
-                                                                                              : stored;
+                                                                                             : stored;
         if (stored.isValid())
             return std::nullopt;
     }
@@ -401,8 +478,8 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 {
     if (region.rect.isEmpty() || region.size.isEmpty())
         return std::nullopt;
-    const bool decodesParts =
-        d->container.decoder == ImageContainer::Decoder::qt && d->jpegKind() != JPEGDecoder::Kind::profiledCMYK;
+    const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt &&
+                              d->jpegKind() != JPEGDecoder::Kind::profiledCMYK && !d->isCMYKTIFF();
     const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
     const std::optional<QSize> size = decodesParts ? uprightSize()
                                       : whole      ? std::optional(whole->image.size())
@@ -439,9 +516,14 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
             picture = Picture{std::move(decoded->image), converted};
         }
         break;
+    case ImageContainer::Decoder::webp:
+        picture = d->decodeWebP();
+        break;
     case ImageContainer::Decoder::qt:
         if (const JPEGDecoder::Kind kind = d->jpegKind(); kind != JPEGDecoder::Kind::other)
             picture = d->decodeJPEG(kind);
+        else if (d->isCMYKTIFF())
+            picture = d->decodeTIFFCMYK();
         else
             picture = d->decodeWithQt();
         break;

@@ -73,8 +73,8 @@ public:
     // Whether the bytes are of a container we decode.
     bool isPicture() const;
 
-    // The first image's width times height as its header states it, read without decoding;
-    // absent when the header does not say (HEIF containers among others).
+    // The first image's width times height as its header states it, read without decoding (an
+    // HEIF's primary image from its boxes); absent when the header does not say.
     std::optional<qint64> pixelCountFromHeader() const;
 
     // Whether the picture's claimed size can be true of a file this long. Even a picture of one
@@ -85,6 +85,10 @@ public:
     // Damage seen without decoding: a PNG cut off or failing a chunk's checksum. A JPEG's shows
     // when it is decoded (DecodedImage::damaged).
     bool hasDamagedStructure() const;
+
+    // Whether the file is an animation (an animated WebP), read from its header alone. Such a file
+    // never decodes: its first frame is not the picture a person sees.
+    bool isAnimated() const;
 
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
     bool hasForeignProfileChunk() const;

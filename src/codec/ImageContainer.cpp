@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+using namespace Qt::StringLiterals;
+
 namespace pressel {
 
 namespace {
@@ -90,7 +92,7 @@ ImageContainer ImageContainer::sniff(const QByteArray &head)
         hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
         return qtContainer(Kind::tiff, "tiff");
     if (hasAt(head, 0, "RIFF") && hasAt(head, 8, "WEBP"))
-        return qtContainer(Kind::unknown, "webp");
+        return {Kind::unknown, Decoder::webp, {}};
     if (isBMPHeader(head))
         return qtContainer(Kind::unknown, "bmp");
     if (hasAt(head, 0, QByteArrayView("\0\0\1\0", 4)) && head.size() >= 6 && (head[4] != 0 || head[5] != 0))

@@ -12,7 +12,7 @@ namespace pressel {
 // pipeline tells apart (unknown for a container we decode but do not compress), and which
 // decoder reads the pixels (none for bytes of no container we know).
 struct ImageContainer {
-    enum class Decoder { none, qt, heif };
+    enum class Decoder { none, qt, heif, webp };
 
     ImageFormat::Kind kind = ImageFormat::Kind::unknown;
     Decoder decoder = Decoder::none;
