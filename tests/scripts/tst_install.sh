@@ -16,7 +16,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$cmake" --install "$build" --prefix "$prefix/usr" >/dev/null
 share=$prefix/usr/share
 menu=$share/kio/servicemenus/com.korvane.Pressel.desktop
-for f in bin/pressel bin/pressel-cli libexec/pressel/{cjpeg,pngquant} share/kio/servicemenus/com.korvane.Pressel.desktop; do
+for f in bin/pressel bin/pressel-cli libexec/pressel/{cjpeg,jpegtran,pngquant} share/kio/servicemenus/com.korvane.Pressel.desktop; do
   [ -x "$prefix/usr/$f" ] || fail "$f is not installed as an executable"
 done
 for f in icons/hicolor/scalable/apps/pressel.svg doc/pressel/copyright man/man1/pressel{,-cli}.1.gz; do
