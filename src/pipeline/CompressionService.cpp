@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionService.h"
 
+#include "BatchOrder.h"
 #include "ImageCodec.h"
 #include "ImageFolderWalk.h"
 #include "Logging.h"
@@ -84,9 +85,11 @@ qint64 expectedPixelCount(const QUrl &url)
 
 // What the files of one batch share while they run side by side; guarded by `mutex`.
 struct BatchState {
+    explicit BatchState(const std::vector<BatchOrder::File> &files) : order(files) {}
+
     std::mutex mutex;
     std::condition_variable changed;
-    qsizetype nextToName = 0; // whose turn it is to name an output, in file order
+    BatchOrder order;
     int inHand = 0;
     qint64 pixelsInHand = 0;
     std::map<qsizetype, QUrl> filesInHand;
@@ -163,40 +166,48 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
     // among its files.
     const QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
                                                      : QList<BatchEntry>(request.urls.begin(), request.urls.end());
-    BatchState state;
+    std::vector<BatchOrder::File> files;
+    files.reserve(size_t(entries.size()));
+    for (const BatchEntry &entry : entries) {
+        const QUrl *file = std::get_if<QUrl>(&entry);
+        files.push_back(file ? BatchOrder::File{BatchOrder::namingGroup(*file), expectedPixelCount(*file)}
+                             : BatchOrder::File{});
+    }
+    BatchState state(files);
     state.results.resize(size_t(entries.size()));
     QThreadPool pool;
     pool.setMaxThreadCount(workers);
 
-    // Files start in their order and only while there is room: a free worker, and pixels
-    // under the budget unless nothing else is in hand.
-    for (qsizetype index = 0; index < entries.size(); ++index) {
+    // The largest file that may start goes first, and only while there is room: a free worker,
+    // and pixels under the budget unless nothing else is in hand.
+    for (;;) {
+        std::unique_lock lock(state.mutex);
+        state.changed.wait(lock, [&] { return state.inHand < workers; });
+        if (stopped())
+            break;
+        const std::optional<qsizetype> next = state.order.next();
+        if (!next)
+            break;
+        const qsizetype index = *next;
         const BatchEntry entry = entries[index];
         const QUrl *file = std::get_if<QUrl>(&entry);
         const QUrl url = file ? *file : std::get<CompressionResult>(entry).sourceURL;
-        {
-            std::unique_lock lock(state.mutex);
-            state.changed.wait(lock, [&] { return state.inHand < workers; });
-        }
+        const qint64 pixels = files[size_t(index)].pixels;
+        state.changed.wait(lock, [&] { return state.inHand == 0 || state.pixelsInHand + pixels <= pixelBudget; });
         if (stopped())
             break;
-        const qint64 pixels = file ? expectedPixelCount(url) : 0;
-        {
-            std::unique_lock lock(state.mutex);
-            state.changed.wait(lock, [&] { return state.inHand == 0 || state.pixelsInHand + pixels <= pixelBudget; });
-            if (stopped())
-                break;
-            ++state.inHand;
-            state.pixelsInHand += pixels;
-            state.filesInHand.emplace(index, url);
-            state.report(request);
-        }
+        state.order.markStarted(index);
+        ++state.inHand;
+        state.pixelsInHand += pixels;
+        state.filesInHand.emplace(index, url);
+        state.report(request);
+        lock.unlock();
         pool.start([this, &state, &request, &encoders, index, entry, url, pixels] {
             // The file waits for its turn to name its output; one that ends before naming
             // passes its turn on all the same.
             bool named = false;
             const auto takeTurn = [&](std::unique_lock<std::mutex> &lock) {
-                state.changed.wait(lock, [&] { return state.nextToName == index; });
+                state.changed.wait(lock, [&] { return state.order.isTurnToName(index); });
             };
             const OutputNamer nameOutput{
                 [&](const ImageProfile &profile, const QUrl &folderURL) {
@@ -204,7 +215,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                     takeTurn(lock);
                     const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
                     named = true;
-                    ++state.nextToName;
+                    state.order.passTurn(index);
                     state.changed.notify_all();
                     return outputURL;
                 },
@@ -221,7 +232,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             std::unique_lock lock(state.mutex);
             if (!named) {
                 takeTurn(lock);
-                ++state.nextToName;
+                state.order.passTurn(index);
             }
             // A file whose tool was ended because the service goes never finished: no row.
             if (!m_stop.stop_requested() || result.status != CompressionResultStatus::failed)

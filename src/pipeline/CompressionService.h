@@ -33,7 +33,7 @@ struct CompressionBatchRequest {
     // Read when the batch starts: its encoders are built from them.
     CompressionSettings settings = {};
     // Looked at before each file starts. A stopped batch finishes its files in hand and answers
-    // with their rows: always the first files of `urls`, in order.
+    // with their rows, in the order of `urls`.
     std::stop_token stopToken = {};
     // Told of every file that starts or finishes. Called on the service's threads, one call at
     // a time and in the order of the changes, so it must only hand the value on.

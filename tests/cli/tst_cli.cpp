@@ -89,7 +89,7 @@ private slots:
     // Every kind of file a user drops, with one worker and with two: the same rows in drop order
     // and the same files, byte for byte. Copies of one photo get the next names in file order
     // and overwrite nothing, nor do x.jpg and x.jpeg side by side, nor a name that differs from
-    // the source's or another file's only by case.
+    // the source's or another file's only by case, although larger files start first.
     void acceptanceBatch_data()
     {
         QTest::addColumn<int>("workers");
@@ -126,6 +126,7 @@ private slots:
         QVERIFY(put(u"p.jpg"_s, encode(transparentGraphic(200, 150), "png")));
         QVERIFY(put(u"P.PNG"_s, "taken, whatever the case of its name\n"));
         QVERIFY(put(u"DSC.JPG"_s, encode(photo, "jpeg", 95)));
+        QVERIFY(put(u"Photo.JPG"_s, encode(TestImages::photo(1200, 900, 6), "jpeg", 95)));
         // Cut off, and with a chunk's byte flipped: libjpeg and pngquant would fill the rest in.
         // Stray bytes between two markers are only a warning.
         const QByteArray jpeg = encode(photo, "jpeg", 95);
@@ -157,6 +158,7 @@ private slots:
             {u"gone.jpg"_s, u"failed"_s, u"fileMissing"_s, {}},
             {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
             {u"DSC.JPG"_s, u"success"_s, {}, u"DSC-1.jpg"_s},
+            {u"Photo.JPG"_s, u"success"_s, {}, u"Photo-4.jpg"_s},
             {u"cut.jpg"_s, u"failed"_s, u"imageDamaged"_s, {}},
             {u"cut.png"_s, u"failed"_s, u"imageDamaged"_s, {}},
             {u"flipped.png"_s, u"failed"_s, u"imageDamaged"_s, {}},

@@ -165,7 +165,7 @@ private slots:
         m_sandbox.reset();
     }
 
-    // The worker holds the first batch's first file while 99 more batches arrive, every other one
+    // The worker holds the first batch's largest file (the graphic) while 99 more batches arrive, every other one
     // followed by a clear. Each new batch cancels the one before: the held file is finished and
     // its output stays, no batch in between ever starts, and the last one runs whole.
     void hundredBatchesWhileFileInHand()
@@ -197,7 +197,7 @@ private slots:
             verifyLastBatchRows(viewModel, batches.last());
             QCOMPARE(inserted.size(), 1);
         }
-        const QStringList outputs{outputOf(batches.first().photo), outputOf(batches.last().photo),
+        const QStringList outputs{outputOf(batches.first().graphic), outputOf(batches.last().photo),
                                   outputOf(batches.last().graphic)};
         QCOMPARE(readLines(startedLog()).size(), outputs.size());
         for (const QString &output : outputs)
@@ -205,15 +205,16 @@ private slots:
         verifyNothingLeft(sourcesBefore, outputs);
     }
 
-    // Stopped while the tools hold a file each: both finish, nothing else starts, and the rows
-    // are theirs in drop order, under a count of the files left untouched.
+    // Stopped while the tools hold a file each, the two largest (the graphics): both finish,
+    // nothing else starts, and the rows are theirs in drop order, under a count of the files
+    // left untouched.
     void stopFinishesTheFilesInHandAndShowsTheirRows()
     {
         const QList<Batch> batches = makeBatches(2);
         QCOMPARE(batches.size(), 2);
         const QStringList files{batches[0].photo, batches[0].graphic, batches[1].photo, batches[1].graphic};
         const QMap<QString, QByteArray> sourcesBefore = TestImages::fingerprint(sourceFolder());
-        const QStringList inHand{outputOf(files[0]), outputOf(files[1])};
+        const QStringList inHand{outputOf(files[1]), outputOf(files[3])};
         {
             Controller controller = makeController(2);
             CompressionViewModel &viewModel = *controller.viewModel;
