@@ -203,6 +203,18 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>已停止：%1 个文件未处理</source>
         <translation>Stopped: %1 not processed</translation>
     </message>
+    <message>
+        <source>正在停止…</source>
+        <translation>Stopping…</translation>
+    </message>
+    <message>
+        <source>继续处理剩余 %1 个文件</source>
+        <translation>Continue with the remaining %1 files</translation>
+    </message>
+    <message>
+        <source>还有 %1 个文件在处理</source>
+        <translation>Still to go: %1</translation>
+    </message>
 </context>
 <context>
     <name>DropZoneView</name>

@@ -84,7 +84,8 @@ int main(int argc, char *argv[])
         result.status = CompressionResultStatus::success;
         results << result;
     }
-    batch.results()->insertAtFront(results);
+    for (const CompressionResult &result : results)
+        batch.results()->insert(batch.results()->count(), result);
 
     QQmlEngine engine;
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Pressel/ContentView.qml")));

@@ -9,7 +9,7 @@ namespace pressel {
 // Output names are cut at about 250 bytes; a shorter prefix only joins more files in a group.
 constexpr qsizetype namingGroupLength = 32;
 
-BatchOrder::BatchOrder(const std::vector<File> &files) : m_files(files)
+BatchOrder::BatchOrder(const std::vector<File> &files) : m_files(files), m_started(files.size(), false)
 {
     for (qsizetype index = 0; index < qsizetype(m_files.size()); ++index) {
         const File &file = m_files[size_t(index)];
@@ -45,6 +45,7 @@ std::optional<qsizetype> BatchOrder::next() const
 void BatchOrder::markStarted(qsizetype index)
 {
     const File &file = m_files[size_t(index)];
+    m_started[size_t(index)] = true;
     m_startable.erase({-file.pixels, index});
     if (file.namingGroup.isEmpty())
         return;

@@ -35,6 +35,7 @@ public:
     // The largest file that may start now; none once every file has started.
     std::optional<qsizetype> next() const;
     void markStarted(qsizetype index);
+    bool hasStarted(qsizetype index) const { return m_started[size_t(index)]; }
 
     bool isTurnToName(qsizetype index) const;
     // Passes the group's turn on, whether the file named an output or ended before.
@@ -42,6 +43,7 @@ public:
 
 private:
     std::vector<File> m_files;
+    std::vector<bool> m_started;
     std::map<QString, std::vector<qsizetype>> m_groups;  // each group's files in batch order
     std::map<QString, size_t> m_nextToStart, m_nextToName; // positions in m_groups
     std::set<std::pair<qint64, qsizetype>> m_startable;    // (-pixels, index)

@@ -235,8 +235,11 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                 state.order.passTurn(index);
             }
             // A file whose tool was ended because the service goes never finished: no row.
-            if (!m_stop.stop_requested() || result.status != CompressionResultStatus::failed)
+            if (!m_stop.stop_requested() || result.status != CompressionResultStatus::failed) {
+                if (request.onRow)
+                    request.onRow(index, result);
                 state.results[size_t(index)] = std::move(result);
+            }
             --state.inHand;
             state.pixelsInHand -= pixels;
             state.filesInHand.erase(index);
@@ -246,6 +249,17 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
         });
     }
     pool.waitForDone();
+    if (request.onUnstarted && stopped()) {
+        QList<QUrl> unstarted;
+        for (qsizetype index = 0; index < entries.size(); ++index) {
+            if (!state.order.hasStarted(index)) {
+                const BatchEntry &entry = entries[index];
+                const QUrl *file = std::get_if<QUrl>(&entry);
+                unstarted.append(file ? *file : std::get<CompressionResult>(entry).sourceURL);
+            }
+        }
+        request.onUnstarted(unstarted);
+    }
 
     // The rows of the files that finished, in their order.
     QList<CompressionResult> results;

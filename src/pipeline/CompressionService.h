@@ -38,6 +38,11 @@ struct CompressionBatchRequest {
     // Told of every file that starts or finishes. Called on the service's threads, one call at
     // a time and in the order of the changes, so it must only hand the value on.
     std::function<void(const CompressionProgress &)> onProgress = {};
+    // Told of each row as its file finishes, with the row's place among the batch's rows (folders
+    // opened), which orders them as `urls` does. Called like onProgress.
+    std::function<void(qsizetype place, const CompressionResult &)> onRow = {};
+    // Told once, when a stopped batch ends, of the files it never started, in their order.
+    std::function<void(const QList<QUrl> &)> onUnstarted = {};
 };
 
 // Compresses one batch of files, several side by side, and answers with one result per file in

@@ -72,15 +72,10 @@ void CompressionResultListModel::clear()
         emit countChanged();
 }
 
-void CompressionResultListModel::insertAtFront(const QList<CompressionResult> &results)
+void CompressionResultListModel::insert(int row, const CompressionResult &result)
 {
-    if (results.isEmpty()) {
-        beginResetModel();
-        endResetModel();
-        return;
-    }
-    beginInsertRows({}, 0, int(results.size()) - 1);
-    m_results = results + m_results;
+    beginInsertRows({}, row, row);
+    m_results.insert(row, result);
     endInsertRows();
     emit countChanged();
 }

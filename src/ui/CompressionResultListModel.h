@@ -9,7 +9,7 @@
 
 namespace pressel {
 
-// The rows of the window: the results of the last batch, in file order. Views build only the
+// The rows of the window: the results of the batch shown, in file order. Views build only the
 // rows they show.
 class CompressionResultListModel : public QAbstractListModel
 {
@@ -43,8 +43,7 @@ public:
 
     // Empties the list; observers are told even when it was empty already.
     void clear();
-    // Inserts the results at the front, in their order, as one change.
-    void insertAtFront(const QList<CompressionResult> &results);
+    void insert(int row, const CompressionResult &result);
 
 signals:
     void countChanged();

@@ -109,7 +109,28 @@ bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
 
     discardCompressionTask();
     m_results.clear();
-    setSummary({}, 0);
+    m_rowPlaces.clear();
+    startBatch(fileURLs);
+    return true;
+}
+
+bool CompressionViewModel::continueRemaining()
+{
+    if (m_compressionTask || m_remaining.isEmpty())
+        return false;
+    qCInfo(lcCompression).noquote()
+        << QStringLiteral("Continuing with the remaining %1 file(s)").arg(m_remaining.size());
+    startBatch(std::exchange(m_remaining, {}));
+    return true;
+}
+
+// The batch's rows join those shown as their files finish, after the rows of any batch it
+// continues, in the order of its files.
+void CompressionViewModel::startBatch(const QList<QUrl> &fileURLs)
+{
+    m_remaining.clear();
+    m_firstPlace = m_rowPlaces.isEmpty() ? 0 : m_rowPlaces.constLast() + 1;
+    setSummary(m_results.results(), 0);
     setStopping(false);
     setProgress({0, fileURLs.size(), {}});
     setProcessing(true);
@@ -117,29 +138,46 @@ bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
     m_stopSource = std::stop_source();
     m_batchClock.start();
     const quint64 batchNumber = ++m_batchNumber;
-    // Posted to this object, so the progress reaches the GUI thread in the order it was told.
-    auto onProgress = [this, batchNumber](const CompressionProgress &progress) {
+    // Posted to this object, so that what the service tells reaches the GUI thread in order.
+    const auto post = [this, batchNumber](auto change) {
         QMetaObject::invokeMethod(
             this,
-            [this, batchNumber, progress] {
+            [this, batchNumber, change = std::move(change)] {
                 if (batchNumber == m_batchNumber && m_compressionTask)
-                    setProgress(progress);
+                    change();
             },
             Qt::QueuedConnection);
+    };
+    CompressionBatchRequest request{fileURLs, CompressionSettings::loadSaved(), m_stopSource.get_token()};
+    request.onProgress = [this, post](const CompressionProgress &progress) { post([this, progress] { setProgress(progress); }); };
+    request.onRow = [this, post](qsizetype place, const CompressionResult &row) {
+        post([this, place, row] { showRow(m_firstPlace + place, row); });
+    };
+    request.onUnstarted = [this, post](const QList<QUrl> &unstarted) {
+        post([this, unstarted] { m_remaining = unstarted; });
     };
     auto *watcher = new BatchWatcher(this);
     connect(watcher, &BatchWatcher::finished, this, [this, watcher] { finishBatch(watcher); });
     m_compressionTask = watcher;
     // Settings are read now, so a change made while this batch runs applies to the next one.
-    watcher->setFuture(m_compressionService->compressFiles(CompressionBatchRequest{
-        fileURLs, CompressionSettings::loadSaved(), m_stopSource.get_token(), std::move(onProgress)}));
-    return true;
+    watcher->setFuture(m_compressionService->compressFiles(std::move(request)));
+}
+
+void CompressionViewModel::showRow(qsizetype place, const CompressionResult &row)
+{
+    const auto at = std::lower_bound(m_rowPlaces.begin(), m_rowPlaces.end(), place);
+    const int position = int(at - m_rowPlaces.begin());
+    m_rowPlaces.insert(position, place);
+    m_results.insert(position, row);
+    setSummary(m_results.results(), 0);
 }
 
 void CompressionViewModel::clearResults()
 {
     discardCompressionTask();
     m_results.clear();
+    m_rowPlaces.clear();
+    m_remaining.clear();
     setSummary({}, 0);
     setStopping(false);
     setProcessing(false);
@@ -178,13 +216,13 @@ void CompressionViewModel::finishBatch(BatchWatcher *watcher)
         return;
     const QList<CompressionResult> results = future.resultCount() > 0 ? future.result() : QList<CompressionResult>();
     const bool stopped = m_isStopping;
-    const int unprocessedCount = stopped ? int(m_progress.totalCount - results.size()) : 0;
+    if (!stopped)
+        m_remaining.clear();
     // The batch is over before anyone hears of it, so an observer may start the next one at once.
     m_compressionTask = nullptr;
     watcher->deleteLater();
-    setProgress({results.size(), m_progress.totalCount, {}});
-    m_results.insertAtFront(results);
-    setSummary(results, unprocessedCount);
+    setProgress({m_progress.totalCount - m_remaining.size(), m_progress.totalCount, {}});
+    setSummary(m_results.results(), int(m_remaining.size()));
     setStopping(false);
     setProcessing(false);
     if (!stopped)

@@ -18,8 +18,8 @@ namespace pressel {
 
 // The batch controller behind the main window. A list of files becomes one batch; a new list
 // cancels the running batch, empties the rows and starts afresh. Lives on the GUI thread; the
-// service works off it and the rows are published all at once when a batch ends uncancelled or
-// stopped; meanwhile the controller counts the files that have finished.
+// service works off it, and each file's row is shown as soon as it is done, among the others
+// in the order of the files.
 class CompressionViewModel : public QObject
 {
     Q_OBJECT
@@ -38,7 +38,8 @@ class CompressionViewModel : public QObject
     Q_PROPERTY(QString fileInHandName READ fileInHandName NOTIFY progressChanged FINAL)
     // True from a stop until the stopped batch's files in hand have finished.
     Q_PROPERTY(bool isStopping READ isStopping NOTIFY isStoppingChanged FINAL)
-    // The files a stopped batch left untouched; 0 unless the rows shown are of a stopped batch.
+    // The files a stopped batch left untouched, which continueRemaining() takes up; 0 unless the
+    // rows shown are of a stopped batch.
     Q_PROPERTY(int unprocessedCount READ unprocessedCount NOTIFY summaryChanged FINAL)
     // The totals line of the rows shown; empty while there are none.
     Q_PROPERTY(QString totalsText READ totalsText NOTIFY summaryChanged FINAL)
@@ -70,6 +71,9 @@ public:
     // Ends the running batch early: the files in hand finish, nothing new starts, and their rows
     // are shown with a count of the files left untouched.
     Q_INVOKABLE void stop();
+    // Compresses the files a stopped batch left untouched, their rows joining those shown. False
+    // when there are none, or a batch runs.
+    Q_INVOKABLE bool continueRemaining();
 
 signals:
     void isProcessingChanged();
@@ -88,11 +92,17 @@ private:
     void setStopping(bool stopping);
     void setProgress(const CompressionProgress &progress);
     void setSummary(const QList<CompressionResult> &results, int unprocessedCount);
+    void startBatch(const QList<QUrl> &fileURLs);
+    void showRow(qsizetype place, const CompressionResult &row);
     void finishBatch(BatchWatcher *watcher);
     void discardCompressionTask();
 
     std::unique_ptr<CompressionService> m_compressionService;
     CompressionResultListModel m_results;
+    // Each row's place among the rows of the batches shown, ascending like the rows.
+    QList<qsizetype> m_rowPlaces;
+    qsizetype m_firstPlace = 0; // the running batch's first place
+    QList<QUrl> m_remaining;    // what a stopped batch left untouched
     // The running batch, a child of this object; null when no batch runs.
     BatchWatcher *m_compressionTask = nullptr;
     std::stop_source m_stopSource;

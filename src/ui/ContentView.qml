@@ -269,7 +269,8 @@ Item {
                     visible: root.isProcessing
                     enabled: !(root.viewModel?.isStopping ?? false)
                     flat: true
-                    text: qsTr("停止")
+                    // Says at once that the stop is heard: the files in hand still finish.
+                    text: root.viewModel?.isStopping ? qsTr("正在停止…") : qsTr("停止")
                     leftPadding: Theme.spacingXL
                     rightPadding: Theme.spacingXL
                     opacity: !enabled ? 0.4 : pressed ? 0.55 : 1
@@ -343,14 +344,48 @@ Item {
                             elide: Text.ElideRight
                         }
 
-                        StyledText {
-                            objectName: "stopLine"
+                        RowLayout {
                             width: parent.width
-                            visible: root.unprocessedCount > 0
-                            text: qsTr("已停止：%1 个文件未处理").arg(root.unprocessedCount)
-                            font.pixelSize: Theme.captionSize
-                            color: Theme.orange
-                            elide: Text.ElideRight
+                            visible: root.unprocessedCount > 0 && !root.isProcessing
+                            spacing: Theme.spacingL
+                            StyledText {
+                                objectName: "stopLine"
+                                Layout.fillWidth: true
+                                text: qsTr("已停止：%1 个文件未处理").arg(root.unprocessedCount)
+                                font.pixelSize: Theme.captionSize
+                                color: Theme.orange
+                                elide: Text.ElideRight
+                            }
+
+                            Button {
+                                id: continueButton
+                                objectName: "continueButton"
+                                flat: true
+                                text: qsTr("继续处理剩余 %1 个文件").arg(root.unprocessedCount)
+                                leftPadding: Theme.spacingXL
+                                rightPadding: Theme.spacingXL
+                                opacity: pressed ? 0.55 : 1
+                                contentItem: StyledText {
+                                    text: continueButton.text
+                                    font.pixelSize: Theme.captionSize
+                                    color: Theme.accent
+                                    horizontalAlignment: Text.AlignHCenter
+                                    verticalAlignment: Text.AlignVCenter
+                                }
+                                background: Rectangle {
+                                    implicitHeight: Theme.controlSize
+                                    radius: height / 2
+                                    color: continueButton.hovered ? Theme.hoverFill : "transparent"
+                                    border.width: Theme.hairline
+                                    border.color: Theme.panelEdge
+
+                                    FocusRing {
+                                        shown: continueButton.visualFocus
+                                    }
+                                }
+                                Accessible.name: text
+                                onClicked: root.viewModel.continueRemaining()
+                            }
                         }
                     }
 
@@ -371,6 +406,20 @@ Item {
                         clip: true
                         boundsBehavior: Flickable.StopAtBounds
                         model: root.viewModel?.results ?? null
+                        // While the batch runs, the files still to finish are counted under
+                        // the rows of those that have.
+                        footer: StyledText {
+                            objectName: "waitingLine"
+                            width: ListView.view ? ListView.view.width : 0
+                            topPadding: Theme.spacingL
+                            visible: root.isProcessing
+                            height: visible ? implicitHeight : 0
+                            readonly property int waiting: (root.viewModel?.totalCount ?? 0)
+                                                           - (root.viewModel?.completedCount ?? 0)
+                            text: qsTr("还有 %1 个文件在处理").arg(waiting)
+                            font.pixelSize: Theme.captionSize
+                            color: Theme.secondaryText
+                        }
                         delegate: CompressionResultRow {
                             id: resultRow
                             required property int index

@@ -195,7 +195,7 @@ private slots:
             QVERIFY(drain(controller));
 
             verifyLastBatchRows(viewModel, batches.last());
-            QCOMPARE(inserted.size(), 1);
+            QCOMPARE(inserted.size(), 3); // each row as its file finished
         }
         const QStringList outputs{outputOf(batches.first().graphic), outputOf(batches.last().photo),
                                   outputOf(batches.last().graphic)};
@@ -207,7 +207,7 @@ private slots:
 
     // Stopped while the tools hold a file each, the two largest (the graphics): both finish,
     // nothing else starts, and the rows are theirs in drop order, under a count of the files
-    // left untouched.
+    // left untouched, which continuing then compresses.
     void stopFinishesTheFilesInHandAndShowsTheirRows()
     {
         const QList<Batch> batches = makeBatches(2);
@@ -238,9 +238,20 @@ private slots:
             QVERIFY(!viewModel.isStopping());
             QVERIFY2(viewModel.totalsText().startsWith(QStringLiteral("2 个文件 · 节省 ")),
                      qPrintable(viewModel.totalsText()));
+            QCOMPARE(readLines(startedLog()).size(), inHand.size());
+
+            // Continued, the two files left untouched follow the rows shown, in drop order.
+            QVERIFY(viewModel.continueRemaining());
+            QTRY_VERIFY_WITH_TIMEOUT(!viewModel.isProcessing(), waitTimeoutMs);
+            QVERIFY(drain(controller));
+            shown.clear();
+            for (const CompressionResult &row : viewModel.results()->results())
+                shown.append(row.outputURL.value_or(QUrl()).toLocalFile());
+            QCOMPARE(shown, inHand + QStringList({outputOf(files[0]), outputOf(files[2])}));
+            QCOMPARE(viewModel.unprocessedCount(), 0);
+            QVERIFY(!viewModel.continueRemaining());
         }
-        QCOMPARE(readLines(startedLog()).size(), inHand.size());
-        verifyNothingLeft(sourcesBefore, inHand);
+        verifyNothingLeft(sourcesBefore, QStringList{outputOf(files[1]), outputOf(files[3]), outputOf(files[0]), outputOf(files[2])});
     }
 };
 
