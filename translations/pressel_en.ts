@@ -15,6 +15,14 @@
         <source>· %1 个失败</source>
         <translation>· failed: %1</translation>
     </message>
+    <message>
+        <source>%1 个已压缩过</source>
+        <translation>%1 already done</translation>
+    </message>
+    <message>
+        <source>已跳过 %1 个 Pressel 输出</source>
+        <translation>Skipped %1 earlier Pressel outputs</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>
@@ -340,6 +348,14 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>无法写入文件夹“%1”</source>
         <translation>Can&apos;t write to the folder “%1”</translation>
+    </message>
+    <message>
+        <source>这是 Pressel 之前的输出</source>
+        <translation>An earlier Pressel output</translation>
+    </message>
+    <message>
+        <source>已用相同设置压缩过</source>
+        <translation>Already compressed with the same settings</translation>
     </message>
 </context>
 <context>

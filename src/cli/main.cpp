@@ -287,8 +287,12 @@ int main(int argc, char *argv[])
         if (interruption != 0)
             err << QCoreApplication::translate("CommandLine", "已中断") << '\n';
     } else {
-        for (const CompressionResult &result : results)
-            out << toLine(result) << '\n';
+        // Earlier outputs and sources done before are only counted, as in the window; --json
+        // keeps a row for every file, for scripts.
+        for (const CompressionResult &result : results) {
+            if (!result.isLeftOut())
+                out << toLine(result) << '\n';
+        }
         out.flush();
         err << BatchTotals::of(results).text();
         if (interruption != 0)

@@ -4,14 +4,20 @@
 #include "DisplayFormat.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 namespace pressel {
 
 BatchTotals BatchTotals::of(const QList<CompressionResult> &results)
 {
     BatchTotals totals;
-    totals.fileCount = results.size();
     for (const CompressionResult &result : results) {
+        if (result.isLeftOut()) {
+            ++(result.failure->reason() == Failure::earlierOutput ? totals.earlierOutputCount
+                                                                  : totals.alreadyCompressedCount);
+            continue;
+        }
+        ++totals.fileCount;
         switch (result.status) {
         case CompressionResultStatus::skipped:
             ++totals.skippedCount;
@@ -33,15 +39,24 @@ BatchTotals BatchTotals::of(const QList<CompressionResult> &results)
 
 QString BatchTotals::text(const QLocale &locale) const
 {
-    const double share = originalBytes > 0 ? double(savedBytes) / double(originalBytes) : 0.0;
-    QString line = QCoreApplication::translate("BatchTotals", "%1 个文件 · 节省 %2（%3）")
-                       .arg(locale.toString(fileCount), DisplayFormat::byteCount(savedBytes, locale),
-                            DisplayFormat::percent(share, locale));
-    if (skippedCount > 0)
-        line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个跳过").arg(locale.toString(skippedCount));
-    if (failedCount > 0)
-        line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个失败").arg(locale.toString(failedCount));
-    return line;
+    QStringList parts;
+    if (fileCount > 0) {
+        const double share = originalBytes > 0 ? double(savedBytes) / double(originalBytes) : 0.0;
+        QString line = QCoreApplication::translate("BatchTotals", "%1 个文件 · 节省 %2（%3）")
+                           .arg(locale.toString(fileCount), DisplayFormat::byteCount(savedBytes, locale),
+                                DisplayFormat::percent(share, locale));
+        if (skippedCount > 0)
+            line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个跳过").arg(locale.toString(skippedCount));
+        if (failedCount > 0)
+            line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个失败").arg(locale.toString(failedCount));
+        parts.append(line);
+    }
+    if (alreadyCompressedCount > 0)
+        parts.append(QCoreApplication::translate("BatchTotals", "%1 个已压缩过").arg(locale.toString(alreadyCompressedCount)));
+    if (earlierOutputCount > 0)
+        parts.append(
+            QCoreApplication::translate("BatchTotals", "已跳过 %1 个 Pressel 输出").arg(locale.toString(earlierOutputCount)));
+    return parts.join(QStringLiteral(" · "));
 }
 
 } // namespace pressel

@@ -15,12 +15,15 @@ struct BatchTotals {
     qsizetype fileCount = 0;
     qsizetype skippedCount = 0;
     qsizetype failedCount = 0;
+    qsizetype earlierOutputCount = 0;
+    qsizetype alreadyCompressedCount = 0;
     qint64 originalBytes = 0; // of the successful rows
     qint64 savedBytes = 0;    // over the successful rows
 
     static BatchTotals of(const QList<CompressionResult> &results);
 
-    // "3 个文件 · 节省 1.2 MB（35%）", then " · 1 个跳过" and " · 1 个失败" when there are any.
+    // "3 个文件 · 节省 1.2 MB（35%）", then " · 1 个跳过" and " · 1 个失败" when there are any;
+    // the files left out of the rows last. Empty when there is nothing to say.
     QString text(const QLocale &locale = QLocale()) const;
 };
 

@@ -27,6 +27,13 @@ struct CompressionResult {
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.
     static CompressionResult failed(const QUrl &sourceURL, qint64 originalBytes, const Failure &failure);
+
+    // An earlier output, or a source compressed the same way before: counted in the totals, not
+    // shown as a row.
+    bool isLeftOut() const
+    {
+        return failure && (failure->reason() == Failure::earlierOutput || failure->reason() == Failure::alreadyCompressed);
+    }
 };
 
 } // namespace pressel

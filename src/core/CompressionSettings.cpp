@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStringList>
 #include <QString>
 
 #include <memory>
@@ -61,6 +62,14 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(pngLosslessKey, pngLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
+}
+
+QString CompressionSettings::fingerprint() const
+{
+    return QStringList{QString::number(jpegQuality), QString::number(pngQualityMinimum),
+                       QString::number(pngQualityMaximum), QString::number(pngLossless),
+                       metadataPolicyName(metadata), QString::number(keepModificationDate)}
+        .join(u' ');
 }
 
 static std::unique_ptr<QSettings> userSettings()

@@ -44,6 +44,10 @@ struct CompressionSettings {
     static CompressionSettings loadSaved();
     void saveAsSaved() const;
 
+    // Every choice that shapes an output, as one text: equal exactly when those choices are.
+    // Outputs carry it, so that a source is not compressed again the same way.
+    QString fingerprint() const;
+
     static QString metadataPolicyName(MetadataPolicy policy);
     static std::optional<MetadataPolicy> metadataPolicyFromName(const QString &name);
 

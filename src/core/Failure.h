@@ -43,6 +43,8 @@ public:
         emptyFile,
         isFolder,
         folderNotWritable,      // the folder
+        earlierOutput,          // left out of the rows, counted in the totals
+        alreadyCompressed,      // likewise
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -2,6 +2,7 @@
 #include "CompressionService.h"
 
 #include "BatchOrder.h"
+#include "EarlierOutputs.h"
 #include "ImageCodec.h"
 #include "ImageFolderWalk.h"
 #include "Logging.h"
@@ -164,8 +165,25 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
     const EncoderTable encoders = m_makeEncoders(request.settings);
     // Folders are opened before the first file starts, so the outputs the batch writes are never
     // among its files.
-    const QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
-                                                     : QList<BatchEntry>(request.urls.begin(), request.urls.end());
+    QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
+                                               : QList<BatchEntry>(request.urls.begin(), request.urls.end());
+    // What Pressel made before, and what it made the same way before, is left as it is.
+    EarlierOutputs earlier(request.settings);
+    for (BatchEntry &entry : entries) {
+        const QUrl *file = std::get_if<QUrl>(&entry);
+        if (!file)
+            continue;
+        switch (earlier.find(*file)) {
+        case EarlierOutputs::Finding::none:
+            break;
+        case EarlierOutputs::Finding::earlierOutput:
+            entry = CompressionResult::failed(*file, readFileSize(*file).value_or(0), Failure(Failure::earlierOutput));
+            break;
+        case EarlierOutputs::Finding::alreadyCompressed:
+            entry = CompressionResult::failed(*file, readFileSize(*file).value_or(0), Failure(Failure::alreadyCompressed));
+            break;
+        }
+    }
     std::vector<BatchOrder::File> files;
     files.reserve(size_t(entries.size()));
     for (const BatchEntry &entry : entries) {
@@ -353,6 +371,7 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
         return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
+    EarlierOutputs::mark(output.file.descriptor(), source, settings);
     // A date that cannot be kept is not worth the output: the file is still right.
     if (settings.keepModificationDate && !output.file.setModificationTime(source.status().st_mtim))
         qCCritical(lcCompression).noquote()

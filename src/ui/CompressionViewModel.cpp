@@ -80,7 +80,7 @@ QString CompressionViewModel::fileInHandName() const
 
 void CompressionViewModel::setSummary(const QList<CompressionResult> &results, int unprocessedCount)
 {
-    const QString totalsText = results.isEmpty() ? QString() : BatchTotals::of(results).text();
+    const QString totalsText = BatchTotals::of(results + m_leftOut).text();
     if (totalsText == m_totalsText && unprocessedCount == m_unprocessedCount)
         return;
     m_totalsText = totalsText;
@@ -110,6 +110,7 @@ bool CompressionViewModel::openFiles(const QList<QUrl> &urls)
     discardCompressionTask();
     m_results.clear();
     m_rowPlaces.clear();
+    m_leftOut.clear();
     startBatch(fileURLs);
     return true;
 }
@@ -165,6 +166,11 @@ void CompressionViewModel::startBatch(const QList<QUrl> &fileURLs)
 
 void CompressionViewModel::showRow(qsizetype place, const CompressionResult &row)
 {
+    if (row.isLeftOut()) {
+        m_leftOut.append(row);
+        setSummary(m_results.results(), 0);
+        return;
+    }
     const auto at = std::lower_bound(m_rowPlaces.begin(), m_rowPlaces.end(), place);
     const int position = int(at - m_rowPlaces.begin());
     m_rowPlaces.insert(position, place);
@@ -177,6 +183,7 @@ void CompressionViewModel::clearResults()
     discardCompressionTask();
     m_results.clear();
     m_rowPlaces.clear();
+    m_leftOut.clear();
     m_remaining.clear();
     setSummary({}, 0);
     setStopping(false);

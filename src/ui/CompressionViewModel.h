@@ -103,6 +103,7 @@ private:
     QList<qsizetype> m_rowPlaces;
     qsizetype m_firstPlace = 0; // the running batch's first place
     QList<QUrl> m_remaining;    // what a stopped batch left untouched
+    QList<CompressionResult> m_leftOut; // counted in the totals, not shown
     // The running batch, a child of this object; null when no batch runs.
     BatchWatcher *m_compressionTask = nullptr;
     std::stop_source m_stopSource;

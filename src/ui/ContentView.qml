@@ -27,7 +27,9 @@ Item {
     readonly property bool isDropTargeted: viewModel?.isDropTargeted ?? false
     readonly property int unprocessedCount: viewModel?.unprocessedCount ?? 0
     // A stopped batch shows its stop line even when no file of it finished.
-    readonly property bool hasSummary: hasResults || (!isProcessing && unprocessedCount > 0)
+    // Totals without rows: every file was left out as done before.
+    readonly property bool hasSummary: hasResults || (!isProcessing && (unprocessedCount > 0
+                                                                        || (viewModel?.totalsText ?? "") !== ""))
     readonly property string face: hasSummary ? "results" : isProcessing ? "processing" : "dropZone"
     // The row shown in the before/after view: its sizes and files, copied when it was opened.
     property var comparedRow: null
