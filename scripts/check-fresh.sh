@@ -170,7 +170,7 @@ if [ "$mode" = package ]; then
   step_done
 
   step "pressel-cli --json on a JPEG and a PNG, as installed"
-  in_root sh -c 'cd /root/photos && pressel-cli --json photo.jpg picture.png' >"$work/cli.json" 2>"$work/cli.log" \
+  in_root sh -c 'cd /root/photos && pressel-cli -v --json photo.jpg picture.png' >"$work/cli.json" 2>"$work/cli.log" \
     || { cat "$work/cli.json" "$work/cli.log" >&2; fail "pressel-cli failed"; }
   cat "$work/cli.json"
   [ "$(grep -o '"status": *"success"' "$work/cli.json" | wc -l)" -eq 2 ] \
