@@ -43,6 +43,8 @@ public:
         emptyFile,
         isFolder,
         folderNotWritable,      // the folder
+        encodeFailed,           // the output format
+        animatedImage,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure
