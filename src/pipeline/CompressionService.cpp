@@ -57,13 +57,15 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
 
 
 // The output format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg, an
-// HEIC converted to JPEG becomes a .jpg. The
+// HEIC converted to JPEG becomes a -N.jpg. The
 // name is claimed before it is handed out; another batch of this process may claim a free name
 // between the test and the claim, and the next test then passes it by.
 QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, std::vector<OutputNameReservation> &held)
 {
     for (;;) {
-        const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.outputFormat.fileExtension(), folderURL);
+        const bool converted = profile.outputFormat.kind() != profile.format.kind();
+        const QUrl outputURL =
+            makeUniqueOutputURL(profile.sourceURL, profile.outputFormat.fileExtension(), folderURL, converted);
         if (auto reservation = OutputNameReservation::reserve(outputURL)) {
             held.push_back(std::move(*reservation));
             return outputURL;
