@@ -70,7 +70,9 @@ QString usage()
                                        "  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），\n"
                                        "                          按路径顺序；不加时文件夹是一行失败结果\n"
                                        "  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）\n"
-                                       "  --quality N             JPEG 质量，0 到 100（默认 75）\n"
+                                       "  --format FORMAT         输出格式：keep（默认，与原图相同）、jpeg、webp 或 avif；\n"
+                                       "                          选定格式时，HEIC、HEIF、AVIF、WebP 和 TIFF 也会被转换\n"
+                                       "  --quality N             所选格式的质量，0 到 100（默认 JPEG 75、WebP 86、AVIF 73）\n"
                                        "  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）\n"
                                        "  --png-lossless          PNG 不经 pngquant，只做无损压缩\n"
                                        "  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、\n"
@@ -86,13 +88,14 @@ QString usage()
 
 // The options that choose a batch's settings; the defaults are those of the window.
 struct SettingsOptions {
+    QCommandLineOption format{QStringLiteral("format"), {}, QStringLiteral("FORMAT")};
     QCommandLineOption quality{QStringLiteral("quality"), {}, QStringLiteral("N")};
     QCommandLineOption pngQuality{QStringLiteral("png-quality"), {}, QStringLiteral("MIN-MAX")};
     QCommandLineOption pngLossless{QStringLiteral("png-lossless")};
     QCommandLineOption metadata{QStringLiteral("metadata"), {}, QStringLiteral("POLICY")};
     QCommandLineOption keepDates{QStringLiteral("keep-dates")};
 
-    QList<QCommandLineOption> all() const { return {quality, pngQuality, pngLossless, metadata, keepDates}; }
+    QList<QCommandLineOption> all() const { return {format, quality, pngQuality, pngLossless, metadata, keepDates}; }
 };
 
 // The settings the options ask for, or the usage error that names the option of a bad value.
@@ -106,11 +109,18 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
                                         parser.value(option)));
     };
     CompressionSettings settings;
+    if (parser.isSet(options.format)) {
+        const auto format = CompressionSettings::outputFormatFromName(parser.value(options.format));
+        if (!format)
+            return badValue(options.format, QT_TRANSLATE_NOOP("CommandLine", "应为 keep、jpeg、webp 或 avif"));
+        settings.outputFormat = *format;
+    }
+    // The quality is the chosen format's.
     if (parser.isSet(options.quality)) {
         const auto quality = CompressionSettings::qualityFromText(parser.value(options.quality));
         if (!quality)
             return badValue(options.quality, QT_TRANSLATE_NOOP("CommandLine", "应为 0 到 100 的整数"));
-        settings.jpegQuality = *quality;
+        settings.setQuality(*quality);
     }
     if (parser.isSet(options.pngQuality)) {
         const QStringList bounds = parser.value(options.pngQuality).split(u'-');

@@ -16,6 +16,7 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 #include <QTransform>
 #include <QtEndian>
 
@@ -535,6 +536,18 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
     return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile, picture->damaged};
 }
 
+// JPEG keeps no transparency: what shows through is white, as on a page.
+static QImage overWhite(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return image;
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    return flat;
+}
+
 bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device, std::optional<int> quality)
 {
     const QByteArray format = kind == ImageFormat::Kind::jpeg || kind == ImageFormat::Kind::png ? ImageFormat::qtFormat(kind)
@@ -548,7 +561,8 @@ bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &de
     } else {
         writer.setQuality(0); // zlib's best compression; PNG stays lossless at any level
     }
-    return writer.write(inSRGBWithoutMetadata(image.image));
+    const QImage pixels = inSRGBWithoutMetadata(image.image);
+    return writer.write(format == "jpeg" ? overWhite(pixels) : pixels);
 }
 
 std::optional<QImage> renderSRGBPremultipliedRGBA(const DecodedImage &image)

@@ -67,8 +67,8 @@ public:
     // megapixels). Larger ones are refused from their header, before any pixel memory is taken.
     static constexpr qint64 maximumPixelCount = qint64(16384) * 16384;
 
-    // The kind the file's first bytes tell; unknown for containers the pipeline does not
-    // compress, and for bytes of no container we know (see isPicture()).
+    // The kind the file's first bytes tell; unknown for containers the pipeline neither
+    // compresses nor converts, and for bytes of no container we know (see isPicture()).
     ImageFormat::Kind kind() const;
     // Whether the bytes are of a container we decode.
     bool isPicture() const;
@@ -116,9 +116,9 @@ private:
     std::shared_ptr<const Private> d;
 };
 
-// Writes `image` as one picture of the kind (JPEG or PNG) to `device`, in sRGB
-// and without metadata; quality from 0 to 100 applies to JPEG only. False when a
-// byte could not be written: the device then holds no whole picture.
+// Writes `image` as one picture of the kind (JPEG or PNG) to `device`, in sRGB and without
+// metadata; quality from 0 to 100 applies to JPEG only, and JPEG lays transparency over white.
+// False when a byte could not be written: the device then holds no whole picture.
 bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device,
                 std::optional<int> quality = std::nullopt);
 

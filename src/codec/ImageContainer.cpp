@@ -63,7 +63,7 @@ ImageContainer heifContainer(const QList<QByteArray> &brands)
     if (containsAny(brands, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"}))
         return heif(Kind::heic);
     if (containsAny(brands, {"avif", "avis"}))
-        return heif(Kind::unknown);
+        return heif(Kind::avif);
     if (containsAny(brands, {"mif1", "msf1", "mif2", "miaf"}))
         return heif(Kind::heif);
     return {};
@@ -92,7 +92,7 @@ ImageContainer ImageContainer::sniff(const QByteArray &head)
         hasAt(head, 0, QByteArrayView("II+\0", 4)) || hasAt(head, 0, QByteArrayView("MM\0+", 4)))
         return qtContainer(Kind::tiff, "tiff");
     if (hasAt(head, 0, "RIFF") && hasAt(head, 8, "WEBP"))
-        return {Kind::unknown, Decoder::webp, {}};
+        return {Kind::webp, Decoder::webp, {}};
     if (isBMPHeader(head))
         return qtContainer(Kind::unknown, "bmp");
     if (hasAt(head, 0, QByteArrayView("\0\0\1\0", 4)) && head.size() >= 6 && (head[4] != 0 || head[5] != 0))

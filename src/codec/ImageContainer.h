@@ -9,7 +9,7 @@
 namespace pressel {
 
 // The container of an image file as its first bytes tell it, never its name: the kind the
-// pipeline tells apart (unknown for a container we decode but do not compress), and which
+// pipeline tells apart (unknown for a container we decode but neither compress nor convert), and which
 // decoder reads the pixels (none for bytes of no container we know).
 struct ImageContainer {
     enum class Decoder { none, qt, heif, webp };

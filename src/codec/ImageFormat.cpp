@@ -10,15 +10,18 @@ struct KindRow {
     const char *extension;
     const char *mimeType;
     const char *qtFormat;
+    const char *displayName;
 };
 
 constexpr KindRow kinds[] = {
-    {ImageFormat::Kind::jpeg, "jpg", "image/jpeg", "jpeg"},
-    {ImageFormat::Kind::png, "png", "image/png", "png"},
-    {ImageFormat::Kind::heic, "heic", "image/heic", ""},
-    {ImageFormat::Kind::heif, "heif", "image/heif", ""},
-    {ImageFormat::Kind::tiff, "tiff", "image/tiff", "tiff"},
-    {ImageFormat::Kind::unknown, "", "application/octet-stream", ""},
+    {ImageFormat::Kind::jpeg, "jpg", "image/jpeg", "jpeg", "JPEG"},
+    {ImageFormat::Kind::png, "png", "image/png", "png", "PNG"},
+    {ImageFormat::Kind::heic, "heic", "image/heic", "", "HEIC"},
+    {ImageFormat::Kind::heif, "heif", "image/heif", "", "HEIF"},
+    {ImageFormat::Kind::tiff, "tiff", "image/tiff", "tiff", "TIFF"},
+    {ImageFormat::Kind::webp, "webp", "image/webp", "", "WebP"},
+    {ImageFormat::Kind::avif, "avif", "image/avif", "", "AVIF"},
+    {ImageFormat::Kind::unknown, "", "application/octet-stream", "", ""},
 };
 
 const KindRow &rowOf(ImageFormat::Kind kind)
@@ -44,6 +47,11 @@ QString ImageFormat::fileExtension() const
 QString ImageFormat::mimeType(Kind kind)
 {
     return QString::fromLatin1(rowOf(kind).mimeType);
+}
+
+QString ImageFormat::displayName(Kind kind)
+{
+    return QString::fromLatin1(rowOf(kind).displayName);
 }
 
 QByteArray ImageFormat::qtFormat(Kind kind)

@@ -3,6 +3,11 @@
 
 namespace pressel {
 
+QString FormatConversion::text() const
+{
+    return ImageFormat::displayName(from) + QStringLiteral(" → ") + ImageFormat::displayName(to);
+}
+
 CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 originalBytes,
                                              const CompressionArtifact &artifact)
 {
@@ -14,6 +19,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .compressedBytes = artifact.outputBytes,
         .status = CompressionResultStatus::success,
         .failure = std::nullopt,
+        .conversion = std::nullopt,
     };
 }
 
@@ -27,6 +33,7 @@ CompressionResult CompressionResult::failed(const QUrl &sourceURL, qint64 origin
         .compressedBytes = std::nullopt,
         .status = failure.status(),
         .failure = failure,
+        .conversion = std::nullopt,
     };
 }
 

@@ -4,6 +4,7 @@
 #include "CompressionArtifact.h"
 #include "Failure.h"
 #include "CompressionResultStatus.h"
+#include "ImageFormat.h"
 
 #include <QMetaType>
 #include <QUrl>
@@ -12,6 +13,17 @@
 #include <optional>
 
 namespace pressel {
+
+// A source written in another format than its own, e.g. HEIC to JPEG.
+struct FormatConversion {
+    ImageFormat::Kind from;
+    ImageFormat::Kind to;
+
+    // "HEIC → JPEG".
+    QString text() const;
+
+    friend bool operator==(const FormatConversion &, const FormatConversion &) = default;
+};
 
 // One file's outcome. A success carries an output and its size; a skipped or failed result
 // carries its failure and no output. Results are told apart by id alone.
@@ -23,6 +35,7 @@ struct CompressionResult {
     std::optional<qint64> compressedBytes;
     CompressionResultStatus status = CompressionResultStatus::failed;
     std::optional<Failure> failure;
+    std::optional<FormatConversion> conversion; // a success in another format than its source's
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

@@ -16,6 +16,9 @@ const QString jpegQualityKey = QStringLiteral("compression/jpegQuality");
 const QString pngQualityMinimumKey = QStringLiteral("compression/pngQualityMinimum");
 const QString pngQualityMaximumKey = QStringLiteral("compression/pngQualityMaximum");
 const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
+const QString outputFormatKey = QStringLiteral("compression/outputFormat");
+const QString webpQualityKey = QStringLiteral("compression/webpQuality");
+const QString avifQualityKey = QStringLiteral("compression/avifQuality");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
 
@@ -49,6 +52,10 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
         loaded.pngQualityMaximum = *maximum;
     }
     loaded.pngLossless = settings.value(pngLosslessKey, loaded.pngLossless).toBool();
+    loaded.outputFormat =
+        outputFormatFromName(settings.value(outputFormatKey).toString()).value_or(loaded.outputFormat);
+    loaded.webpQuality = readQuality(settings, webpQualityKey).value_or(loaded.webpQuality);
+    loaded.avifQuality = readQuality(settings, avifQualityKey).value_or(loaded.avifQuality);
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
     return loaded;
@@ -60,6 +67,9 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(pngQualityMinimumKey, pngQualityMinimum);
     settings.setValue(pngQualityMaximumKey, pngQualityMaximum);
     settings.setValue(pngLosslessKey, pngLossless);
+    settings.setValue(outputFormatKey, outputFormatName(outputFormat));
+    settings.setValue(webpQualityKey, webpQuality);
+    settings.setValue(avifQualityKey, avifQuality);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
 }
@@ -68,6 +78,7 @@ QString CompressionSettings::fingerprint() const
 {
     return QStringList{QString::number(jpegQuality), QString::number(pngQualityMinimum),
                        QString::number(pngQualityMaximum), QString::number(pngLossless),
+                       outputFormatName(outputFormat), QString::number(webpQuality), QString::number(avifQuality),
                        metadataPolicyName(metadata), QString::number(keepModificationDate)}
         .join(u' ');
 }
@@ -86,6 +97,95 @@ CompressionSettings CompressionSettings::loadSaved()
 void CompressionSettings::saveAsSaved() const
 {
     save(*userSettings());
+}
+
+CompressionSettings::QualityScale CompressionSettings::qualityScale(OutputFormat format)
+{
+    // WebP and AVIF keep the JPEG range's reasoning: the low end where a photo starts to smear,
+    // the high end where the file is rarely smaller than a camera's own.
+    switch (format) {
+    case OutputFormat::keep:
+    case OutputFormat::jpeg:
+        return {minimumJPEGQuality, maximumJPEGQuality, CompressionSettings().jpegQuality};
+    case OutputFormat::webp:
+        return {50, 98, WebPSettings::defaultQuality};
+    case OutputFormat::avif:
+        return {40, 95, AVIFSettings::defaultQuality};
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+int CompressionSettings::quality() const
+{
+    switch (outputFormat) {
+    case OutputFormat::keep:
+    case OutputFormat::jpeg:
+        return jpegQuality;
+    case OutputFormat::webp:
+        return webpQuality;
+    case OutputFormat::avif:
+        return avifQuality;
+    }
+    Q_UNREACHABLE();
+    return jpegQuality;
+}
+
+void CompressionSettings::setQuality(int quality)
+{
+    switch (outputFormat) {
+    case OutputFormat::keep:
+    case OutputFormat::jpeg:
+        jpegQuality = quality;
+        break;
+    case OutputFormat::webp:
+        webpQuality = quality;
+        break;
+    case OutputFormat::avif:
+        avifQuality = quality;
+        break;
+    }
+}
+
+ImageFormat::Kind CompressionSettings::outputKind(ImageFormat::Kind source) const
+{
+    switch (outputFormat) {
+    case OutputFormat::keep:
+        return source;
+    case OutputFormat::jpeg:
+        return ImageFormat::Kind::jpeg;
+    case OutputFormat::webp:
+        return ImageFormat::Kind::webp;
+    case OutputFormat::avif:
+        return ImageFormat::Kind::avif;
+    }
+    Q_UNREACHABLE();
+    return source;
+}
+
+QString CompressionSettings::outputFormatName(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::keep:
+        return QStringLiteral("keep");
+    case OutputFormat::jpeg:
+        return QStringLiteral("jpeg");
+    case OutputFormat::webp:
+        return QStringLiteral("webp");
+    case OutputFormat::avif:
+        return QStringLiteral("avif");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+std::optional<OutputFormat> CompressionSettings::outputFormatFromName(const QString &name)
+{
+    for (const OutputFormat format : {OutputFormat::keep, OutputFormat::jpeg, OutputFormat::webp, OutputFormat::avif}) {
+        if (name == outputFormatName(format))
+            return format;
+    }
+    return std::nullopt;
 }
 
 QString CompressionSettings::metadataPolicyName(MetadataPolicy policy)

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AVIFEncoder.h"
+#include "ImageFormat.h"
+#include "WebPEncoder.h"
+
 #include <QtGlobal>
 
 #include <optional>
@@ -17,6 +21,9 @@ enum class MetadataPolicy {
     all,    // everything but what the output makes false
 };
 
+// The format outputs are written in: each source's own, or one for all.
+enum class OutputFormat { keep, jpeg, webp, avif };
+
 // The choices a person makes about a batch, taken as a whole when the batch starts. The
 // defaults are the behaviour Pressel had before it had settings.
 struct CompressionSettings {
@@ -24,6 +31,14 @@ struct CompressionSettings {
     // smaller than a camera's own file. Scripts may ask for any quality.
     static constexpr int minimumJPEGQuality = 40;
     static constexpr int maximumJPEGQuality = 95;
+
+    // The panel's range and the default of the quality of the format outputs are written in.
+    struct QualityScale {
+        int minimum;
+        int maximum;
+        int defaultValue;
+    };
+    static QualityScale qualityScale(OutputFormat format);
 
     // The one reading of a quality, whoever gives it (the command line, the saved settings): a
     // whole number from 0 to 100 in plain digits.
@@ -33,6 +48,9 @@ struct CompressionSettings {
     int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
     int pngQualityMaximum = 80;
     bool pngLossless = false; // no pngquant: the in-process lossless encoder writes
+    OutputFormat outputFormat = OutputFormat::keep;
+    int webpQuality = WebPSettings::defaultQuality;
+    int avifQuality = AVIFSettings::defaultQuality;
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
 
@@ -48,6 +66,15 @@ struct CompressionSettings {
     // Outputs carry it, so that a source is not compressed again the same way.
     QString fingerprint() const;
 
+    // The quality of the format outputs are written in (JPEG's when each keeps its own), and
+    // setting it.
+    int quality() const;
+    void setQuality(int quality);
+    // What a source of this kind becomes: its own kind, or the one chosen for all.
+    ImageFormat::Kind outputKind(ImageFormat::Kind source) const;
+
+    static QString outputFormatName(OutputFormat format); // "keep", "jpeg", "webp", "avif"
+    static std::optional<OutputFormat> outputFormatFromName(const QString &name);
     static QString metadataPolicyName(MetadataPolicy policy);
     static std::optional<MetadataPolicy> metadataPolicyFromName(const QString &name);
 

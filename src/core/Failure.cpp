@@ -58,6 +58,9 @@ constexpr ReasonRow reasons[] = {
     {Failure::earlierOutput, "earlierOutput", QT_TRANSLATE_NOOP("Failure", "这是 Pressel 之前的输出"), S::skipped},
     {Failure::alreadyCompressed, "alreadyCompressed", QT_TRANSLATE_NOOP("Failure", "已用相同设置压缩过"),
      S::skipped},
+    {Failure::encodeFailed, "encodeFailed", QT_TRANSLATE_NOOP("Failure", "无法编码为 %1"), S::failed},
+    {Failure::animatedImage, "animatedImage", QT_TRANSLATE_NOOP("Failure", "这是动画图片，不做转换"),
+     S::failed},
 };
 
 // A tool that said nothing usable.
@@ -65,7 +68,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::alreadyCompressed + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::animatedImage + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

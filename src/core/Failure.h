@@ -45,6 +45,8 @@ public:
         folderNotWritable,      // the folder
         earlierOutput,          // left out of the rows, counted in the totals
         alreadyCompressed,      // likewise
+        encodeFailed,           // the output format
+        animatedImage,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -58,13 +58,16 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
 }
 
 
-// The detected format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg. The
+// The output format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg, an
+// HEIC converted to JPEG becomes a -N.jpg. The
 // name is claimed before it is handed out; another batch of this process may claim a free name
 // between the test and the claim, and the next test then passes it by.
 QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, std::vector<OutputNameReservation> &held)
 {
     for (;;) {
-        const QUrl outputURL = makeUniqueOutputURL(profile.sourceURL, profile.format.fileExtension(), folderURL);
+        const bool converted = profile.outputFormat.kind() != profile.format.kind();
+        const QUrl outputURL =
+            makeUniqueOutputURL(profile.sourceURL, profile.outputFormat.fileExtension(), folderURL, converted);
         if (auto reservation = OutputNameReservation::reserve(outputURL)) {
             held.push_back(std::move(*reservation));
             return outputURL;
@@ -337,9 +340,12 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     const auto encoder = encoders.encoderFor(profile->format);
     if (!encoder)
         return failure(encoder.error());
+    profile->outputFormat = encoders.outputFormatFor(profile->format);
     if (const auto read = profile->source->readContents(); !read)
         return failure(read.error());
     const auto image = ImageSource::fromBytes(profile->source->bytes());
+    if (image && image->isAnimated())
+        return failure(Failure(Failure::animatedImage));
     if (!image || !image->claimsPlausibleSize())
         return failure(Failure(Failure::imageDecodeFailed));
     if (image->hasDamagedStructure())
@@ -367,8 +373,10 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
 static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSettings &settings)
 {
     const SourceFile &source = *output.profile.source;
-    if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
-        return failure(carried.error());
+    // An AVIF's encoder wrote the metadata as its own items: Exiv2 does not write AVIF.
+    if (output.profile.outputFormat.kind() != ImageFormat::Kind::avif)
+        if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
+            return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
     EarlierOutputs::mark(output.file.descriptor(), source, settings);
@@ -396,7 +404,10 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     if (!outputBytes)
         return CompressionResult::failed(sourceURL, sourceBytes, outputBytes.error());
     // Decided before the output has a name: nothing is ever removed from the source's folder.
-    if (*outputBytes >= sourceBytes)
+    // An output in another format was asked for as such: it is kept whatever its size.
+    const ImageFormat::Kind sourceKind = output->profile.format.kind();
+    const ImageFormat::Kind outputKind = output->profile.outputFormat.kind();
+    if (sourceKind == outputKind && *outputBytes >= sourceBytes)
         return CompressionResult::failed(sourceURL, sourceBytes,
                                           Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
@@ -406,8 +417,12 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     QUrl outputURL = output->outputURL;
     for (;;) {
         switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
-        case PrivateFile::Publication::published:
-            return CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+        case PrivateFile::Publication::published: {
+            CompressionResult result = CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+            if (sourceKind != outputKind)
+                result.conversion = FormatConversion{sourceKind, outputKind};
+            return result;
+        }
         case PrivateFile::Publication::nameTaken:
             outputURL = nameOutput.retry(output->profile, output->folderURL);
             continue;

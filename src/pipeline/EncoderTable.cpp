@@ -1,13 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EncoderTable.h"
 
+#include "AVIFOutputEncoder.h"
 #include "JPEGEncoder.h"
 #include "PNGEncoder.h"
+#include "WebPOutputEncoder.h"
 
 namespace pressel {
 
+namespace {
+
+ImageFormat::Kind chosenKind(OutputFormat format)
+{
+    return CompressionSettings{.outputFormat = format}.outputKind(ImageFormat::Kind::unknown);
+}
+
+} // namespace
+
 Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format) const
 {
+    if (outputFormat != OutputFormat::keep && format.kind() != ImageFormat::Kind::unknown) {
+        switch (chosenKind(outputFormat)) {
+        case ImageFormat::Kind::jpeg:
+            return jpeg.get();
+        case ImageFormat::Kind::webp:
+            return webp.get();
+        case ImageFormat::Kind::avif:
+            return avif.get();
+        default:
+            Q_UNREACHABLE();
+        }
+    }
     switch (format.kind()) {
     case ImageFormat::Kind::jpeg:
         return jpeg.get();
@@ -18,19 +41,67 @@ Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format) co
         return failure(Failure::heifUnsupported);
     case ImageFormat::Kind::tiff:
         return failure(Failure::tiffUnsupported);
+    // Kept as they are, WebP and AVIF are refused like any other format: by the source's
+    // extension.
+    case ImageFormat::Kind::webp:
+    case ImageFormat::Kind::avif:
     case ImageFormat::Kind::unknown:
         break;
     }
-    return failure(Failure(Failure::unsupportedFormat, {format.fileExtension()}));
+    return failure(Failure(Failure::unsupportedFormat, {format.payload()}));
+}
+
+ImageFormat EncoderTable::outputFormatFor(const ImageFormat &source) const
+{
+    const ImageFormat::Kind kind = CompressionSettings{.outputFormat = outputFormat}.outputKind(source.kind());
+    if (kind == source.kind() && kind != ImageFormat::Kind::webp && kind != ImageFormat::Kind::avif)
+        return source;
+    switch (kind) {
+    case ImageFormat::Kind::jpeg:
+        return ImageFormat::jpeg(QStringLiteral("jpg"));
+    case ImageFormat::Kind::webp:
+        return ImageFormat::webp();
+    case ImageFormat::Kind::avif:
+        return ImageFormat::avif();
+    default:
+        return source;
+    }
+}
+
+std::shared_ptr<const Encoder> EncoderTable::encoderWriting(ImageFormat::Kind kind, int quality,
+                                                            const CompressionSettings &settings,
+                                                            const InstallLayout &layout)
+{
+    switch (kind) {
+    case ImageFormat::Kind::jpeg:
+        return std::make_shared<FallbackEncoder>(makeJPEGEncoder(layout, quality));
+    case ImageFormat::Kind::png: {
+        std::optional<QualityRange> pngQuality;
+        if (!settings.pngLossless)
+            pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
+        return std::make_shared<FallbackEncoder>(makePNGEncoder(layout, pngQuality, settings.metadata));
+    }
+    case ImageFormat::Kind::webp:
+        return std::make_shared<WebPOutputEncoder>(quality);
+    case ImageFormat::Kind::avif:
+        return std::make_shared<AVIFOutputEncoder>(quality, settings.metadata);
+    default:
+        return nullptr;
+    }
 }
 
 EncoderTable EncoderTable::standard(const CompressionSettings &settings, const InstallLayout &layout)
 {
-    std::optional<QualityRange> pngQuality;
-    if (!settings.pngLossless)
-        pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
-    return {std::make_shared<FallbackEncoder>(makeJPEGEncoder(layout, settings.jpegQuality)),
-            std::make_shared<FallbackEncoder>(makePNGEncoder(layout, pngQuality, settings.metadata))};
+    const auto chosen = [&](OutputFormat format, ImageFormat::Kind kind, int quality) {
+        return settings.outputFormat == format ? encoderWriting(kind, quality, settings, layout) : nullptr;
+    };
+    return {
+        .jpeg = encoderWriting(ImageFormat::Kind::jpeg, settings.jpegQuality, settings, layout),
+        .png = encoderWriting(ImageFormat::Kind::png, settings.pngQualityMaximum, settings, layout),
+        .webp = chosen(OutputFormat::webp, ImageFormat::Kind::webp, settings.webpQuality),
+        .avif = chosen(OutputFormat::avif, ImageFormat::Kind::avif, settings.avifQuality),
+        .outputFormat = settings.outputFormat,
+    };
 }
 
 } // namespace pressel

@@ -11,7 +11,7 @@ namespace {
 const QStringList imageExtensions{
     QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
     QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("tif"),
-    QStringLiteral("tiff"), QStringLiteral("gif"),  QStringLiteral("webp"),
+    QStringLiteral("tiff"), QStringLiteral("gif"),  QStringLiteral("webp"), QStringLiteral("avif"),
 };
 
 bool isImageName(const QFileInfo &info)

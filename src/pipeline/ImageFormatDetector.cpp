@@ -33,6 +33,10 @@ ImageFormat detectFormat(const ImageSource &source, const QUrl &url)
         return ImageFormat::heif();
     case ImageFormat::Kind::tiff:
         return ImageFormat::tiff();
+    case ImageFormat::Kind::webp:
+        return ImageFormat::webp(extension);
+    case ImageFormat::Kind::avif:
+        return ImageFormat::avif(extension);
     case ImageFormat::Kind::unknown:
         break;
     }
@@ -50,10 +54,12 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
     const auto image = ImageSource::fromBytes(source->bytes());
     if (!image)
         return failure(Failure(Failure::readFailed));
+    const ImageFormat format = detectFormat(*image, url);
     return ImageProfile{
         .sourceURL = url,
-        .format = detectFormat(*image, url),
+        .format = format,
         .source = std::move(source),
+        .outputFormat = format,
     };
 }
 

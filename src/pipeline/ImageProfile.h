@@ -17,6 +17,9 @@ struct ImageProfile {
     QUrl sourceURL;
     ImageFormat format = ImageFormat::unknown({});
     std::shared_ptr<SourceFile> source;
+    // The format its output is written in, as the encoder table decides; the source's own
+    // until then.
+    ImageFormat outputFormat = format;
 };
 
 } // namespace pressel

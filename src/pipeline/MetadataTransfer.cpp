@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 namespace pressel {
@@ -127,6 +128,8 @@ void initializeExiv2()
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::XmpParser::initialize();
+        // HEIC and AVIF sources: Exiv2 0.27 reads their Exif and XMP items only when asked to.
+        Exiv2::enableBMFF(true);
         Exiv2::LogMsg::setHandler(routeExiv2Messages);
     });
 }
@@ -213,14 +216,13 @@ QString fileName(const QUrl &url)
     return QFileInfo(url.toLocalFile()).fileName();
 }
 
-} // namespace
-
-Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &output, const QUrl &outputURL,
-                                MetadataPolicy policy)
+// The source's metadata as the policy keeps it; absent when the policy keeps nothing or the
+// source's cannot be read (logged).
+std::optional<SourceMetadata> keptMetadata(const SourceFile &sourceFile, MetadataPolicy policy)
 {
     const QUrl &sourceURL = sourceFile.url();
     if (policy == MetadataPolicy::strip)
-        return {};
+        return std::nullopt;
     initializeExiv2();
 
     SourceMetadata kept;
@@ -236,7 +238,7 @@ Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &outpu
         sourceMessages = nullptr;
         qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 not readable, output has none: %2")
                                                 .arg(fileName(sourceURL), QString::fromUtf8(error.what()));
-        return {};
+        return std::nullopt;
     }
     sourceMessages = nullptr;
     if (!messages.isEmpty())
@@ -244,7 +246,45 @@ Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &outpu
                                                 "Metadata of %1 partly unreadable, carrying what was read: %2")
                                                 .arg(fileName(sourceURL), messages.join(u' '));
     if (kept.isEmpty())
+        return std::nullopt;
+    return kept;
+}
+
+} // namespace
+
+MetadataItems metadataItems(const SourceFile &source, MetadataPolicy policy, QSize outputSize)
+{
+    std::optional<SourceMetadata> kept = keptMetadata(source, policy);
+    if (!kept)
         return {};
+    if (policy == MetadataPolicy::all)
+        correctForOutput(kept->exif, kept->xmp, outputSize.width(), outputSize.height());
+    MetadataItems items;
+    try {
+        if (!kept->exif.empty()) {
+            Exiv2::Blob blob;
+            Exiv2::ExifParser::encode(blob, Exiv2::bigEndian, kept->exif);
+            items.exif = QByteArray(reinterpret_cast<const char *>(blob.data()), qsizetype(blob.size()));
+        }
+        std::string packet;
+        if (!kept->xmp.empty() && Exiv2::XmpParser::encode(packet, kept->xmp) == 0)
+            items.xmp = QByteArray::fromStdString(packet);
+    } catch (const std::exception &error) {
+        qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 not carried: %2")
+                                                .arg(fileName(source.url()), QString::fromUtf8(error.what()));
+        return {};
+    }
+    return items;
+}
+
+Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &output, const QUrl &outputURL,
+                                MetadataPolicy policy)
+{
+    const QUrl &sourceURL = sourceFile.url();
+    const std::optional<SourceMetadata> found = keptMetadata(sourceFile, policy);
+    if (!found)
+        return {};
+    SourceMetadata kept = *found;
 
     const QByteArray encoded = output.readAll();
     if (encoded.isEmpty())

@@ -6,6 +6,8 @@
 #include "PrivateFile.h"
 #include "SourceFile.h"
 
+#include <QByteArray>
+#include <QSize>
 #include <QUrl>
 
 namespace pressel {
@@ -17,5 +19,15 @@ namespace pressel {
 // outputURL is the name the output is meant to have, for the log.
 Expected<void> transferMetadata(const SourceFile &source, PrivateFile &output, const QUrl &outputURL,
                                 MetadataPolicy policy);
+
+// The same metadata for an encoder that writes it into the output itself (AVIF, which Exiv2
+// does not write): EXIF as TIFF-structured bytes and XMP as a packet, filtered by the policy and
+// made true of an upright output of `outputSize`. Empty parts where the source has none or
+// cannot be read (logged).
+struct MetadataItems {
+    QByteArray exif;
+    QByteArray xmp;
+};
+MetadataItems metadataItems(const SourceFile &source, MetadataPolicy policy, QSize outputSize);
 
 } // namespace pressel

@@ -76,7 +76,7 @@ static QString fittedName(const QString &base, const QString &ending)
     return base.left(cut) + ending;
 }
 
-QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL)
+QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL, bool numbered)
 {
     const QString base = baseName(QFileInfo(sourceURL.toLocalFile()).fileName());
     const QDir folder(folderURL.toLocalFile());
@@ -85,7 +85,7 @@ QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const 
     QSet<QString> takenNames{QFileInfo(sourceURL.toLocalFile()).fileName().toCaseFolded()};
     for (const QString &entry : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         takenNames.insert(entry.toCaseFolded());
-    QString candidate = fits(bareName) ? folder.filePath(bareName) : QString();
+    QString candidate = fits(bareName) && !numbered ? folder.filePath(bareName) : QString();
     for (qint64 counter = 1; candidate.isEmpty() || itemExists(candidate, takenNames); ++counter)
         candidate = folder.filePath(fittedName(base, u'-' + QString::number(counter) + u'.' + extension));
     return QUrl::fromLocalFile(candidate);

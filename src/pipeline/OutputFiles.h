@@ -11,8 +11,11 @@ namespace pressel {
 // The output naming rule: <base>.<extension> in the folder, then <base>-1.<extension>,
 // <base>-2.<extension>, ... until nothing exists there and no OutputNameReservation holds the
 // name. The name is only tested; the caller reserves it. A base too long for the file-name limit
-// is shortened at a character boundary, and the name then always carries its "-N".
-QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL);
+// is shortened at a character boundary, and the name then always carries its "-N", as does the
+// output of a conversion (`numbered`): IMG_0001.jpg beside IMG_0001.HEIC would pass for the
+// camera's own.
+QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL,
+                         bool numbered = false);
 
 // A claim on an output name for as long as it lives, held in this process, so that files
 // compressed side by side never get the same name while neither output exists yet.

@@ -30,6 +30,7 @@ public:
         CompressedBytesRole,       // number, or undefined when absent
         StatusRole,                // a ResultStatus::Value
         MessageRole,               // text, or undefined when absent
+        ConversionRole,            // text such as "HEIC → JPEG", or undefined when the format stayed
     };
 
     using QAbstractListModel::QAbstractListModel;

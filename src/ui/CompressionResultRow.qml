@@ -21,6 +21,8 @@ Item {
     required property var compressedBytes
     required property int status
     required property var message
+    // "HEIC → JPEG" when the output is in another format than its source; undefined otherwise.
+    required property var conversion
 
     // The thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -28,6 +30,7 @@ Item {
     readonly property bool hasOutput: outputPath !== undefined && outputPath !== null
     readonly property bool hasCompressedBytes: compressedBytes !== undefined && compressedBytes !== null
     readonly property bool hasMessage: message !== undefined && message !== null
+    readonly property bool converted: conversion !== undefined && conversion !== null
     // Defined only with an output size and a source of at least one byte.
     readonly property real savedFraction: hasCompressedBytes && originalBytes >= 1
                                           ? 1 - compressedBytes / originalBytes : NaN
@@ -37,6 +40,9 @@ Item {
             return qsTr("跳过")
         if (status !== ResultStatus.Success || isNaN(savedFraction))
             return qsTr("失败")
+        // A conversion is kept whatever its size: a larger file says so.
+        if (savedFraction < 0)
+            return "↑ " + PercentFormatter.stringFromFraction(-savedFraction)
         return "↓ " + PercentFormatter.stringFromFraction(savedFraction)
     }
     readonly property color badgeColor: {
@@ -44,6 +50,8 @@ Item {
             return Theme.withAlpha(Theme.orange, 0.9)
         if (status !== ResultStatus.Success || isNaN(savedFraction))
             return Theme.withAlpha(Theme.red, 0.9)
+        if (savedFraction < 0)
+            return Theme.withAlpha(Theme.orange, 0.9)
         return Theme.accent
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
@@ -82,8 +90,8 @@ Item {
 
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
-    Accessible.description: [fileName, statusText, status === ResultStatus.Success ? badgeText : "", sizesText, detailText,
-                             revealProblem]
+    Accessible.description: [fileName, statusText, converted ? qsTr("已转换：%1").arg(conversion) : "",
+                             status === ResultStatus.Success ? badgeText : "", sizesText, detailText, revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
     Accessible.focused: activeFocus
@@ -253,6 +261,16 @@ Item {
                     font.pixelSize: Theme.emphasisSize
                     font.weight: Font.Medium
                     color: Theme.secondaryText
+                }
+
+                StyledText {
+                    objectName: "conversion"
+                    visible: row.converted
+                    text: row.converted ? row.conversion : ""
+                    font.pixelSize: Theme.emphasisSize
+                    font.weight: Font.Medium
+                    color: Theme.secondaryText
+                    Accessible.name: row.converted ? qsTr("已转换：%1").arg(row.conversion) : ""
                 }
             }
 

@@ -55,6 +55,24 @@ void CompressionSettingsModel::setJPEGQuality(int quality)
     apply(settings);
 }
 
+void CompressionSettingsModel::setOutputFormat(const QString &name)
+{
+    const auto format = CompressionSettings::outputFormatFromName(name);
+    if (!format)
+        return;
+    CompressionSettings settings = m_settings;
+    settings.outputFormat = *format;
+    apply(settings);
+}
+
+void CompressionSettingsModel::setQuality(int quality)
+{
+    CompressionSettings settings = m_settings;
+    const CompressionSettings::QualityScale scale = CompressionSettings::qualityScale(settings.outputFormat);
+    settings.setQuality(std::clamp(quality, scale.minimum, scale.maximum));
+    apply(settings);
+}
+
 void CompressionSettingsModel::setPNGQualityMinimum(int minimum)
 {
     CompressionSettings settings = m_settings;

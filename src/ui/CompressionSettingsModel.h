@@ -19,6 +19,11 @@ class CompressionSettingsModel : public QObject
     Q_PROPERTY(int minimumJPEGQuality READ minimumJPEGQuality CONSTANT FINAL)
     Q_PROPERTY(int maximumJPEGQuality READ maximumJPEGQuality CONSTANT FINAL)
     Q_PROPERTY(int jpegQuality READ jpegQuality WRITE setJPEGQuality NOTIFY changed FINAL)
+    // "keep", "jpeg", "webp" or "avif"; the quality below is that format's, in its own range.
+    Q_PROPERTY(QString outputFormat READ outputFormat WRITE setOutputFormat NOTIFY changed FINAL)
+    Q_PROPERTY(int quality READ quality WRITE setQuality NOTIFY changed FINAL)
+    Q_PROPERTY(int minimumQuality READ minimumQuality NOTIFY changed FINAL)
+    Q_PROPERTY(int maximumQuality READ maximumQuality NOTIFY changed FINAL)
     Q_PROPERTY(int pngQualityMinimum READ pngQualityMinimum WRITE setPNGQualityMinimum NOTIFY changed FINAL)
     Q_PROPERTY(int pngQualityMaximum READ pngQualityMaximum WRITE setPNGQualityMaximum NOTIFY changed FINAL)
     Q_PROPERTY(bool pngLossless READ pngLossless WRITE setPNGLossless NOTIFY changed FINAL)
@@ -35,6 +40,10 @@ public:
     int minimumJPEGQuality() const { return CompressionSettings::minimumJPEGQuality; }
     int maximumJPEGQuality() const { return CompressionSettings::maximumJPEGQuality; }
     int jpegQuality() const { return m_settings.jpegQuality; }
+    QString outputFormat() const { return CompressionSettings::outputFormatName(m_settings.outputFormat); }
+    int quality() const { return m_settings.quality(); }
+    int minimumQuality() const { return CompressionSettings::qualityScale(m_settings.outputFormat).minimum; }
+    int maximumQuality() const { return CompressionSettings::qualityScale(m_settings.outputFormat).maximum; }
     int pngQualityMinimum() const { return m_settings.pngQualityMinimum; }
     int pngQualityMaximum() const { return m_settings.pngQualityMaximum; }
     bool pngLossless() const { return m_settings.pngLossless; }
@@ -48,6 +57,8 @@ public:
 
     // Values out of range are brought into it; the PNG minimum never passes the maximum.
     void setJPEGQuality(int quality);
+    void setOutputFormat(const QString &name);
+    void setQuality(int quality);
     void setPNGQualityMinimum(int minimum);
     void setPNGQualityMaximum(int maximum);
     void setPNGLossless(bool lossless);

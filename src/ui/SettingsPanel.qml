@@ -5,7 +5,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Pressel
 
-// The compression settings: JPEG quality, pngquant's range or lossless PNG only, what becomes
+// The compression settings: the output format and its quality, pngquant's range or lossless PNG only, what becomes
 // of a photo's metadata and its modification time; whether the desktop is told when a batch ends
 // unseen; and Pressel in Thunar's context menu. Every change is saved at once and applies to the
 // next batch. Closes with Escape, a click beside it or its close button.
@@ -129,7 +129,39 @@ Popup {
             }
 
             SectionTitle {
-                text: qsTr("JPEG 质量")
+                text: qsTr("输出格式")
+            }
+
+            Flow {
+                id: outputFormat
+                Layout.fillWidth: true
+                spacing: Theme.spacingL
+                Accessible.role: Accessible.Grouping
+                Accessible.name: qsTr("输出格式")
+
+                Repeater {
+                    model: [
+                        { format: "keep", label: qsTr("与原图相同") },
+                        { format: "jpeg", label: "JPEG" },
+                        { format: "webp", label: "WebP" },
+                        { format: "avif", label: "AVIF" }
+                    ]
+                    delegate: RadioButton {
+                        required property var modelData
+                        objectName: "outputFormat_" + modelData.format
+                        text: modelData.label
+                        checked: panel.settings.outputFormat === modelData.format
+                        Accessible.name: text
+                        onToggled: if (checked) panel.settings.outputFormat = modelData.format
+                    }
+                }
+            }
+
+            // The quality of the format outputs are written in, each format in its own range.
+            SectionTitle {
+                id: qualityTitle
+                text: panel.settings.outputFormat === "webp" ? qsTr("WebP 质量")
+                    : panel.settings.outputFormat === "avif" ? qsTr("AVIF 质量") : qsTr("JPEG 质量")
             }
 
             RowLayout {
@@ -139,20 +171,20 @@ Popup {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
                     Layout.fillWidth: true
-                    from: panel.settings.minimumJPEGQuality
-                    to: panel.settings.maximumJPEGQuality
+                    from: panel.settings.minimumQuality
+                    to: panel.settings.maximumQuality
                     stepSize: 1
                     snapMode: Slider.SnapAlways
-                    value: panel.settings.jpegQuality
-                    Accessible.name: qsTr("JPEG 质量")
-                    onMoved: panel.settings.jpegQuality = Math.round(value)
+                    value: panel.settings.quality
+                    Accessible.name: qualityTitle.text
+                    onMoved: panel.settings.quality = Math.round(value)
                 }
 
                 StyledText {
                     objectName: "jpegQualityValue"
                     Layout.minimumWidth: 28
                     horizontalAlignment: Text.AlignRight
-                    text: panel.settings.jpegQuality
+                    text: panel.settings.quality
                 }
             }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Thumbnails.h"
 
-#include <QImageReader>
+#include "ImageCodec.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QQmlEngine>
@@ -30,21 +31,18 @@ public:
         if (slash < 0 || !ok || !path || requestedSize.isEmpty())
             return {};
 
-        QImageReader reader(QString::fromUtf8(*path));
-        reader.setAutoTransform(true);
-        // Decoded at the smallest size that covers the square, as an Image that crops would.
-        QSize uprightSize = reader.size();
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            uprightSize.transpose();
-        if (uprightSize.isValid()) {
-            QSize covering = uprightSize.scaled(requestedSize, Qt::KeepAspectRatioByExpanding);
-            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-                covering.transpose();
-            reader.setScaledSize(covering);
-        }
-        const QImage picture = reader.read();
-        if (picture.isNull())
+        // Through the codec, which reads what Qt's plugins do not (HEIC, AVIF, CMYK TIFF), shows
+        // it upright and in sRGB, and decodes a JPEG or PNG only at the size it needs.
+        const auto source = ImageSource::create(QUrl::fromLocalFile(QString::fromUtf8(*path)));
+        const std::optional<QSize> uprightSize = source ? source->uprightSize() : std::nullopt;
+        if (!uprightSize || uprightSize->isEmpty())
             return {};
+        // Decoded at the smallest size that covers the square, as an Image that crops would.
+        const QSize covering = uprightSize->scaled(requestedSize, Qt::KeepAspectRatioByExpanding).boundedTo(*uprightSize);
+        const auto decoded = source->createImageAtIndex0(ImageRegion{QRect(QPoint(), *uprightSize), covering});
+        if (!decoded || decoded->image.isNull())
+            return {};
+        const QImage &picture = decoded->image;
 
         QImage thumbnail(requestedSize, QImage::Format_ARGB32_Premultiplied);
         thumbnail.fill(Qt::transparent);

@@ -3,11 +3,13 @@
 // every kind of file a user drops, the roads through mozjpeg and pngquant, a chatty tool, and
 // the command line's own rules.
 
+#include "AVIFEncoder.h"
 #include "JPEGEncoder.h"
 #include "PNGEncoder.h"
 #include "PPMPreprocessing.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "WebPEncoder.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -297,7 +299,7 @@ private slots:
         QTest::newRow("option after a file") << L{u"a.jpg"_s, u"--json"_s} << 0 << L{u"a.jpg"_s};
         // A bad value names its option; nothing runs.
         for (const L &bad : {L{u"--quality"_s, u"101"_s}, L{u"--quality=-5"_s}, L{u"--png-quality"_s, u"80-60"_s},
-                             L{u"--metadata"_s, u"gps"_s}})
+                             L{u"--metadata"_s, u"gps"_s}, L{u"--format"_s, u"gif"_s}})
             QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
         QTest::newRow("no workers") << L{u"-j"_s, u"0"_s, u"a.jpg"_s} << 2 << L();
     }
@@ -479,6 +481,38 @@ private slots:
             const QDateTime modified = QFileInfo(dir.filePath(output)).fileTime(QFileDevice::FileModificationTime);
             QVERIFY2((modified == taken) == keepsDate, qPrintable(output + u' ' + modified.toString(Qt::ISODate)));
         }
+    }
+
+    // --quality is the chosen format's: the output is what its encoder writes at that quality
+    // from the same pixels, and without it at the format's own default.
+    void qualityOfTheChosenFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("quality"); // -1: not given
+        QTest::addColumn<int>("expected");
+        QTest::newRow("WebP at 60") << u"webp"_s << 60 << 60;
+        QTest::newRow("AVIF at its default") << u"avif"_s << -1 << AVIFSettings::defaultQuality;
+    }
+
+    void qualityOfTheChosenFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, quality);
+        QFETCH(int, expected);
+
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath(u"photo.jpg"_s);
+        TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
+        QStringList arguments{u"--format"_s, format, jpeg};
+        if (quality >= 0)
+            arguments << u"--quality"_s << QString::number(quality);
+        const ProcessRun run = TestFiles::run(presselCLI(), arguments);
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+        const auto decoded = ImageSource::create(QUrl::fromLocalFile(jpeg))->createImageAtIndex0();
+        QVERIFY(decoded);
+        const auto reference = format == u"webp" ? encodeWebP(*decoded, expected, false) : encodeAVIF(*decoded, expected);
+        QVERIFY(reference);
+        QVERIFY(readFile(dir.filePath(u"photo-1."_s + format)) == *reference);
     }
 
     // Folders, with and without -r, over one tree: a.jpg, sub/b.png, .hidden/c.jpg, notes.txt,

@@ -24,8 +24,8 @@ for f in icons/hicolor/scalable/apps/pressel.svg doc/pressel/copyright man/man1/
 done
 entry=$share/applications/com.korvane.Pressel.desktop
 grep -qx 'Exec=pressel %U' "$entry" || fail "the entry does not start pressel with the URLs"
-# Only what Pressel compresses: "Open with" for anything else would end in a refusal.
-grep -qx 'MimeType=image/jpeg;image/png;' "$entry" || fail "the entry offers other types"
+# Only what Pressel compresses or converts: "Open with" for anything else would end in a refusal.
+grep -qx 'MimeType=image/jpeg;image/png;image/heic;image/heif;image/avif;image/webp;image/tiff;' "$entry" || fail "the entry offers other types"
 nautilus=$share/nautilus-python/extensions/pressel-nautilus.py
 for f in "$menu" "$share"/{nemo/actions/pressel.nemo_action,file-manager/actions/com.korvane.Pressel.desktop} "$nautilus"; do
   grep -Eq '^Exec=pressel %F$|"pressel", \*paths' "$f" && grep -q '使用 Pressel 压缩' "$f" || fail "$f: no entry for pressel"

@@ -498,6 +498,15 @@ std::optional<QByteArray> convert(const QList<QImage> &pictures, const QStringLi
     });
 }
 
+QByteArray tool(const QString &program, const QMap<QString, QByteArray> &inputs, const QStringList &arguments)
+{
+    QTemporaryDir scratch;
+    for (const auto &[name, bytes] : inputs.asKeyValueRange())
+        TestFiles::writeFile(scratch.filePath(name), bytes);
+    const TestFiles::ProcessRun run = TestFiles::run(program, arguments, {scratch.path()});
+    return run.finished && run.exitCode == 0 ? TestFiles::readFile(scratch.filePath(u"out"_s)) : QByteArray();
+}
+
 QByteArray storedPNG(const QImage &picture)
 {
     return convert({picture}, {u"-define"_s, u"png:compression-level=0"_s}, u"png"_s).value_or(QByteArray());

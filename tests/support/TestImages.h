@@ -83,6 +83,9 @@ QByteArray storedPNG(const QImage &picture);
 // heif-enc's file of the images (options: "-A" for AVIF); absent when it or its encoder is missing.
 std::optional<QByteArray> heif(const QList<QImage> &images, const QStringList &options = {});
 QByteArray withClaimedHEIFSize(const QByteArray &heif, quint32 width, quint32 height);
+// What `program` writes to "out" from the files `inputs` (name -> bytes) in a folder of its own,
+// run there with `arguments`; empty when it fails, which fails the row that needs it.
+QByteArray tool(const QString &program, const QMap<QString, QByteArray> &inputs, const QStringList &arguments);
 
 // ---- damage
 QByteArray truncated(const QByteArray &bytes, double keptFraction);

@@ -212,6 +212,26 @@ private slots:
         QTest::newRow("no session bus") << false << 11 << u"no bus"_s << false;
     }
 
+    // The panel's quality is the chosen format's, in that format's range; each is saved apart.
+    void qualityFollowsTheOutputFormat()
+    {
+        CompressionSettingsModel settings;
+        const auto restore = qScopeGuard([&] { settings.restoreDefaults(); });
+        settings.setQuality(60);
+        settings.setOutputFormat(u"webp"_s);
+        QCOMPARE(settings.quality(), WebPSettings::defaultQuality);
+        settings.setQuality(100);
+        const int webpMaximum = settings.maximumQuality();
+        QVERIFY(webpMaximum < 100);
+        QCOMPARE(settings.quality(), webpMaximum);
+        settings.setOutputFormat(u"avif"_s);
+        QCOMPARE(settings.quality(), AVIFSettings::defaultQuality);
+        const CompressionSettings saved = CompressionSettings::loadSaved();
+        QCOMPARE(saved.outputFormat, OutputFormat::avif);
+        QCOMPARE(saved.jpegQuality, 60);
+        QCOMPARE(saved.webpQuality, webpMaximum);
+    }
+
     void batchNotification()
     {
         QFETCH(bool, windowIsActive);

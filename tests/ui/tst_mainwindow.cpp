@@ -3,6 +3,7 @@
 // and a row copied, open requests that join while they wait for the window, and a reveal with nothing to
 // reveal in, on files written at run time.
 
+#include "CompressionSettings.h"
 #include "CompressionViewModel.h"
 #include "FileClipboard.h"
 #include "OpenRequestHandler.h"
@@ -123,6 +124,29 @@ private slots:
         QTest::keySequence(m_window, QKeySequence::Copy);
         QCOMPARE(FileClipboard::fileURLs(QGuiApplication::clipboard()->mimeData()),
                  QList<QUrl>{shown.at(0)->property("revealTarget").toUrl()});
+    }
+
+    // With an output format chosen, a phone's HEIC and a PNG become JPEGs: each row says which
+    // formats, a larger output says it grew, and the HEIC's thumbnail comes through the codec.
+    void conversionRows()
+    {
+        CompressionSettings settings;
+        settings.outputFormat = OutputFormat::jpeg;
+        settings.saveAsSaved();
+        const auto restore = qScopeGuard([] { CompressionSettings().saveAsSaved(); });
+        const QString heic = m_folder->filePath(u"IMG_0001.HEIC"_s);
+        QVERIFY(TestFiles::writeFile(heic, TestImages::heif({TestImages::photo(400, 300)}).value_or(QByteArray())));
+        QImage flat(32, 32, QImage::Format_ARGB32);
+        flat.fill(qRgba(200, 0, 0, 128));
+        const QString icon = m_folder->filePath(u"icon.png"_s);
+        QVERIFY(TestFiles::writeFile(icon, TestImages::encode(flat, "png")));
+        QVERIFY(m_support.drop(item("orangeArtwork"), {QUrl::fromLocalFile(heic), QUrl::fromLocalFile(icon)}));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
+        QTRY_COMPARE(rows().size(), 2);
+        QCOMPARE(rows().at(0)->property("conversion").toString(), u"HEIC → JPEG"_s);
+        QCOMPARE(rows().at(1)->property("conversion").toString(), u"PNG → JPEG"_s);
+        QVERIFY(rows().at(1)->property("badgeText").toString().startsWith(u"↑ "_s));
+        QTRY_COMPARE(rows().at(0)->findChild<QQuickItem *>(u"thumbnail"_s)->property("status").toInt(), 1); // ready
     }
 
     // Requests that come before the window takes the first (here: before there is one) become

@@ -82,20 +82,23 @@ std::optional<QByteArray> makePPMData(const DecodedImage &image)
         });
     }
     if (holdsSRGBPremultipliedSamples(image.image)) {
+        // Premultiplied samples over white: each gains what the pixel lets through of it.
         return pictureFrom<QRgb>(image.image, [](QRgb pixel, uchar *out) {
-            out[0] = uchar(qRed(pixel));
-            out[1] = uchar(qGreen(pixel));
-            out[2] = uchar(qBlue(pixel));
+            const int through = 255 - qAlpha(pixel);
+            out[0] = uchar(qRed(pixel) + through);
+            out[1] = uchar(qGreen(pixel) + through);
+            out[2] = uchar(qBlue(pixel) + through);
         });
     }
     const auto rgba = renderSRGBPremultipliedRGBA(image);
     if (!rgba)
         return std::nullopt;
-    // Red, green, blue and alpha bytes in memory order; alpha is dropped.
+    // Red, green, blue and alpha bytes in memory order, laid over white.
     return pictureFrom<std::array<uchar, 4>>(*rgba, [](const std::array<uchar, 4> &pixel, uchar *out) {
-        out[0] = pixel[0];
-        out[1] = pixel[1];
-        out[2] = pixel[2];
+        const int through = 255 - pixel[3];
+        out[0] = uchar(pixel[0] + through);
+        out[1] = uchar(pixel[1] + through);
+        out[2] = uchar(pixel[2] + through);
     });
 }
 

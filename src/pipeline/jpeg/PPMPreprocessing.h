@@ -13,7 +13,7 @@
 namespace pressel {
 
 // The bytes of a binary (P6) PPM picture of the image: "P6\n<w> <h>\n255\n", then RGB rows,
-// top row first, in sRGB with premultiplied alpha dropped. Absent when the pixel buffer cannot
+// top row first, in sRGB, transparency laid over white (JPEG has no alpha). Absent when the pixel buffer cannot
 // be set up.
 std::optional<QByteArray> makePPMData(const DecodedImage &image);
 
