@@ -39,50 +39,6 @@ when a window already runs, hands the files to it and leaves.
 </translation>
     </message>
     <message>
-        <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
-把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
-这一批的合计是标准错误的最后一行。
-  --json                  输出一个 JSON 数组，而不是每个文件一行
-  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
-                          按路径顺序；不加时文件夹是一行失败结果
-  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）
-  --quality N             JPEG 质量，0 到 100（默认 75）
-  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
-  --png-lossless          PNG 不经 pngquant，只做无损压缩
-  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
-                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
-                          缩略图和色彩配置文件外全部保留
-  --keep-dates            输出文件沿用原文件的修改时间
-  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
-  --                      选项到此为止：其后的每个参数都是文件
-  --version               显示版本
-不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
-用法错误时为 2。
-</source>
-        <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
-Compresses the files as one batch, in order, and prints one row per file; in text
-mode the batch&apos;s totals are the last line on standard error.
-  --json                  print one JSON array instead of one line per row
-  -r, --recursive         a folder stands for the image files in it and its
-                          subfolders (hidden ones left out), in path order;
-                          without it a folder is one failed row
-  -j, --jobs N            compress up to N files at once (default: one per core;
-                          1 compresses them one after another)
-  --quality N             JPEG quality, 0 to 100 (default 75)
-  --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
-  --png-lossless          PNG without pngquant: lossless re-encoding only
-  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
-                          exposure, artist, copyright, no location; all: everything
-                          but orientation, size, thumbnail and colour profile
-  --keep-dates            give each output its source&apos;s modification time
-  -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
-  --                      end of options: every argument after it is a file
-  --version               print the version
-The saved settings of the window are not read. Exit status: 0 when no row failed,
-1 when one did, 2 for a usage error.
-</translation>
-    </message>
-    <message>
         <source>应为 0 到 100 的整数</source>
         <translation>wants a whole number from 0 to 100</translation>
     </message>
@@ -105,6 +61,52 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>已中断</source>
         <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
+把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
+这一批的合计是标准错误的最后一行。
+  --json                  输出一个 JSON 数组，而不是每个文件一行
+  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
+                          按路径顺序；不加时文件夹是一行失败结果
+  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）
+  --quality N             JPEG 质量，0 到 100（默认 75）
+  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
+  --png-lossless          PNG 不经 pngquant，只做无损压缩
+  --jpeg-lossless         JPEG 只做无损压缩（jpegtran）：像素不变，忽略 --quality
+  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
+                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
+                          缩略图和色彩配置文件外全部保留
+  --keep-dates            输出文件沿用原文件的修改时间
+  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
+  --                      选项到此为止：其后的每个参数都是文件
+  --version               显示版本
+不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
+用法错误时为 2。
+</source>
+        <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
+Compresses the files as one batch, in order, and prints one row per file; in text
+mode the batch&apos;s totals are the last line on standard error.
+  --json                  print one JSON array instead of one line per row
+  -r, --recursive         a folder stands for the image files in it and its
+                          subfolders (hidden ones left out), in path order;
+                          without it a folder is one failed row
+  -j, --jobs N            compress up to N files at once (default: one per core;
+                          1 compresses them one after another)
+  --quality N             JPEG quality, 0 to 100 (default 75)
+  --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
+  --png-lossless          PNG without pngquant: lossless re-encoding only
+  --jpeg-lossless         lossless JPEG only (jpegtran): the pixels stay, --quality is ignored
+  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
+                          exposure, artist, copyright, no location; all: everything
+                          but orientation, size, thumbnail and colour profile
+  --keep-dates            give each output its source&apos;s modification time
+  -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
+  --                      end of options: every argument after it is a file
+  --version               print the version
+The saved settings of the window are not read. Exit status: 0 when no row failed,
+1 when one did, 2 for a usage error.
+</translation>
     </message>
 </context>
 <context>
@@ -155,6 +157,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>在文件管理器中显示</source>
         <translation>Show in file manager</translation>
+    </message>
+    <message>
+        <source>无损</source>
+        <translation>lossless</translation>
     </message>
 </context>
 <context>
@@ -341,6 +347,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>无法写入文件夹“%1”</source>
         <translation>Can&apos;t write to the folder “%1”</translation>
     </message>
+    <message>
+        <source>未找到 mozjpeg 的 jpegtran，无法做无损压缩</source>
+        <translation>mozjpeg&apos;s jpegtran wasn&apos;t found; nothing can be compressed losslessly</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>
@@ -433,6 +443,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>已添加</source>
         <translation>Added</translation>
+    </message>
+    <message>
+        <source>JPEG 只做无损</source>
+        <translation>JPEG: lossless only</translation>
     </message>
 </context>
 <context>

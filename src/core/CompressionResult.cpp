@@ -14,6 +14,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .compressedBytes = artifact.outputBytes,
         .status = CompressionResultStatus::success,
         .failure = std::nullopt,
+        .lossless = artifact.lossless,
     };
 }
 

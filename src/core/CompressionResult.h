@@ -23,6 +23,7 @@ struct CompressionResult {
     std::optional<qint64> compressedBytes;
     CompressionResultStatus status = CompressionResultStatus::failed;
     std::optional<Failure> failure;
+    bool lossless = false; // a success whose output holds the source's very pixels
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

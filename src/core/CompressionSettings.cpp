@@ -15,6 +15,7 @@ const QString jpegQualityKey = QStringLiteral("compression/jpegQuality");
 const QString pngQualityMinimumKey = QStringLiteral("compression/pngQualityMinimum");
 const QString pngQualityMaximumKey = QStringLiteral("compression/pngQualityMaximum");
 const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
+const QString jpegLosslessKey = QStringLiteral("compression/jpegLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
 
@@ -48,6 +49,7 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
         loaded.pngQualityMaximum = *maximum;
     }
     loaded.pngLossless = settings.value(pngLosslessKey, loaded.pngLossless).toBool();
+    loaded.jpegLossless = settings.value(jpegLosslessKey, loaded.jpegLossless).toBool();
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
     return loaded;
@@ -59,6 +61,7 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(pngQualityMinimumKey, pngQualityMinimum);
     settings.setValue(pngQualityMaximumKey, pngQualityMaximum);
     settings.setValue(pngLosslessKey, pngLossless);
+    settings.setValue(jpegLosslessKey, jpegLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
 }

@@ -43,6 +43,7 @@ public:
         emptyFile,
         isFolder,
         folderNotWritable,      // the folder
+        jpegtranMissing,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -299,6 +299,7 @@ struct OutputInMaking {
     QUrl folderURL;
     QUrl outputURL; // the name it is meant to be published under
     PrivateFile file;
+    bool lossless = false; // the source's pixels as stored
 };
 
 } // namespace
@@ -340,6 +341,7 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     output.outputURL = nameOutput.first(output.profile, folderURL);
     if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
         return failure(written.error());
+    output.lossless = (*encoder)->isLossless();
     return output;
 }
 
@@ -349,7 +351,9 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
 static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSettings &settings)
 {
     const SourceFile &source = *output.profile.source;
-    if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
+    if (const auto carried =
+            transferMetadata(source, output.file, output.outputURL, settings.metadata, output.lossless);
+        !carried)
         return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
@@ -388,7 +392,7 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     for (;;) {
         switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
         case PrivateFile::Publication::published:
-            return CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+            return CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});
         case PrivateFile::Publication::nameTaken:
             outputURL = nameOutput.retry(output->profile, output->folderURL);
             continue;

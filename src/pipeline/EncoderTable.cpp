@@ -2,7 +2,9 @@
 #include "EncoderTable.h"
 
 #include "JPEGEncoder.h"
+#include "JPEGTranEncoder.h"
 #include "PNGEncoder.h"
+#include "PNGLosslessEncoder.h"
 
 namespace pressel {
 
@@ -26,11 +28,18 @@ Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format) co
 
 EncoderTable EncoderTable::standard(const CompressionSettings &settings, const InstallLayout &layout)
 {
-    std::optional<QualityRange> pngQuality;
-    if (!settings.pngLossless)
-        pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
-    return {std::make_shared<FallbackEncoder>(makeJPEGEncoder(layout, settings.jpegQuality)),
-            std::make_shared<FallbackEncoder>(makePNGEncoder(layout, pngQuality, settings.metadata))};
+    std::shared_ptr<const Encoder> jpeg;
+    if (settings.jpegLossless)
+        jpeg = std::make_shared<ToolEncoder>(makeJPEGTranEncoder(layout, settings.metadata));
+    else
+        jpeg = std::make_shared<FallbackEncoder>(makeJPEGEncoder(layout, settings.jpegQuality));
+    std::shared_ptr<const Encoder> png;
+    if (settings.pngLossless)
+        png = std::make_shared<PNGLosslessEncoder>(settings.metadata);
+    else
+        png = std::make_shared<FallbackEncoder>(makePNGEncoder(
+            layout, QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum}, settings.metadata));
+    return {std::move(jpeg), std::move(png)};
 }
 
 } // namespace pressel

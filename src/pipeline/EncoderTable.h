@@ -18,9 +18,9 @@ struct EncoderTable {
 
     Expected<const Encoder *> encoderFor(const ImageFormat &format) const;
 
-    // The encoders the settings ask for: mozjpeg's cjpeg at the JPEG quality, pngquant in its
-    // range or left out for lossless PNG, each with the in-process encoder behind it; tools are
-    // looked for in the given install layout only.
+    // The encoders the settings ask for: mozjpeg's cjpeg at the JPEG quality and pngquant in its
+    // range, each with the in-process encoder behind it, or for a lossless format jpegtran alone
+    // and the PNG optimiser; tools are looked for in the given install layout only.
     static EncoderTable standard(const CompressionSettings &settings, const InstallLayout &layout);
 };
 
