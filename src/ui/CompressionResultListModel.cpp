@@ -40,6 +40,8 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
         return ResultStatus::of(result.status);
     case MessageRole:
         return result.failure ? QVariant(result.failure->text()) : QVariant();
+    case LosslessRole:
+        return result.lossless;
     default:
         return {};
     }
@@ -58,6 +60,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {CompressedBytesRole, "compressedBytes"},
         {StatusRole, "status"},
         {MessageRole, "message"},
+        {LosslessRole, "lossless"},
     };
 }
 

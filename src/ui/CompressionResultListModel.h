@@ -30,6 +30,7 @@ public:
         CompressedBytesRole,       // number, or undefined when absent
         StatusRole,                // a ResultStatus::Value
         MessageRole,               // text, or undefined when absent
+        LosslessRole,              // bool: the output holds the source's very pixels
     };
 
     using QAbstractListModel::QAbstractListModel;

@@ -21,6 +21,7 @@ Item {
     required property var compressedBytes
     required property int status
     required property var message
+    required property bool lossless
 
     // The thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -48,6 +49,7 @@ Item {
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
+                                        + (status === ResultStatus.Success && lossless ? " · " + qsTr("无损") : "")
     readonly property string detailText: {
         if (hasOutput)
             return outputPath

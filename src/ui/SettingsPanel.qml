@@ -135,6 +135,7 @@ Popup {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: Theme.spacingL
+                enabled: !panel.settings.jpegLossless
                 Slider {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
@@ -154,6 +155,14 @@ Popup {
                     horizontalAlignment: Text.AlignRight
                     text: panel.settings.jpegQuality
                 }
+            }
+
+            CheckBox {
+                objectName: "jpegLosslessCheckBox"
+                text: qsTr("JPEG 只做无损")
+                checked: panel.settings.jpegLossless
+                Accessible.name: text
+                onToggled: panel.settings.jpegLossless = checked
             }
 
             SectionTitle {
