@@ -5,10 +5,10 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Pressel
 
-// The compression settings: JPEG quality, pngquant's range or lossless PNG only, what becomes
-// of a photo's metadata and its modification time; whether the desktop is told when a batch ends
-// unseen; and Pressel in Thunar's context menu. Every change is saved at once and applies to the
-// next batch. Closes with Escape, a click beside it or its close button.
+// The compression settings: JPEG quality or lossless JPEG only, pngquant's range or lossless PNG
+// only, what becomes of a photo's metadata and its modification time; whether the desktop is told
+// when a batch ends unseen; and Pressel in Thunar's context menu. Every change is saved at once
+// and applies to the next batch. Closes with Escape, a click beside it or its close button.
 Popup {
     id: panel
 
