@@ -71,6 +71,10 @@ when a window already runs, hands the files to it and leaves.
         <translation>interrupted</translation>
     </message>
     <message>
+        <source>应为 keep、jpeg、webp 或 avif</source>
+        <translation>wants keep, jpeg, webp or avif</translation>
+    </message>
+    <message>
         <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
 这一批的合计是标准错误的最后一行。
@@ -83,6 +87,7 @@ when a window already runs, hands the files to it and leaves.
   --quality N             所选格式的质量，0 到 100（默认 JPEG 75、WebP 86、AVIF 73）
   --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
   --png-lossless          PNG 不经 pngquant，只做无损压缩
+  --jpeg-lossless         JPEG 只做无损压缩（jpegtran）：像素不变，忽略 --quality
   --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
                           镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
                           缩略图和色彩配置文件外全部保留
@@ -109,6 +114,7 @@ mode the batch&apos;s totals are the last line on standard error.
                           WebP 86, AVIF 73)
   --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
   --png-lossless          PNG without pngquant: lossless re-encoding only
+  --jpeg-lossless         lossless JPEG only (jpegtran): the pixels stay, --quality is ignored
   --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
                           exposure, artist, copyright, no location; all: everything
                           but orientation, size, thumbnail and colour profile
@@ -119,10 +125,6 @@ mode the batch&apos;s totals are the last line on standard error.
 The saved settings of the window are not read. Exit status: 0 when no row failed,
 1 when one did, 2 for a usage error.
 </translation>
-    </message>
-    <message>
-        <source>应为 keep、jpeg、webp 或 avif</source>
-        <translation>wants keep, jpeg, webp or avif</translation>
     </message>
 </context>
 <context>
@@ -177,6 +179,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>已转换：%1</source>
         <translation>Converted: %1</translation>
+    </message>
+    <message>
+        <source>无损</source>
+        <translation>lossless</translation>
     </message>
 </context>
 <context>
@@ -379,6 +385,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>这是动画图片，不做转换</source>
         <translation>An animated image is not converted</translation>
     </message>
+    <message>
+        <source>未找到 mozjpeg 的 jpegtran，无法做无损压缩</source>
+        <translation>mozjpeg&apos;s jpegtran wasn&apos;t found; nothing can be compressed losslessly</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>
@@ -487,6 +497,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>AVIF 质量</source>
         <translation>AVIF quality</translation>
+    </message>
+    <message>
+        <source>JPEG 只做无损</source>
+        <translation>JPEG: lossless only</translation>
     </message>
 </context>
 <context>

@@ -132,7 +132,8 @@ Road runRoad(const Encoder &road, const QString &source, const QString &scratch)
     const Stopwatch watch;
     const auto detected = ImageFormatDetector().detect(QUrl::fromLocalFile(source));
     auto output = PrivateFile::create(scratch);
-    const auto written = detected && output
+    // Detection reads the header only; the service then reads the whole file, as here.
+    const auto written = detected && output && detected->source->readContents()
                              ? road.compress(*detected, *output, QUrl::fromLocalFile(scratch + QStringLiteral("/out")))
                              : Expected<void>(failure(Failure(Failure::readFailed)));
     Road result{watch.wallMilliseconds(), watch.cpu(), written ? output->size() : -1};

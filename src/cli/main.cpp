@@ -46,6 +46,7 @@ QJsonObject toJson(const CompressionResult &result)
     };
     if (result.failure)
         row.insert(QStringLiteral("reason"), result.failure->reasonName());
+    row.insert(QStringLiteral("lossless"), result.lossless);
     return row;
 }
 
@@ -75,6 +76,7 @@ QString usage()
                                        "  --quality N             所选格式的质量，0 到 100（默认 JPEG 75、WebP 86、AVIF 73）\n"
                                        "  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）\n"
                                        "  --png-lossless          PNG 不经 pngquant，只做无损压缩\n"
+                                       "  --jpeg-lossless         JPEG 只做无损压缩（jpegtran）：像素不变，忽略 --quality\n"
                                        "  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、\n"
                                        "                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、\n"
                                        "                          缩略图和色彩配置文件外全部保留\n"
@@ -92,10 +94,14 @@ struct SettingsOptions {
     QCommandLineOption quality{QStringLiteral("quality"), {}, QStringLiteral("N")};
     QCommandLineOption pngQuality{QStringLiteral("png-quality"), {}, QStringLiteral("MIN-MAX")};
     QCommandLineOption pngLossless{QStringLiteral("png-lossless")};
+    QCommandLineOption jpegLossless{QStringLiteral("jpeg-lossless")};
     QCommandLineOption metadata{QStringLiteral("metadata"), {}, QStringLiteral("POLICY")};
     QCommandLineOption keepDates{QStringLiteral("keep-dates")};
 
-    QList<QCommandLineOption> all() const { return {format, quality, pngQuality, pngLossless, metadata, keepDates}; }
+    QList<QCommandLineOption> all() const
+    {
+        return {format, quality, pngQuality, pngLossless, jpegLossless, metadata, keepDates};
+    }
 };
 
 // The settings the options ask for, or the usage error that names the option of a bad value.
@@ -133,6 +139,7 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
         settings.pngQualityMaximum = *upper;
     }
     settings.pngLossless = parser.isSet(options.pngLossless);
+    settings.jpegLossless = parser.isSet(options.jpegLossless);
     if (parser.isSet(options.metadata)) {
         const auto policy = CompressionSettings::metadataPolicyFromName(parser.value(options.metadata));
         if (!policy)

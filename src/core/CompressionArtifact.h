@@ -5,10 +5,12 @@
 
 namespace pressel {
 
-// The output an encoder wrote and its size on disk.
+// The output an encoder wrote and its size on disk; lossless when it decodes to the source's
+// very pixels.
 struct CompressionArtifact {
     QUrl outputURL;
     qint64 outputBytes = 0;
+    bool lossless = false;
 };
 
 } // namespace pressel

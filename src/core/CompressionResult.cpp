@@ -20,6 +20,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .status = CompressionResultStatus::success,
         .failure = std::nullopt,
         .conversion = std::nullopt,
+        .lossless = artifact.lossless,
     };
 }
 

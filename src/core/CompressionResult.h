@@ -36,6 +36,7 @@ struct CompressionResult {
     CompressionResultStatus status = CompressionResultStatus::failed;
     std::optional<Failure> failure;
     std::optional<FormatConversion> conversion; // a success in another format than its source's
+    bool lossless = false; // a success whose output holds the source's very pixels
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

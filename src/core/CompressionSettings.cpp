@@ -19,6 +19,7 @@ const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
 const QString outputFormatKey = QStringLiteral("compression/outputFormat");
 const QString webpQualityKey = QStringLiteral("compression/webpQuality");
 const QString avifQualityKey = QStringLiteral("compression/avifQuality");
+const QString jpegLosslessKey = QStringLiteral("compression/jpegLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
 
@@ -56,6 +57,7 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
         outputFormatFromName(settings.value(outputFormatKey).toString()).value_or(loaded.outputFormat);
     loaded.webpQuality = readQuality(settings, webpQualityKey).value_or(loaded.webpQuality);
     loaded.avifQuality = readQuality(settings, avifQualityKey).value_or(loaded.avifQuality);
+    loaded.jpegLossless = settings.value(jpegLosslessKey, loaded.jpegLossless).toBool();
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
     return loaded;
@@ -70,6 +72,7 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(outputFormatKey, outputFormatName(outputFormat));
     settings.setValue(webpQualityKey, webpQuality);
     settings.setValue(avifQualityKey, avifQuality);
+    settings.setValue(jpegLosslessKey, jpegLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
 }
@@ -78,7 +81,8 @@ QString CompressionSettings::fingerprint() const
 {
     return QStringList{QString::number(jpegQuality), QString::number(pngQualityMinimum),
                        QString::number(pngQualityMaximum), QString::number(pngLossless),
-                       outputFormatName(outputFormat), QString::number(webpQuality), QString::number(avifQuality),
+                       QString::number(jpegLossless), outputFormatName(outputFormat), QString::number(webpQuality),
+                       QString::number(avifQuality),
                        metadataPolicyName(metadata), QString::number(keepModificationDate)}
         .join(u' ');
 }

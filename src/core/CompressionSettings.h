@@ -47,10 +47,11 @@ struct CompressionSettings {
     int jpegQuality = 75;       // cjpeg's -quality; the in-process encoder takes it / 100
     int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
     int pngQualityMaximum = 80;
-    bool pngLossless = false; // no pngquant: the in-process lossless encoder writes
+    bool pngLossless = false; // no pngquant: the lossless PNG optimiser writes
     OutputFormat outputFormat = OutputFormat::keep;
     int webpQuality = WebPSettings::defaultQuality;
     int avifQuality = AVIFSettings::defaultQuality;
+    bool jpegLossless = false; // mozjpeg's jpegtran rewrites the JPEG's own coefficients, nothing else
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
 

@@ -61,6 +61,9 @@ constexpr ReasonRow reasons[] = {
     {Failure::encodeFailed, "encodeFailed", QT_TRANSLATE_NOOP("Failure", "无法编码为 %1"), S::failed},
     {Failure::animatedImage, "animatedImage", QT_TRANSLATE_NOOP("Failure", "这是动画图片，不做转换"),
      S::failed},
+    // Lossless JPEG has no in-process encoder behind it: nothing else may write the file.
+    {Failure::jpegtranMissing, "jpegtranMissing",
+     QT_TRANSLATE_NOOP("Failure", "未找到 mozjpeg 的 jpegtran，无法做无损压缩"), S::failed},
 };
 
 // A tool that said nothing usable.
@@ -68,7 +71,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::animatedImage + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::jpegtranMissing + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

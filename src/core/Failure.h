@@ -47,6 +47,7 @@ public:
         alreadyCompressed,      // likewise
         encodeFailed,           // the output format
         animatedImage,
+        jpegtranMissing,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

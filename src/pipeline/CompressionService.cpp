@@ -320,6 +320,7 @@ struct OutputInMaking {
     QUrl folderURL;
     QUrl outputURL; // the name it is meant to be published under
     PrivateFile file;
+    bool lossless = false; // the source's pixels as stored
 };
 
 } // namespace
@@ -364,6 +365,7 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     output.outputURL = nameOutput.first(output.profile, folderURL);
     if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
         return failure(written.error());
+    output.lossless = (*encoder)->isLossless();
     return output;
 }
 
@@ -375,7 +377,9 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
     const SourceFile &source = *output.profile.source;
     // An AVIF's encoder wrote the metadata as its own items: Exiv2 does not write AVIF.
     if (output.profile.outputFormat.kind() != ImageFormat::Kind::avif)
-        if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
+        if (const auto carried =
+                transferMetadata(source, output.file, output.outputURL, settings.metadata, output.lossless);
+            !carried)
             return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
@@ -418,7 +422,8 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     for (;;) {
         switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
         case PrivateFile::Publication::published: {
-            CompressionResult result = CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+            CompressionResult result =
+                CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});
             if (sourceKind != outputKind)
                 result.conversion = FormatConversion{sourceKind, outputKind};
             return result;

@@ -20,6 +20,10 @@ public:
 
     virtual Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
                                     const std::stop_token &stop = {}) const = 0;
+
+    // Whether its outputs decode to the source's pixels as stored, untouched: no orientation
+    // applied, no colours converted. The metadata then stays true to them as it is.
+    virtual bool isLossless() const { return false; }
 };
 
 } // namespace pressel

@@ -3,7 +3,9 @@
 
 #include "AVIFOutputEncoder.h"
 #include "JPEGEncoder.h"
+#include "JPEGTranEncoder.h"
 #include "PNGEncoder.h"
+#include "PNGLosslessEncoder.h"
 #include "WebPOutputEncoder.h"
 
 namespace pressel {
@@ -19,6 +21,10 @@ ImageFormat::Kind chosenKind(OutputFormat format)
 
 Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format) const
 {
+    // A JPEG that stays a JPEG keeps its very coefficients when asked to.
+    if (jpegRewrite && format.kind() == ImageFormat::Kind::jpeg &&
+        (outputFormat == OutputFormat::keep || outputFormat == OutputFormat::jpeg))
+        return jpegRewrite.get();
     if (outputFormat != OutputFormat::keep && format.kind() != ImageFormat::Kind::unknown) {
         switch (chosenKind(outputFormat)) {
         case ImageFormat::Kind::jpeg:
@@ -75,12 +81,11 @@ std::shared_ptr<const Encoder> EncoderTable::encoderWriting(ImageFormat::Kind ki
     switch (kind) {
     case ImageFormat::Kind::jpeg:
         return std::make_shared<FallbackEncoder>(makeJPEGEncoder(layout, quality));
-    case ImageFormat::Kind::png: {
-        std::optional<QualityRange> pngQuality;
-        if (!settings.pngLossless)
-            pngQuality = QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum};
-        return std::make_shared<FallbackEncoder>(makePNGEncoder(layout, pngQuality, settings.metadata));
-    }
+    case ImageFormat::Kind::png:
+        if (settings.pngLossless)
+            return std::make_shared<PNGLosslessEncoder>(settings.metadata);
+        return std::make_shared<FallbackEncoder>(makePNGEncoder(
+            layout, QualityRange{settings.pngQualityMinimum, settings.pngQualityMaximum}, settings.metadata));
     case ImageFormat::Kind::webp:
         return std::make_shared<WebPOutputEncoder>(quality);
     case ImageFormat::Kind::avif:
@@ -97,6 +102,9 @@ EncoderTable EncoderTable::standard(const CompressionSettings &settings, const I
     };
     return {
         .jpeg = encoderWriting(ImageFormat::Kind::jpeg, settings.jpegQuality, settings, layout),
+        // Lossless JPEG has no in-process encoder behind it: nothing else may write the file.
+        .jpegRewrite = settings.jpegLossless ? std::make_shared<ToolEncoder>(makeJPEGTranEncoder(layout, settings.metadata))
+                                             : nullptr,
         .png = encoderWriting(ImageFormat::Kind::png, settings.pngQualityMaximum, settings, layout),
         .webp = chosen(OutputFormat::webp, ImageFormat::Kind::webp, settings.webpQuality),
         .avif = chosen(OutputFormat::avif, ImageFormat::Kind::avif, settings.avifQuality),

@@ -14,7 +14,8 @@ namespace pressel {
 // first bytes, with the reason the row gives. When one output format is chosen for all, every
 // source kind that decodes (JPEG, PNG, HEIC, HEIF, TIFF, WebP, AVIF) goes to its encoder.
 struct EncoderTable {
-    std::shared_ptr<const Encoder> jpeg;
+    std::shared_ptr<const Encoder> jpeg;        // writes a JPEG from a picture
+    std::shared_ptr<const Encoder> jpegRewrite; // set for lossless JPEG: rewrites a JPEG source
     std::shared_ptr<const Encoder> png;
     std::shared_ptr<const Encoder> webp; // set when WebP is the chosen output format
     std::shared_ptr<const Encoder> avif; // set when AVIF is
@@ -32,9 +33,9 @@ struct EncoderTable {
                                                          const CompressionSettings &settings,
                                                          const InstallLayout &layout);
 
-    // The encoders the settings ask for: mozjpeg's cjpeg at the JPEG quality, pngquant in its
-    // range or left out for lossless PNG, each with the in-process encoder behind it, and
-    // libwebp or libavif at their quality when that format is chosen.
+    // The encoders the settings ask for: mozjpeg's cjpeg at the JPEG quality and pngquant in its
+    // range, each with the in-process encoder behind it, or for a lossless format jpegtran alone
+    // and the PNG optimiser; libwebp or libavif at their quality when that format is chosen.
     static EncoderTable standard(const CompressionSettings &settings, const InstallLayout &layout);
 };
 

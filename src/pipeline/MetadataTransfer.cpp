@@ -181,7 +181,7 @@ struct SourceMetadata {
     bool isEmpty() const { return exif.empty() && xmp.empty() && iptc.empty() && comment.empty(); }
 };
 
-SourceMetadata filtered(const Exiv2::Image &source, MetadataPolicy policy)
+SourceMetadata filtered(const Exiv2::Image &source, MetadataPolicy policy, bool pixelsAsStored)
 {
     SourceMetadata kept;
     const Exiv2::ExifData &exif = source.exifData();
@@ -197,8 +197,12 @@ SourceMetadata filtered(const Exiv2::Image &source, MetadataPolicy policy)
         if (isCameraExif(datum))
             kept.exif.add(datum);
     }
-    // The pixels are upright now; a reader must not turn them again.
-    if (kept.hadOrientation && !kept.exif.empty())
+    // Turned pixels are upright now, and a reader must not turn them again; pixels as stored
+    // still need the source's turn.
+    if (const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+        pixelsAsStored && orientation != exif.end())
+        kept.exif.add(*orientation);
+    else if (kept.hadOrientation && !kept.exif.empty())
         kept.exif["Exif.Image.Orientation"] = uint16_t(1);
     for (const Exiv2::Xmpdatum &datum : source.xmpData()) {
         if (contains(cameraXmpKeys, datum.key()))
@@ -218,7 +222,8 @@ QString fileName(const QUrl &url)
 
 // The source's metadata as the policy keeps it; absent when the policy keeps nothing or the
 // source's cannot be read (logged).
-std::optional<SourceMetadata> keptMetadata(const SourceFile &sourceFile, MetadataPolicy policy)
+std::optional<SourceMetadata> keptMetadata(const SourceFile &sourceFile, MetadataPolicy policy,
+                                           bool pixelsAsStored = false)
 {
     const QUrl &sourceURL = sourceFile.url();
     if (policy == MetadataPolicy::strip)
@@ -233,7 +238,7 @@ std::optional<SourceMetadata> keptMetadata(const SourceFile &sourceFile, Metadat
         const auto source =
             Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()), long(bytes.size()));
         source->readMetadata();
-        kept = filtered(*source, policy);
+        kept = filtered(*source, policy, pixelsAsStored);
     } catch (const std::exception &error) {
         sourceMessages = nullptr;
         qCCritical(lcMetadata).noquote() << QStringLiteral("Metadata of %1 not readable, output has none: %2")
@@ -278,10 +283,10 @@ MetadataItems metadataItems(const SourceFile &source, MetadataPolicy policy, QSi
 }
 
 Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &output, const QUrl &outputURL,
-                                MetadataPolicy policy)
+                                MetadataPolicy policy, bool pixelsAsStored)
 {
     const QUrl &sourceURL = sourceFile.url();
-    const std::optional<SourceMetadata> found = keptMetadata(sourceFile, policy);
+    const std::optional<SourceMetadata> found = keptMetadata(sourceFile, policy, pixelsAsStored);
     if (!found)
         return {};
     SourceMetadata kept = *found;
@@ -296,7 +301,7 @@ Expected<void> transferMetadata(const SourceFile &sourceFile, PrivateFile &outpu
             Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(encoded.constData()), long(encoded.size()));
         // Reading first keeps what the encoder wrote of its own, such as its colour profile.
         output->readMetadata();
-        if (policy == MetadataPolicy::all)
+        if (policy == MetadataPolicy::all && !pixelsAsStored)
             correctForOutput(kept.exif, kept.xmp, output->pixelWidth(), output->pixelHeight());
         output->setExifData(kept.exif);
         output->setXmpData(kept.xmp);

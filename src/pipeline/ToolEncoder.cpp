@@ -77,6 +77,8 @@ Expected<void> ToolEncoder::compress(const ImageProfile &profile, PrivateFile &o
     const QByteArray &ending = m_description.outputEnding;
     if (!output.endsWith(ending))
         return failure(Failure(Failure::writeFailed));
+    if (invocation->finish)
+        return invocation->finish(output);
     return {};
 }
 

@@ -22,6 +22,8 @@ namespace pressel {
 struct ToolInvocation {
     QStringList arguments;
     std::optional<PrivateFile> input;
+    // Optional: what is done to a whole output the tool wrote, still private.
+    std::function<Expected<void>(PrivateFile &)> finish = {};
 };
 
 // An encoder that is an external tool of the install layout, as its format describes it. One
@@ -41,12 +43,14 @@ public:
         std::function<Expected<void>(const ImageProfile &)> preflight;
         std::function<Expected<ToolInvocation>(const ImageProfile &)> prepare;
         QByteArray outputEnding; // the bytes every whole output of the tool ends with
+        bool lossless = false;   // see Encoder::isLossless
     };
 
     ToolEncoder(Description description, InstallLayout layout);
 
     const Description &description() const { return m_description; }
     std::optional<QUrl> locate() const;
+    bool isLossless() const override { return m_description.lossless; }
 
     Expected<void> compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
                             const std::stop_token &stop = {}) const override;

@@ -42,6 +42,8 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
         return result.failure ? QVariant(result.failure->text()) : QVariant();
     case ConversionRole:
         return result.conversion ? QVariant(result.conversion->text()) : QVariant();
+    case LosslessRole:
+        return result.lossless;
     default:
         return {};
     }
@@ -61,6 +63,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {StatusRole, "status"},
         {MessageRole, "message"},
         {ConversionRole, "conversion"},
+        {LosslessRole, "lossless"},
     };
 }
 

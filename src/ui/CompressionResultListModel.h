@@ -31,6 +31,7 @@ public:
         StatusRole,                // a ResultStatus::Value
         MessageRole,               // text, or undefined when absent
         ConversionRole,            // text such as "HEIC → JPEG", or undefined when the format stayed
+        LosslessRole,              // bool: the output holds the source's very pixels
     };
 
     using QAbstractListModel::QAbstractListModel;

@@ -23,6 +23,7 @@ Item {
     required property var message
     // "HEIC → JPEG" when the output is in another format than its source; undefined otherwise.
     required property var conversion
+    required property bool lossless
 
     // The thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -56,6 +57,7 @@ Item {
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
+                                        + (status === ResultStatus.Success && lossless ? " · " + qsTr("无损") : "")
     readonly property string detailText: {
         if (hasOutput)
             return outputPath

@@ -94,6 +94,13 @@ void CompressionSettingsModel::setPNGLossless(bool lossless)
     apply(settings);
 }
 
+void CompressionSettingsModel::setJPEGLossless(bool lossless)
+{
+    CompressionSettings settings = m_settings;
+    settings.jpegLossless = lossless;
+    apply(settings);
+}
+
 void CompressionSettingsModel::setMetadataPolicy(const QString &name)
 {
     const auto policy = CompressionSettings::metadataPolicyFromName(name);

@@ -27,6 +27,7 @@ class CompressionSettingsModel : public QObject
     Q_PROPERTY(int pngQualityMinimum READ pngQualityMinimum WRITE setPNGQualityMinimum NOTIFY changed FINAL)
     Q_PROPERTY(int pngQualityMaximum READ pngQualityMaximum WRITE setPNGQualityMaximum NOTIFY changed FINAL)
     Q_PROPERTY(bool pngLossless READ pngLossless WRITE setPNGLossless NOTIFY changed FINAL)
+    Q_PROPERTY(bool jpegLossless READ jpegLossless WRITE setJPEGLossless NOTIFY changed FINAL)
     // "strip", "camera" or "all".
     Q_PROPERTY(QString metadataPolicy READ metadataPolicy WRITE setMetadataPolicy NOTIFY changed FINAL)
     Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
@@ -47,6 +48,7 @@ public:
     int pngQualityMinimum() const { return m_settings.pngQualityMinimum; }
     int pngQualityMaximum() const { return m_settings.pngQualityMaximum; }
     bool pngLossless() const { return m_settings.pngLossless; }
+    bool jpegLossless() const { return m_settings.jpegLossless; }
     QString metadataPolicy() const { return CompressionSettings::metadataPolicyName(m_settings.metadata); }
     bool keepModificationDate() const { return m_settings.keepModificationDate; }
     bool notifyWhenFinished() const { return m_notifyWhenFinished; }
@@ -62,6 +64,7 @@ public:
     void setPNGQualityMinimum(int minimum);
     void setPNGQualityMaximum(int maximum);
     void setPNGLossless(bool lossless);
+    void setJPEGLossless(bool lossless);
     void setMetadataPolicy(const QString &name);
     void setKeepModificationDate(bool keep);
     void setNotifyWhenFinished(bool notify);

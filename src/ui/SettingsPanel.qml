@@ -5,10 +5,11 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Pressel
 
-// The compression settings: the output format and its quality, pngquant's range or lossless PNG only, what becomes
-// of a photo's metadata and its modification time; whether the desktop is told when a batch ends
-// unseen; and Pressel in Thunar's context menu. Every change is saved at once and applies to the
-// next batch. Closes with Escape, a click beside it or its close button.
+// The compression settings: the output format and its quality or lossless JPEG only, pngquant's
+// range or lossless PNG only, what becomes of a photo's metadata and its modification time;
+// whether the desktop is told when a batch ends unseen; and Pressel in Thunar's context menu.
+// Every change is saved at once and applies to the next batch. Closes with Escape, a click beside
+// it or its close button.
 Popup {
     id: panel
 
@@ -167,6 +168,8 @@ Popup {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: Theme.spacingL
+                // Lossless JPEG takes no quality; under JPEG for all, other sources still do.
+                enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
                 Slider {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
@@ -186,6 +189,16 @@ Popup {
                     horizontalAlignment: Text.AlignRight
                     text: panel.settings.quality
                 }
+            }
+
+            CheckBox {
+                objectName: "jpegLosslessCheckBox"
+                // A JPEG stays a JPEG only under these two.
+                visible: panel.settings.outputFormat === "keep" || panel.settings.outputFormat === "jpeg"
+                text: qsTr("JPEG 只做无损")
+                checked: panel.settings.jpegLossless
+                Accessible.name: text
+                onToggled: panel.settings.jpegLossless = checked
             }
 
             SectionTitle {

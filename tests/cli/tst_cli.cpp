@@ -40,13 +40,20 @@ QString bundled(const QString &tool)
     return QFileInfo(buildPath(u"libexec/pressel/"_s + tool)).canonicalFilePath();
 }
 
-// A copy of pressel-cli in a bundle below `folder` whose cjpeg is this script; its path.
-QString cliWithCJPEG(const QString &folder, const QByteArray &script)
+// A copy of pressel-cli in a bundle below `folder` whose one tool is this script (none when it
+// is empty); its path.
+QString cliWithTool(const QString &folder, const QString &tool, const QByteArray &script)
 {
     const QString program = folder + u"/bundle/bin/pressel-cli"_s;
     const bool made = QDir().mkpath(folder + u"/bundle/bin"_s) && QFile::copy(presselCLI(), program) &&
-                      writeScript(folder + u"/bundle/libexec/pressel/cjpeg"_s, script);
+                      (script.isEmpty() || writeScript(folder + u"/bundle/libexec/pressel/"_s + tool, script));
     return made ? program : QString();
+}
+
+// The pixels as djpeg writes them.
+QByteArray djpeg(const QString &path)
+{
+    return TestFiles::run(u"djpeg"_s, {path}).standardOutput;
 }
 
 // The tags an independent reader finds, as "<group>:<tag>" -> value (numbers as numbers).
@@ -191,9 +198,10 @@ private slots:
             const QJsonObject row = rows[index].toObject();
             const Row &want = expected[index];
             const QString context = u"row %1 (%2)"_s.arg(index).arg(want.source);
-            QStringList keys{u"compressedBytes"_s, u"message"_s, u"originalBytes"_s, u"output"_s, u"source"_s, u"status"_s};
+            QStringList keys{u"compressedBytes"_s, u"lossless"_s, u"message"_s, u"originalBytes"_s, u"output"_s,
+                             u"source"_s, u"status"_s};
             if (want.status != u"success")
-                keys.insert(4, u"reason"_s);
+                keys.insert(5, u"reason"_s);
             QVERIFY2(row.keys() == keys, qPrintable(context));
             const QString source = folder.filePath(want.source);
             QCOMPARE(row[u"source"_s].toString(), source);
@@ -237,7 +245,7 @@ private slots:
         // standard input (the pipe this test holds open would keep it waiting), and what it
         // writes on standard output is the output, never our JSON.
         QTemporaryDir dir;
-        const QString program = cliWithCJPEG(dir.path(), "timeout 60 cat > /dev/null || exit 1\n"
+        const QString program = cliWithTool(dir.path(), u"cjpeg"_s, "timeout 60 cat > /dev/null || exit 1\n"
                                                          "printf 'tiny\\377\\331'");
         QVERIFY(!program.isEmpty());
         const QString jpeg = dir.filePath(u"photo.jpg"_s);
@@ -252,13 +260,42 @@ private slots:
         QVERIFY(QString::fromUtf8(run.standardError).contains(u"JPEG backend: mozjpeg, input: "_s + jpeg));
     }
 
+    // Lossless JPEG has nothing behind jpegtran: without it, or when it fails, the row fails
+    // and nothing is written, lossy or not.
+    void losslessJPEGWithoutJPEGTran_data()
+    {
+        QTest::addColumn<QByteArray>("script"); // empty: no jpegtran in the bundle
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QByteArray() << u"jpegtranMissing"_s;
+        QTest::newRow("failing after part of an output")
+            << QByteArray("cat > /dev/null\nprintf 'partial\\377\\331'\necho 'jpegtran: broken' >&2\nexit 1")
+            << u"toolRunFailed"_s;
+    }
+
+    void losslessJPEGWithoutJPEGTran()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString program = cliWithTool(dir.path(), u"jpegtran"_s, script);
+        QVERIFY(!program.isEmpty());
+        const QString jpeg = dir.filePath(u"photo.jpg"_s);
+        TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
+
+        const ProcessRun run = TestFiles::run(program, {u"--json"_s, u"--jpeg-lossless"_s, jpeg});
+        QVERIFY2(run.finished && run.exitCode == 1, qPrintable(run.describe()));
+        QCOMPARE(run.rows()[0][u"reason"_s].toString(), reason);
+        QVERIFY(run.rows()[0][u"message"_s].toString().contains(u"jpegtran"_s));
+        QCOMPARE(entryNames(dir.path()), (QStringList{u"bundle"_s, u"photo.jpg"_s}));
+    }
+
     // Ctrl+C ends a batch at once: the tool that wrote part of an output and sleeps is ended
     // and its output removed, the file that finished keeps its row, the exit names the signal.
     void interrupted()
     {
         QTemporaryDir dir;
         const QString program =
-            cliWithCJPEG(dir.path(), "case \"$(head -c 11 /proc/self/fd/0)\" in *330*) exec " +
+            cliWithTool(dir.path(), u"cjpeg"_s, "case \"$(head -c 11 /proc/self/fd/0)\" in *330*) exec " +
                                          shellQuoted(bundled(u"cjpeg"_s)) + " \"$@\";; esac\nprintf partial\nexec sleep 600");
         QVERIFY(!program.isEmpty());
         // Told apart by their width, which the PPM on the tool's input starts with.
@@ -339,13 +376,15 @@ private slots:
         }
     }
 
-    // A phone's JPEG, and a PNG with text chunks, which pngquant copies unless told not to.
+    // A phone's JPEG, and a PNG with text chunks, which pngquant copies unless told not to; both
+    // lossy and lossless, whose pixels stay as stored unless strip turns them upright.
     void metadataPolicies_data()
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("policy");
         QTest::addColumn<QJsonObject>("kept"); // tags with their values
         QTest::addColumn<QStringList>("gone"); // tags, or "<group>:" for a whole group
+        QTest::addColumn<bool>("lossless");
 
         const QJsonObject camera{{u"IFD0:Make"_s, u"Apple"_s},
                                  {u"IFD0:Model"_s, u"iPhone 15"_s},
@@ -366,20 +405,32 @@ private slots:
         all.insert(u"ExifIFD:ExifImageWidth"_s, 480);
         all.insert(u"ExifIFD:ExifImageHeight"_s, 640);
 
-        QTest::newRow("jpeg, strip") << u"phone.jpg"_s << u"strip"_s << QJsonObject()
-                                     << QStringList{u"IFD0:"_s, u"ExifIFD:"_s, u"GPS:"_s, u"IFD1:"_s, u"XMP"_s,
-                                                    u"IPTC:"_s, u"Apple:"_s};
-        QTest::newRow("jpeg, camera") << u"phone.jpg"_s << u"camera"_s << camera
-                                      << QStringList{u"GPS:"_s, u"IFD1:"_s, u"Apple:"_s, u"XMP-photoshop:City"_s,
-                                                     u"IPTC:City"_s, u"ExifIFD:ExifImageWidth"_s};
-        QTest::newRow("jpeg, all") << u"phone.jpg"_s << u"all"_s << all << QStringList{u"IFD1:"_s};
+        const QStringList stripped{u"IFD0:"_s, u"ExifIFD:"_s, u"GPS:"_s, u"IFD1:"_s, u"XMP"_s, u"IPTC:"_s, u"Apple:"_s};
+        const QStringList noPlace{u"GPS:"_s, u"IFD1:"_s, u"Apple:"_s, u"XMP-photoshop:City"_s, u"IPTC:City"_s};
         const QJsonObject rights{{u"XMP-dc:Rights"_s, u"© Ada"_s}};
         const QStringList place{u"XMP-exif:GPSLatitude"_s, u"PNG:Comment"_s};
-        QTest::newRow("png, strip") << u"shot.png"_s << u"strip"_s << QJsonObject() << place + rights.keys();
-        QTest::newRow("png, camera") << u"shot.png"_s << u"camera"_s << rights << place;
-        QTest::newRow("png, all") << u"shot.png"_s << u"all"_s
-                                  << QJsonObject{{place[0], 48.85}, {place[1], u"at home"_s}, {u"XMP-dc:Rights"_s, u"© Ada"_s}}
-                                  << QStringList();
+        const QJsonObject pngAll{{place[0], 48.85}, {place[1], u"at home"_s}, {u"XMP-dc:Rights"_s, u"© Ada"_s}};
+        for (const bool lossless : {false, true}) {
+            const auto row = [&](const char *name) -> QTestData & {
+                return QTest::addRow("%s%s", name, lossless ? ", lossless" : "");
+            };
+            // Lossless pixels stay as stored under camera and all: the turn, sizes and thumbnail stay true.
+            const auto asStored = [&](QJsonObject tags) {
+                if (lossless)
+                    tags[u"IFD0:Orientation"_s] = 6;
+                if (lossless && tags.contains(u"ExifIFD:ExifImageWidth"_s))
+                    tags[u"ExifIFD:ExifImageWidth"_s] = 640, tags[u"ExifIFD:ExifImageHeight"_s] = 480;
+                return tags;
+            };
+            row("jpeg, strip") << u"phone.jpg"_s << u"strip"_s << QJsonObject() << stripped << lossless;
+            row("jpeg, camera") << u"phone.jpg"_s << u"camera"_s << asStored(camera)
+                                << noPlace + QStringList{u"ExifIFD:ExifImageWidth"_s} << lossless;
+            row("jpeg, all") << u"phone.jpg"_s << u"all"_s << asStored(all)
+                             << (lossless ? QStringList() : QStringList{u"IFD1:"_s}) << lossless;
+            row("png, strip") << u"shot.png"_s << u"strip"_s << QJsonObject() << place + rights.keys() << lossless;
+            row("png, camera") << u"shot.png"_s << u"camera"_s << rights << place << lossless;
+            row("png, all") << u"shot.png"_s << u"all"_s << pngAll << QStringList() << lossless;
+        }
     }
 
     void metadataPolicies()
@@ -388,6 +439,7 @@ private slots:
         QFETCH(QString, policy);
         QFETCH(QJsonObject, kept);
         QFETCH(QStringList, gone);
+        QFETCH(bool, lossless);
 
         QTemporaryDir dir;
         const bool png = source.endsWith(u".png");
@@ -404,14 +456,22 @@ private slots:
             QVERIFY(readTags(source).contains(u"Apple:MakerNoteVersion"_s));
         }
 
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"-v"_s, u"--json"_s, u"--metadata"_s, policy, source});
+        const QStringList losslessOptions{u"--jpeg-lossless"_s, u"--png-lossless"_s};
+        const ProcessRun run = TestFiles::run(presselCLI(), QStringList{u"-v"_s, u"--json"_s, u"--metadata"_s, policy} +
+                                                                (lossless ? losslessOptions : QStringList()) + QStringList{source});
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-        QVERIFY2(!png || run.standardError.contains("PNG backend: pngquant"), qPrintable(run.describe()));
+        QVERIFY2(!png || run.standardError.contains(lossless ? "PNG backend: optimizePNG" : "PNG backend: pngquant"),
+                 qPrintable(run.describe()));
         const QString output = run.rows()[0][u"output"_s].toString();
         QCOMPARE(run.rows()[0][u"compressedBytes"_s].toInteger(), QFileInfo(output).size()); // the final file
+        QCOMPARE(run.rows()[0][u"lossless"_s].toBool(), lossless);
         const QJsonObject tags = readTags(output);
-        // Upright pixels: the reader sees the turned size and nothing left to turn.
-        QVERIFY(png || (tags[u"File:ImageWidth"_s].toInt() == 480 && tags[u"File:ImageHeight"_s].toInt() == 640));
+        // Upright pixels: the reader sees the turned size and nothing left to turn. Pixels as
+        // stored are the source's, as djpeg decodes them.
+        const bool turned = !png && (!lossless || policy == u"strip");
+        const QSize size(tags[u"File:ImageWidth"_s].toInt(), tags[u"File:ImageHeight"_s].toInt());
+        QVERIFY(png || size == (turned ? QSize(480, 640) : QSize(640, 480)));
+        QVERIFY(png || turned || djpeg(output) == djpeg(source));
         for (auto it = kept.constBegin(); it != kept.constEnd(); ++it)
             QVERIFY2(tags[it.key()] == it.value(), qPrintable(it.key() + u": "_s + tags[it.key()].toVariant().toString()));
         for (const QString &key : tags.keys()) {
@@ -466,9 +526,12 @@ private slots:
                  0);
         QVERIFY(readFile(dir.filePath(u"photo-1.jpg"_s)) == readFile(reference + u".jpg"_s));
         if (pngRange.isEmpty()) {
-            QVERIFY2(!run.standardError.contains("pngquant"), qPrintable(run.describe()));
-            QCOMPARE(QImage(dir.filePath(u"shot-1.png"_s)).convertToFormat(QImage::Format_RGB32),
-                     transparentGraphic(640, 400).convertToFormat(QImage::Format_RGB32));
+            // The source's pixels, alpha included, in fewer bytes than Qt's writer at zlib's best.
+            QVERIFY2(run.standardError.contains("PNG backend: optimizePNG"), qPrintable(run.describe()));
+            QCOMPARE(QImage(dir.filePath(u"shot-1.png"_s)).convertToFormat(QImage::Format_ARGB32),
+                     QImage(png).convertToFormat(QImage::Format_ARGB32));
+            QVERIFY(QFileInfo(dir.filePath(u"shot-1.png"_s)).size() < encode(QImage(png), "png", 0).size());
+            QVERIFY(run.rows()[1][u"lossless"_s].toBool());
         } else {
             QCOMPARE(TestFiles::run(bundled(u"pngquant"_s), {u"--force"_s, u"--output"_s, reference + u".png"_s,
                                                              u"--quality"_s, pngRange, u"--speed"_s, u"1"_s, u"--strip"_s, u"--"_s,

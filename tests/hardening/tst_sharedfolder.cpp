@@ -145,7 +145,8 @@ private slots:
             const QByteArray m = QByteArray::number(mode, 8);
             QTest::addRow("cjpeg, 0%s", m.constData()) << "photo.jpg" << QStringList() << mode;
             QTest::addRow("pngquant, 0%s", m.constData()) << "shot.png" << QStringList() << mode;
-            QTest::addRow("in-process, 0%s", m.constData()) << "shot.png" << QStringList{u"--png-lossless"_s} << mode;
+            QTest::addRow("PNG optimiser, 0%s", m.constData()) << "shot.png" << QStringList{u"--png-lossless"_s} << mode;
+            QTest::addRow("jpegtran, 0%s", m.constData()) << "photo.jpg" << QStringList{u"--jpeg-lossless"_s} << mode;
         }
     }
 
