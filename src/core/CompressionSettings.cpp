@@ -17,6 +17,8 @@ const QString pngQualityMaximumKey = QStringLiteral("compression/pngQualityMaxim
 const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
+const QString outputPlacementKey = QStringLiteral("output/placement");
+const QString outputFolderKey = QStringLiteral("output/folder");
 
 // A hand-edited file may hold anything; what is no quality counts as absent.
 std::optional<int> readQuality(const QSettings &settings, const QString &key)
@@ -50,6 +52,12 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
     loaded.pngLossless = settings.value(pngLosslessKey, loaded.pngLossless).toBool();
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
+    loaded.outputFolder = settings.value(outputFolderKey).toString();
+    loaded.outputPlacement =
+        outputPlacementFromName(settings.value(outputPlacementKey).toString()).value_or(loaded.outputPlacement);
+    // A folder chosen without a folder is no choice.
+    if (loaded.outputPlacement == OutputPlacement::chosenFolder && loaded.outputFolder.isEmpty())
+        loaded.outputPlacement = OutputPlacement::besideSource;
     return loaded;
 }
 
@@ -61,6 +69,8 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(pngLosslessKey, pngLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
+    settings.setValue(outputPlacementKey, outputPlacementName(outputPlacement));
+    settings.setValue(outputFolderKey, outputFolder);
 }
 
 static std::unique_ptr<QSettings> userSettings()
@@ -98,6 +108,30 @@ std::optional<MetadataPolicy> CompressionSettings::metadataPolicyFromName(const 
     for (const MetadataPolicy policy : {MetadataPolicy::strip, MetadataPolicy::camera, MetadataPolicy::all}) {
         if (name == metadataPolicyName(policy))
             return policy;
+    }
+    return std::nullopt;
+}
+
+QString CompressionSettings::outputPlacementName(OutputPlacement placement)
+{
+    switch (placement) {
+    case OutputPlacement::besideSource:
+        return QStringLiteral("beside");
+    case OutputPlacement::chosenFolder:
+        return QStringLiteral("folder");
+    case OutputPlacement::replaceSource:
+        return QStringLiteral("replace");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+std::optional<OutputPlacement> CompressionSettings::outputPlacementFromName(const QString &name)
+{
+    for (const OutputPlacement placement :
+         {OutputPlacement::besideSource, OutputPlacement::chosenFolder, OutputPlacement::replaceSource}) {
+        if (name == outputPlacementName(placement))
+            return placement;
     }
     return std::nullopt;
 }

@@ -5,8 +5,9 @@
 
 #include <optional>
 
+#include <QString>
+
 class QSettings;
-class QString;
 
 namespace pressel {
 
@@ -15,6 +16,13 @@ enum class MetadataPolicy {
     strip,  // nothing: the encoders write none
     camera, // dates, camera, lens, exposure, artist, copyright, description; nothing of place
     all,    // everything but what the output makes false
+};
+
+// Where a batch puts its outputs.
+enum class OutputPlacement {
+    besideSource,  // a new file in the source's folder
+    chosenFolder,  // a new file in CompressionSettings::outputFolder, a dropped folder's subfolders kept
+    replaceSource, // the output takes the source's name and the source goes to the Trash
 };
 
 // The choices a person makes about a batch, taken as a whole when the batch starts. The
@@ -35,6 +43,8 @@ struct CompressionSettings {
     bool pngLossless = false; // no pngquant: the in-process lossless encoder writes
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
+    OutputPlacement outputPlacement = OutputPlacement::besideSource;
+    QString outputFolder; // for OutputPlacement::chosenFolder; kept while another placement is chosen
 
     // The saved choices; a missing or unusable value is its default.
     static CompressionSettings load(const QSettings &settings);
@@ -46,6 +56,9 @@ struct CompressionSettings {
 
     static QString metadataPolicyName(MetadataPolicy policy);
     static std::optional<MetadataPolicy> metadataPolicyFromName(const QString &name);
+
+    static QString outputPlacementName(OutputPlacement placement);
+    static std::optional<OutputPlacement> outputPlacementFromName(const QString &name);
 
     friend bool operator==(const CompressionSettings &, const CompressionSettings &) = default;
 };

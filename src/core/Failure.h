@@ -43,6 +43,8 @@ public:
         emptyFile,
         isFolder,
         folderNotWritable,      // the folder
+        trashFailed,            // why the Trash did not take the source
+        outputDecodeFailed,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure
