@@ -4,7 +4,6 @@
 // what its entries hold, putting one back, a Trash that cannot take the original, and a run
 // killed at each step of a replacement.
 
-#include "CompressionSettings.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
@@ -12,7 +11,6 @@
 #include <QDir>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,14 +42,13 @@ struct Scene {
         QDir().mkpath(dir.filePath(u"data"_s));
         QVERIFY(writeFile(source, original));
     }
-    RunOptions options(QMap<QString, QString> environment = {}) const
-    {
-        environment.insert(u"XDG_DATA_HOME"_s, dir.filePath(u"data"_s));
-        return {{}, environment};
-    }
+    RunOptions options() const { return {{}, {{u"XDG_DATA_HOME"_s, dir.filePath(u"data"_s)}}}; }
     QString photos() const { return QFileInfo(source).path(); }
     // The name the output takes: the source's, with a .png's extension for a PNG.
-    QString replaced(bool png) const { return png ? photos() + u'/' + QFileInfo(source).completeBaseName() + u".png"_s : source; }
+    QString replaced(bool png) const
+    {
+        return png ? photos() + u'/' + QFileInfo(source).completeBaseName() + u".png"_s : source;
+    }
 };
 
 QString infoOf(const QString &path)
@@ -66,35 +63,6 @@ class tst_SaveTo : public QObject
     Q_OBJECT
 
 private slots:
-    void savedPlacement_data()
-    {
-        QTest::addColumn<QString>("placement");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("loaded");
-
-        QTest::newRow("replace") << u"replace"_s << QString() << u"replace"_s;
-        QTest::newRow("a folder") << u"folder"_s << u"/photos/small"_s << u"folder"_s;
-        QTest::newRow("a folder without one") << u"folder"_s << QString() << u"beside"_s;
-        QTest::newRow("hand-edited") << u"trash"_s << QString() << u"beside"_s;
-    }
-
-    // What the window saved is what the next batch reads; a choice that cannot stand is the default.
-    void savedPlacement()
-    {
-        QFETCH(QString, placement);
-        QFETCH(QString, folder);
-        QFETCH(QString, loaded);
-
-        QTemporaryDir dir;
-        QSettings saved(dir.filePath(u"pressel.conf"_s), QSettings::IniFormat);
-        saved.setValue(u"output/placement"_s, placement);
-        saved.setValue(u"output/folder"_s, folder);
-        const auto settings = pressel::CompressionSettings::load(saved);
-        QCOMPARE(pressel::CompressionSettings::outputPlacementName(settings.outputPlacement), loaded);
-        settings.save(saved);
-        QCOMPARE(pressel::CompressionSettings::load(saved), settings);
-    }
-
     // A given folder is repeated below the chosen one with its subfolders; names are counted
     // there; a link planted at a subfolder's name is never followed.
     void outputFolder()
