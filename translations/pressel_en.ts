@@ -126,6 +126,27 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 1 when one did, 2 for a usage error.
 </translation>
     </message>
+    <message>
+        <source>保存位置（默认在原图旁边另存为新文件）：
+  --output-dir DIR        输出保存到已有的文件夹 DIR，-r 给出的文件夹连同其子文件夹
+                          一起保留；重名时同样编号为 name-N
+  --replace               输出替换原图，原图移入回收站；与 --output-dir 不能同时使用
+</source>
+        <translation>Where outputs go (by default a new file beside the original):
+  --output-dir DIR        save outputs in the existing folder DIR; a folder given with -r keeps
+                          its subfolders there; names taken get name-N as usual
+  --replace               outputs replace the originals, which go to the Trash; not with
+                          --output-dir
+</translation>
+    </message>
+    <message>
+        <source>--output-dir 和 --replace 不能同时使用</source>
+        <translation>--output-dir and --replace cannot be used together</translation>
+    </message>
+    <message>
+        <source>应为已有的文件夹</source>
+        <translation>wants an existing folder</translation>
+    </message>
 </context>
 <context>
     <name>CompareView</name>
@@ -242,6 +263,14 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>还有 %1 个文件在处理</source>
         <translation>Still to go: %1</translation>
+    </message>
+    <message>
+        <source>输出文件保存在“%1”</source>
+        <translation>Outputs are saved in “%1”</translation>
+    </message>
+    <message>
+        <source>输出文件替换原图，原图移入回收站</source>
+        <translation>Outputs replace their originals, which go to the Trash</translation>
     </message>
 </context>
 <context>
@@ -389,6 +418,14 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>未找到 mozjpeg 的 jpegtran，无法做无损压缩</source>
         <translation>mozjpeg&apos;s jpegtran wasn&apos;t found; nothing can be compressed losslessly</translation>
     </message>
+    <message>
+        <source>回收站无法接收原图，原图未改动：%1</source>
+        <translation>The Trash could not take the original, which was left as it was: %1</translation>
+    </message>
+    <message>
+        <source>输出无法解码，原图未改动</source>
+        <translation>The output does not decode; the original was left as it was</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>
@@ -501,6 +538,34 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>JPEG 只做无损</source>
         <translation>JPEG: lossless only</translation>
+    </message>
+    <message>
+        <source>保存到</source>
+        <translation>Save to</translation>
+    </message>
+    <message>
+        <source>原图旁边</source>
+        <translation>Next to the original</translation>
+    </message>
+    <message>
+        <source>指定的文件夹</source>
+        <translation>A folder of my choice</translation>
+    </message>
+    <message>
+        <source>文件夹：%1</source>
+        <translation>Folder: %1</translation>
+    </message>
+    <message>
+        <source>选择…</source>
+        <translation>Choose…</translation>
+    </message>
+    <message>
+        <source>选择保存的文件夹</source>
+        <translation>Choose the folder to save to</translation>
+    </message>
+    <message>
+        <source>替换原图（原图移入回收站）</source>
+        <translation>Replace originals (originals go to the Trash)</translation>
     </message>
 </context>
 <context>

@@ -88,6 +88,15 @@ QString usage()
                                        "用法错误时为 2。\n");
 }
 
+QString placementUsage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "保存位置（默认在原图旁边另存为新文件）：\n"
+                                       "  --output-dir DIR        输出保存到已有的文件夹 DIR，-r 给出的文件夹连同其子文件夹\n"
+                                       "                          一起保留；重名时同样编号为 name-N\n"
+                                       "  --replace               输出替换原图，原图移入回收站；与 --output-dir 不能同时使用\n");
+}
+
 // The options that choose a batch's settings; the defaults are those of the window.
 struct SettingsOptions {
     QCommandLineOption format{QStringLiteral("format"), {}, QStringLiteral("FORMAT")};
@@ -149,6 +158,30 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
     settings.keepModificationDate = parser.isSet(options.keepDates);
     return settings;
 }
+
+// Where the outputs go, the options that say so and the check of their values.
+struct PlacementOptions {
+    QCommandLineOption outputFolder{QStringLiteral("output-dir"), {}, QStringLiteral("DIR")};
+    QCommandLineOption replace{QStringLiteral("replace")};
+
+    // Sets the settings' placement, or answers the usage error.
+    std::optional<QString> apply(const QCommandLineParser &parser, CompressionSettings &settings) const
+    {
+        if (parser.isSet(outputFolder) && parser.isSet(replace))
+            return QCoreApplication::translate("CommandLine", "--output-dir 和 --replace 不能同时使用");
+        if (parser.isSet(replace))
+            settings.outputPlacement = OutputPlacement::replaceSource;
+        if (!parser.isSet(outputFolder))
+            return std::nullopt;
+        const QFileInfo folder(parser.value(outputFolder));
+        if (!folder.isDir())
+            return QStringLiteral("--output-dir: %1: “%2”")
+                .arg(QCoreApplication::translate("CommandLine", "应为已有的文件夹"), parser.value(outputFolder));
+        settings.outputPlacement = OutputPlacement::chosenFolder;
+        settings.outputFolder = folder.absoluteFilePath();
+        return std::nullopt;
+    }
+};
 
 // The progress line as it stands on the terminal, empty when none is shown. Log lines come from
 // any thread: each takes the line away, writes itself on a line of its own, and puts it back.
@@ -228,6 +261,8 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Files compressed at once."), QStringLiteral("N"));
     parser.addOptions({jsonOption, recursiveOption, helpOption, verboseOption, jobsOption});
     parser.addOptions(settingsOptions.all());
+    const PlacementOptions placementOptions;
+    parser.addOptions({placementOptions.outputFolder, placementOptions.replace});
     // -v is --verbose here, so --version comes without the short name Qt would give it.
     const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOption(versionOption);
@@ -241,14 +276,16 @@ int main(int argc, char *argv[])
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
-        out << usage();
+        out << usage() << placementUsage();
         return 0;
     }
     if (parser.isSet(versionOption))
         parser.showVersion();
-    const auto settings = settingsFromOptions(parser, settingsOptions);
+    auto settings = settingsFromOptions(parser, settingsOptions);
     if (!settings)
         return usageError(settings.error());
+    if (const auto error = placementOptions.apply(parser, *settings))
+        return usageError(*error);
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
         return usageError(QCoreApplication::translate("CommandLine", "没有给出文件"));

@@ -22,6 +22,8 @@ const QString avifQualityKey = QStringLiteral("compression/avifQuality");
 const QString jpegLosslessKey = QStringLiteral("compression/jpegLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
+const QString outputPlacementKey = QStringLiteral("output/placement");
+const QString outputFolderKey = QStringLiteral("output/folder");
 
 // A hand-edited file may hold anything; what is no quality counts as absent.
 std::optional<int> readQuality(const QSettings &settings, const QString &key)
@@ -60,6 +62,12 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
     loaded.jpegLossless = settings.value(jpegLosslessKey, loaded.jpegLossless).toBool();
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
+    loaded.outputFolder = settings.value(outputFolderKey).toString();
+    loaded.outputPlacement =
+        outputPlacementFromName(settings.value(outputPlacementKey).toString()).value_or(loaded.outputPlacement);
+    // A folder chosen without a folder is no choice.
+    if (loaded.outputPlacement == OutputPlacement::chosenFolder && loaded.outputFolder.isEmpty())
+        loaded.outputPlacement = OutputPlacement::besideSource;
     return loaded;
 }
 
@@ -75,6 +83,8 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(jpegLosslessKey, jpegLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
+    settings.setValue(outputPlacementKey, outputPlacementName(outputPlacement));
+    settings.setValue(outputFolderKey, outputFolder);
 }
 
 QString CompressionSettings::fingerprint() const
@@ -211,6 +221,30 @@ std::optional<MetadataPolicy> CompressionSettings::metadataPolicyFromName(const 
     for (const MetadataPolicy policy : {MetadataPolicy::strip, MetadataPolicy::camera, MetadataPolicy::all}) {
         if (name == metadataPolicyName(policy))
             return policy;
+    }
+    return std::nullopt;
+}
+
+QString CompressionSettings::outputPlacementName(OutputPlacement placement)
+{
+    switch (placement) {
+    case OutputPlacement::besideSource:
+        return QStringLiteral("beside");
+    case OutputPlacement::chosenFolder:
+        return QStringLiteral("folder");
+    case OutputPlacement::replaceSource:
+        return QStringLiteral("replace");
+    }
+    Q_UNREACHABLE();
+    return {};
+}
+
+std::optional<OutputPlacement> CompressionSettings::outputPlacementFromName(const QString &name)
+{
+    for (const OutputPlacement placement :
+         {OutputPlacement::besideSource, OutputPlacement::chosenFolder, OutputPlacement::replaceSource}) {
+        if (name == outputPlacementName(placement))
+            return placement;
     }
     return std::nullopt;
 }

@@ -9,8 +9,9 @@
 
 #include <optional>
 
+#include <QString>
+
 class QSettings;
-class QString;
 
 namespace pressel {
 
@@ -23,6 +24,13 @@ enum class MetadataPolicy {
 
 // The format outputs are written in: each source's own, or one for all.
 enum class OutputFormat { keep, jpeg, webp, avif };
+
+// Where a batch puts its outputs.
+enum class OutputPlacement {
+    besideSource,  // a new file in the source's folder
+    chosenFolder,  // a new file in CompressionSettings::outputFolder, a dropped folder's subfolders kept
+    replaceSource, // the output takes the source's name and the source goes to the Trash
+};
 
 // The choices a person makes about a batch, taken as a whole when the batch starts. The
 // defaults are the behaviour Pressel had before it had settings.
@@ -54,6 +62,8 @@ struct CompressionSettings {
     bool jpegLossless = false; // mozjpeg's jpegtran rewrites the JPEG's own coefficients, nothing else
     MetadataPolicy metadata = MetadataPolicy::strip;
     bool keepModificationDate = false;
+    OutputPlacement outputPlacement = OutputPlacement::besideSource;
+    QString outputFolder = {}; // for OutputPlacement::chosenFolder; kept while another placement is chosen
 
     // The saved choices; a missing or unusable value is its default.
     static CompressionSettings load(const QSettings &settings);
@@ -78,6 +88,9 @@ struct CompressionSettings {
     static std::optional<OutputFormat> outputFormatFromName(const QString &name);
     static QString metadataPolicyName(MetadataPolicy policy);
     static std::optional<MetadataPolicy> metadataPolicyFromName(const QString &name);
+
+    static QString outputPlacementName(OutputPlacement placement);
+    static std::optional<OutputPlacement> outputPlacementFromName(const QString &name);
 
     friend bool operator==(const CompressionSettings &, const CompressionSettings &) = default;
 };

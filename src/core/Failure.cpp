@@ -64,6 +64,9 @@ constexpr ReasonRow reasons[] = {
     // Lossless JPEG has no in-process encoder behind it: nothing else may write the file.
     {Failure::jpegtranMissing, "jpegtranMissing",
      QT_TRANSLATE_NOOP("Failure", "未找到 mozjpeg 的 jpegtran，无法做无损压缩"), S::failed},
+    {Failure::trashFailed, "trashFailed", QT_TRANSLATE_NOOP("Failure", "回收站无法接收原图，原图未改动：%1"), S::failed},
+    {Failure::outputDecodeFailed, "outputDecodeFailed",
+     QT_TRANSLATE_NOOP("Failure", "输出无法解码，原图未改动"), S::failed},
 };
 
 // A tool that said nothing usable.
@@ -71,7 +74,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::jpegtranMissing + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::outputDecodeFailed + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

@@ -48,6 +48,8 @@ public:
         encodeFailed,           // the output format
         animatedImage,
         jpegtranMissing,
+        trashFailed,            // why the Trash did not take the source
+        outputDecodeFailed,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

@@ -8,6 +8,7 @@
 #include "Logging.h"
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
+#include "SourceReplacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +26,22 @@
 #include <mutex>
 #include <vector>
 
+#include <unistd.h>
+
 namespace pressel {
+
+// A file of a batch, and the folders between the folder it came from and itself, that a chosen
+// output folder repeats: "Trip/day 1" for Trip/day 1/photo.jpg when Trip was given, nothing for
+// a file given by itself.
+struct BatchFile {
+    QUrl url;
+    QString subfolder;
+};
 
 namespace {
 
 // One entry of a batch once its folders are opened: a file to compress, or a row decided already.
-using BatchEntry = std::variant<QUrl, CompressionResult>;
+using BatchEntry = std::variant<BatchFile, CompressionResult>;
 
 QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool()> &isCancelled)
 {
@@ -38,7 +49,7 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
     for (const QUrl &url : urls) {
         const QString path = url.toLocalFile();
         if (!QFileInfo(path).isDir()) {
-            entries.append(url);
+            entries.append(BatchFile{url, {}});
             continue;
         }
         const ImageFolderWalk walk = ImageFolderWalk::walk(path, ImageFolderWalk::defaultLimit, isCancelled);
@@ -51,8 +62,12 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
         else if (walk.files.isEmpty())
             entries.append(
                 CompressionResult::failed(url, 0, Failure(Failure::folderWithoutImages)));
+        // The given folder's own name is kept too, as copying it would: two folders given
+        // together never mix their files.
+        const QDir given(QDir::cleanPath(path));
+        const QDir above = given.isRoot() ? given : QDir(QFileInfo(given.path()).path());
         for (const QUrl &file : walk.files)
-            entries.append(file);
+            entries.append(BatchFile{file, above.relativeFilePath(QFileInfo(file.toLocalFile()).path())});
     }
     return entries;
 }
@@ -168,30 +183,36 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
     const EncoderTable encoders = m_makeEncoders(request.settings);
     // Folders are opened before the first file starts, so the outputs the batch writes are never
     // among its files.
-    QList<BatchEntry> entries = m_opensFolders ? openFolders(request.urls, stopped)
-                                               : QList<BatchEntry>(request.urls.begin(), request.urls.end());
+    QList<BatchEntry> entries;
+    if (m_opensFolders) {
+        entries = openFolders(request.urls, stopped);
+    } else {
+        for (const QUrl &url : request.urls)
+            entries.append(BatchFile{url, {}});
+    }
     // What Pressel made before, and what it made the same way before, is left as it is.
     EarlierOutputs earlier(request.settings);
     for (BatchEntry &entry : entries) {
-        const QUrl *file = std::get_if<QUrl>(&entry);
+        const BatchFile *file = std::get_if<BatchFile>(&entry);
         if (!file)
             continue;
-        switch (earlier.find(*file)) {
+        const QUrl url = file->url;
+        switch (earlier.find(url)) {
         case EarlierOutputs::Finding::none:
             break;
         case EarlierOutputs::Finding::earlierOutput:
-            entry = CompressionResult::failed(*file, readFileSize(*file).value_or(0), Failure(Failure::earlierOutput));
+            entry = CompressionResult::failed(url, readFileSize(url).value_or(0), Failure(Failure::earlierOutput));
             break;
         case EarlierOutputs::Finding::alreadyCompressed:
-            entry = CompressionResult::failed(*file, readFileSize(*file).value_or(0), Failure(Failure::alreadyCompressed));
+            entry = CompressionResult::failed(url, readFileSize(url).value_or(0), Failure(Failure::alreadyCompressed));
             break;
         }
     }
     std::vector<BatchOrder::File> files;
     files.reserve(size_t(entries.size()));
     for (const BatchEntry &entry : entries) {
-        const QUrl *file = std::get_if<QUrl>(&entry);
-        files.push_back(file ? BatchOrder::File{BatchOrder::namingGroup(*file), expectedPixelCount(*file)}
+        const BatchFile *file = std::get_if<BatchFile>(&entry);
+        files.push_back(file ? BatchOrder::File{BatchOrder::namingGroup(file->url), expectedPixelCount(file->url)}
                              : BatchOrder::File{});
     }
     BatchState state(files);
@@ -211,8 +232,8 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             break;
         const qsizetype index = *next;
         const BatchEntry entry = entries[index];
-        const QUrl *file = std::get_if<QUrl>(&entry);
-        const QUrl url = file ? *file : std::get<CompressionResult>(entry).sourceURL;
+        const BatchFile *file = std::get_if<BatchFile>(&entry);
+        const QUrl url = file ? file->url : std::get<CompressionResult>(entry).sourceURL;
         const qint64 pixels = files[size_t(index)].pixels;
         state.changed.wait(lock, [&] { return state.inHand == 0 || state.pixelsInHand + pixels <= pixelBudget; });
         if (stopped())
@@ -246,9 +267,9 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                 },
             };
             // A row decided when its folder was opened only takes its turn.
-            CompressionResult result = std::holds_alternative<QUrl>(entry)
-                                           ? compressFile(url, encoders, request.settings, nameOutput)
-                                           : std::get<CompressionResult>(entry);
+            const BatchFile *file = std::get_if<BatchFile>(&entry);
+            CompressionResult result = file ? compressFile(*file, encoders, request.settings, nameOutput)
+                                            : std::get<CompressionResult>(entry);
 
             std::unique_lock lock(state.mutex);
             if (!named) {
@@ -275,8 +296,8 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
         for (qsizetype index = 0; index < entries.size(); ++index) {
             if (!state.order.hasStarted(index)) {
                 const BatchEntry &entry = entries[index];
-                const QUrl *file = std::get_if<QUrl>(&entry);
-                unstarted.append(file ? *file : std::get<CompressionResult>(entry).sourceURL);
+                const BatchFile *file = std::get_if<BatchFile>(&entry);
+                unstarted.append(file ? file->url : std::get<CompressionResult>(entry).sourceURL);
             }
         }
         request.onUnstarted(unstarted);
@@ -295,7 +316,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
 {
     std::vector<OutputNameReservation> held;
-    return compressFile(sourceURL, m_makeEncoders(settings), settings,
+    return compressFile(BatchFile{sourceURL, {}}, m_makeEncoders(settings), settings,
                         {[&](const ImageProfile &profile, const QUrl &folderURL) {
                              return reserveOutputURL(profile, folderURL, held);
                          },
@@ -325,13 +346,49 @@ struct OutputInMaking {
 
 } // namespace
 
+// A private file for the output in its folder: the source's own, or the chosen folder with the
+// file's subfolders below it.
+static Expected<std::pair<QUrl, PrivateFile>> makeOutputFile(const QUrl &sourceURL, const QString &subfolder,
+                                                             const CompressionSettings &settings)
+{
+    const auto refused = [](const QString &path) {
+        // A folder the user may not write to, or a read-only medium, is theirs to change.
+        if (errno == EACCES || errno == EROFS || errno == EPERM)
+            return failure(Failure(Failure::folderNotWritable, {QDir::toNativeSeparators(path)}));
+        return failure(Failure(Failure::destinationCreateFailed));
+    };
+    if (settings.outputPlacement == OutputPlacement::chosenFolder) {
+        const QString path = QDir::cleanPath(QDir(settings.outputFolder).filePath(subfolder));
+        const int folder = openOutputFolder(settings.outputFolder, subfolder);
+        if (folder < 0)
+            return errno == EACCES || errno == EROFS || errno == EPERM
+                       ? refused(path)
+                       : failure(Failure(Failure::folderCreateFailed, {QDir::toNativeSeparators(path)}));
+        auto file = PrivateFile::create(folder);
+        const int error = errno;
+        ::close(folder);
+        errno = error;
+        if (!file)
+            return refused(path);
+        return std::pair{QUrl::fromLocalFile(path), std::move(*file)};
+    }
+    const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
+    if (const auto folder = ensureFolderExists(folderURL); !folder)
+        return failure(folder.error());
+    auto file = PrivateFile::create(folderURL.toLocalFile());
+    if (!file)
+        return refused(folderURL.toLocalFile());
+    return std::pair{folderURL, std::move(*file)};
+}
+
 // Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
 // alone, make sure the folder exists, name the output and compress into a private file.
-static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const QUrl &sourceURL,
-                                       const EncoderTable &encoders,
+static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const BatchFile &source,
+                                       const EncoderTable &encoders, const CompressionSettings &settings,
                                        const CompressionService::OutputNamer &nameOutput,
                                        const std::stop_token &stop)
 {
+    const QUrl &sourceURL = source.url;
     auto profile = detector.detect(sourceURL);
     if (!profile)
         return failure(profile.error());
@@ -351,18 +408,11 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(Failure(Failure::imageDecodeFailed));
     if (image->hasDamagedStructure())
         return failure(Failure(Failure::imageDamaged));
-    const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
-    if (const auto folder = ensureFolderExists(folderURL); !folder)
-        return failure(folder.error());
-    auto file = PrivateFile::create(folderURL.toLocalFile());
-    if (!file) {
-        // A folder the user may not write to, or a read-only medium, is theirs to change.
-        if (errno == EACCES || errno == EROFS || errno == EPERM)
-            return failure(Failure(Failure::folderNotWritable, {QDir::toNativeSeparators(folderURL.toLocalFile())}));
-        return failure(Failure(Failure::destinationCreateFailed));
-    }
-    OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
-    output.outputURL = nameOutput.first(output.profile, folderURL);
+    auto file = makeOutputFile(sourceURL, source.subfolder, settings);
+    if (!file)
+        return failure(file.error());
+    OutputInMaking output{std::move(*profile), file->first, {}, std::move(file->second)};
+    output.outputURL = nameOutput.first(output.profile, output.folderURL);
     if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
         return failure(written.error());
     output.lossless = (*encoder)->isLossless();
@@ -395,12 +445,21 @@ static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSe
     return outputBytes;
 }
 
-CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const EncoderTable &encoders,
+// Whether the output decodes whole, as it must before its source is let go.
+static bool decodes(const PrivateFile &file)
+{
+    const auto image = ImageSource::fromBytes(file.readAll());
+    const auto decoded = image ? image->createImageAtIndex0() : std::nullopt;
+    return decoded && !decoded->damaged;
+}
+
+CompressionResult CompressionService::compressFile(const BatchFile &file, const EncoderTable &encoders,
                                                    const CompressionSettings &settings,
                                                    const OutputNamer &nameOutput) const
 {
+    const QUrl &sourceURL = file.url;
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    auto output = encode(m_formatDetector, sourceURL, encoders, nameOutput, m_stop.get_token());
+    auto output = encode(m_formatDetector, file, encoders, settings, nameOutput, m_stop.get_token());
     if (!output)
         return CompressionResult::failed(sourceURL, originalBytes, output.error());
     const qint64 sourceBytes = output->profile.source->size();
@@ -416,18 +475,29 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
                                           Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
         return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::sourceChanged));
+    const auto succeeded = [&](const QUrl &outputURL) {
+        CompressionResult result =
+            CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});
+        if (sourceKind != outputKind)
+            result.conversion = FormatConversion{sourceKind, outputKind};
+        return result;
+    };
+    if (settings.outputPlacement == OutputPlacement::replaceSource) {
+        if (!decodes(output->file))
+            return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::outputDecodeFailed));
+        const auto replaced = replaceSource(output->file, *output->profile.source, output->outputURL,
+                                            [&] { return nameOutput.retry(output->profile, output->folderURL); });
+        if (!replaced)
+            return CompressionResult::failed(sourceURL, sourceBytes, replaced.error());
+        return succeeded(*replaced);
+    }
     // Published without replacing anything: a name that another program took meanwhile passes
     // the output on to the next free one.
     QUrl outputURL = output->outputURL;
     for (;;) {
         switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
-        case PrivateFile::Publication::published: {
-            CompressionResult result =
-                CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});
-            if (sourceKind != outputKind)
-                result.conversion = FormatConversion{sourceKind, outputKind};
-            return result;
-        }
+        case PrivateFile::Publication::published:
+            return succeeded(outputURL);
         case PrivateFile::Publication::nameTaken:
             outputURL = nameOutput.retry(output->profile, output->folderURL);
             continue;

@@ -19,6 +19,8 @@ class QThreadPool;
 
 namespace pressel {
 
+struct BatchFile;
+
 // How far a batch has come: files finished out of all, and one of the files being compressed.
 struct CompressionProgress {
     qsizetype completedCount = 0;
@@ -93,8 +95,8 @@ public:
 
 private:
 
-    CompressionResult compressFile(const QUrl &sourceURL, const EncoderTable &encoders, const CompressionSettings &settings,
-                                   const OutputNamer &nameOutput) const;
+    CompressionResult compressFile(const BatchFile &file, const EncoderTable &encoders,
+                                   const CompressionSettings &settings, const OutputNamer &nameOutput) const;
 
     ImageFormatDetector m_formatDetector;
     EncoderFactory m_makeEncoders;

@@ -8,7 +8,12 @@
 #include <QMutex>
 #include <QSet>
 
+#include <cerrno>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pressel {
 
@@ -82,13 +87,36 @@ QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const 
     const QDir folder(folderURL.toLocalFile());
     const QString bareName = base + u'.' + extension;
     // A shortened base without its "-N" would pass for a photo of its own.
-    QSet<QString> takenNames{QFileInfo(sourceURL.toLocalFile()).fileName().toCaseFolded()};
+    QSet<QString> takenNames;
+    const QFileInfo source(sourceURL.toLocalFile());
+    if (source.absolutePath() == folder.absolutePath())
+        takenNames.insert(source.fileName().toCaseFolded());
     for (const QString &entry : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
         takenNames.insert(entry.toCaseFolded());
     QString candidate = fits(bareName) && !numbered ? folder.filePath(bareName) : QString();
     for (qint64 counter = 1; candidate.isEmpty() || itemExists(candidate, takenNames); ++counter)
         candidate = folder.filePath(fittedName(base, u'-' + QString::number(counter) + u'.' + extension));
     return QUrl::fromLocalFile(candidate);
+}
+
+int openOutputFolder(const QString &root, const QString &relative)
+{
+    int folder = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const QString &name : relative.split(u'/', Qt::SkipEmptyParts)) {
+        if (folder < 0)
+            break;
+        const QByteArray encoded = QFile::encodeName(name);
+        int next = -1;
+        if (name == u"." || name == u"..")
+            errno = EINVAL;
+        else if (::mkdirat(folder, encoded.constData(), 0777) == 0 || errno == EEXIST)
+            next = ::openat(folder, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(folder);
+        folder = next;
+        errno = error;
+    }
+    return folder;
 }
 
 std::optional<qint64> readFileSize(const QUrl &url)

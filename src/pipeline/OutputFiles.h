@@ -17,6 +17,11 @@ namespace pressel {
 QUrl makeUniqueOutputURL(const QUrl &sourceURL, const QString &extension, const QUrl &folderURL,
                          bool numbered = false);
 
+// The folder `relative` (names joined by "/", or nothing) below the folder `root`, each missing
+// folder made on the way. Every name is taken as a folder of its own, never through a link
+// planted there, so outputs land nowhere but below `root`. The open folder, or -1 with errno.
+int openOutputFolder(const QString &root, const QString &relative);
+
 // A claim on an output name for as long as it lives, held in this process, so that files
 // compressed side by side never get the same name while neither output exists yet.
 class OutputNameReservation

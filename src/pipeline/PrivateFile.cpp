@@ -90,8 +90,20 @@ bool writeAll(int descriptor, const char *data, qint64 size, off_t offset)
 
 std::optional<PrivateFile> PrivateFile::create(const QString &folderPath, Kind kind)
 {
+    const int folder = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return std::nullopt;
+    auto file = create(folder, kind);
+    const int error = errno;
+    ::close(folder);
+    errno = error;
+    return file;
+}
+
+std::optional<PrivateFile> PrivateFile::create(int folderDescriptor, Kind kind)
+{
     PrivateFile file;
-    file.m_folder = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    file.m_folder = ::fcntl(folderDescriptor, F_DUPFD_CLOEXEC, 0);
     if (file.m_folder < 0)
         return std::nullopt;
     if (kind == Kind::unnamed) {
@@ -233,16 +245,21 @@ bool PrivateFile::setModificationTime(const struct timespec &modified)
 
 PrivateFile::Publication PrivateFile::publish(const QString &fileName)
 {
+    return publishIn(m_folder, fileName);
+}
+
+PrivateFile::Publication PrivateFile::publishIn(int folder, const QString &fileName)
+{
     const QByteArray name = QFile::encodeName(fileName);
     int result = -1;
     if (m_private < 0) {
         // Linking an unnamed file needs its path in /proc; linkat never replaces what is there.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_descriptor);
-        result = ::linkat(AT_FDCWD, self.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW);
+        result = ::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW);
     } else {
-        result = ::renameat2(m_private, privateFileName, m_folder, name.constData(), RENAME_NOREPLACE);
+        result = ::renameat2(m_private, privateFileName, folder, name.constData(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            result = ::linkat(m_private, privateFileName, m_folder, name.constData(), 0);
+            result = ::linkat(m_private, privateFileName, folder, name.constData(), 0);
             if (result == 0)
                 ::unlinkat(m_private, privateFileName, 0);
         }

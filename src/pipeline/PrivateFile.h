@@ -22,6 +22,8 @@ public:
 
     // Absent when the folder does not take new files; errno tells why.
     static std::optional<PrivateFile> create(const QString &folderPath, Kind kind = Kind::unnamed);
+    // The same in the folder open at `folderDescriptor`, which stays the caller's.
+    static std::optional<PrivateFile> create(int folderDescriptor, Kind kind = Kind::unnamed);
 
     PrivateFile(PrivateFile &&other) noexcept;
     PrivateFile &operator=(PrivateFile &&other) noexcept;
@@ -31,6 +33,8 @@ public:
 
     Kind kind() const { return m_privateFolder.isEmpty() ? Kind::unnamed : Kind::inPrivateFolder; }
     int descriptor() const { return m_descriptor; }
+    // The folder the file is for.
+    int folderDescriptor() const { return m_folder; }
     // The private folder's name in its folder; empty for an unnamed file.
     const QString &privateFolderName() const { return m_privateFolder; }
 
@@ -49,6 +53,8 @@ public:
     // Gives the file the name `fileName` in its folder, unless something is there already.
     // A published file is no longer this object's.
     Publication publish(const QString &fileName);
+    // The same in another folder of the same file system, open at `folder`.
+    Publication publishIn(int folder, const QString &fileName);
 
 private:
     PrivateFile() = default;

@@ -118,6 +118,35 @@ void CompressionSettingsModel::setKeepModificationDate(bool keep)
     apply(settings);
 }
 
+bool CompressionSettingsModel::isDefault() const
+{
+    // A folder chosen once and no longer used is remembered, not a setting of its own.
+    CompressionSettings compared = m_settings;
+    if (compared.outputPlacement != OutputPlacement::chosenFolder)
+        compared.outputFolder.clear();
+    return compared == CompressionSettings() && m_notifyWhenFinished;
+}
+
+void CompressionSettingsModel::setOutputPlacement(const QString &name)
+{
+    const auto placement = CompressionSettings::outputPlacementFromName(name);
+    if (!placement || (*placement == OutputPlacement::chosenFolder && m_settings.outputFolder.isEmpty()))
+        return;
+    CompressionSettings settings = m_settings;
+    settings.outputPlacement = *placement;
+    apply(settings);
+}
+
+void CompressionSettingsModel::chooseOutputFolder(const QUrl &folder)
+{
+    if (!folder.isLocalFile())
+        return;
+    CompressionSettings settings = m_settings;
+    settings.outputFolder = folder.toLocalFile();
+    settings.outputPlacement = OutputPlacement::chosenFolder;
+    apply(settings);
+}
+
 void CompressionSettingsModel::restoreDefaults()
 {
     apply(CompressionSettings());

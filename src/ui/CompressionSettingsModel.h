@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
 namespace pressel {
@@ -33,6 +34,9 @@ class CompressionSettingsModel : public QObject
     Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
     // Whether the desktop is told when a batch ends unseen (BatchNotification).
     Q_PROPERTY(bool notifyWhenFinished READ notifyWhenFinished WRITE setNotifyWhenFinished NOTIFY changed FINAL)
+    // Where outputs go: "beside", "folder" or "replace"; the folder for "folder", a local path.
+    Q_PROPERTY(QString outputPlacement READ outputPlacement WRITE setOutputPlacement NOTIFY changed FINAL)
+    Q_PROPERTY(QString outputFolder READ outputFolder NOTIFY changed FINAL)
     Q_PROPERTY(bool isDefault READ isDefault NOTIFY changed FINAL)
 
 public:
@@ -52,7 +56,9 @@ public:
     QString metadataPolicy() const { return CompressionSettings::metadataPolicyName(m_settings.metadata); }
     bool keepModificationDate() const { return m_settings.keepModificationDate; }
     bool notifyWhenFinished() const { return m_notifyWhenFinished; }
-    bool isDefault() const { return m_settings == CompressionSettings() && m_notifyWhenFinished; }
+    QString outputPlacement() const { return CompressionSettings::outputPlacementName(m_settings.outputPlacement); }
+    QString outputFolder() const { return m_settings.outputFolder; }
+    bool isDefault() const;
 
     // The saved choice, with the compression settings.
     static bool notifiesWhenFinished();
@@ -68,6 +74,10 @@ public:
     void setMetadataPolicy(const QString &name);
     void setKeepModificationDate(bool keep);
     void setNotifyWhenFinished(bool notify);
+    // "folder" is taken only once a folder is chosen.
+    void setOutputPlacement(const QString &name);
+    // Chooses the folder, from a folder dialog's URL, and "folder" with it.
+    Q_INVOKABLE void chooseOutputFolder(const QUrl &folder);
 
     Q_INVOKABLE void restoreDefaults();
 

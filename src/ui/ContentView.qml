@@ -242,7 +242,10 @@ Item {
                     StyledText {
                         objectName: "headerNote"
                         Layout.fillWidth: true
-                        text: qsTr("输出文件保存在原图所在目录")
+                        text: root.settings.outputPlacement === "folder"
+                              ? qsTr("输出文件保存在“%1”").arg(root.settings.outputFolder)
+                              : root.settings.outputPlacement === "replace" ? qsTr("输出文件替换原图，原图移入回收站")
+                                                                            : qsTr("输出文件保存在原图所在目录")
                         font.pixelSize: Theme.smallTextSize
                         color: Theme.secondaryText
                         wrapMode: Text.Wrap

@@ -2,14 +2,15 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import Pressel
 
 // The compression settings: the output format and its quality or lossless JPEG only, pngquant's
-// range or lossless PNG only, what becomes of a photo's metadata and its modification time;
-// whether the desktop is told when a batch ends unseen; and Pressel in Thunar's context menu.
-// Every change is saved at once and applies to the next batch. Closes with Escape, a click beside
-// it or its close button.
+// range or lossless PNG only, what becomes of a photo's metadata and its modification time; where
+// outputs go; whether the desktop is told when a batch ends unseen; and Pressel in Thunar's
+// context menu. Every change is saved at once and applies to the next batch. Closes with Escape,
+// a click beside it or its close button.
 Popup {
     id: panel
 
@@ -276,6 +277,77 @@ Popup {
                 checked: panel.settings.keepModificationDate
                 Accessible.name: text
                 onToggled: panel.settings.keepModificationDate = checked
+            }
+
+            SectionTitle {
+                text: qsTr("保存到")
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: Theme.spacing2XS
+                Accessible.role: Accessible.Grouping
+                Accessible.name: qsTr("保存到")
+
+                RadioButton {
+                    objectName: "placement_beside"
+                    text: qsTr("原图旁边")
+                    checked: panel.settings.outputPlacement === "beside"
+                    Accessible.name: text
+                    onToggled: if (checked) panel.settings.outputPlacement = "beside"
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: Theme.spacingL
+
+                    // Without a folder yet, choosing this asks for one.
+                    RadioButton {
+                        id: folderPlacement
+                        objectName: "placement_folder"
+                        Layout.fillWidth: true
+                        text: panel.settings.outputFolder === "" ? qsTr("指定的文件夹")
+                                                                  : qsTr("文件夹：%1").arg(panel.settings.outputFolder)
+                        checked: panel.settings.outputPlacement === "folder"
+                        Accessible.name: text
+                        contentItem: StyledText {
+                            leftPadding: folderPlacement.indicator.width + folderPlacement.spacing
+                            text: folderPlacement.text
+                            font: folderPlacement.font
+                            elide: Text.ElideMiddle
+                            verticalAlignment: Text.AlignVCenter
+                        }
+                        onToggled: {
+                            if (panel.settings.outputFolder === "")
+                                folderDialog.open()
+                            else
+                                panel.settings.outputPlacement = "folder"
+                            checked = Qt.binding(() => panel.settings.outputPlacement === "folder")
+                        }
+                    }
+
+                    Button {
+                        objectName: "chooseFolderButton"
+                        text: qsTr("选择…")
+                        Accessible.name: qsTr("选择保存的文件夹")
+                        onClicked: folderDialog.open()
+                    }
+                }
+
+                RadioButton {
+                    objectName: "placement_replace"
+                    text: qsTr("替换原图（原图移入回收站）")
+                    checked: panel.settings.outputPlacement === "replace"
+                    Accessible.name: text
+                    onToggled: if (checked) panel.settings.outputPlacement = "replace"
+                }
+            }
+
+            FolderDialog {
+                id: folderDialog
+                objectName: "outputFolderDialog"
+                title: qsTr("选择保存的文件夹")
+                onAccepted: panel.settings.chooseOutputFolder(selectedFolder)
             }
 
             CheckBox {

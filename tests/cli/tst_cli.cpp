@@ -336,7 +336,8 @@ private slots:
         QTest::newRow("option after a file") << L{u"a.jpg"_s, u"--json"_s} << 0 << L{u"a.jpg"_s};
         // A bad value names its option; nothing runs.
         for (const L &bad : {L{u"--quality"_s, u"101"_s}, L{u"--quality=-5"_s}, L{u"--png-quality"_s, u"80-60"_s},
-                             L{u"--metadata"_s, u"gps"_s}, L{u"--format"_s, u"gif"_s}})
+                             L{u"--metadata"_s, u"gps"_s}, L{u"--format"_s, u"gif"_s}, L{u"--output-dir"_s, u"missing"_s},
+                             L{u"--output-dir"_s, u"a.jpg"_s}, L{u"--output-dir=."_s, u"--replace"_s}})
             QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
         QTest::newRow("no workers") << L{u"-j"_s, u"0"_s, u"a.jpg"_s} << 2 << L();
     }
