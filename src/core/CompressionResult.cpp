@@ -14,6 +14,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .compressedBytes = artifact.outputBytes,
         .status = CompressionResultStatus::success,
         .failure = std::nullopt,
+        .resize = std::nullopt,
     };
 }
 
@@ -27,6 +28,7 @@ CompressionResult CompressionResult::failed(const QUrl &sourceURL, qint64 origin
         .compressedBytes = std::nullopt,
         .status = failure.status(),
         .failure = failure,
+        .resize = std::nullopt,
     };
 }
 

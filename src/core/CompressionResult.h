@@ -6,12 +6,20 @@
 #include "CompressionResultStatus.h"
 
 #include <QMetaType>
+#include <QSize>
 #include <QUrl>
 #include <QUuid>
 
 #include <optional>
 
 namespace pressel {
+
+// A picture brought down in size: its size as viewed before and after.
+struct PixelResize {
+    QSize from;
+    QSize to;
+    friend bool operator==(const PixelResize &, const PixelResize &) = default;
+};
 
 // One file's outcome. A success carries an output and its size; a skipped or failed result
 // carries its failure and no output. Results are told apart by id alone.
@@ -23,6 +31,7 @@ struct CompressionResult {
     std::optional<qint64> compressedBytes;
     CompressionResultStatus status = CompressionResultStatus::failed;
     std::optional<Failure> failure;
+    std::optional<PixelResize> resize; // a success whose picture was resized
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

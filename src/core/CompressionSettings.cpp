@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 namespace pressel {
 
@@ -17,6 +18,8 @@ const QString pngQualityMaximumKey = QStringLiteral("compression/pngQualityMaxim
 const QString pngLosslessKey = QStringLiteral("compression/pngLossless");
 const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
+const QString maximumSideKey = QStringLiteral("compression/maximumSide");
+const QString targetKilobytesKey = QStringLiteral("compression/targetKilobytes");
 
 // A hand-edited file may hold anything; what is no quality counts as absent.
 std::optional<int> readQuality(const QSettings &settings, const QString &key)
@@ -36,6 +39,15 @@ std::optional<int> CompressionSettings::qualityFromText(const QString &text)
     return value;
 }
 
+std::optional<int> CompressionSettings::countFromText(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
+    const int value = text.toInt();
+    if (!digits.match(text).hasMatch() || value < 1 || value > largestCount)
+        return std::nullopt;
+    return value;
+}
+
 CompressionSettings CompressionSettings::load(const QSettings &settings)
 {
     CompressionSettings loaded;
@@ -50,6 +62,8 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
     loaded.pngLossless = settings.value(pngLosslessKey, loaded.pngLossless).toBool();
     loaded.metadata = metadataPolicyFromName(settings.value(metadataKey).toString()).value_or(loaded.metadata);
     loaded.keepModificationDate = settings.value(keepModificationDateKey, loaded.keepModificationDate).toBool();
+    loaded.maximumSide = countFromText(settings.value(maximumSideKey).toString());
+    loaded.targetKilobytes = countFromText(settings.value(targetKilobytesKey).toString());
     return loaded;
 }
 
@@ -61,6 +75,13 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(pngLosslessKey, pngLossless);
     settings.setValue(metadataKey, metadataPolicyName(metadata));
     settings.setValue(keepModificationDateKey, keepModificationDate);
+    // Off is no value at all, as before there was a choice.
+    for (const auto &[key, value] : {std::pair{maximumSideKey, maximumSide}, std::pair{targetKilobytesKey, targetKilobytes}}) {
+        if (value)
+            settings.setValue(key, *value);
+        else
+            settings.remove(key);
+    }
 }
 
 static std::unique_ptr<QSettings> userSettings()

@@ -55,6 +55,8 @@ constexpr ReasonRow reasons[] = {
     {Failure::isFolder, "isFolder",
      QT_TRANSLATE_NOOP("Failure", "这是一个文件夹：用 -r 压缩其中的图片，或在窗口中打开"), S::failed},
     {Failure::folderNotWritable, "folderNotWritable", QT_TRANSLATE_NOOP("Failure", "无法写入文件夹“%1”"), S::failed},
+    {Failure::targetSizeUnreachable, "targetSizeUnreachable",
+     QT_TRANSLATE_NOOP("Failure", "最低质量也超过目标大小 %1，未保存输出"), S::failed},
 };
 
 // A tool that said nothing usable.
@@ -62,7 +64,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::folderNotWritable + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::targetSizeUnreachable + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

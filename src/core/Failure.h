@@ -43,6 +43,7 @@ public:
         emptyFile,
         isFolder,
         folderNotWritable,      // the folder
+        targetSizeUnreachable,  // the target size, e.g. "500 kB"
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure
