@@ -6,6 +6,7 @@
 #include "Logging.h"
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
+#include "QualitySearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -274,14 +275,64 @@ struct OutputInMaking {
     QUrl folderURL;
     QUrl outputURL; // the name it is meant to be published under
     PrivateFile file;
+    std::optional<PixelResize> resize;
 };
+
+// The picture brought down to the settings' longest side, when it is longer: the pixels the
+// encoders then take instead of the source's. Nothing when it is not larger.
+Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, ImageProfile &profile,
+                                                    const CompressionSettings &settings)
+{
+    if (!settings.maximumSide)
+        return std::nullopt;
+    const std::optional<QSize> size = image.uprightSize();
+    if (!size)
+        return failure(Failure(Failure::imageDecodeFailed));
+    if (std::max(size->width(), size->height()) <= *settings.maximumSide)
+        return std::nullopt;
+    auto picture = image.createImageAtIndex0(*settings.maximumSide);
+    if (!picture)
+        return failure(Failure(Failure::imageDecodeFailed));
+    if (picture->damaged)
+        return failure(Failure(Failure::imageDamaged));
+    const PixelResize resize{*size, picture->image.size()};
+    profile.picture = std::make_shared<const DecodedImage>(std::move(*picture));
+    return resize;
+}
+
+// The whole output as the settings ask for it, metadata included: at the encoder's quality,
+// or at the highest quality whose output fits the target size.
+Expected<void> writeOutput(OutputInMaking &output, const Encoder &encoder, const QualityScale *scale,
+                           const CompressionSettings &settings, const std::stop_token &stop)
+{
+    const auto write = [&](const Encoder &chosen) -> Expected<void> {
+        if (const auto written = chosen.compress(output.profile, output.file, output.outputURL, stop); !written)
+            return failure(written.error());
+        return transferMetadata(*output.profile.source, output.file, output.outputURL, settings.metadata);
+    };
+    if (!settings.targetKilobytes || !scale)
+        return write(encoder);
+    const qint64 budget = qint64(*settings.targetKilobytes) * 1000;
+    const auto choice = QualitySearch::run(*scale, budget, output.file, write);
+    if (!choice)
+        return failure(choice.error());
+    if (!*choice)
+        return failure(Failure(Failure::targetSizeUnreachable, {QStringLiteral("%1 kB").arg(*settings.targetKilobytes)}));
+    qCInfo(lcCompression).noquote() << QStringLiteral("Quality %1 fits %2 kB for %3 after %4 encode(s)")
+                                           .arg((*choice)->quality)
+                                           .arg(*settings.targetKilobytes)
+                                           .arg(output.outputURL.toLocalFile())
+                                           .arg((*choice)->encodes);
+    return {};
+}
 
 } // namespace
 
 // Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
-// alone, make sure the folder exists, name the output and compress into a private file.
+// alone, resize, make sure the folder exists, name the output and compress into a private
+// file, with the source's metadata.
 static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const QUrl &sourceURL,
-                                       const EncoderTable &encoders,
+                                       const EncoderTable &encoders, const CompressionSettings &settings,
                                        const CompressionService::OutputNamer &nameOutput,
                                        const std::stop_token &stop)
 {
@@ -301,6 +352,9 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(Failure(Failure::imageDecodeFailed));
     if (image->hasDamagedStructure())
         return failure(Failure(Failure::imageDamaged));
+    const auto resize = resizeIfLarger(*image, *profile, settings);
+    if (!resize)
+        return failure(resize.error());
     const QUrl folderURL = QUrl::fromLocalFile(QFileInfo(sourceURL.toLocalFile()).absolutePath());
     if (const auto folder = ensureFolderExists(folderURL); !folder)
         return failure(folder.error());
@@ -311,21 +365,20 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
             return failure(Failure(Failure::folderNotWritable, {QDir::toNativeSeparators(folderURL.toLocalFile())}));
         return failure(Failure(Failure::destinationCreateFailed));
     }
-    OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file)};
+    OutputInMaking output{std::move(*profile), folderURL, {}, std::move(*file), *resize};
     output.outputURL = nameOutput.first(output.profile, folderURL);
-    if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
+    const QualityScale *scale = encoders.qualityScaleFor(output.profile.format);
+    if (const auto written = writeOutput(output, **encoder, scale, settings, stop); !written)
         return failure(written.error());
     return output;
 }
 
-// What the settings ask of a written output beyond its pixels, while it is still private: the
-// source's metadata, its permissions, then its modification time, last, since rewriting the
-// file would renew it. The not-smaller rule judges the file as it finally stands.
+// What the settings ask of a written output beyond its contents, while it is still private: its
+// permissions, then its modification time, last, since rewriting the file would renew it. The
+// not-smaller rule judges the file as it finally stands.
 static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSettings &settings)
 {
     const SourceFile &source = *output.profile.source;
-    if (const auto carried = transferMetadata(source, output.file, output.outputURL, settings.metadata); !carried)
-        return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
     // A date that cannot be kept is not worth the output: the file is still right.
@@ -344,7 +397,7 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
                                                    const OutputNamer &nameOutput) const
 {
     const qint64 originalBytes = readFileSize(sourceURL).value_or(0);
-    auto output = encode(m_formatDetector, sourceURL, encoders, nameOutput, m_stop.get_token());
+    auto output = encode(m_formatDetector, sourceURL, encoders, settings, nameOutput, m_stop.get_token());
     if (!output)
         return CompressionResult::failed(sourceURL, originalBytes, output.error());
     const qint64 sourceBytes = output->profile.source->size();
@@ -352,7 +405,9 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     if (!outputBytes)
         return CompressionResult::failed(sourceURL, sourceBytes, outputBytes.error());
     // Decided before the output has a name: nothing is ever removed from the source's folder.
-    if (*outputBytes >= sourceBytes)
+    // A resized output is what was asked for, whatever its size: the source is too large a
+    // picture.
+    if (*outputBytes >= sourceBytes && !output->resize)
         return CompressionResult::failed(sourceURL, sourceBytes,
                                           Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
@@ -362,8 +417,11 @@ CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const 
     QUrl outputURL = output->outputURL;
     for (;;) {
         switch (output->file.publish(QFileInfo(outputURL.toLocalFile()).fileName())) {
-        case PrivateFile::Publication::published:
-            return CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+        case PrivateFile::Publication::published: {
+            CompressionResult result = CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes});
+            result.resize = output->resize;
+            return result;
+        }
         case PrivateFile::Publication::nameTaken:
             outputURL = nameOutput.retry(output->profile, output->folderURL);
             continue;

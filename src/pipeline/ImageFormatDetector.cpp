@@ -54,6 +54,7 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
         .sourceURL = url,
         .format = detectFormat(*image, url),
         .source = std::move(source),
+        .picture = nullptr,
     };
 }
 

@@ -175,7 +175,7 @@ private slots:
                                 shellQuoted(pidFile) + "\nexec sleep 120"));
         const auto chain = makeChain(tool, bundleAt(bundleRoot()));
         auto service = std::make_unique<CompressionService>(
-            ImageFormatDetector(), [chain](const CompressionSettings &) { return EncoderTable{chain, chain}; });
+            ImageFormatDetector(), [chain](const CompressionSettings &) { return EncoderTable{chain, chain, {}, {}}; });
         const QFuture<QList<CompressionResult>> batch = service->compressFiles({QUrl::fromLocalFile(sourcePath)});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(pidFile), 100'000);
         const QByteArray pid = readFile(pidFile).trimmed();
