@@ -39,50 +39,6 @@ when a window already runs, hands the files to it and leaves.
 </translation>
     </message>
     <message>
-        <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
-把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
-这一批的合计是标准错误的最后一行。
-  --json                  输出一个 JSON 数组，而不是每个文件一行
-  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
-                          按路径顺序；不加时文件夹是一行失败结果
-  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）
-  --quality N             JPEG 质量，0 到 100（默认 75）
-  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
-  --png-lossless          PNG 不经 pngquant，只做无损压缩
-  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
-                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
-                          缩略图和色彩配置文件外全部保留
-  --keep-dates            输出文件沿用原文件的修改时间
-  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
-  --                      选项到此为止：其后的每个参数都是文件
-  --version               显示版本
-不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
-用法错误时为 2。
-</source>
-        <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
-Compresses the files as one batch, in order, and prints one row per file; in text
-mode the batch&apos;s totals are the last line on standard error.
-  --json                  print one JSON array instead of one line per row
-  -r, --recursive         a folder stands for the image files in it and its
-                          subfolders (hidden ones left out), in path order;
-                          without it a folder is one failed row
-  -j, --jobs N            compress up to N files at once (default: one per core;
-                          1 compresses them one after another)
-  --quality N             JPEG quality, 0 to 100 (default 75)
-  --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
-  --png-lossless          PNG without pngquant: lossless re-encoding only
-  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
-                          exposure, artist, copyright, no location; all: everything
-                          but orientation, size, thumbnail and colour profile
-  --keep-dates            give each output its source&apos;s modification time
-  -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
-  --                      end of options: every argument after it is a file
-  --version               print the version
-The saved settings of the window are not read. Exit status: 0 when no row failed,
-1 when one did, 2 for a usage error.
-</translation>
-    </message>
-    <message>
         <source>应为 0 到 100 的整数</source>
         <translation>wants a whole number from 0 to 100</translation>
     </message>
@@ -105,6 +61,63 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>已中断</source>
         <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
+把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
+这一批的合计是标准错误的最后一行。
+  --json                  输出一个 JSON 数组，而不是每个文件一行
+  -r, --recursive         文件夹代表其中和子文件夹中的图片（隐藏的除外），
+                          按路径顺序；不加时文件夹是一行失败结果
+  -j, --jobs N            最多同时压缩 N 个文件（默认每个核心一个；1 为逐个压缩）
+  --quality N             JPEG 质量，0 到 100（默认 75）
+  --png-quality MIN-MAX   pngquant 的质量范围，各为 0 到 100（默认 60-80）
+  --png-lossless          PNG 不经 pngquant，只做无损压缩
+  --metadata POLICY       strip（默认）：不保留元数据；camera：保留日期、相机、
+                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
+                          缩略图和色彩配置文件外全部保留
+  --keep-dates            输出文件沿用原文件的修改时间
+  --max-size N            把最长边（按显示方向）大于 N 像素的图片缩小到 N，
+                          从不放大（默认不缩小）
+  --target-size KB        每个输出不超过 KB 千字节（1 kB = 1000 字节）：逐个文件
+                          选用放得下的最高质量，不高于所设质量；无损 PNG 不受限
+  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
+  --                      选项到此为止：其后的每个参数都是文件
+  --version               显示版本
+不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
+用法错误时为 2。
+</source>
+        <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
+Compresses the files as one batch, in order, and prints one row per file; in text
+mode the batch&apos;s totals are the last line on standard error.
+  --json                  print one JSON array instead of one line per row
+  -r, --recursive         a folder stands for the image files in it and its
+                          subfolders (hidden ones left out), in path order;
+                          without it a folder is one failed row
+  -j, --jobs N            compress up to N files at once (default: one per core;
+                          1 compresses them one after another)
+  --quality N             JPEG quality, 0 to 100 (default 75)
+  --png-quality MIN-MAX   pngquant&apos;s quality range, each 0 to 100 (default 60-80)
+  --png-lossless          PNG without pngquant: lossless re-encoding only
+  --metadata POLICY       strip (default): no metadata; camera: dates, camera, lens,
+                          exposure, artist, copyright, no location; all: everything
+                          but orientation, size, thumbnail and colour profile
+  --keep-dates            give each output its source&apos;s modification time
+  --max-size N            bring pictures whose longest side (as viewed) is over N
+                          pixels down to N; never enlarges (default: no resizing)
+  --target-size KB        each output at most KB kilobytes (1 kB = 1000 bytes): per
+                          file, the highest quality that fits, never above the
+                          quality set; lossless PNG ignores it
+  -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
+  --                      end of options: every argument after it is a file
+  --version               print the version
+The saved settings of the window are not read. Exit status: 0 when no row failed,
+1 when one did, 2 for a usage error.
+</translation>
+    </message>
+    <message>
+        <source>应为 1 到 1000000 的整数</source>
+        <translation>wants a whole number from 1 to 1000000</translation>
     </message>
 </context>
 <context>
@@ -329,6 +342,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>无法写入文件夹“%1”</source>
         <translation>Can&apos;t write to the folder “%1”</translation>
     </message>
+    <message>
+        <source>最低质量也超过目标大小 %1，未保存输出</source>
+        <translation>Even the lowest quality is larger than the target size of %1; nothing was saved</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>
@@ -421,6 +438,34 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>已添加</source>
         <translation>Added</translation>
+    </message>
+    <message>
+        <source>缩小到</source>
+        <translation>Resize to</translation>
+    </message>
+    <message>
+        <source>不缩小</source>
+        <translation>Don&apos;t resize</translation>
+    </message>
+    <message>
+        <source>最长边 %1 像素</source>
+        <translation>Longest side %1 px</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>像素</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>目标大小</source>
+        <translation>Target size</translation>
+    </message>
+    <message>
+        <source>每个文件不超过</source>
+        <translation>At most, per file</translation>
     </message>
 </context>
 <context>

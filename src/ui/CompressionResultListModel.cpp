@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionResultListModel.h"
 
+#include "DisplayFormat.h"
 #include "ResultStatus.h"
 
 #include <QFileInfo>
@@ -40,6 +41,9 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
         return ResultStatus::of(result.status);
     case MessageRole:
         return result.failure ? QVariant(result.failure->text()) : QVariant();
+    case ResizeRole:
+        return result.resize ? QVariant(DisplayFormat::pixelResize(result.resize->from, result.resize->to))
+                             : QVariant();
     default:
         return {};
     }
@@ -58,6 +62,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {CompressedBytesRole, "compressedBytes"},
         {StatusRole, "status"},
         {MessageRole, "message"},
+        {ResizeRole, "resize"},
     };
 }
 

@@ -30,6 +30,7 @@ public:
         CompressedBytesRole,       // number, or undefined when absent
         StatusRole,                // a ResultStatus::Value
         MessageRole,               // text, or undefined when absent
+        ResizeRole,                // text "4032×3024 → 1920×1440", or undefined when not resized
     };
 
     using QAbstractListModel::QAbstractListModel;

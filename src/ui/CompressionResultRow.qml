@@ -21,6 +21,7 @@ Item {
     required property var compressedBytes
     required property int status
     required property var message
+    required property var resize
 
     // The thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -28,6 +29,9 @@ Item {
     readonly property bool hasOutput: outputPath !== undefined && outputPath !== null
     readonly property bool hasCompressedBytes: compressedBytes !== undefined && compressedBytes !== null
     readonly property bool hasMessage: message !== undefined && message !== null
+    readonly property bool hasResize: resize !== undefined && resize !== null
+    // "4032×3024 → 1920×1440" for a resized picture, else empty.
+    readonly property string resizeText: hasResize ? resize : ""
     // Defined only with an output size and a source of at least one byte.
     readonly property real savedFraction: hasCompressedBytes && originalBytes >= 1
                                           ? 1 - compressedBytes / originalBytes : NaN
@@ -82,8 +86,8 @@ Item {
 
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
-    Accessible.description: [fileName, statusText, status === ResultStatus.Success ? badgeText : "", sizesText, detailText,
-                             revealProblem]
+    Accessible.description: [fileName, statusText, status === ResultStatus.Success ? badgeText : "", sizesText, resizeText,
+                             detailText, revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
     Accessible.focused: activeFocus
@@ -252,6 +256,14 @@ Item {
                     text: row.sizesText
                     font.pixelSize: Theme.emphasisSize
                     font.weight: Font.Medium
+                    color: Theme.secondaryText
+                }
+
+                StyledText {
+                    objectName: "resize"
+                    visible: row.hasResize
+                    text: row.resizeText
+                    font.pixelSize: Theme.emphasisSize
                     color: Theme.secondaryText
                 }
             }

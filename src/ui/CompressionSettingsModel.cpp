@@ -4,6 +4,8 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 namespace pressel {
 
@@ -90,6 +92,32 @@ void CompressionSettingsModel::setKeepModificationDate(bool keep)
 {
     CompressionSettings settings = m_settings;
     settings.keepModificationDate = keep;
+    apply(settings);
+}
+
+QList<int> CompressionSettingsModel::commonMaximumSides() const
+{
+    return {std::begin(CompressionSettings::commonMaximumSides), std::end(CompressionSettings::commonMaximumSides)};
+}
+
+static std::optional<int> countOrOff(int value)
+{
+    if (value <= 0)
+        return std::nullopt;
+    return std::min(value, CompressionSettings::largestCount);
+}
+
+void CompressionSettingsModel::setMaximumSide(int pixels)
+{
+    CompressionSettings settings = m_settings;
+    settings.maximumSide = countOrOff(pixels);
+    apply(settings);
+}
+
+void CompressionSettingsModel::setTargetKilobytes(int kilobytes)
+{
+    CompressionSettings settings = m_settings;
+    settings.targetKilobytes = countOrOff(kilobytes);
     apply(settings);
 }
 

@@ -25,6 +25,13 @@ class CompressionSettingsModel : public QObject
     // "strip", "camera" or "all".
     Q_PROPERTY(QString metadataPolicy READ metadataPolicy WRITE setMetadataPolicy NOTIFY changed FINAL)
     Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
+    // The longest side outputs are brought down to, in pixels; 0: no resizing.
+    Q_PROPERTY(int maximumSide READ maximumSide WRITE setMaximumSide NOTIFY changed FINAL)
+    // The panel's ready choices of maximumSide besides a number of one's own.
+    Q_PROPERTY(QList<int> commonMaximumSides READ commonMaximumSides CONSTANT FINAL)
+    // The most an output may take, in kB of 1000 bytes; 0: no target.
+    Q_PROPERTY(int targetKilobytes READ targetKilobytes WRITE setTargetKilobytes NOTIFY changed FINAL)
+    Q_PROPERTY(int largestCount READ largestCount CONSTANT FINAL)
     // Whether the desktop is told when a batch ends unseen (BatchNotification).
     Q_PROPERTY(bool notifyWhenFinished READ notifyWhenFinished WRITE setNotifyWhenFinished NOTIFY changed FINAL)
     Q_PROPERTY(bool isDefault READ isDefault NOTIFY changed FINAL)
@@ -41,6 +48,10 @@ public:
     QString metadataPolicy() const { return CompressionSettings::metadataPolicyName(m_settings.metadata); }
     bool keepModificationDate() const { return m_settings.keepModificationDate; }
     bool notifyWhenFinished() const { return m_notifyWhenFinished; }
+    int maximumSide() const { return m_settings.maximumSide.value_or(0); }
+    QList<int> commonMaximumSides() const;
+    int targetKilobytes() const { return m_settings.targetKilobytes.value_or(0); }
+    int largestCount() const { return CompressionSettings::largestCount; }
     bool isDefault() const { return m_settings == CompressionSettings() && m_notifyWhenFinished; }
 
     // The saved choice, with the compression settings.
@@ -54,6 +65,9 @@ public:
     void setMetadataPolicy(const QString &name);
     void setKeepModificationDate(bool keep);
     void setNotifyWhenFinished(bool notify);
+    // 0 or less turns the choice off.
+    void setMaximumSide(int pixels);
+    void setTargetKilobytes(int kilobytes);
 
     Q_INVOKABLE void restoreDefaults();
 
