@@ -4,7 +4,6 @@
 #include <QSettings>
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 
 namespace pressel {
@@ -95,9 +94,12 @@ void CompressionSettingsModel::setKeepModificationDate(bool keep)
     apply(settings);
 }
 
-QList<int> CompressionSettingsModel::commonMaximumSides() const
+QVariantList CompressionSettingsModel::commonMaximumSides() const
 {
-    return {std::begin(CompressionSettings::commonMaximumSides), std::end(CompressionSettings::commonMaximumSides)};
+    QVariantList sides;
+    for (const int side : CompressionSettings::commonMaximumSides)
+        sides.append(side);
+    return sides;
 }
 
 static std::optional<int> countOrOff(int value)

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 namespace pressel {
@@ -28,7 +29,7 @@ class CompressionSettingsModel : public QObject
     // The longest side outputs are brought down to, in pixels; 0: no resizing.
     Q_PROPERTY(int maximumSide READ maximumSide WRITE setMaximumSide NOTIFY changed FINAL)
     // The panel's ready choices of maximumSide besides a number of one's own.
-    Q_PROPERTY(QList<int> commonMaximumSides READ commonMaximumSides CONSTANT FINAL)
+    Q_PROPERTY(QVariantList commonMaximumSides READ commonMaximumSides CONSTANT FINAL)
     // The most an output may take, in kB of 1000 bytes; 0: no target.
     Q_PROPERTY(int targetKilobytes READ targetKilobytes WRITE setTargetKilobytes NOTIFY changed FINAL)
     Q_PROPERTY(int largestCount READ largestCount CONSTANT FINAL)
@@ -49,7 +50,7 @@ public:
     bool keepModificationDate() const { return m_settings.keepModificationDate; }
     bool notifyWhenFinished() const { return m_notifyWhenFinished; }
     int maximumSide() const { return m_settings.maximumSide.value_or(0); }
-    QList<int> commonMaximumSides() const;
+    QVariantList commonMaximumSides() const;
     int targetKilobytes() const { return m_settings.targetKilobytes.value_or(0); }
     int largestCount() const { return CompressionSettings::largestCount; }
     bool isDefault() const { return m_settings == CompressionSettings() && m_notifyWhenFinished; }

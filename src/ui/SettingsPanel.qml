@@ -212,8 +212,12 @@ Popup {
                     objectName: "maximumSideChoice"
                     readonly property var sides: panel.settings.commonMaximumSides
                     readonly property int customIndex: sides.length + 1
+                    // A number of one's own stays one even when it equals a ready choice.
+                    property bool customChosen: false
                     function indexOf(side) {
-                        return side === 0 ? 0 : (sides.indexOf(side) >= 0 ? sides.indexOf(side) + 1 : customIndex)
+                        if (side === 0)
+                            return 0
+                        return customChosen || sides.indexOf(side) < 0 ? customIndex : sides.indexOf(side) + 1
                     }
                     Layout.preferredWidth: 200
                     model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
@@ -221,6 +225,7 @@ Popup {
                     currentIndex: indexOf(panel.settings.maximumSide)
                     Accessible.name: qsTr("缩小到")
                     onActivated: index => {
+                        customChosen = index === customIndex
                         panel.settings.maximumSide = index === 0 ? 0
                                                    : index < customIndex ? sides[index - 1] : customSide.value
                         currentIndex = Qt.binding(() => indexOf(panel.settings.maximumSide))
