@@ -75,6 +75,27 @@ when a window already runs, hands the files to it and leaves.
         <translation>wants keep, jpeg, webp or avif</translation>
     </message>
     <message>
+        <source>保存位置（默认在原图旁边另存为新文件）：
+  --output-dir DIR        输出保存到已有的文件夹 DIR，-r 给出的文件夹连同其子文件夹
+                          一起保留；重名时同样编号为 name-N
+  --replace               输出替换原图，原图移入回收站；与 --output-dir 不能同时使用
+</source>
+        <translation>Where outputs go (by default a new file beside the original):
+  --output-dir DIR        save outputs in the existing folder DIR; a folder given with -r keeps
+                          its subfolders there; names taken get name-N as usual
+  --replace               outputs replace the originals, which go to the Trash; not with
+                          --output-dir
+</translation>
+    </message>
+    <message>
+        <source>--output-dir 和 --replace 不能同时使用</source>
+        <translation>--output-dir and --replace cannot be used together</translation>
+    </message>
+    <message>
+        <source>应为已有的文件夹</source>
+        <translation>wants an existing folder</translation>
+    </message>
+    <message>
         <source>用法：pressel-cli [--json] [-r] [-j N] [选项…] [--] 文件…
 把这些文件作为一批按顺序压缩，每个文件输出一行结果；文本模式下，
 这一批的合计是标准错误的最后一行。
@@ -92,6 +113,10 @@ when a window already runs, hands the files to it and leaves.
                           镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、
                           缩略图和色彩配置文件外全部保留
   --keep-dates            输出文件沿用原文件的修改时间
+  --max-size N            把最长边（按显示方向）大于 N 像素的图片缩小到 N，
+                          从不放大（默认不缩小）
+  --target-size KB        每个输出不超过 KB 千字节（1 kB = 1000 字节）：逐个文件
+                          选用放得下的最高质量，不高于所设质量；无损压缩不受限
   -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
   --                      选项到此为止：其后的每个参数都是文件
   --version               显示版本
@@ -119,6 +144,11 @@ mode the batch&apos;s totals are the last line on standard error.
                           exposure, artist, copyright, no location; all: everything
                           but orientation, size, thumbnail and colour profile
   --keep-dates            give each output its source&apos;s modification time
+  --max-size N            bring pictures whose longest side (as viewed) is over N
+                          pixels down to N; never enlarges (default: no resizing)
+  --target-size KB        each output at most KB kilobytes (1 kB = 1000 bytes): per
+                          file, the highest quality that fits, never above the
+                          quality set; lossless compression ignores it
   -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
   --                      end of options: every argument after it is a file
   --version               print the version
@@ -127,25 +157,8 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 </translation>
     </message>
     <message>
-        <source>保存位置（默认在原图旁边另存为新文件）：
-  --output-dir DIR        输出保存到已有的文件夹 DIR，-r 给出的文件夹连同其子文件夹
-                          一起保留；重名时同样编号为 name-N
-  --replace               输出替换原图，原图移入回收站；与 --output-dir 不能同时使用
-</source>
-        <translation>Where outputs go (by default a new file beside the original):
-  --output-dir DIR        save outputs in the existing folder DIR; a folder given with -r keeps
-                          its subfolders there; names taken get name-N as usual
-  --replace               outputs replace the originals, which go to the Trash; not with
-                          --output-dir
-</translation>
-    </message>
-    <message>
-        <source>--output-dir 和 --replace 不能同时使用</source>
-        <translation>--output-dir and --replace cannot be used together</translation>
-    </message>
-    <message>
-        <source>应为已有的文件夹</source>
-        <translation>wants an existing folder</translation>
+        <source>应为 1 到 1000000 的整数</source>
+        <translation>wants a whole number from 1 to 1000000</translation>
     </message>
 </context>
 <context>
@@ -426,6 +439,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>输出无法解码，原图未改动</source>
         <translation>The output does not decode; the original was left as it was</translation>
     </message>
+    <message>
+        <source>最低质量也超过目标大小 %1，未保存输出</source>
+        <translation>Even the lowest quality is larger than the target size of %1; nothing was saved</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>
@@ -566,6 +583,34 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>替换原图（原图移入回收站）</source>
         <translation>Replace originals (originals go to the Trash)</translation>
+    </message>
+    <message>
+        <source>缩小到</source>
+        <translation>Resize to</translation>
+    </message>
+    <message>
+        <source>不缩小</source>
+        <translation>Don&apos;t resize</translation>
+    </message>
+    <message>
+        <source>最长边 %1 像素</source>
+        <translation>Longest side %1 px</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>像素</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>目标大小</source>
+        <translation>Target size</translation>
+    </message>
+    <message>
+        <source>每个文件不超过</source>
+        <translation>At most, per file</translation>
     </message>
 </context>
 <context>

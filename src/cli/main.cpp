@@ -4,6 +4,7 @@
 
 #include "BatchTotals.h"
 #include "CompressionResult.h"
+#include "DisplayFormat.h"
 #include "Logging.h"
 #include "StandardCompressionService.h"
 #include "TerminationSignals.h"
@@ -26,6 +27,7 @@
 #include <optional>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include <unistd.h>
 
@@ -47,6 +49,13 @@ QJsonObject toJson(const CompressionResult &result)
     if (result.failure)
         row.insert(QStringLiteral("reason"), result.failure->reasonName());
     row.insert(QStringLiteral("lossless"), result.lossless);
+    if (result.resize) {
+        const auto size = [](const QSize &pixels) {
+            return QJsonObject{{QStringLiteral("width"), pixels.width()}, {QStringLiteral("height"), pixels.height()}};
+        };
+        row.insert(QStringLiteral("resizedFrom"), size(result.resize->from));
+        row.insert(QStringLiteral("resizedTo"), size(result.resize->to));
+    }
     return row;
 }
 
@@ -58,6 +67,8 @@ QString toLine(const CompressionResult &result)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else
         line += u'\t' + (result.failure ? result.failure->text() : QString());
+    if (result.resize)
+        line += u'\t' + DisplayFormat::pixelResize(result.resize->from, result.resize->to);
     return line;
 }
 
@@ -81,6 +92,10 @@ QString usage()
                                        "                          镜头、曝光、作者和版权，去除位置；all：除方向、尺寸、\n"
                                        "                          缩略图和色彩配置文件外全部保留\n"
                                        "  --keep-dates            输出文件沿用原文件的修改时间\n"
+                                       "  --max-size N            把最长边（按显示方向）大于 N 像素的图片缩小到 N，\n"
+                                       "                          从不放大（默认不缩小）\n"
+                                       "  --target-size KB        每个输出不超过 KB 千字节（1 kB = 1000 字节）：逐个文件\n"
+                                       "                          选用放得下的最高质量，不高于所设质量；无损压缩不受限\n"
                                        "  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）\n"
                                        "  --                      选项到此为止：其后的每个参数都是文件\n"
                                        "  --version               显示版本\n"
@@ -106,10 +121,12 @@ struct SettingsOptions {
     QCommandLineOption jpegLossless{QStringLiteral("jpeg-lossless")};
     QCommandLineOption metadata{QStringLiteral("metadata"), {}, QStringLiteral("POLICY")};
     QCommandLineOption keepDates{QStringLiteral("keep-dates")};
+    QCommandLineOption maximumSide{QStringLiteral("max-size"), {}, QStringLiteral("N")};
+    QCommandLineOption targetSize{QStringLiteral("target-size"), {}, QStringLiteral("KB")};
 
     QList<QCommandLineOption> all() const
     {
-        return {format, quality, pngQuality, pngLossless, jpegLossless, metadata, keepDates};
+        return {format, quality, pngQuality, pngLossless, jpegLossless, metadata, keepDates, maximumSide, targetSize};
     }
 };
 
@@ -156,6 +173,14 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
         settings.metadata = *policy;
     }
     settings.keepModificationDate = parser.isSet(options.keepDates);
+    for (auto [option, setting] : {std::pair{&options.maximumSide, &settings.maximumSide},
+                                   std::pair{&options.targetSize, &settings.targetKilobytes}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *setting = CompressionSettings::countFromText(parser.value(*option));
+        if (!*setting)
+            return badValue(*option, QT_TRANSLATE_NOOP("CommandLine", "应为 1 到 1000000 的整数"));
+    }
     return settings;
 }
 

@@ -3,6 +3,7 @@
 
 #include "HEIFImageDecoder.h"
 #include "ImageContainer.h"
+#include "ImageResampling.h"
 #include "JPEGDecoder.h"
 #include "PNGChunkCheck.h"
 #include "JPEGPreviewDecoder.h"
@@ -213,7 +214,8 @@ struct ImageSource::Private {
     std::optional<Picture> decodeWithQt() const;
     std::optional<Picture> decodeWebP() const;
     std::optional<Picture> decodeTIFFCMYK() const;
-    std::optional<Picture> decodeJPEG(JPEGDecoder::Kind kind) const;
+    std::optional<Picture> decodeJPEG(JPEGDecoder::Kind kind, int keptLongestSide = 0) const;
+    std::optional<DecodedImage> decode(int keptLongestSide) const;
     std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
     JPEGDecoder::Kind jpegKind() const;
     bool isCMYKTIFF() const;
@@ -355,11 +357,11 @@ std::optional<Picture> ImageSource::Private::decodeWithQt() const
     return picture;
 }
 
-std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind) const
+std::optional<Picture> ImageSource::Private::decodeJPEG(JPEGDecoder::Kind kind, int keptLongestSide) const
 {
     if (!device().seek(0))
         return std::nullopt;
-    auto decoded = JPEGDecoder::decode(device(), maximumPixelCount);
+    auto decoded = JPEGDecoder::decode(device(), maximumPixelCount, keptLongestSide);
     if (!decoded || !device().seek(0))
         return std::nullopt;
     const bool converted = convertProfiledToSRGB(decoded->image, profileQtReads(decoded->iccProfile));
@@ -505,28 +507,28 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
     return DecodedImage{std::move(bare), alphaInfo};
 }
 
-std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
+std::optional<DecodedImage> ImageSource::Private::decode(int keptLongestSide) const
 {
     std::optional<Picture> picture;
-    switch (d->container.decoder) {
+    switch (container.decoder) {
     case ImageContainer::Decoder::none:
         return std::nullopt;
     case ImageContainer::Decoder::heif:
-        if (auto decoded = HEIFImageDecoder::decode(d->device(), maximumPixelCount)) {
+        if (auto decoded = HEIFImageDecoder::decode(device(), maximumPixelCount)) {
             const bool converted = convertProfiledToSRGB(decoded->image, decoded->iccProfile);
             picture = Picture{std::move(decoded->image), converted};
         }
         break;
     case ImageContainer::Decoder::webp:
-        picture = d->decodeWebP();
+        picture = decodeWebP();
         break;
     case ImageContainer::Decoder::qt:
-        if (const JPEGDecoder::Kind kind = d->jpegKind(); kind != JPEGDecoder::Kind::other)
-            picture = d->decodeJPEG(kind);
-        else if (d->isCMYKTIFF())
-            picture = d->decodeTIFFCMYK();
+        if (const JPEGDecoder::Kind kind = jpegKind(); kind != JPEGDecoder::Kind::other)
+            picture = decodeJPEG(kind, keptLongestSide);
+        else if (isCMYKTIFF())
+            picture = decodeTIFFCMYK();
         else
-            picture = d->decodeWithQt();
+            picture = decodeWithQt();
         break;
     }
     if (!picture || picture->image.isNull())
@@ -534,6 +536,27 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
     QImage bare = withoutMetadata(std::move(picture->image));
     const AlphaInfo alphaInfo = alphaInfoOf(bare);
     return DecodedImage{std::move(bare), alphaInfo, picture->fromOtherProfile, picture->damaged};
+}
+
+std::optional<DecodedImage> ImageSource::createImageAtIndex0() const
+{
+    return d->decode(0);
+}
+
+std::optional<DecodedImage> ImageSource::createImageAtIndex0(int longestSide) const
+{
+    std::optional<DecodedImage> decoded = d->decode(longestSide);
+    if (!decoded)
+        return std::nullopt;
+    const QSize size = sizeWithin(decoded->image.size(), longestSide);
+    if (size == decoded->image.size())
+        return decoded;
+    QImage image = resampled(decoded->image, size);
+    if (image.isNull())
+        return std::nullopt;
+    decoded->alphaInfo = alphaInfoOf(image);
+    decoded->image = std::move(image);
+    return decoded;
 }
 
 // JPEG keeps no transparency: what shows through is white, as on a page.

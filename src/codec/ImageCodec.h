@@ -97,6 +97,11 @@ public:
     // than a photo of the largest size we accept.
     std::optional<DecodedImage> createImageAtIndex0() const;
 
+    // The first image like createImageAtIndex0(), its longest side brought down to
+    // `longestSide` when it is longer, never up. A JPEG decodes at the smallest DCT scale that
+    // keeps at least that side; then the picture is resampled in linear light (resampled()).
+    std::optional<DecodedImage> createImageAtIndex0(int longestSide) const;
+
     // The first image's size upright, from its header where the container allows; absent for
     // pictures that do not decode or are larger than we accept.
     std::optional<QSize> uprightSize() const;

@@ -4,6 +4,7 @@
 #include "JPEGDecompressor.h"
 #include "SRGBConversion.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace pressel {
@@ -59,7 +60,8 @@ JPEGDecoder::Kind JPEGDecoder::kindOf(QIODevice &device)
     return decompressor.readHeader() ? kindFromHeader(decompressor) : Kind::other;
 }
 
-std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount)
+std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint64 maximumPixelCount,
+                                                        int keptLongestSide)
 {
     JPEGDecompressor decompressor(device);
     if (!decompressor.readHeader())
@@ -72,7 +74,21 @@ std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint6
     if (width <= 0 || height <= 0 || width * height > maximumPixelCount)
         return std::nullopt;
 
-    Decoded decoded{QImage(int(width), int(height), QImage::Format_RGB888), decompressor.iccProfile};
+    if (keptLongestSide > 0) {
+        const qint64 longest = std::max(width, height);
+        for (const int denominator : {8, 4, 2}) {
+            if ((longest + denominator - 1) / denominator >= keptLongestSide) {
+                decompressor.info.scale_num = 1;
+                decompressor.info.scale_denom = unsigned(denominator);
+                break;
+            }
+        }
+    }
+    jpeg_calc_output_dimensions(&decompressor.info);
+    const qint64 outputWidth = decompressor.info.output_width;
+    const qint64 outputHeight = decompressor.info.output_height;
+
+    Decoded decoded{QImage(int(outputWidth), int(outputHeight), QImage::Format_RGB888), decompressor.iccProfile};
     if (decoded.image.isNull())
         return std::nullopt;
     std::optional<CMYKToSRGBTransform> transform;
@@ -82,7 +98,7 @@ std::optional<JPEGDecoder::Decoded> JPEGDecoder::decode(QIODevice &device, qint6
         transform = CMYKToSRGBTransform::create(decoded.iccProfile, decompressor.info.saw_Adobe_marker);
         if (!transform)
             return std::nullopt;
-        inkRow.resize(size_t(width) * 4);
+        inkRow.resize(size_t(outputWidth) * 4);
         decoded.iccProfile.clear(); // the transform brings the pixels to sRGB
     }
     const ScanTarget target{decoded.image.bits(), decoded.image.bytesPerLine(), inkRow.data(),

@@ -30,8 +30,9 @@ public:
 
     // Reads from `device` (from its start) while decoding. Absent for a JPEG of Kind::other,
     // one that cannot be decoded, or one with more than maximumPixelCount pixels, which is
-    // refused before any pixel memory is taken.
-    static std::optional<Decoded> decode(QIODevice &device, qint64 maximumPixelCount);
+    // refused before any pixel memory is taken. With a longest side to keep, the DCT decodes
+    // at the smallest scale of ½, ¼ and ⅛ whose longest side is still at least that long.
+    static std::optional<Decoded> decode(QIODevice &device, qint64 maximumPixelCount, int keptLongestSide = 0);
 };
 
 } // namespace pressel

@@ -21,6 +21,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .failure = std::nullopt,
         .conversion = std::nullopt,
         .lossless = artifact.lossless,
+        .resize = std::nullopt,
     };
 }
 
@@ -35,6 +36,7 @@ CompressionResult CompressionResult::failed(const QUrl &sourceURL, qint64 origin
         .status = failure.status(),
         .failure = failure,
         .conversion = std::nullopt,
+        .resize = std::nullopt,
     };
 }
 

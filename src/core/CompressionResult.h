@@ -7,6 +7,7 @@
 #include "ImageFormat.h"
 
 #include <QMetaType>
+#include <QSize>
 #include <QUrl>
 #include <QUuid>
 
@@ -25,6 +26,13 @@ struct FormatConversion {
     friend bool operator==(const FormatConversion &, const FormatConversion &) = default;
 };
 
+// A picture brought down in size: its size as viewed before and after.
+struct PixelResize {
+    QSize from;
+    QSize to;
+    friend bool operator==(const PixelResize &, const PixelResize &) = default;
+};
+
 // One file's outcome. A success carries an output and its size; a skipped or failed result
 // carries its failure and no output. Results are told apart by id alone.
 struct CompressionResult {
@@ -37,6 +45,7 @@ struct CompressionResult {
     std::optional<Failure> failure;
     std::optional<FormatConversion> conversion; // a success in another format than its source's
     bool lossless = false; // a success whose output holds the source's very pixels
+    std::optional<PixelResize> resize; // a success whose picture was resized
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

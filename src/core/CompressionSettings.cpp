@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 namespace pressel {
 
@@ -24,6 +25,8 @@ const QString metadataKey = QStringLiteral("compression/metadata");
 const QString keepModificationDateKey = QStringLiteral("compression/keepModificationDate");
 const QString outputPlacementKey = QStringLiteral("output/placement");
 const QString outputFolderKey = QStringLiteral("output/folder");
+const QString maximumSideKey = QStringLiteral("compression/maximumSide");
+const QString targetKilobytesKey = QStringLiteral("compression/targetKilobytes");
 
 // A hand-edited file may hold anything; what is no quality counts as absent.
 std::optional<int> readQuality(const QSettings &settings, const QString &key)
@@ -39,6 +42,15 @@ std::optional<int> CompressionSettings::qualityFromText(const QString &text)
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
     const int value = text.toInt();
     if (!digits.match(text).hasMatch() || value > 100)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> CompressionSettings::countFromText(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
+    const int value = text.toInt();
+    if (!digits.match(text).hasMatch() || value < 1 || value > largestCount)
         return std::nullopt;
     return value;
 }
@@ -68,6 +80,8 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
     // A folder chosen without a folder is no choice.
     if (loaded.outputPlacement == OutputPlacement::chosenFolder && loaded.outputFolder.isEmpty())
         loaded.outputPlacement = OutputPlacement::besideSource;
+    loaded.maximumSide = countFromText(settings.value(maximumSideKey).toString());
+    loaded.targetKilobytes = countFromText(settings.value(targetKilobytesKey).toString());
     return loaded;
 }
 
@@ -85,16 +99,28 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(keepModificationDateKey, keepModificationDate);
     settings.setValue(outputPlacementKey, outputPlacementName(outputPlacement));
     settings.setValue(outputFolderKey, outputFolder);
+    // Off is no value at all, as before there was a choice.
+    for (const auto &[key, value] : {std::pair{maximumSideKey, maximumSide}, std::pair{targetKilobytesKey, targetKilobytes}}) {
+        if (value)
+            settings.setValue(key, *value);
+        else
+            settings.remove(key);
+    }
 }
 
 QString CompressionSettings::fingerprint() const
 {
-    return QStringList{QString::number(jpegQuality), QString::number(pngQualityMinimum),
-                       QString::number(pngQualityMaximum), QString::number(pngLossless),
-                       QString::number(jpegLossless), outputFormatName(outputFormat), QString::number(webpQuality),
-                       QString::number(avifQuality),
-                       metadataPolicyName(metadata), QString::number(keepModificationDate)}
-        .join(u' ');
+    QStringList choices{QString::number(jpegQuality), QString::number(pngQualityMinimum),
+                        QString::number(pngQualityMaximum), QString::number(pngLossless),
+                        QString::number(jpegLossless), outputFormatName(outputFormat), QString::number(webpQuality),
+                        QString::number(avifQuality),
+                        metadataPolicyName(metadata), QString::number(keepModificationDate)};
+    // Named, and only when set: outputs made before these choices existed keep their fingerprint.
+    if (maximumSide)
+        choices.append(QStringLiteral("side=%1").arg(*maximumSide));
+    if (targetKilobytes)
+        choices.append(QStringLiteral("target=%1").arg(*targetKilobytes));
+    return choices.join(u' ');
 }
 
 static std::unique_ptr<QSettings> userSettings()

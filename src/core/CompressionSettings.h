@@ -47,10 +47,17 @@ struct CompressionSettings {
         int defaultValue;
     };
     static QualityScale qualityScale(OutputFormat format);
+    // The panel's ready choices of a longest side, in pixels.
+    static constexpr int commonMaximumSides[] = {1280, 1920, 2560, 3840};
+    // The largest longest side or target a script may ask for; beyond it nothing is resized.
+    static constexpr int largestCount = 1'000'000;
 
     // The one reading of a quality, whoever gives it (the command line, the saved settings): a
     // whole number from 0 to 100 in plain digits.
     static std::optional<int> qualityFromText(const QString &text);
+    // The one reading of a longest side or a target size: a whole number from 1 to
+    // largestCount in plain digits.
+    static std::optional<int> countFromText(const QString &text);
 
     int jpegQuality = 75;       // cjpeg's -quality; the in-process encoder takes it / 100
     int pngQualityMinimum = 60; // pngquant's --quality range, 0 to 100
@@ -64,6 +71,12 @@ struct CompressionSettings {
     bool keepModificationDate = false;
     OutputPlacement outputPlacement = OutputPlacement::besideSource;
     QString outputFolder = {}; // for OutputPlacement::chosenFolder; kept while another placement is chosen
+    // The longest side of an output in pixels, the picture as viewed: larger pictures are
+    // brought down to it, smaller ones never enlarged. Absent: no resizing.
+    std::optional<int> maximumSide = std::nullopt;
+    // The most an output may take, in kB of 1000 bytes: each file gets the highest quality
+    // whose output fits. Absent: no target; a lossless encoder ignores it.
+    std::optional<int> targetKilobytes = std::nullopt;
 
     // The saved choices; a missing or unusable value is its default.
     static CompressionSettings load(const QSettings &settings);

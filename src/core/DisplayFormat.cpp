@@ -35,6 +35,11 @@ QString percent(double fraction, const QLocale &locale)
     return locale.toString(percent) + locale.percent();
 }
 
+QString pixelResize(const QSize &from, const QSize &to)
+{
+    return QStringLiteral("%1×%2 → %3×%4").arg(from.width()).arg(from.height()).arg(to.width()).arg(to.height());
+}
+
 } // namespace DisplayFormat
 
 } // namespace pressel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QLocale>
+#include <QSize>
 #include <QString>
 
 namespace pressel {
@@ -14,6 +15,8 @@ QString byteCount(qint64 byteCount, const QLocale &locale);
 // A fraction as a whole percent: 0.35 -> "35%". No fraction digits; halves round to the even
 // neighbour.
 QString percent(double fraction, const QLocale &locale);
+// A picture's size before and after resizing: "4032×3024 → 1920×1440".
+QString pixelResize(const QSize &from, const QSize &to);
 
 } // namespace DisplayFormat
 

@@ -67,6 +67,8 @@ constexpr ReasonRow reasons[] = {
     {Failure::trashFailed, "trashFailed", QT_TRANSLATE_NOOP("Failure", "回收站无法接收原图，原图未改动：%1"), S::failed},
     {Failure::outputDecodeFailed, "outputDecodeFailed",
      QT_TRANSLATE_NOOP("Failure", "输出无法解码，原图未改动"), S::failed},
+    {Failure::targetSizeUnreachable, "targetSizeUnreachable",
+     QT_TRANSLATE_NOOP("Failure", "最低质量也超过目标大小 %1，未保存输出"), S::failed},
 };
 
 // A tool that said nothing usable.
@@ -74,7 +76,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::outputDecodeFailed + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::targetSizeUnreachable + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

@@ -50,6 +50,7 @@ public:
         jpegtranMissing,
         trashFailed,            // why the Trash did not take the source
         outputDecodeFailed,
+        targetSizeUnreachable,  // the target size, e.g. "500 kB"
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

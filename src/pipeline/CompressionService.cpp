@@ -9,6 +9,7 @@
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
 #include "SourceReplacement.h"
+#include "QualitySearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -342,7 +343,60 @@ struct OutputInMaking {
     QUrl outputURL; // the name it is meant to be published under
     PrivateFile file;
     bool lossless = false; // the source's pixels as stored
+    std::optional<PixelResize> resize;
 };
+
+// The picture brought down to the settings' longest side, when it is longer: the pixels the
+// encoders then take instead of the source's. Nothing when it is not larger.
+Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, ImageProfile &profile,
+                                                    const CompressionSettings &settings)
+{
+    if (!settings.maximumSide)
+        return std::nullopt;
+    const std::optional<QSize> size = image.uprightSize();
+    if (!size)
+        return failure(Failure(Failure::imageDecodeFailed));
+    if (std::max(size->width(), size->height()) <= *settings.maximumSide)
+        return std::nullopt;
+    auto picture = image.createImageAtIndex0(*settings.maximumSide);
+    if (!picture)
+        return failure(Failure(Failure::imageDecodeFailed));
+    if (picture->damaged)
+        return failure(Failure(Failure::imageDamaged));
+    const PixelResize resize{*size, picture->image.size()};
+    profile.picture = std::make_shared<const DecodedImage>(std::move(*picture));
+    return resize;
+}
+
+// The whole output as the settings ask for it, metadata included: at the encoder's quality,
+// or at the highest quality whose output fits the target size.
+Expected<void> writeOutput(OutputInMaking &output, const Encoder &encoder, const QualityScale *scale,
+                           const CompressionSettings &settings, const std::stop_token &stop)
+{
+    const auto write = [&](const Encoder &chosen) -> Expected<void> {
+        if (const auto written = chosen.compress(output.profile, output.file, output.outputURL, stop); !written)
+            return failure(written.error());
+        // An AVIF's encoder wrote the metadata as its own items: Exiv2 does not write AVIF.
+        if (output.profile.outputFormat.kind() == ImageFormat::Kind::avif)
+            return {};
+        return transferMetadata(*output.profile.source, output.file, output.outputURL, settings.metadata,
+                                chosen.isLossless() && !output.resize);
+    };
+    if (!settings.targetKilobytes || !scale)
+        return write(encoder);
+    const qint64 budget = qint64(*settings.targetKilobytes) * 1000;
+    const auto choice = QualitySearch::run(*scale, budget, output.file, write);
+    if (!choice)
+        return failure(choice.error());
+    if (!*choice)
+        return failure(Failure(Failure::targetSizeUnreachable, {QStringLiteral("%1 kB").arg(*settings.targetKilobytes)}));
+    qCInfo(lcCompression).noquote() << QStringLiteral("Quality %1 fits %2 kB for %3 after %4 encode(s)")
+                                           .arg((*choice)->quality)
+                                           .arg(*settings.targetKilobytes)
+                                           .arg(output.outputURL.toLocalFile())
+                                           .arg((*choice)->encodes);
+    return {};
+}
 
 } // namespace
 
@@ -382,7 +436,8 @@ static Expected<std::pair<QUrl, PrivateFile>> makeOutputFile(const QUrl &sourceU
 }
 
 // Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
-// alone, make sure the folder exists, name the output and compress into a private file.
+// alone, resize, make sure the folder exists, name the output and compress into a private
+// file, with the source's metadata.
 static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const BatchFile &source,
                                        const EncoderTable &encoders, const CompressionSettings &settings,
                                        const CompressionService::OutputNamer &nameOutput,
@@ -408,29 +463,30 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
         return failure(Failure(Failure::imageDecodeFailed));
     if (image->hasDamagedStructure())
         return failure(Failure(Failure::imageDamaged));
+    const auto resize = resizeIfLarger(*image, *profile, settings);
+    if (!resize)
+        return failure(resize.error());
+    // A resized JPEG has no coefficients of its own left to keep: it is written afresh.
+    const Encoder *chosen = *resize ? *encoders.encoderFor(profile->format, true) : *encoder;
     auto file = makeOutputFile(sourceURL, source.subfolder, settings);
     if (!file)
         return failure(file.error());
-    OutputInMaking output{std::move(*profile), file->first, {}, std::move(file->second)};
+    OutputInMaking output{std::move(*profile), file->first, {}, std::move(file->second), false, *resize};
     output.outputURL = nameOutput.first(output.profile, output.folderURL);
-    if (const auto written = (*encoder)->compress(output.profile, output.file, output.outputURL, stop); !written)
+    const QualityScale *scale = encoders.qualityScaleFor(output.profile.format, output.resize.has_value());
+    if (const auto written = writeOutput(output, *chosen, scale, settings, stop); !written)
         return failure(written.error());
-    output.lossless = (*encoder)->isLossless();
+    // Resized pixels are not the source's, however they are stored.
+    output.lossless = chosen->isLossless() && !output.resize;
     return output;
 }
 
-// What the settings ask of a written output beyond its pixels, while it is still private: the
-// source's metadata, its permissions, then its modification time, last, since rewriting the
-// file would renew it. The not-smaller rule judges the file as it finally stands.
+// What the settings ask of a written output beyond its contents, while it is still private: its
+// permissions, then its modification time, last, since rewriting the file would renew it. The
+// not-smaller rule judges the file as it finally stands.
 static Expected<qint64> finishOutput(OutputInMaking &output, const CompressionSettings &settings)
 {
     const SourceFile &source = *output.profile.source;
-    // An AVIF's encoder wrote the metadata as its own items: Exiv2 does not write AVIF.
-    if (output.profile.outputFormat.kind() != ImageFormat::Kind::avif)
-        if (const auto carried =
-                transferMetadata(source, output.file, output.outputURL, settings.metadata, output.lossless);
-            !carried)
-            return failure(carried.error());
     if (!output.file.takePermissionsOf(source.status()))
         return failure(Failure(Failure::writeFailed));
     EarlierOutputs::mark(output.file.descriptor(), source, settings);
@@ -467,10 +523,11 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
     if (!outputBytes)
         return CompressionResult::failed(sourceURL, sourceBytes, outputBytes.error());
     // Decided before the output has a name: nothing is ever removed from the source's folder.
-    // An output in another format was asked for as such: it is kept whatever its size.
+    // An output in another format was asked for as such, and a resized one is what was asked
+    // for, whatever its size: the source is too large a picture.
     const ImageFormat::Kind sourceKind = output->profile.format.kind();
     const ImageFormat::Kind outputKind = output->profile.outputFormat.kind();
-    if (sourceKind == outputKind && *outputBytes >= sourceBytes)
+    if (sourceKind == outputKind && !output->resize && *outputBytes >= sourceBytes)
         return CompressionResult::failed(sourceURL, sourceBytes,
                                           Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
@@ -480,6 +537,7 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
             CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});
         if (sourceKind != outputKind)
             result.conversion = FormatConversion{sourceKind, outputKind};
+        result.resize = output->resize;
         return result;
     };
     if (settings.outputPlacement == OutputPlacement::replaceSource) {

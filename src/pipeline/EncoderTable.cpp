@@ -8,6 +8,8 @@
 #include "PNGLosslessEncoder.h"
 #include "WebPOutputEncoder.h"
 
+#include <algorithm>
+
 namespace pressel {
 
 namespace {
@@ -19,10 +21,10 @@ ImageFormat::Kind chosenKind(OutputFormat format)
 
 } // namespace
 
-Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format) const
+Expected<const Encoder *> EncoderTable::encoderFor(const ImageFormat &format, bool resized) const
 {
     // A JPEG that stays a JPEG keeps its very coefficients when asked to.
-    if (jpegRewrite && format.kind() == ImageFormat::Kind::jpeg &&
+    if (jpegRewrite && !resized && format.kind() == ImageFormat::Kind::jpeg &&
         (outputFormat == OutputFormat::keep || outputFormat == OutputFormat::jpeg))
         return jpegRewrite.get();
     if (outputFormat != OutputFormat::keep && format.kind() != ImageFormat::Kind::unknown) {
@@ -95,12 +97,46 @@ std::shared_ptr<const Encoder> EncoderTable::encoderWriting(ImageFormat::Kind ki
     }
 }
 
+const QualityScale *EncoderTable::qualityScaleFor(const ImageFormat &format, bool resized) const
+{
+    const auto encoder = encoderFor(format, resized);
+    // A rewritten JPEG keeps its coefficients: it has no quality to choose.
+    if (!encoder || *encoder == jpegRewrite.get())
+        return nullptr;
+    const auto present = [](const std::optional<QualityScale> &scale) { return scale ? &*scale : nullptr; };
+    switch (outputFormatFor(format).kind()) {
+    case ImageFormat::Kind::jpeg:
+        return present(jpegScale);
+    case ImageFormat::Kind::png:
+        return present(pngScale);
+    case ImageFormat::Kind::webp:
+        return present(webpScale);
+    case ImageFormat::Kind::avif:
+        return present(avifScale);
+    default:
+        return nullptr;
+    }
+}
+
 EncoderTable EncoderTable::standard(const CompressionSettings &settings, const InstallLayout &layout)
 {
     const auto chosen = [&](OutputFormat format, ImageFormat::Kind kind, int quality) {
         return settings.outputFormat == format ? encoderWriting(kind, quality, settings, layout) : nullptr;
     };
-    return {
+    // Below quality 10 a lossy output is blocks of flat colour: not a picture anyone would send.
+    const auto scale = [&](ImageFormat::Kind kind, int quality) {
+        return QualityScale{[kind, settings, layout](int at) {
+                                // pngquant's range opens down to 0, so that a lower quality gives
+                                // fewer colours instead of a refusal (which would leave the PNG
+                                // to the lossless encoder, the largest output).
+                                CompressionSettings scaled = settings;
+                                scaled.pngQualityMinimum = 0;
+                                scaled.pngQualityMaximum = at;
+                                return encoderWriting(kind, at, scaled, layout);
+                            },
+                            kind == ImageFormat::Kind::png ? 0 : std::min(10, quality), quality};
+    };
+    EncoderTable table{
         .jpeg = encoderWriting(ImageFormat::Kind::jpeg, settings.jpegQuality, settings, layout),
         // Lossless JPEG has no in-process encoder behind it: nothing else may write the file.
         .jpegRewrite = settings.jpegLossless ? std::make_shared<ToolEncoder>(makeJPEGTranEncoder(layout, settings.metadata))
@@ -109,7 +145,18 @@ EncoderTable EncoderTable::standard(const CompressionSettings &settings, const I
         .webp = chosen(OutputFormat::webp, ImageFormat::Kind::webp, settings.webpQuality),
         .avif = chosen(OutputFormat::avif, ImageFormat::Kind::avif, settings.avifQuality),
         .outputFormat = settings.outputFormat,
+        .jpegScale = scale(ImageFormat::Kind::jpeg, settings.jpegQuality),
+        .pngScale = std::nullopt,
+        .webpScale = std::nullopt,
+        .avifScale = std::nullopt,
     };
+    if (!settings.pngLossless)
+        table.pngScale = scale(ImageFormat::Kind::png, settings.pngQualityMaximum);
+    if (table.webp)
+        table.webpScale = scale(ImageFormat::Kind::webp, settings.webpQuality);
+    if (table.avif)
+        table.avifScale = scale(ImageFormat::Kind::avif, settings.avifQuality);
+    return table;
 }
 
 } // namespace pressel

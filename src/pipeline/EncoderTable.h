@@ -6,9 +6,19 @@
 #include "ImageFormat.h"
 #include "InstallLayout.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace pressel {
+
+// A format's encoder at any quality of a range, for choosing the quality per file (a target
+// size): higher qualities give larger outputs.
+struct QualityScale {
+    std::function<std::shared_ptr<const Encoder>(int quality)> encoderAt;
+    int lowest = 0;
+    int highest = 100; // the quality the settings ask for: a search never goes above it
+};
 
 // Which encoder writes which format, for one batch: a format without one is refused from its
 // first bytes, with the reason the row gives. When one output format is chosen for all, every
@@ -20,8 +30,16 @@ struct EncoderTable {
     std::shared_ptr<const Encoder> webp; // set when WebP is the chosen output format
     std::shared_ptr<const Encoder> avif; // set when AVIF is
     OutputFormat outputFormat = OutputFormat::keep;
+    // The same encoders at other qualities; absent for an encoder without one (lossless).
+    std::optional<QualityScale> jpegScale = std::nullopt;
+    std::optional<QualityScale> pngScale = std::nullopt;
+    std::optional<QualityScale> webpScale = std::nullopt;
+    std::optional<QualityScale> avifScale = std::nullopt;
 
-    Expected<const Encoder *> encoderFor(const ImageFormat &format) const;
+    // A resized picture has no coefficients of its own: a JPEG is then never rewritten.
+    Expected<const Encoder *> encoderFor(const ImageFormat &format, bool resized = false) const;
+    // The scale of the encoder that encoderFor gives, or null.
+    const QualityScale *qualityScaleFor(const ImageFormat &format, bool resized = false) const;
     // The format a source's output is written in: its own (a JPEG keeps its spelling), or the
     // one chosen for all.
     ImageFormat outputFormatFor(const ImageFormat &source) const;

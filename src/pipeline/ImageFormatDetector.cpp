@@ -60,6 +60,7 @@ Expected<ImageProfile> ImageFormatDetector::detect(const QUrl &url) const
         .format = format,
         .source = std::move(source),
         .outputFormat = format,
+        .picture = nullptr,
     };
 }
 

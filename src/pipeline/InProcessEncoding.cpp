@@ -9,6 +9,8 @@ namespace pressel {
 
 Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &profile)
 {
+    if (profile.picture)
+        return profile.picture;
     const auto source = profile.source ? ImageSource::fromBytes(profile.source->bytes()) : std::nullopt;
     if (!source)
         return failure(Failure(Failure::readFailed));

@@ -12,7 +12,8 @@ namespace pressel {
 
 struct DecodedImage;
 
-// The source's first image, decoded now from the bytes the profile's look at the file read.
+// The picture the profile holds, or else the source's first image, decoded now from the bytes
+// the profile's look at the file read.
 Expected<std::shared_ptr<const DecodedImage>> decodedImage(const ImageProfile &profile);
 
 // What both in-process encoders do: decode the source's first image and write it again as one

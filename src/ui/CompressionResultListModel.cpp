@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionResultListModel.h"
 
+#include "DisplayFormat.h"
 #include "ResultStatus.h"
 
 #include <QFileInfo>
@@ -44,6 +45,9 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
         return result.conversion ? QVariant(result.conversion->text()) : QVariant();
     case LosslessRole:
         return result.lossless;
+    case ResizeRole:
+        return result.resize ? QVariant(DisplayFormat::pixelResize(result.resize->from, result.resize->to))
+                             : QVariant();
     default:
         return {};
     }
@@ -64,6 +68,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {MessageRole, "message"},
         {ConversionRole, "conversion"},
         {LosslessRole, "lossless"},
+        {ResizeRole, "resize"},
     };
 }
 

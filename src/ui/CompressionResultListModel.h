@@ -32,6 +32,7 @@ public:
         MessageRole,               // text, or undefined when absent
         ConversionRole,            // text such as "HEIC → JPEG", or undefined when the format stayed
         LosslessRole,              // bool: the output holds the source's very pixels
+        ResizeRole,                // text "4032×3024 → 1920×1440", or undefined when not resized
     };
 
     using QAbstractListModel::QAbstractListModel;

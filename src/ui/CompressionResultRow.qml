@@ -24,6 +24,7 @@ Item {
     // "HEIC → JPEG" when the output is in another format than its source; undefined otherwise.
     required property var conversion
     required property bool lossless
+    required property var resize
 
     // The thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -32,6 +33,9 @@ Item {
     readonly property bool hasCompressedBytes: compressedBytes !== undefined && compressedBytes !== null
     readonly property bool hasMessage: message !== undefined && message !== null
     readonly property bool converted: conversion !== undefined && conversion !== null
+    readonly property bool hasResize: resize !== undefined && resize !== null
+    // "4032×3024 → 1920×1440" for a resized picture, else empty.
+    readonly property string resizeText: hasResize ? resize : ""
     // Defined only with an output size and a source of at least one byte.
     readonly property real savedFraction: hasCompressedBytes && originalBytes >= 1
                                           ? 1 - compressedBytes / originalBytes : NaN
@@ -93,7 +97,8 @@ Item {
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
     Accessible.description: [fileName, statusText, converted ? qsTr("已转换：%1").arg(conversion) : "",
-                             status === ResultStatus.Success ? badgeText : "", sizesText, detailText, revealProblem]
+                             status === ResultStatus.Success ? badgeText : "", sizesText, resizeText, detailText,
+                             revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
     Accessible.focused: activeFocus
@@ -273,6 +278,14 @@ Item {
                     font.weight: Font.Medium
                     color: Theme.secondaryText
                     Accessible.name: row.converted ? qsTr("已转换：%1").arg(row.conversion) : ""
+                }
+
+                StyledText {
+                    objectName: "resize"
+                    visible: row.hasResize
+                    text: row.resizeText
+                    font.pixelSize: Theme.emphasisSize
+                    color: Theme.secondaryText
                 }
             }
 

@@ -4,6 +4,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <optional>
 
 namespace pressel {
 
@@ -144,6 +145,35 @@ void CompressionSettingsModel::chooseOutputFolder(const QUrl &folder)
     CompressionSettings settings = m_settings;
     settings.outputFolder = folder.toLocalFile();
     settings.outputPlacement = OutputPlacement::chosenFolder;
+    apply(settings);
+}
+
+QVariantList CompressionSettingsModel::commonMaximumSides() const
+{
+    QVariantList sides;
+    for (const int side : CompressionSettings::commonMaximumSides)
+        sides.append(side);
+    return sides;
+}
+
+static std::optional<int> countOrOff(int value)
+{
+    if (value <= 0)
+        return std::nullopt;
+    return std::min(value, CompressionSettings::largestCount);
+}
+
+void CompressionSettingsModel::setMaximumSide(int pixels)
+{
+    CompressionSettings settings = m_settings;
+    settings.maximumSide = countOrOff(pixels);
+    apply(settings);
+}
+
+void CompressionSettingsModel::setTargetKilobytes(int kilobytes)
+{
+    CompressionSettings settings = m_settings;
+    settings.targetKilobytes = countOrOff(kilobytes);
     apply(settings);
 }
 

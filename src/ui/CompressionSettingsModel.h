@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 namespace pressel {
@@ -32,6 +33,13 @@ class CompressionSettingsModel : public QObject
     // "strip", "camera" or "all".
     Q_PROPERTY(QString metadataPolicy READ metadataPolicy WRITE setMetadataPolicy NOTIFY changed FINAL)
     Q_PROPERTY(bool keepModificationDate READ keepModificationDate WRITE setKeepModificationDate NOTIFY changed FINAL)
+    // The longest side outputs are brought down to, in pixels; 0: no resizing.
+    Q_PROPERTY(int maximumSide READ maximumSide WRITE setMaximumSide NOTIFY changed FINAL)
+    // The panel's ready choices of maximumSide besides a number of one's own.
+    Q_PROPERTY(QVariantList commonMaximumSides READ commonMaximumSides CONSTANT FINAL)
+    // The most an output may take, in kB of 1000 bytes; 0: no target.
+    Q_PROPERTY(int targetKilobytes READ targetKilobytes WRITE setTargetKilobytes NOTIFY changed FINAL)
+    Q_PROPERTY(int largestCount READ largestCount CONSTANT FINAL)
     // Whether the desktop is told when a batch ends unseen (BatchNotification).
     Q_PROPERTY(bool notifyWhenFinished READ notifyWhenFinished WRITE setNotifyWhenFinished NOTIFY changed FINAL)
     // Where outputs go: "beside", "folder" or "replace"; the folder for "folder", a local path.
@@ -59,6 +67,10 @@ public:
     QString outputPlacement() const { return CompressionSettings::outputPlacementName(m_settings.outputPlacement); }
     QString outputFolder() const { return m_settings.outputFolder; }
     bool isDefault() const;
+    int maximumSide() const { return m_settings.maximumSide.value_or(0); }
+    QVariantList commonMaximumSides() const;
+    int targetKilobytes() const { return m_settings.targetKilobytes.value_or(0); }
+    int largestCount() const { return CompressionSettings::largestCount; }
 
     // The saved choice, with the compression settings.
     static bool notifiesWhenFinished();
@@ -78,6 +90,9 @@ public:
     void setOutputPlacement(const QString &name);
     // Chooses the folder, from a folder dialog's URL, and "folder" with it.
     Q_INVOKABLE void chooseOutputFolder(const QUrl &folder);
+    // 0 or less turns the choice off.
+    void setMaximumSide(int pixels);
+    void setTargetKilobytes(int kilobytes);
 
     Q_INVOKABLE void restoreDefaults();
 

@@ -7,10 +7,11 @@ import QtQuick.Layouts
 import Pressel
 
 // The compression settings: the output format and its quality or lossless JPEG only, pngquant's
-// range or lossless PNG only, what becomes of a photo's metadata and its modification time; where
-// outputs go; whether the desktop is told when a batch ends unseen; and Pressel in Thunar's
-// context menu. Every change is saved at once and applies to the next batch. Closes with Escape,
-// a click beside it or its close button.
+// range or lossless PNG only, the longest side outputs are brought down to and the size they must
+// fit, what becomes of a photo's metadata and its modification time; where outputs go; whether the
+// desktop is told when a batch ends unseen; and Pressel in Thunar's context menu. Every change is
+// saved at once and applies to the next batch. Closes with Escape, a click beside it or its close
+// button.
 Popup {
     id: panel
 
@@ -243,6 +244,89 @@ Popup {
                 checked: panel.settings.pngLossless
                 Accessible.name: text
                 onToggled: panel.settings.pngLossless = checked
+            }
+
+            SectionTitle {
+                text: qsTr("缩小到")
+            }
+
+            RowLayout {
+                spacing: Theme.spacingML
+
+                ComboBox {
+                    id: resizeChoice
+                    objectName: "maximumSideChoice"
+                    readonly property var sides: panel.settings.commonMaximumSides
+                    readonly property int customIndex: sides.length + 1
+                    // A number of one's own stays one even when it equals a ready choice.
+                    property bool customChosen: false
+                    function indexOf(side) {
+                        if (side === 0)
+                            return 0
+                        return customChosen || sides.indexOf(side) < 0 ? customIndex : sides.indexOf(side) + 1
+                    }
+                    Layout.preferredWidth: 200
+                    model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
+                                          .concat([qsTr("自定义")])
+                    currentIndex: indexOf(panel.settings.maximumSide)
+                    Accessible.name: qsTr("缩小到")
+                    onActivated: index => {
+                        customChosen = index === customIndex
+                        panel.settings.maximumSide = index === 0 ? 0
+                                                   : index < customIndex ? sides[index - 1] : customSide.value
+                        currentIndex = Qt.binding(() => indexOf(panel.settings.maximumSide))
+                    }
+                }
+
+                SpinBox {
+                    id: customSide
+                    objectName: "maximumSideValue"
+                    visible: resizeChoice.currentIndex === resizeChoice.customIndex
+                    from: 1
+                    to: panel.settings.largestCount
+                    editable: true
+                    value: panel.settings.maximumSide > 0 ? panel.settings.maximumSide : 1600
+                    Accessible.name: qsTr("缩小到") + " " + qsTr("像素")
+                    onValueModified: panel.settings.maximumSide = value
+                }
+
+                StyledText {
+                    visible: customSide.visible
+                    text: qsTr("像素")
+                }
+            }
+
+            SectionTitle {
+                text: qsTr("目标大小")
+            }
+
+            RowLayout {
+                spacing: Theme.spacingML
+
+                CheckBox {
+                    id: targetOn
+                    objectName: "targetSizeCheckBox"
+                    text: qsTr("每个文件不超过")
+                    checked: panel.settings.targetKilobytes > 0
+                    Accessible.name: qsTr("目标大小")
+                    onToggled: panel.settings.targetKilobytes = checked ? targetValue.value : 0
+                }
+
+                SpinBox {
+                    id: targetValue
+                    objectName: "targetSizeValue"
+                    enabled: targetOn.checked
+                    from: 1
+                    to: panel.settings.largestCount
+                    editable: true
+                    value: panel.settings.targetKilobytes > 0 ? panel.settings.targetKilobytes : 500
+                    Accessible.name: qsTr("目标大小") + " kB"
+                    onValueModified: panel.settings.targetKilobytes = value
+                }
+
+                StyledText {
+                    text: "kB"
+                }
             }
 
             SectionTitle {

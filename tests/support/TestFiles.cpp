@@ -129,8 +129,8 @@ ImageProfile profileFor(const QString &path, const ImageFormat &format)
 {
     auto source = SourceFile::open(QUrl::fromLocalFile(path));
     if (!source || !source->readContents())
-        return ImageProfile{QUrl::fromLocalFile(path), format, nullptr};
-    return ImageProfile{QUrl::fromLocalFile(path), format, std::make_shared<SourceFile>(std::move(*source))};
+        return ImageProfile{QUrl::fromLocalFile(path), format, nullptr, format, nullptr};
+    return ImageProfile{QUrl::fromLocalFile(path), format, std::make_shared<SourceFile>(std::move(*source)), format, nullptr};
 }
 
 TemporaryFolderOverride::TemporaryFolderOverride(const QString &folder)

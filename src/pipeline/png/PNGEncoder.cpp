@@ -3,7 +3,10 @@
 
 #include "ImageCodec.h"
 #include "InProcessEncoding.h"
+#include "JPEGEncoder.h"
 #include "Logging.h"
+
+#include <QFile>
 
 
 namespace pressel {
@@ -34,13 +37,24 @@ ToolEncoder makePNGQuantEncoder(const InstallLayout &layout, QualityRange qualit
         // encoder, which brings it to sRGB. The profile is read from the chunks: pngquant
         // decodes the pixels itself.
         .preflight = [](const ImageProfile &profile) -> Expected<void> {
+            if (profile.picture)
+                return {}; // pixels of our own decoding: sRGB already
             const auto source = ImageSource::fromBytes(profile.source->bytes());
             if (source && source->hasForeignProfileChunk())
                 return failure(Failure::pngquantForeignProfile);
             return {};
         },
-        .prepare = [qualityRange, metadata](const ImageProfile &) -> Expected<ToolInvocation> {
-            return ToolInvocation{pngquantArguments(qualityRange, metadata), std::nullopt};
+        .prepare = [qualityRange, metadata](const ImageProfile &profile) -> Expected<ToolInvocation> {
+            if (!profile.picture)
+                return ToolInvocation{pngquantArguments(qualityRange, metadata), std::nullopt};
+            // A picture prepared for the output reaches pngquant as a PNG of its own, in a
+            // private file of the temporary folder like cjpeg's input.
+            auto png = PrivateFile::create(temporaryFolder());
+            QFile file;
+            if (!png || !file.open(png->descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
+                !writeImage(*profile.picture, ImageFormat::Kind::png, file) || !file.flush())
+                return failure(Failure(Failure::writeFailed));
+            return ToolInvocation{pngquantArguments(qualityRange, metadata), std::move(png)};
         },
         // The IEND chunk: no data, its type, its CRC.
         .outputEnding = QByteArrayLiteral("\0\0\0\0IEND\xAE\x42\x60\x82"),

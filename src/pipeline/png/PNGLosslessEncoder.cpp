@@ -10,15 +10,18 @@ Expected<void> PNGLosslessEncoder::compress(const ImageProfile &profile, Private
                                             const std::stop_token &stop) const
 {
     const QString input = profile.sourceURL.toLocalFile();
-    if (const auto optimized = optimizePNG(profile.source->bytes(), m_metadata == MetadataPolicy::all)) {
+    // A resized picture is not in the source's bytes: the in-process encoder writes it.
+    if (const auto optimized = profile.picture ? std::nullopt
+                                               : optimizePNG(profile.source->bytes(), m_metadata == MetadataPolicy::all)) {
         if (!output.rewrite(*optimized))
             return failure(Failure(Failure::writeFailed));
         qCInfo(lcPNGCompression).noquote()
             << QStringLiteral("PNG backend: optimizePNG, input: %1, output: %2").arg(input, outputURL.toLocalFile());
         return {};
     }
-    qCCritical(lcPNGCompression).noquote()
-        << QStringLiteral("PNG backend fallback to ImageIO, input: %1, reason: not optimised losslessly").arg(input);
+    if (!profile.picture)
+        qCCritical(lcPNGCompression).noquote()
+            << QStringLiteral("PNG backend fallback to ImageIO, input: %1, reason: not optimised losslessly").arg(input);
     const auto written = m_fallback.compress(profile, output, outputURL, stop);
     if (written)
         qCInfo(lcPNGCompression).noquote()
