@@ -53,7 +53,7 @@ dev_t deviceOfPath(QString path)
     return status.st_dev;
 }
 
-// The trash folder at the top of a mount, open at `top`, as the trash spec gives it to this user.
+// The trash folder at the top of a mount, open at `top`, as freedesktop.org's Trash rules give it to this user.
 int openTopTrash(int top, QString &name)
 {
     const QByteArray uid = QByteArray::number(::geteuid());
