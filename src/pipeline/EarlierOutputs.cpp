@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EarlierOutputs.h"
 
+#include "OutputFiles.h"
 #include "SourceFile.h"
 
 #include <QDir>
@@ -24,12 +25,6 @@ const QRegularExpression &numberedName()
 {
     static const QRegularExpression pattern(QStringLiteral("^(.+)-[0-9]+\\.[^.]+$"));
     return pattern;
-}
-
-QString baseName(const QString &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return dot > 0 ? fileName.left(dot) : fileName;
 }
 
 QJsonObject record(const QString &sourceName, const struct stat &status, const QString &settings)

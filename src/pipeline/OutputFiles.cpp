@@ -37,7 +37,7 @@ ReservedNames &reservedNames()
 // with how an output is written.
 constexpr qsizetype maximumOutputNameBytes = 255 - 7;
 
-static QString baseName(const QString &fileName)
+QString baseName(const QString &fileName)
 {
     // Only the last extension goes; a leading dot ("".hidden") starts a name, not an extension.
     const qsizetype dot = fileName.lastIndexOf(u'.');

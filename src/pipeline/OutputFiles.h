@@ -8,6 +8,9 @@
 
 namespace pressel {
 
+// A file name without its last extension, the base an output's name is made from.
+QString baseName(const QString &fileName);
+
 // The output naming rule: <base>.<extension> in the folder, then <base>-1.<extension>,
 // <base>-2.<extension>, ... until nothing exists there and no OutputNameReservation holds the
 // name. The name is only tested; the caller reserves it. A base too long for the file-name limit
