@@ -49,6 +49,10 @@ QJsonObject toJson(const CompressionResult &result)
     if (result.failure)
         row.insert(QStringLiteral("reason"), result.failure->reasonName());
     row.insert(QStringLiteral("lossless"), result.lossless);
+    if (result.conversion) {
+        row.insert(QStringLiteral("convertedFrom"), ImageFormat::mimeType(result.conversion->from));
+        row.insert(QStringLiteral("convertedTo"), ImageFormat::mimeType(result.conversion->to));
+    }
     if (result.resize) {
         const auto size = [](const QSize &pixels) {
             return QJsonObject{{QStringLiteral("width"), pixels.width()}, {QStringLiteral("height"), pixels.height()}};
@@ -67,6 +71,8 @@ QString toLine(const CompressionResult &result)
         line += u" -> " + QString::number(*result.compressedBytes) + u'\t' + result.outputURL->toLocalFile();
     else
         line += u'\t' + (result.failure ? result.failure->text() : QString());
+    if (result.conversion)
+        line += u'\t' + result.conversion->text();
     if (result.resize)
         line += u'\t' + DisplayFormat::pixelResize(result.resize->from, result.resize->to);
     return line;

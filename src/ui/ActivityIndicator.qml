@@ -7,7 +7,7 @@ import QtQuick
 Item {
     id: indicator
 
-    property real size: 32
+    property real size: Theme.controlSize
     property color color: Theme.primaryText
     property bool running: visible
 

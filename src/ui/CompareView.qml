@@ -166,7 +166,7 @@ FocusScope {
 
             StyledText {
                 objectName: "zoomReadout"
-                Layout.minimumWidth: 56
+                Layout.minimumWidth: Theme.zoomLabelWidth
                 horizontalAlignment: Text.AlignRight
                 text: PercentFormatter.stringFromFraction(view.zoom)
                 font.pixelSize: Theme.captionSize

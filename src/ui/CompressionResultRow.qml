@@ -181,11 +181,11 @@ Item {
             Image {
                 objectName: "photoSymbol"
                 anchors.centerIn: parent
-                width: 34
-                height: 34
+                width: Theme.photoSymbolSize
+                height: Theme.photoSymbolSize
                 source: "icons/photo.svg"
-                sourceSize.width: 68
-                sourceSize.height: 68
+                sourceSize.width: 2 * width
+                sourceSize.height: 2 * height
                 opacity: 0.62
                 visible: thumbnail.status === Image.Error || thumbnail.status === Image.Null
             }
@@ -246,11 +246,11 @@ Item {
                     objectName: "statusSymbol"
                     anchors.verticalCenter: parent.verticalCenter
                     x: fileNameText.width + Theme.spacingML
-                    width: 20
-                    height: 20
+                    width: Theme.statusSymbolSize
+                    height: Theme.statusSymbolSize
                     source: "icons/" + row.statusSymbol + ".svg"
-                    sourceSize.width: 40
-                    sourceSize.height: 40
+                    sourceSize.width: 2 * width
+                    sourceSize.height: 2 * height
                 }
             }
 

@@ -78,11 +78,11 @@ Item {
         Image {
             objectName: "orangeArtwork"
             anchors.horizontalCenter: parent.horizontalCenter
-            width: 150
-            height: 150
+            width: Theme.dropArtworkSize
+            height: Theme.dropArtworkSize
             source: "artwork/orange.svg"
-            sourceSize.width: 300
-            sourceSize.height: 300
+            sourceSize.width: 2 * width
+            sourceSize.height: 2 * height
             fillMode: Image.Stretch
             smooth: true
             mipmap: true

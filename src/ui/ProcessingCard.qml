@@ -23,8 +23,8 @@ Item {
         anchors.bottomMargin: Theme.spacingM
         spacing: Theme.spacing3XL
         Rectangle {
-            Layout.preferredWidth: 96
-            Layout.preferredHeight: 96
+            Layout.preferredWidth: Theme.processingTileSize
+            Layout.preferredHeight: Theme.processingTileSize
             Layout.alignment: Qt.AlignVCenter
             radius: Theme.largeTileRadius
             color: Theme.subtleFill

@@ -110,15 +110,15 @@ Popup {
                 Button {
                     id: closeButton
                     objectName: "settingsCloseButton"
-                    Layout.preferredWidth: 28
-                    Layout.preferredHeight: 28
+                    Layout.preferredWidth: Theme.smallControlSize
+                    Layout.preferredHeight: Theme.smallControlSize
                     flat: true
                     padding: 0
                     display: AbstractButton.IconOnly
                     text: qsTr("关闭")
                     icon.source: "icons/xmark.svg"
-                    icon.width: 14
-                    icon.height: 14
+                    icon.width: Theme.smallIconSize
+                    icon.height: Theme.smallIconSize
                     icon.color: Theme.primaryText
                     background: Rectangle {
                         radius: width / 2
@@ -187,7 +187,7 @@ Popup {
 
                 StyledText {
                     objectName: "jpegQualityValue"
-                    Layout.minimumWidth: 28
+                    Layout.minimumWidth: Theme.valueLabelWidth
                     horizontalAlignment: Text.AlignRight
                     text: panel.settings.quality
                 }
@@ -265,7 +265,7 @@ Popup {
                             return 0
                         return customChosen || sides.indexOf(side) < 0 ? customIndex : sides.indexOf(side) + 1
                     }
-                    Layout.preferredWidth: 200
+                    Layout.preferredWidth: Theme.choiceWidth
                     model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
                                           .concat([qsTr("自定义")])
                     currentIndex: indexOf(panel.settings.maximumSide)

@@ -60,6 +60,15 @@ QtObject {
     readonly property int largeControlSize: 34
     readonly property int iconSize: 18
     readonly property int largeIconSize: 22
+    readonly property int smallControlSize: 28 // the panel's close button
+    readonly property int smallIconSize: 14
+    readonly property int statusSymbolSize: 20 // beside a row's file name
+    readonly property int photoSymbolSize: 34 // in a row's tile when it has no thumbnail
+    readonly property int processingTileSize: 96
+    readonly property int dropArtworkSize: 150
+    readonly property int valueLabelWidth: 28 // a quality's number beside its slider
+    readonly property int zoomLabelWidth: 56
+    readonly property int choiceWidth: 200
     readonly property int tooltipDelay: 500
 
     readonly property color window: dark ? "#202024" : "#f2f2f5"

@@ -567,11 +567,13 @@ private slots:
         QTemporaryDir dir;
         const QString jpeg = dir.filePath(u"photo.jpg"_s);
         TestImages::write(TestImages::photo(320, 240, 5), jpeg, "jpeg", 95);
-        QStringList arguments{u"--format"_s, format, jpeg};
+        QStringList arguments{u"--json"_s, u"--format"_s, format, jpeg};
         if (quality >= 0)
             arguments << u"--quality"_s << QString::number(quality);
         const ProcessRun run = TestFiles::run(presselCLI(), arguments);
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+        QCOMPARE(run.rows()[0][u"convertedFrom"_s].toString(), u"image/jpeg"_s);
+        QCOMPARE(run.rows()[0][u"convertedTo"_s].toString(), u"image/"_s + format);
         const auto decoded = ImageSource::create(QUrl::fromLocalFile(jpeg))->createImageAtIndex0();
         QVERIFY(decoded);
         const auto reference = format == u"webp" ? encodeWebP(*decoded, expected, false) : encodeAVIF(*decoded, expected);
