@@ -5,10 +5,10 @@ import QtQuick.Layouts
 import Pressel
 
 // Before and after on one picture: the source left of a divider, the output right of it, drawn
-// at the same place and size under one zoom and pan. The divider follows a drag with the left
-// button or keys 1, 2 and 3; the wheel zooms around the pointer, Ctrl+0 fits, Ctrl+1 shows one
-// image pixel per device pixel, + and - step; a middle-button drag or Space with a left-button
-// drag pans. Escape or the back button closes it.
+// at the same place and size under one zoom and pan. The divider follows a drag of its handle, and
+// keys 1 (the source), 2 (both) and 3 (the output); the wheel zooms around the pointer, Ctrl+0
+// fits, Ctrl+1 shows one image pixel per device pixel, + and - step; a drag of the picture with
+// the left or middle button pans, and so do the arrow keys. Escape or the back button closes it.
 FocusScope {
     id: view
 
@@ -29,7 +29,6 @@ FocusScope {
     property real offsetY: 0
     // Follows the window's size until the person zooms.
     property bool fitted: true
-    property bool spaceHeld: false
 
     readonly property real devicePixelRatio: Screen.devicePixelRatio
     readonly property size imageSize: uprightSize.size
@@ -42,6 +41,11 @@ FocusScope {
     readonly property real zoom: pictureScale * devicePixelRatio
     readonly property real pictureLeft: Math.max(0, offsetX)
     readonly property real pictureRight: Math.min(viewport.width, offsetX + imageSize.width * pictureScale)
+    readonly property real pictureTop: Math.max(0, offsetY)
+    readonly property real pictureBottom: Math.min(viewport.height, offsetY + imageSize.height * pictureScale)
+    // Zoomed beyond the viewport, so that a drag or an arrow key moves the picture.
+    readonly property bool pannable: imageSize.width * pictureScale > viewport.width + 0.5
+                                     || imageSize.height * pictureScale > viewport.height + 0.5
     readonly property real dividerX: pictureLeft + dividerFraction * Math.max(0, pictureRight - pictureLeft)
     readonly property real savedFraction: originalBytes >= 1 ? 1 - compressedBytes / originalBytes : NaN
 
@@ -99,26 +103,23 @@ FocusScope {
         else if (event.key === Qt.Key_0 && control)
             fit()
         else if (event.key === Qt.Key_1 && modifiers === Qt.NoModifier)
-            dividerFraction = 0
+            dividerFraction = 1
         else if (event.key === Qt.Key_2 && modifiers === Qt.NoModifier)
             dividerFraction = 0.5
         else if (event.key === Qt.Key_3 && modifiers === Qt.NoModifier)
-            dividerFraction = 1
+            dividerFraction = 0
+        // As a scroll bar would: Right shows more of the right-hand side.
+        else if (event.key === Qt.Key_Left || event.key === Qt.Key_Right)
+            panBy((event.key === Qt.Key_Left ? 1 : -1) * viewport.width / 10, 0)
+        else if (event.key === Qt.Key_Up || event.key === Qt.Key_Down)
+            panBy(0, (event.key === Qt.Key_Up ? 1 : -1) * viewport.height / 10)
         else if (event.key === Qt.Key_Plus || event.key === Qt.Key_Equal)
             zoomBy(1.25)
         else if (event.key === Qt.Key_Minus)
             zoomBy(1 / 1.25)
-        else if (event.key === Qt.Key_Space)
-            spaceHeld = true
         else
             return
         event.accepted = true
-    }
-    Keys.onReleased: event => {
-        if (event.key === Qt.Key_Space && !event.isAutoRepeat) {
-            spaceHeld = false
-            event.accepted = true
-        }
     }
 
     UprightImageSize {
@@ -185,6 +186,24 @@ FocusScope {
 
             onWidthChanged: if (!view.fitted) view.clampOffsets()
             onHeightChanged: if (!view.fitted) view.clampOffsets()
+
+            // What shows through a picture's transparent pixels.
+            Rectangle {
+                objectName: "checkerboard"
+                x: view.pictureLeft
+                y: view.pictureTop
+                width: view.pictureRight - view.pictureLeft
+                height: view.pictureBottom - view.pictureTop
+                visible: view.hasImage
+                color: Theme.checkerLight
+
+                Image {
+                    anchors.fill: parent
+                    source: "artwork/checkerboard.svg"
+                    sourceSize: Qt.size(2 * Theme.checkerSquare, 2 * Theme.checkerSquare)
+                    fillMode: Image.Tile
+                }
+            }
 
             // The source, cut off at the divider.
             Item {
@@ -262,42 +281,37 @@ FocusScope {
                 objectName: "comparePointer"
                 anchors.fill: parent
                 acceptedButtons: Qt.LeftButton | Qt.MiddleButton
-                hoverEnabled: true
-                cursorShape: panning ? Qt.ClosedHandCursor : view.spaceHeld ? Qt.OpenHandCursor : Qt.SplitHCursor
+                cursorShape: pressed && view.pannable ? Qt.ClosedHandCursor
+                                                      : view.pannable ? Qt.OpenHandCursor : Qt.ArrowCursor
 
-                property bool panning: false
-                property bool movingDivider: false
                 property point last
 
                 onPressed: mouse => {
                     view.forceActiveFocus()
                     last = Qt.point(mouse.x, mouse.y)
-                    if (mouse.button === Qt.MiddleButton || view.spaceHeld) {
-                        panning = true
-                    } else if (mouse.modifiers === Qt.NoModifier) {
-                        movingDivider = true
-                        view.setDividerAt(mouse.x)
-                    }
                 }
                 onPositionChanged: mouse => {
-                    if (panning)
-                        view.panBy(mouse.x - last.x, mouse.y - last.y)
-                    else if (movingDivider)
-                        view.setDividerAt(mouse.x)
+                    view.panBy(mouse.x - last.x, mouse.y - last.y)
                     last = Qt.point(mouse.x, mouse.y)
-                }
-                onReleased: {
-                    panning = false
-                    movingDivider = false
-                }
-                onCanceled: {
-                    panning = false
-                    movingDivider = false
                 }
                 onWheel: wheel => {
                     const steps = wheel.angleDelta.y !== 0 ? wheel.angleDelta.y / 120 : wheel.pixelDelta.y / 60
                     view.zoomBy(Math.pow(1.25, steps), wheel.x, wheel.y)
                 }
+            }
+
+            // The divider's handle: its line and knob, a little wider than drawn to be easy to
+            // catch.
+            MouseArea {
+                objectName: "dividerHandle"
+                x: Math.round(view.dividerX - width / 2)
+                width: Theme.spacing5XL
+                height: parent.height
+                visible: view.hasImage
+                cursorShape: Qt.SplitHCursor
+
+                onPressed: view.forceActiveFocus()
+                onPositionChanged: mouse => view.setDividerAt(mapToItem(viewport, mouse.x, 0).x)
             }
 
             component SideLabel: Rectangle {
@@ -332,6 +346,16 @@ FocusScope {
                 text: qsTr("压缩后 · %1（%2）").arg(ByteCountFormatter.stringFromByteCount(view.compressedBytes))
                                                .arg(PercentFormatter.stringFromFraction(view.savedFraction))
             }
+        }
+
+        StyledText {
+            objectName: "compareHint"
+            Layout.fillWidth: true
+            text: qsTr("1 原图 · 2 对比 · 3 压缩后 · 拖动分隔线比较 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 实际像素 · Esc 返回")
+            font.pixelSize: Theme.smallTextSize
+            color: Theme.secondaryText
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
         }
     }
 }

@@ -8,6 +8,8 @@
 #include <QQmlEngine>
 #include <QQuickImageProvider>
 
+#include <algorithm>
+
 namespace pressel {
 
 namespace {
@@ -55,6 +57,19 @@ public:
                                .scale(drawn.width() / picture.width(), drawn.height() / picture.height()));
         const double corner = cornerFraction * requestedSize.width();
         painter.setPen(Qt::NoPen);
+        // Transparent pixels over the before/after view's checkerboard (white and #d6d6d6, eight
+        // points a square on the 80-point tile, which asks for twice its size).
+        if (picture.hasAlphaChannel()) {
+            const int square = std::max(1, requestedSize.width() / 10);
+            QImage checker(2 * square, 2 * square, QImage::Format_RGB32);
+            checker.fill(Qt::white);
+            QPainter squares(&checker);
+            squares.fillRect(QRect(square, 0, square, square), QColor(0xd6, 0xd6, 0xd6));
+            squares.fillRect(QRect(0, square, square, square), QColor(0xd6, 0xd6, 0xd6));
+            squares.end();
+            painter.setBrush(QBrush(checker));
+            painter.drawRoundedRect(QRectF(QPointF(), requestedSize), corner, corner);
+        }
         painter.setBrush(brush);
         painter.drawRoundedRect(QRectF(QPointF(), requestedSize), corner, corner);
         painter.end();

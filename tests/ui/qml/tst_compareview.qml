@@ -45,18 +45,22 @@ Item {
             compare(findChild(view, "sourceLabel").text, "原图 · 2 MB")
             compare(findChild(view, "outputLabel").text, "压缩后 · 1.3 MB（35%）")
             compare(findChild(view, "zoomReadout").text, Math.round(view.fitScale * 100) + "%")
+            const checkerboard = findChild(view, "checkerboard")
+            compare(Qt.rect(checkerboard.x, checkerboard.y, checkerboard.width, checkerboard.height),
+                    Qt.rect(view.offsetX, view.offsetY, 400 * view.pictureScale, 300 * view.pictureScale))
         }
 
         function test_divider_data() {
-            // x: where the left button goes down, relative to the picture's left edge and width.
+            // press, drag: where the left button goes down and where it is dragged to, relative to
+            // the picture's left edge and width; the divider starts at 0.6.
             return [
-                { tag: "key 1", key: Qt.Key_1, fraction: 0 },
+                { tag: "key 1: the source", key: Qt.Key_1, fraction: 1 },
                 { tag: "key 2", key: Qt.Key_2, fraction: 0.5 },
-                { tag: "key 3", key: Qt.Key_3, fraction: 1 },
-                { tag: "press at a quarter", press: 0.25, fraction: 0.25 },
-                { tag: "drag to three quarters", press: 0.25, drag: 0.75, fraction: 0.75 },
-                { tag: "drag beyond the picture", press: 0.5, drag: 1.05, fraction: 1 },
-                { tag: "drag before the picture", press: 0.5, drag: -0.05, fraction: 0 },
+                { tag: "key 3: the output", key: Qt.Key_3, fraction: 0 },
+                { tag: "press beside the handle", press: 0.25, drag: 0.75, fraction: 0.6 },
+                { tag: "handle to three quarters", press: 0.6, drag: 0.75, fraction: 0.75 },
+                { tag: "handle beyond the picture", press: 0.6, drag: 1.05, fraction: 1 },
+                { tag: "handle before the picture", press: 0.6, drag: -0.05, fraction: 0 },
             ]
         }
 
@@ -70,11 +74,9 @@ Item {
                 keyClick(data.key)
             } else {
                 mousePress(pointer, left + data.press * span, y)
-                if (data.drag !== undefined) {
-                    mouseMove(pointer, left + (data.press + data.drag) / 2 * span, y)
-                    mouseMove(pointer, left + data.drag * span, y)
-                }
-                mouseRelease(pointer, left + (data.drag ?? data.press) * span, y)
+                mouseMove(pointer, left + (data.press + data.drag) / 2 * span, y)
+                mouseMove(pointer, left + data.drag * span, y)
+                mouseRelease(pointer, left + data.drag * span, y)
             }
             fuzzyCompare(view.dividerFraction, data.fraction, 0.01)
             fuzzyCompare(findChild(view, "divider").x + 1, view.dividerX, 1)
@@ -86,8 +88,8 @@ Item {
             fuzzyCompare(view.dividerX, view.pictureLeft + data.fraction * (view.pictureRight - view.pictureLeft), 0.5)
         }
 
-        // Zoomed in, a middle-button drag pans, and so does a left-button drag with Space held;
-        // neither moves the divider.
+        // Zoomed in, a drag of the picture with the middle or the left button pans, and so do the
+        // arrow keys; none of them moves the divider.
         function test_panLeavesTheDivider() {
             const view = makeView()
             const pointer = findChild(view, "comparePointer")
@@ -99,12 +101,14 @@ Item {
             mouseMove(pointer, 340, 200, -1, Qt.MiddleButton)
             mouseRelease(pointer, 340, 200, Qt.MiddleButton)
             fuzzyCompare(view.offsetX, Math.min(0, offsetX + 40), 0.01)
-            keyPress(Qt.Key_Space)
             mousePress(pointer, 300, 200, Qt.LeftButton)
             mouseMove(pointer, 300, 170, -1, Qt.LeftButton)
             mouseRelease(pointer, 300, 170, Qt.LeftButton)
-            keyRelease(Qt.Key_Space)
             fuzzyCompare(view.offsetY, offsetY - 30, 0.01)
+            keyClick(Qt.Key_Down)
+            fuzzyCompare(view.offsetY, offsetY - 30 - pointer.height / 10, 0.01)
+            keyClick(Qt.Key_Left)
+            fuzzyCompare(view.offsetX, Math.min(0, offsetX + 40 + pointer.width / 10), 0.01)
             compare(view.dividerFraction, fraction)
         }
     }
