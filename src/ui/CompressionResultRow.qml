@@ -26,7 +26,7 @@ Item {
     required property bool lossless
     required property var resize
 
-    // The thumbnail's compare action was used; only rows with an output offer it.
+    // The row or its thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
 
     readonly property bool hasOutput: outputPath !== undefined && outputPath !== null
@@ -110,6 +110,12 @@ Item {
             FileClipboard.copy([outputURL])
             event.accepted = true
         }
+    }
+
+    // Anywhere on the row but its buttons and its selectable path, as on its thumbnail.
+    TapHandler {
+        enabled: row.canCompare
+        onTapped: row.compareRequested()
     }
 
     DragHandler {

@@ -106,9 +106,20 @@ Item {
         onActivated: root.Window.window.close()
     }
 
+    // Also over the settings panel, whose modality holds back the window's own shortcuts.
     Shortcut {
         sequences: ["Ctrl+Q"]
+        context: Qt.ApplicationShortcut
         onActivated: Qt.quit()
+    }
+
+    // From wherever the focus is in the results, the list scrolls to its ends.
+    Keys.onPressed: event => {
+        if (face !== "results" || isComparing || (event.key !== Qt.Key_Home && event.key !== Qt.Key_End))
+            return
+        resultList.pinnedEdge = event.key === Qt.Key_Home ? "beginning" : "end"
+        resultList.keepPinnedEdge()
+        event.accepted = true
     }
 
     // A new batch or an emptied list takes the compared row away.
@@ -172,10 +183,32 @@ Item {
         }
     }
 
+    // Where the drop zone and the results lie: all of the window up to a width at which a row's
+    // button stays in reach of its name.
+    Item {
+        id: frame
+        anchors.top: parent.top
+        anchors.bottom: parent.bottom
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(parent.width, Theme.contentMaximumWidth)
+    }
+
+    // One gear at one place for the drop zone, the processing card and the results; the header
+    // keeps its room. First in the focus chain, above the faces.
+    SettingsButton {
+        objectName: "settingsButton"
+        z: 1
+        anchors.top: frame.top
+        anchors.right: frame.right
+        anchors.margins: Theme.spacing2XL + Theme.spacing5XL
+        visible: !root.isComparing
+        onClicked: settingsPanel.open()
+    }
+
     Face {
         id: dropZoneFace
         objectName: "dropZoneFace"
-        anchors.fill: parent
+        anchors.fill: frame
         shown: root.face === "dropZone"
 
         DropZoneView {
@@ -185,21 +218,12 @@ Item {
             isTargeted: root.isDropTargeted
             onChooseFilesRequested: root.chooseFiles()
         }
-
-        SettingsButton {
-            objectName: "dropZoneSettingsButton"
-            anchors.top: parent.top
-            anchors.right: parent.right
-            anchors.margins: Theme.spacing4XL + Theme.spacingXL
-            enabled: dropZoneFace.shown
-            onClicked: settingsPanel.open()
-        }
     }
 
     Face {
         id: mainLayoutFace
         objectName: "mainLayoutFace"
-        anchors.fill: parent
+        anchors.fill: frame
         shown: root.face !== "dropZone" && !root.isComparing
 
         onVisibleChanged: {
@@ -252,13 +276,6 @@ Item {
                     }
                 }
 
-                SettingsButton {
-                    objectName: "headerSettingsButton"
-                    Layout.alignment: Qt.AlignTop
-                    enabled: mainLayoutFace.shown
-                    onClicked: settingsPanel.open()
-                }
-
                 IconButton {
                     objectName: "openButton"
                     Layout.alignment: Qt.AlignTop
@@ -305,6 +322,11 @@ Item {
                     text: qsTr("清空")
                     icon.source: "icons/xmark.svg"
                     onClicked: root.viewModel.clearResults()
+                }
+
+                // The gear's place.
+                Item {
+                    Layout.preferredWidth: Theme.controlSize
                 }
             }
 
@@ -411,6 +433,21 @@ Item {
                         clip: true
                         boundsBehavior: Flickable.StopAtBounds
                         model: root.viewModel?.results ?? null
+
+                        // The end Home or End went to, kept while the rows there lay themselves
+                        // out (until then the list only estimates where they are) and while
+                        // rows come in, until the list is scrolled or a row takes the focus.
+                        property string pinnedEdge
+                        function keepPinnedEdge() {
+                            if (pinnedEdge === "beginning")
+                                positionViewAtBeginning()
+                            else if (pinnedEdge === "end")
+                                positionViewAtEnd()
+                        }
+                        onContentHeightChanged: keepPinnedEdge()
+                        onOriginYChanged: keepPinnedEdge()
+                        onHeightChanged: keepPinnedEdge()
+                        onMovementStarted: pinnedEdge = ""
                         // While the batch runs, the files still to finish are counted under
                         // the rows of those that have.
                         footer: StyledText {
@@ -433,8 +470,12 @@ Item {
                             width: ListView.view.width - 2 * Theme.hairline
                             onCompareRequested: root.openComparison(resultRow, resultRow.compareAction)
                             // Tab may lead to a row scrolled out of sight.
-                            onActiveFocusChanged: if (activeFocus)
-                                                      ListView.view.positionViewAtIndex(index, ListView.Contain)
+                            onActiveFocusChanged: {
+                                if (!activeFocus)
+                                    return
+                                ListView.view.pinnedEdge = ""
+                                ListView.view.positionViewAtIndex(index, ListView.Contain)
+                            }
                         }
 
                         ScrollBar.vertical: ScrollBar {
@@ -445,8 +486,11 @@ Item {
                             anchors.bottom: resultList.bottom
                             anchors.left: resultList.right
                             anchors.leftMargin: Theme.spacingML
+                            // Only a list that scrolls has a bar, its track included.
                             policy: resultList.contentHeight > resultList.height ? ScrollBar.AlwaysOn
-                                                                                 : ScrollBar.AsNeeded
+                                                                                 : ScrollBar.AlwaysOff
+                            visible: policy === ScrollBar.AlwaysOn
+                            minimumSize: Theme.scrollHandleMinimumLength / Math.max(1, height)
                             padding: 0
                             contentItem: Rectangle {
                                 objectName: "scrollHandle"

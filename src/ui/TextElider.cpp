@@ -1,37 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextElider.h"
 
-#include <QFontMetricsF>
 #include <QTextLayout>
 
 namespace pressel {
 
-QString TextElider::elide(const QString &text, const QFont &font, qreal width, int maximumLineCount) const
-{
-    if (text.isEmpty() || width <= 0 || maximumLineCount < 1)
-        return text;
+namespace {
 
+int lineCount(const QString &text, const QFont &font, qreal width, int maximumLineCount)
+{
     QTextLayout layout(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
-
-    int lineCount = 0;
-    int lastLineStart = 0;
+    int count = 0;
     layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    for (QTextLine line = layout.createLine(); line.isValid() && count <= maximumLineCount; line = layout.createLine()) {
         line.setLineWidth(width);
-        if (++lineCount == maximumLineCount)
-            lastLineStart = line.textStart();
-        if (lineCount > maximumLineCount)
-            break;
+        ++count;
     }
     layout.endLayout();
-    if (lineCount <= maximumLineCount)
+    return count;
+}
+
+} // namespace
+
+QString TextElider::elide(const QString &text, const QFont &font, qreal width, int maximumLineCount) const
+{
+    if (text.isEmpty() || width <= 0 || maximumLineCount < 1
+        || lineCount(text, font, width, maximumLineCount) <= maximumLineCount)
         return text;
 
-    const QFontMetricsF metrics(font);
-    return text.left(lastLineStart) + metrics.elidedText(text.mid(lastLineStart), Qt::ElideRight, width);
+    // The most characters that fit around "…", as many from the end as from the start: a path's
+    // file name ("-1.jpg") matters as much as its folders.
+    const auto cut = [&](qsizetype kept) -> QString {
+        return text.left(kept - kept / 2) + u'…' + text.right(kept / 2);
+    };
+    qsizetype fits = 0, tooMany = text.size();
+    while (tooMany - fits > 1) {
+        const qsizetype kept = (fits + tooMany) / 2;
+        (lineCount(cut(kept), font, width, maximumLineCount) <= maximumLineCount ? fits : tooMany) = kept;
+    }
+    return cut(fits);
 }
 
 } // namespace pressel

@@ -8,7 +8,7 @@
 
 namespace pressel {
 
-// Cuts a text to a number of wrapped lines, ending the last one with "…". Selectable text
+// Cuts a text to a number of wrapped lines with "…" in its middle, keeping its end. Selectable text
 // items cannot elide by themselves, so they show what this returns.
 class TextElider : public QObject
 {

@@ -70,6 +70,9 @@ QtObject {
     readonly property int zoomLabelWidth: 56
     readonly property int choiceWidth: 200
     readonly property int tooltipDelay: 500
+    // The drop zone and the results grow no wider; a wider window centres them.
+    readonly property int contentMaximumWidth: 960
+    readonly property int scrollHandleMinimumLength: 40
 
     readonly property color window: dark ? "#202024" : "#f2f2f5"
     readonly property color primaryText: dark ? "#f5f5f7" : "#1d1d1f"

@@ -27,6 +27,9 @@ bool UiTestSupport::drop(QQuickItem *item, const QList<QUrl> &urls)
 QUrl UiTestSupport::writePhoto(const QString &fileName, int width, int height)
 {
     const QString path = m_folder.filePath(fileName);
-    TestImages::write(TestImages::photo(width, height), path, "jpeg", 85);
+    if (fileName.endsWith(u".png"))
+        TestImages::write(TestImages::transparentGraphic(width, height), path, "png");
+    else
+        TestImages::write(TestImages::photo(width, height), path, "jpeg", 85);
     return QUrl::fromLocalFile(path);
 }

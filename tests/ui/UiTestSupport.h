@@ -21,7 +21,8 @@ public:
 
     // Enter, move and drop over `item`; returns the drop's acceptance.
     Q_INVOKABLE bool drop(QQuickItem *item, const QList<QUrl> &urls);
-    // A photo-like JPEG of the given size in a folder that lives as long as this object.
+    // A photo-like JPEG (a transparent graphic for a ".png") of the given size in a folder that
+    // lives as long as this object.
     Q_INVOKABLE QUrl writePhoto(const QString &fileName, int width, int height);
 
 private:
