@@ -50,6 +50,8 @@ Popup {
         border.color: Theme.panelEdge
     }
 
+    // Each opening starts from the top.
+    onAboutToShow: body.contentY = 0
     onOpened: jpegQuality.forceActiveFocus(Qt.TabFocusReason)
 
     component SectionTitle: StyledText {
@@ -68,7 +70,12 @@ Popup {
         contentHeight: column.implicitHeight
         clip: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        // Shown whenever the body scrolls, beside the controls rather than over them.
+        ScrollBar.vertical: ScrollBar {
+            id: bodyScrollBar
+            objectName: "settingsScrollBar"
+            policy: body.contentHeight > body.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+        }
 
         // The control that takes the keyboard's focus is scrolled into view.
         Connections {
@@ -90,7 +97,7 @@ Popup {
 
         ColumnLayout {
             id: column
-            width: body.width
+            width: body.width - (bodyScrollBar.policy === ScrollBar.AlwaysOn ? bodyScrollBar.width + Theme.spacingS : 0)
             spacing: Theme.spacingXL
             Accessible.role: Accessible.Dialog
             Accessible.name: title.text

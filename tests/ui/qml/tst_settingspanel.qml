@@ -48,5 +48,26 @@ Item {
             verify(!target.checked)
             compare(settings.targetKilobytes, 0)
         }
+
+        // In a window too small for it, the panel scrolls with its bar in sight, and each
+        // opening starts at the top.
+        function test_scrollsFromTheTop() {
+            const panel = createTemporaryObject(panelComponent, host, { parent: smallWindow })
+            panel.open()
+            tryVerify(() => panel.opened)
+            verify(findChild(panel, "settingsScrollBar").contentItem.opacity > 0)
+            panel.contentItem.contentY = 300
+            panel.close()
+            tryVerify(() => !panel.visible)
+            panel.open()
+            tryVerify(() => panel.opened)
+            compare(panel.contentItem.contentY, 0)
+        }
+    }
+
+    Item {
+        id: smallWindow
+        width: 560
+        height: 480
     }
 }
