@@ -24,6 +24,11 @@ Window {
     palette.toolTipText: Theme.primaryText
     palette.dark: Theme.toolTipEdge
 
+    // Where the window was when it was last closed.
+    WindowGeometry {
+        target: window
+    }
+
     ContentView {
         id: content
         objectName: "contentView"

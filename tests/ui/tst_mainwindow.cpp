@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real window with the real batch controller and pipeline: a drop, the faces it leads to
 // and a row copied, open requests that join while they wait for the window, and a reveal with nothing to
-// reveal in, on files written at run time.
+// reveal in, on files written at run time; Ctrl+Q over the settings panel, and the window's place kept.
 
 #include "CompressionSettings.h"
 #include "CompressionViewModel.h"
@@ -15,6 +15,9 @@
 #include "UiTestSupport.h"
 
 #include <QClipboard>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QRegularExpression>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -188,6 +191,43 @@ private slots:
         // Orphans that ended become this subreaper's zombies: only the living count.
         const QStringList leftBehind = TestFiles::childProcesses().filter(QRegularExpression(u" [^Z]$"_s));
         QVERIFY2(leftBehind.isEmpty(), qPrintable(leftBehind.join(u", "_s)));
+    }
+
+    // Ctrl+Q quits over the modal settings panel too.
+    void quitOverTheSettingsPanel()
+    {
+        QVERIFY(QObject::disconnect(m_engine.get(), &QQmlEngine::quit, nullptr, nullptr));
+        QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
+        QTest::keyClick(m_window, Qt::Key_Comma, Qt::ControlModifier);
+        QTRY_VERIFY(m_window->findChild<QObject *>(u"settingsPanel"_s)->property("opened").toBool());
+        QTest::keyClick(m_window, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.size(), 1);
+    }
+
+    // The window comes back where it was left, unless no screen shows that place any more.
+    void placeIsRemembered_data()
+    {
+        QTest::addColumn<QRect>("saved");
+        QTest::addColumn<bool>("onScreen");
+        QTest::newRow("moved and resized") << QRect(40, 30, 610, 500) << true;
+        QTest::newRow("off every screen") << QRect(20000, -9000, 610, 500) << false;
+    }
+
+    void placeIsRemembered()
+    {
+        QFETCH(QRect, saved);
+        QFETCH(bool, onScreen);
+        const auto restore = qScopeGuard([] { QSettings(u"pressel"_s, u"pressel"_s).remove(u"window"_s); });
+        if (onScreen)
+            m_window->setGeometry(saved);
+        else
+            QSettings(u"pressel"_s, u"pressel"_s).setValue(u"window/geometry"_s, saved);
+        QTRY_COMPARE(QSettings(u"pressel"_s, u"pressel"_s).value(u"window/geometry"_s).toRect(), saved);
+        cleanup();
+        init();
+        const QRect area = m_window->screen()->availableGeometry();
+        QCOMPARE(m_window->size(), saved.size());
+        QVERIFY(onScreen ? m_window->geometry() == saved : area.contains(m_window->geometry()));
     }
 
 private:
