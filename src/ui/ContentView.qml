@@ -435,8 +435,8 @@ Item {
                         model: root.viewModel?.results ?? null
 
                         // The end Home or End went to, kept while the rows there lay themselves
-                        // out (until then the list only estimates where they are) and while
-                        // rows come in, until the list is scrolled or a row takes the focus.
+                        // out (until then the list only estimates where they are): until the
+                        // list is scrolled, a row takes the focus or the rows change.
                         property string pinnedEdge
                         function keepPinnedEdge() {
                             if (pinnedEdge === "beginning")
@@ -448,6 +448,7 @@ Item {
                         onOriginYChanged: keepPinnedEdge()
                         onHeightChanged: keepPinnedEdge()
                         onMovementStarted: pinnedEdge = ""
+                        onCountChanged: pinnedEdge = ""
                         // While the batch runs, the files still to finish are counted under
                         // the rows of those that have.
                         footer: StyledText {
@@ -492,6 +493,7 @@ Item {
                             visible: policy === ScrollBar.AlwaysOn
                             minimumSize: Theme.scrollHandleMinimumLength / Math.max(1, height)
                             padding: 0
+                            onPressedChanged: resultList.pinnedEdge = ""
                             contentItem: Rectangle {
                                 objectName: "scrollHandle"
                                 implicitWidth: Theme.spacingML
