@@ -250,14 +250,6 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>Choose images…</translation>
     </message>
     <message>
-        <source>图片</source>
-        <translation>Images</translation>
-    </message>
-    <message>
-        <source>所有文件</source>
-        <translation>All files</translation>
-    </message>
-    <message>
         <source>停止</source>
         <translation>Stop</translation>
     </message>
@@ -285,6 +277,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>输出文件替换原图，原图移入回收站</source>
         <translation>Outputs replace their originals, which go to the Trash</translation>
     </message>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
+    </message>
 </context>
 <context>
     <name>DropZoneView</name>
@@ -303,6 +299,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>选择图片…</source>
         <translation>Choose images…</translation>
+    </message>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
     </message>
 </context>
 <context>
@@ -629,6 +629,25 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>显示文件</source>
         <translation>Show files</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::OpenDialog</name>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
+    </message>
+    <message>
+        <source>选择图片…</source>
+        <translation>Choose images…</translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
     </message>
 </context>
 <context>
