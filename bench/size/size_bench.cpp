@@ -112,7 +112,7 @@ std::optional<Compressed> compressAndMeasure(const CompressionService &service, 
 
 // The automatic quality over the corpus against the fixed quality 75.
 int autoQuality(const CompressionService &service, const InstallLayout &layout, const QFileInfoList &photos,
-                const QTemporaryDir &scratch, int runs, double target)
+                const QTemporaryDir &scratch, int runs, double target, bool compareWhole)
 {
     const ButteraugliDistance butteraugli(2);
     const EncoderTable encoders = EncoderTable::standard(CompressionSettings{}, layout);
@@ -123,7 +123,8 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
     std::printf("\nautomatic quality (service target %.2f, searches here at %.2f)\n", AutoQualitySearch::defaultDistance,
                 target);
     std::printf("%-34s | %-22s | %-30s | %-19s\n", "photo", "q75 KiB dist ms", "auto KiB dist q encodes ms",
-                "search whole/tiles");
+                compareWhole ? "search whole/tiles" : "");
+    std::fflush(stdout);
     qint64 fixedBytes = 0, autoBytes = 0;
     double fixedWorst = 0, autoWorst = 0;
     QList<double> timeRatios;
@@ -158,26 +159,35 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
                 return failure(written.error());
             return file->readAll();
         };
+        std::printf("%-34s | %7.0f %5.2f %7.0f | %7.0f %5.2f %3d %2d %7.0f |",
+                    qPrintable(photo.completeBaseName().left(34)), fixed->bytes / 1024.0, fixed->distance,
+                    fixed->milliseconds, chosen->bytes / 1024.0, chosen->distance, chosen->quality, encodes,
+                    chosen->milliseconds);
+        fixedBytes += fixed->bytes, autoBytes += chosen->bytes;
+        fixedWorst = std::max(fixedWorst, fixed->distance), autoWorst = std::max(autoWorst, chosen->distance);
+        timeRatios.append(chosen->milliseconds / fixed->milliseconds);
+        if (!compareWhole) {
+            std::printf("\n");
+            std::fflush(stdout);
+            continue;
+        }
         const auto whole = AutoQualitySearch::run(range, *decoded, target, encode, false);
         const auto small = AutoQualitySearch::run(range, *decoded, target, encode);
         if (!whole || !small)
             return 2;
-        std::printf("%-34s | %7.0f %5.2f %7.0f | %7.0f %5.2f %3d %2d %7.0f | %3d %5.2f / %3d %5.2f\n",
-                    qPrintable(photo.completeBaseName().left(34)), fixed->bytes / 1024.0, fixed->distance,
-                    fixed->milliseconds, chosen->bytes / 1024.0, chosen->distance, chosen->quality, encodes,
-                    chosen->milliseconds, whole->quality, whole->distance.value_or(qQNaN()), small->quality,
+        std::printf(" %3d %5.2f / %3d %5.2f\n", whole->quality, whole->distance.value_or(qQNaN()), small->quality,
                     small->distance.value_or(qQNaN()));
         std::fflush(stdout);
-        fixedBytes += fixed->bytes, autoBytes += chosen->bytes;
-        fixedWorst = std::max(fixedWorst, fixed->distance), autoWorst = std::max(autoWorst, chosen->distance);
-        timeRatios.append(chosen->milliseconds / fixed->milliseconds);
         sameQuality += whole->quality == small->quality;
         largestGap = std::max(largestGap, std::abs(whole->quality - small->quality));
     }
     std::printf("bytes: auto %lld, q75 %lld (%.3fx); largest distance: auto %.3f, q75 %.3f; median time auto/q75 "
-                "%.2fx (%d runs); whole vs tiles search: %d of %lld the same quality, at most %d apart\n",
+                "%.2fx (%d runs)\n",
                 qlonglong(autoBytes), qlonglong(fixedBytes), double(autoBytes) / double(fixedBytes), autoWorst,
-                fixedWorst, BenchSupport::median(timeRatios), runs, sameQuality, qlonglong(photos.size()), largestGap);
+                fixedWorst, BenchSupport::median(timeRatios), runs);
+    if (compareWhole)
+        std::printf("whole vs tiles search: %d of %lld the same quality, at most %d apart\n", sameQuality,
+                    qlonglong(photos.size()), largestGap);
     return 0;
 }
 
@@ -200,16 +210,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption distanceOption(QStringLiteral("distance"),
                                             QStringLiteral("The automatic quality's target distance for the searches."),
                                             QStringLiteral("D"), QString::number(AutoQualitySearch::defaultDistance));
-    parser.addOptions({runsOption, targetOption, onlyOption, distanceOption});
+    const QCommandLineOption wholeOption(QStringLiteral("whole"),
+                                         QStringLiteral("Also search every whole picture (slow) against its tiles."));
+    const QCommandLineOption matchOption(QStringLiteral("match"), QStringLiteral("Only photos whose name holds this."),
+                                         QStringLiteral("TEXT"));
+    parser.addOptions({runsOption, targetOption, onlyOption, distanceOption, wholeOption, matchOption});
     parser.addPositionalArgument(QStringLiteral("corpus"), QStringLiteral("Folder holding jpg/."));
     parser.process(app);
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const int target = std::max(1, parser.value(targetOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus"));
 
-    const QFileInfoList photos = QDir(corpus + QStringLiteral("/jpg"))
+    QFileInfoList photos = QDir(corpus + QStringLiteral("/jpg"))
                                      .entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files,
                                                     QDir::Name);
+    photos.removeIf([&](const QFileInfo &photo) { return !photo.fileName().contains(parser.value(matchOption)); });
     QTemporaryDir scratch;
     if (photos.isEmpty() || !scratch.isValid()) {
         std::fprintf(stderr, "no JPEG photos in %s/jpg (build the corpus with make-corpus.sh)\n", qPrintable(corpus));
@@ -220,7 +235,8 @@ int main(int argc, char *argv[])
     service->setWorkerCount(1);
     const QString only = parser.value(onlyOption);
     if (only == QLatin1String("auto"))
-        return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble());
+        return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble(),
+                           parser.isSet(wholeOption));
 
     // Resize.
     QFileInfo nearest;
@@ -277,5 +293,6 @@ int main(int argc, char *argv[])
                 searchEncodes.isEmpty() ? 0.0 : BenchSupport::median(searchEncodes), qlonglong(searchEncodes.size()));
     if (!only.isEmpty())
         return 0;
-    return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble());
+    return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble(),
+                           parser.isSet(wholeOption));
 }
