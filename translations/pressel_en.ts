@@ -160,6 +160,26 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>应为 1 到 1000000 的整数</source>
         <translation>wants a whole number from 1 to 1000000</translation>
     </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>quality %1</translation>
+    </message>
+    <message>
+        <source>自动（看起来一样）：
+  --quality auto          逐个文件选用看起来仍与原图一样的最低质量（Butteraugli
+                          距离），JPEG、WebP 和 AVIF 输出都适用；不能与
+                          --target-size 同时使用
+</source>
+        <translation>Auto (looks the same):
+  --quality auto          per file, the lowest quality that still looks the same as
+                          the picture (Butteraugli distance), for JPEG, WebP and AVIF
+                          outputs alike; not together with --target-size
+</translation>
+    </message>
+    <message>
+        <source>--quality auto 和 --target-size 不能同时使用</source>
+        <translation>--quality auto and --target-size cannot be used together</translation>
+    </message>
 </context>
 <context>
     <name>CompareView</name>
@@ -217,6 +237,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>无损</source>
         <translation>lossless</translation>
+    </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>quality %1</translation>
     </message>
 </context>
 <context>
@@ -611,6 +635,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>每个文件不超过</source>
         <translation>At most, per file</translation>
+    </message>
+    <message>
+        <source>自动（看起来一样）</source>
+        <translation>Auto (looks the same)</translation>
     </message>
 </context>
 <context>
