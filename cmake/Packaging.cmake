@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, built by scripts/package.sh from the release preset with CPack's DEB
 # generator: the install layout under /usr, shared-library dependencies from dpkg-shlibdeps,
-# and the QML modules and plugins the window loads at run time, which no linker sees.
+# and the QML modules, plugins and Qt's own translations (the Open dialog's texts) that the
+# window loads at run time, which no linker sees.
 
 # Installing for a package builds only what is installed, not the test suite.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
@@ -51,7 +52,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-dialogs, \
-qml6-module-qt-labs-folderlistmodel, qml6-module-qtqml-workerscript, libqt6svg6")
+qml6-module-qt-labs-folderlistmodel, qml6-module-qtqml-workerscript, libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-image-formats-plugins")
 # Nautilus shows its "Compress with Pressel" entry only through nautilus-python.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3-nautilus)

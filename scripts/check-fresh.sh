@@ -182,6 +182,21 @@ if [ "$mode" = package ]; then
   rm -f "$fresh"/root/photos/photo-1.jpg "$fresh"/root/photos/picture-1.png
   step_done
 
+  step "pressel-cli --jpeg-lossless, --format webp and --format avif, as installed"
+  for args in "--jpeg-lossless photo.jpg" "--format webp photo.jpg" "--format avif picture.png"; do
+    in_root sh -c "cd /root/photos && pressel-cli -v --json $args" >"$work/more.json" 2>"$work/more.log" \
+      || { cat "$work/more.json" "$work/more.log" >&2; fail "pressel-cli $args failed"; }
+    grep -q '"status": *"success"' "$work/more.json" \
+      || { cat "$work/more.json" "$work/more.log" >&2; fail "pressel-cli $args: no success row"; }
+    case "$args" in
+      --jpeg-lossless*)
+        grep -q '"lossless": *true' "$work/more.json" && grep -q /usr/libexec/pressel/jpegtran "$work/more.log" \
+          || { cat "$work/more.json" "$work/more.log" >&2; fail "the lossless row was not jpegtran's"; } ;;
+    esac
+  done
+  rm -f "$fresh"/root/photos/photo-[0-9]*.jpg "$fresh"/root/photos/photo-[0-9]*.webp "$fresh"/root/photos/picture-[0-9]*.avif
+  step_done
+
   step "desktop-file-validate on the installed entry"
   in_root apt-get install -y -qq --no-install-recommends desktop-file-utils >/dev/null \
     || fail "could not install desktop-file-utils in the root"

@@ -160,6 +160,26 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>应为 1 到 1000000 的整数</source>
         <translation>wants a whole number from 1 to 1000000</translation>
     </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>quality %1</translation>
+    </message>
+    <message>
+        <source>自动（看起来一样）：
+  --quality auto          逐个文件选用看起来仍与原图一样的最低质量（Butteraugli
+                          距离），JPEG、WebP 和 AVIF 输出都适用；不能与
+                          --target-size 同时使用
+</source>
+        <translation>Auto (looks the same):
+  --quality auto          per file, the lowest quality that still looks the same as
+                          the picture (Butteraugli distance), for JPEG, WebP and AVIF
+                          outputs alike; not together with --target-size
+</translation>
+    </message>
+    <message>
+        <source>--quality auto 和 --target-size 不能同时使用</source>
+        <translation>--quality auto and --target-size cannot be used together</translation>
+    </message>
 </context>
 <context>
     <name>CompareView</name>
@@ -222,6 +242,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>无损</source>
         <translation>lossless</translation>
     </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>quality %1</translation>
+    </message>
 </context>
 <context>
     <name>ContentView</name>
@@ -254,14 +278,6 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>Choose images…</translation>
     </message>
     <message>
-        <source>图片</source>
-        <translation>Images</translation>
-    </message>
-    <message>
-        <source>所有文件</source>
-        <translation>All files</translation>
-    </message>
-    <message>
         <source>停止</source>
         <translation>Stop</translation>
     </message>
@@ -289,6 +305,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>输出文件替换原图，原图移入回收站</source>
         <translation>Outputs replace their originals, which go to the Trash</translation>
     </message>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
+    </message>
 </context>
 <context>
     <name>DropZoneView</name>
@@ -307,6 +327,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>选择图片…</source>
         <translation>Choose images…</translation>
+    </message>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
     </message>
 </context>
 <context>
@@ -616,6 +640,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>每个文件不超过</source>
         <translation>At most, per file</translation>
     </message>
+    <message>
+        <source>自动（看起来一样）</source>
+        <translation>Auto (looks the same)</translation>
+    </message>
 </context>
 <context>
     <name>ThunarAction</name>
@@ -633,6 +661,25 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     <message>
         <source>显示文件</source>
         <translation>Show files</translation>
+    </message>
+</context>
+<context>
+    <name>pressel::OpenDialog</name>
+    <message>
+        <source>选择文件夹…</source>
+        <translation>Choose folders…</translation>
+    </message>
+    <message>
+        <source>选择图片…</source>
+        <translation>Choose images…</translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All files</translation>
     </message>
 </context>
 <context>

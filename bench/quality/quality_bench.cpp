@@ -16,6 +16,7 @@
 
 #include "AVIFEncoder.h"
 #include "BenchSupport.h"
+#include "ButteraugliDistance.h"
 #include "ImageCodec.h"
 #include "JPEGEncoder.h"
 #include "PPMPreprocessing.h"
@@ -29,8 +30,6 @@
 #include <QMap>
 #include <QProcess>
 
-#include <jxl/butteraugli.h>
-#include <jxl/thread_parallel_runner.h>
 #include <libheif/heif.h>
 
 #include <cmath>
@@ -151,51 +150,7 @@ std::optional<QByteArray> encodeAVIFWithLibheif(const DecodedImage &image, int q
     return result;
 }
 
-struct Distance {
-    double max = 0;
-    double pnorm3 = 0;
-};
-
-class Butteraugli
-{
-public:
-    Butteraugli()
-        : m_runner(JxlThreadParallelRunnerCreate(nullptr, 2))
-        , m_api(JxlButteraugliApiCreate(nullptr))
-    {
-        // Two threads for the measure only; every encode runs on one.
-        JxlButteraugliApiSetParallelRunner(m_api, JxlThreadParallelRunner, m_runner);
-    }
-    ~Butteraugli()
-    {
-        JxlButteraugliApiDestroy(m_api);
-        JxlThreadParallelRunnerDestroy(m_runner);
-    }
-
-    // Both pictures as 8-bit sRGB rows of the same size.
-    std::optional<Distance> compare(const QImage &reference, const QImage &distorted) const
-    {
-        if (reference.size() != distorted.size())
-            return std::nullopt;
-        // Rows as JxlPixelFormat's alignment describes them: a decoder's own row stride (libheif
-        // pads its rows) goes to a copy with QImage's.
-        if (distorted.bytesPerLine() != reference.bytesPerLine())
-            return compare(reference, distorted.copy());
-        const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4}; // QImage rows are 4-byte aligned
-        JxlButteraugliResult *result = JxlButteraugliCompute(
-            m_api, uint32_t(reference.width()), uint32_t(reference.height()), &format, reference.constBits(),
-            size_t(reference.sizeInBytes()), &format, distorted.constBits(), size_t(distorted.sizeInBytes()));
-        if (!result)
-            return std::nullopt;
-        const Distance distance{JxlButteraugliResultGetMaxDistance(result), JxlButteraugliResultGetDistance(result, 3)};
-        JxlButteraugliResultDestroy(result);
-        return distance;
-    }
-
-private:
-    void *m_runner;
-    JxlButteraugliApi *m_api;
-};
+using Distance = ButteraugliDistance::Distance;
 
 struct Photo {
     QString name;
@@ -245,10 +200,7 @@ public:
         Pass result;
         for (const Photo &photo : m_photos) {
             const auto encoded = encoder(photo.image);
-            const auto decoded = encoded ? decode(encoded->bytes) : std::nullopt;
-            const auto distance =
-                decoded ? m_butteraugli.compare(photo.rgb, decoded->image.convertToFormat(QImage::Format_RGB888))
-                        : std::nullopt;
+            const auto distance = encoded ? m_butteraugli.compareEncoded(photo.rgb, encoded->bytes) : std::nullopt;
             if (!distance) {
                 std::fprintf(stderr, "%s: %s failed\n", qPrintable(label), qPrintable(photo.name));
                 return std::nullopt;
@@ -338,7 +290,8 @@ public:
 private:
     QList<Photo> m_photos;
     int m_runs;
-    Butteraugli m_butteraugli;
+    // Two threads for the measure only; every encode runs on one.
+    ButteraugliDistance m_butteraugli{2};
 };
 
 double medianRatio(const QList<qint64> &values, const QList<qint64> &reference)
@@ -443,7 +396,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot decode %s\n", qPrintable(file.filePath()));
             return 1;
         }
-        const QImage rgb = image->image.convertToFormat(QImage::Format_RGB888);
+        const QImage rgb = ButteraugliDistance::measurable(image->image);
         photos.append({file.completeBaseName(), std::move(*image), rgb});
     }
     if (photos.isEmpty()) {

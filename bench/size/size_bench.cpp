@@ -6,9 +6,17 @@
 // runs, wall-clock time.
 // Target size: every corpus photo at --target kB; how many fit, how many cannot fit even at the
 // lowest quality, and the median number of encodes the search took (from the service's log).
+// Automatic quality: every corpus photo at mozjpeg's fixed quality 75 and at the automatic
+// quality, bytes, Butteraugli distance of the output to the whole decoded source, time; and the
+// quality a search over the whole picture would choose against the one the search on its tiles
+// chooses (at --distance, the service's target unless given).
 
+#include "AutoQualitySearch.h"
 #include "BenchSupport.h"
+#include "ButteraugliDistance.h"
+#include "EncoderTable.h"
 #include "ImageCodec.h"
+#include "ImageFormatDetector.h"
 #include "StandardCompressionService.h"
 
 #include <QCommandLineParser>
@@ -31,12 +39,20 @@ namespace {
 std::mutex encodesMutex;
 QList<double> searchEncodes;
 
+int lastAutoEncodes = 0;
+
 void countEncodes(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     static const QRegularExpression line(QStringLiteral("after (\\d+) encode"));
+    static const QRegularExpression autoLine(QStringLiteral("^auto quality: .*, (\\d+) encodes\\)"));
     if (const auto match = line.match(message); match.hasMatch()) {
         const std::lock_guard lock(encodesMutex);
         searchEncodes.append(match.captured(1).toDouble());
+        return;
+    }
+    if (const auto match = autoLine.match(message); match.hasMatch()) {
+        const std::lock_guard lock(encodesMutex);
+        lastAutoEncodes = match.captured(1).toInt();
         return;
     }
     BenchSupport::quietPipelineLog(type, context, message);
@@ -55,6 +71,126 @@ double timedCompression(const CompressionService &service, const QString &photo,
     return result.status == CompressionResultStatus::success ? elapsed : -1;
 }
 
+// One photo compressed by the service: its output's bytes, distance to the whole decoded
+// source, the quality chosen, the time; the output is removed again.
+struct Compressed {
+    qint64 bytes = 0;
+    double distance = 0;
+    int quality = 0;
+    double milliseconds = 0;
+};
+
+std::optional<Compressed> compressAndMeasure(const CompressionService &service, const QString &photo,
+                                             const CompressionSettings &settings, const QImage &reference,
+                                             const ButteraugliDistance &butteraugli, int runs)
+{
+    Compressed compressed;
+    QList<double> times;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const CompressionResult result = service.compressFile(QUrl::fromLocalFile(photo), settings);
+        times.append(double(timer.nsecsElapsed()) / 1e6);
+        if (result.status != CompressionResultStatus::success || !result.outputURL)
+            return std::nullopt;
+        QFile output(result.outputURL->toLocalFile());
+        if (run == 0) {
+            if (!output.open(QIODevice::ReadOnly))
+                return std::nullopt;
+            const auto distance = butteraugli.compareEncoded(reference, output.readAll());
+            if (!distance)
+                return std::nullopt;
+            compressed.bytes = *result.compressedBytes;
+            compressed.distance = distance->max;
+            compressed.quality = result.chosenQuality.value_or(CompressionSettings().jpegQuality);
+        }
+        output.remove();
+    }
+    compressed.milliseconds = BenchSupport::median(times);
+    return compressed;
+}
+
+// The automatic quality over the corpus against the fixed quality 75.
+int autoQuality(const CompressionService &service, const InstallLayout &layout, const QFileInfoList &photos,
+                const QTemporaryDir &scratch, int runs, double target, bool compareWhole)
+{
+    const ButteraugliDistance butteraugli(2);
+    const EncoderTable encoders = EncoderTable::standard(CompressionSettings{}, layout);
+    const CompressionSettings::QualityScale panel = CompressionSettings::qualityScale(OutputFormat::jpeg);
+    const AutoQualitySearch::Range range{panel.minimum, panel.maximum, panel.defaultValue};
+    CompressionSettings automatic;
+    automatic.autoQuality = true;
+    std::printf("\nautomatic quality (service target %.2f, searches here at %.2f)\n", AutoQualitySearch::defaultDistance,
+                target);
+    std::printf("%-34s | %-22s | %-30s | %-19s\n", "photo", "q75 KiB dist ms", "auto KiB dist q encodes ms",
+                compareWhole ? "search whole/tiles" : "");
+    std::fflush(stdout);
+    qint64 fixedBytes = 0, autoBytes = 0;
+    double fixedWorst = 0, autoWorst = 0;
+    QList<double> timeRatios;
+    int sameQuality = 0, largestGap = 0;
+    for (const QFileInfo &photo : photos) {
+        const QString copy = scratch.filePath(QStringLiteral("auto-") + photo.fileName());
+        if (!QFile::exists(copy) && !QFile::copy(photo.filePath(), copy))
+            return 2;
+        const QUrl url = QUrl::fromLocalFile(copy);
+        const auto source = ImageSource::create(url);
+        const auto decoded = source ? source->createImageAtIndex0() : std::nullopt;
+        auto profile = ImageFormatDetector().detect(url);
+        if (!decoded || !profile || !profile->source->readContents())
+            return 2;
+        const QImage reference = ButteraugliDistance::measurable(decoded->image);
+        const auto fixed = compressAndMeasure(service, copy, {}, reference, butteraugli, runs);
+        const auto chosen = compressAndMeasure(service, copy, automatic, reference, butteraugli, runs);
+        if (!fixed || !chosen) {
+            std::fprintf(stderr, "%s: not compressed\n", qPrintable(photo.fileName()));
+            return 2;
+        }
+        const int encodes = lastAutoEncodes;
+        // The same search on the whole picture and on its tiles, as the service makes it.
+        auto file = PrivateFile::create(scratch.path());
+        if (!file)
+            return 2;
+        const AutoQualitySearch::Encode encode = [&](int quality, const std::shared_ptr<const DecodedImage> &picture)
+            -> Expected<QByteArray> {
+            ImageProfile trial = *profile;
+            trial.picture = picture;
+            if (const auto written = encoders.jpegScale->encoderAt(quality)->compress(trial, *file, url); !written)
+                return failure(written.error());
+            return file->readAll();
+        };
+        std::printf("%-34s | %7.0f %5.2f %7.0f | %7.0f %5.2f %3d %2d %7.0f |",
+                    qPrintable(photo.completeBaseName().left(34)), fixed->bytes / 1024.0, fixed->distance,
+                    fixed->milliseconds, chosen->bytes / 1024.0, chosen->distance, chosen->quality, encodes,
+                    chosen->milliseconds);
+        fixedBytes += fixed->bytes, autoBytes += chosen->bytes;
+        fixedWorst = std::max(fixedWorst, fixed->distance), autoWorst = std::max(autoWorst, chosen->distance);
+        timeRatios.append(chosen->milliseconds / fixed->milliseconds);
+        if (!compareWhole) {
+            std::printf("\n");
+            std::fflush(stdout);
+            continue;
+        }
+        const auto whole = AutoQualitySearch::run(range, *decoded, target, encode, false);
+        const auto small = AutoQualitySearch::run(range, *decoded, target, encode);
+        if (!whole || !small)
+            return 2;
+        std::printf(" %3d %5.2f / %3d %5.2f\n", whole->quality, whole->distance.value_or(qQNaN()), small->quality,
+                    small->distance.value_or(qQNaN()));
+        std::fflush(stdout);
+        sameQuality += whole->quality == small->quality;
+        largestGap = std::max(largestGap, std::abs(whole->quality - small->quality));
+    }
+    std::printf("bytes: auto %lld, q75 %lld (%.3fx); largest distance: auto %.3f, q75 %.3f; median time auto/q75 "
+                "%.2fx (%d runs)\n",
+                qlonglong(autoBytes), qlonglong(fixedBytes), double(autoBytes) / double(fixedBytes), autoWorst,
+                fixedWorst, BenchSupport::median(timeRatios), runs);
+    if (compareWhole)
+        std::printf("whole vs tiles search: %d of %lld the same quality, at most %d apart\n", sameQuality,
+                    qlonglong(photos.size()), largestGap);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -69,23 +205,38 @@ int main(int argc, char *argv[])
                                         QStringLiteral("N"), QStringLiteral("3"));
     const QCommandLineOption targetOption(QStringLiteral("target"), QStringLiteral("Target size in kB."),
                                           QStringLiteral("KB"), QStringLiteral("500"));
-    parser.addOptions({runsOption, targetOption});
+    const QCommandLineOption onlyOption(QStringLiteral("only"), QStringLiteral("auto: the automatic quality alone."),
+                                        QStringLiteral("PART"));
+    const QCommandLineOption distanceOption(QStringLiteral("distance"),
+                                            QStringLiteral("The automatic quality's target distance for the searches."),
+                                            QStringLiteral("D"), QString::number(AutoQualitySearch::defaultDistance));
+    const QCommandLineOption wholeOption(QStringLiteral("whole"),
+                                         QStringLiteral("Also search every whole picture (slow) against its tiles."));
+    const QCommandLineOption matchOption(QStringLiteral("match"), QStringLiteral("Only photos whose name holds this."),
+                                         QStringLiteral("TEXT"));
+    parser.addOptions({runsOption, targetOption, onlyOption, distanceOption, wholeOption, matchOption});
     parser.addPositionalArgument(QStringLiteral("corpus"), QStringLiteral("Folder holding jpg/."));
     parser.process(app);
     const int runs = std::max(1, parser.value(runsOption).toInt());
     const int target = std::max(1, parser.value(targetOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus"));
 
-    const QFileInfoList photos = QDir(corpus + QStringLiteral("/jpg"))
+    QFileInfoList photos = QDir(corpus + QStringLiteral("/jpg"))
                                      .entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files,
                                                     QDir::Name);
+    photos.removeIf([&](const QFileInfo &photo) { return !photo.fileName().contains(parser.value(matchOption)); });
     QTemporaryDir scratch;
     if (photos.isEmpty() || !scratch.isValid()) {
         std::fprintf(stderr, "no JPEG photos in %s/jpg (build the corpus with make-corpus.sh)\n", qPrintable(corpus));
         return 2;
     }
-    const auto service = makeStandardCompressionService(InstallLayout::forBinFolder(QStringLiteral(PRESSEL_BENCH_BIN_DIR)));
+    const InstallLayout layout = InstallLayout::forBinFolder(QStringLiteral(PRESSEL_BENCH_BIN_DIR));
+    const auto service = makeStandardCompressionService(layout);
     service->setWorkerCount(1);
+    const QString only = parser.value(onlyOption);
+    if (only == QLatin1String("auto"))
+        return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble(),
+                           parser.isSet(wholeOption));
 
     // Resize.
     QFileInfo nearest;
@@ -140,5 +291,8 @@ int main(int argc, char *argv[])
                 "lowest quality; median encodes %.1f (of %lld searches that fitted)\n",
                 target, qlonglong(photos.size()), fitted, notSmaller, unreachable,
                 searchEncodes.isEmpty() ? 0.0 : BenchSupport::median(searchEncodes), qlonglong(searchEncodes.size()));
-    return 0;
+    if (!only.isEmpty())
+        return 0;
+    return autoQuality(*service, layout, photos, scratch, runs, parser.value(distanceOption).toDouble(),
+                           parser.isSet(wholeOption));
 }

@@ -15,7 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
@@ -78,7 +78,8 @@ int main(int argc, char *argv[])
         return *status;
 
     SessionBus::preventAutolaunch();
-    QGuiApplication app(argc, argv);
+    // Widgets for Qt's file dialog, where the desktop has no portal to choose files.
+    QApplication app(argc, argv);
     // The session ending leaves like Ctrl+Q: the view model goes with its service, which ends a
     // running tool and removes its partial output. A signal that comes while the window is still
     // being made ends the event loop as soon as it runs.

@@ -53,6 +53,8 @@ QJsonObject toJson(const CompressionResult &result)
         row.insert(QStringLiteral("convertedFrom"), ImageFormat::mimeType(result.conversion->from));
         row.insert(QStringLiteral("convertedTo"), ImageFormat::mimeType(result.conversion->to));
     }
+    if (result.chosenQuality)
+        row.insert(QStringLiteral("quality"), *result.chosenQuality);
     if (result.resize) {
         const auto size = [](const QSize &pixels) {
             return QJsonObject{{QStringLiteral("width"), pixels.width()}, {QStringLiteral("height"), pixels.height()}};
@@ -75,6 +77,8 @@ QString toLine(const CompressionResult &result)
         line += u'\t' + result.conversion->text();
     if (result.resize)
         line += u'\t' + DisplayFormat::pixelResize(result.resize->from, result.resize->to);
+    if (result.chosenQuality)
+        line += u'\t' + QCoreApplication::translate("CommandLine", "质量 %1").arg(*result.chosenQuality);
     return line;
 }
 
@@ -107,6 +111,15 @@ QString usage()
                                        "  --version               显示版本\n"
                                        "不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，\n"
                                        "用法错误时为 2。\n");
+}
+
+QString autoQualityUsage()
+{
+    return QCoreApplication::translate("CommandLine",
+                                       "自动（看起来一样）：\n"
+                                       "  --quality auto          逐个文件选用看起来仍与原图一样的最低质量（Butteraugli\n"
+                                       "                          距离），JPEG、WebP 和 AVIF 输出都适用；不能与\n"
+                                       "                          --target-size 同时使用\n");
 }
 
 QString placementUsage()
@@ -154,7 +167,12 @@ std::expected<CompressionSettings, QString> settingsFromOptions(const QCommandLi
         settings.outputFormat = *format;
     }
     // The quality is the chosen format's.
-    if (parser.isSet(options.quality)) {
+    if (parser.isSet(options.quality) && parser.value(options.quality) == QLatin1String("auto")) {
+        if (parser.isSet(options.targetSize))
+            return std::unexpected(
+                QCoreApplication::translate("CommandLine", "--quality auto 和 --target-size 不能同时使用"));
+        settings.autoQuality = true;
+    } else if (parser.isSet(options.quality)) {
         const auto quality = CompressionSettings::qualityFromText(parser.value(options.quality));
         if (!quality)
             return badValue(options.quality, QT_TRANSLATE_NOOP("CommandLine", "应为 0 到 100 的整数"));
@@ -307,7 +325,7 @@ int main(int argc, char *argv[])
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
-        out << usage() << placementUsage();
+        out << usage() << autoQualityUsage() << placementUsage();
         return 0;
     }
     if (parser.isSet(versionOption))

@@ -11,17 +11,18 @@ struct KindRow {
     const char *mimeType;
     const char *qtFormat;
     const char *displayName;
+    const char *otherExtensions; // the other names a file of the kind is known by, space-separated
 };
 
 constexpr KindRow kinds[] = {
-    {ImageFormat::Kind::jpeg, "jpg", "image/jpeg", "jpeg", "JPEG"},
-    {ImageFormat::Kind::png, "png", "image/png", "png", "PNG"},
-    {ImageFormat::Kind::heic, "heic", "image/heic", "", "HEIC"},
-    {ImageFormat::Kind::heif, "heif", "image/heif", "", "HEIF"},
-    {ImageFormat::Kind::tiff, "tiff", "image/tiff", "tiff", "TIFF"},
-    {ImageFormat::Kind::webp, "webp", "image/webp", "", "WebP"},
-    {ImageFormat::Kind::avif, "avif", "image/avif", "", "AVIF"},
-    {ImageFormat::Kind::unknown, "", "application/octet-stream", "", ""},
+    {ImageFormat::Kind::jpeg, "jpg", "image/jpeg", "jpeg", "JPEG", "jpeg"},
+    {ImageFormat::Kind::png, "png", "image/png", "png", "PNG", ""},
+    {ImageFormat::Kind::heic, "heic", "image/heic", "", "HEIC", ""},
+    {ImageFormat::Kind::heif, "heif", "image/heif", "", "HEIF", ""},
+    {ImageFormat::Kind::tiff, "tiff", "image/tiff", "tiff", "TIFF", "tif"},
+    {ImageFormat::Kind::webp, "webp", "image/webp", "", "WebP", ""},
+    {ImageFormat::Kind::avif, "avif", "image/avif", "", "AVIF", ""},
+    {ImageFormat::Kind::unknown, "", "application/octet-stream", "", "", ""},
 };
 
 const KindRow &rowOf(ImageFormat::Kind kind)
@@ -52,6 +53,15 @@ QString ImageFormat::mimeType(Kind kind)
 QString ImageFormat::displayName(Kind kind)
 {
     return QString::fromLatin1(rowOf(kind).displayName);
+}
+
+QStringList ImageFormat::fileNameExtensions(Kind kind)
+{
+    const KindRow &row = rowOf(kind);
+    QStringList extensions{QString::fromLatin1(row.extension)};
+    extensions += QString::fromLatin1(row.otherExtensions).split(u' ', Qt::SkipEmptyParts);
+    extensions.removeAll(QString());
+    return extensions;
 }
 
 QByteArray ImageFormat::qtFormat(Kind kind)

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace pressel {
 
@@ -31,6 +32,8 @@ public:
     // The extension an output of this format gets.
     QString fileExtension() const;
     static QString mimeType(Kind kind);
+    // The lowercase extensions a file of the kind is known by, an output's first ("jpg", "jpeg").
+    static QStringList fileNameExtensions(Kind kind);
     // The name a person knows the format by: "JPEG", "HEIC", "WebP".
     static QString displayName(Kind kind);
     // Qt's image plugin for the kind; empty where Qt does not write it.

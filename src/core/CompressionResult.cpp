@@ -22,6 +22,7 @@ CompressionResult CompressionResult::success(const QUrl &sourceURL, qint64 origi
         .conversion = std::nullopt,
         .lossless = artifact.lossless,
         .resize = std::nullopt,
+        .chosenQuality = std::nullopt,
     };
 }
 
@@ -37,6 +38,7 @@ CompressionResult CompressionResult::failed(const QUrl &sourceURL, qint64 origin
         .failure = failure,
         .conversion = std::nullopt,
         .resize = std::nullopt,
+        .chosenQuality = std::nullopt,
     };
 }
 

@@ -46,6 +46,7 @@ struct CompressionResult {
     std::optional<FormatConversion> conversion; // a success in another format than its source's
     bool lossless = false; // a success whose output holds the source's very pixels
     std::optional<PixelResize> resize; // a success whose picture was resized
+    std::optional<int> chosenQuality; // a success whose quality was chosen for it (auto, target size)
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

@@ -27,6 +27,7 @@ const QString outputPlacementKey = QStringLiteral("output/placement");
 const QString outputFolderKey = QStringLiteral("output/folder");
 const QString maximumSideKey = QStringLiteral("compression/maximumSide");
 const QString targetKilobytesKey = QStringLiteral("compression/targetKilobytes");
+const QString autoQualityKey = QStringLiteral("compression/autoQuality");
 
 // A hand-edited file may hold anything; what is no quality counts as absent.
 std::optional<int> readQuality(const QSettings &settings, const QString &key)
@@ -82,6 +83,7 @@ CompressionSettings CompressionSettings::load(const QSettings &settings)
         loaded.outputPlacement = OutputPlacement::besideSource;
     loaded.maximumSide = countFromText(settings.value(maximumSideKey).toString());
     loaded.targetKilobytes = countFromText(settings.value(targetKilobytesKey).toString());
+    loaded.autoQuality = settings.value(autoQualityKey, loaded.autoQuality).toBool();
     return loaded;
 }
 
@@ -99,6 +101,7 @@ void CompressionSettings::save(QSettings &settings) const
     settings.setValue(keepModificationDateKey, keepModificationDate);
     settings.setValue(outputPlacementKey, outputPlacementName(outputPlacement));
     settings.setValue(outputFolderKey, outputFolder);
+    settings.setValue(autoQualityKey, autoQuality);
     // Off is no value at all, as before there was a choice.
     for (const auto &[key, value] : {std::pair{maximumSideKey, maximumSide}, std::pair{targetKilobytesKey, targetKilobytes}}) {
         if (value)
@@ -120,6 +123,8 @@ QString CompressionSettings::fingerprint() const
         choices.append(QStringLiteral("side=%1").arg(*maximumSide));
     if (targetKilobytes)
         choices.append(QStringLiteral("target=%1").arg(*targetKilobytes));
+    if (autoQuality)
+        choices.append(QStringLiteral("quality=auto"));
     return choices.join(u' ');
 }
 

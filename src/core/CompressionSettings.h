@@ -77,6 +77,10 @@ struct CompressionSettings {
     // The most an output may take, in kB of 1000 bytes: each file gets the highest quality
     // whose output fits. Absent: no target; a lossless encoder ignores it.
     std::optional<int> targetKilobytes = std::nullopt;
+    // Each file gets the lowest quality of its output format's panel range whose output still
+    // looks like the picture, instead of the set quality. A target size comes first; lossless
+    // encoders and pngquant ignore it.
+    bool autoQuality = false;
 
     // The saved choices; a missing or unusable value is its default.
     static CompressionSettings load(const QSettings &settings);

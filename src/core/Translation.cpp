@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -36,16 +37,27 @@ QString fileFor(const QStringList &uiLanguages)
     return englishFile;
 }
 
-void install()
+namespace {
+
+void installFile(const QString &file, const QString &folder = {})
 {
-    const QString file = fileFor(QLocale::system().uiLanguages());
-    if (file.isEmpty())
-        return;
     auto *translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(file))
+    if (translator->load(file, folder))
         QCoreApplication::installTranslator(translator);
     else
         delete translator;
+}
+
+} // namespace
+
+void install()
+{
+    const QString file = fileFor(QLocale::system().uiLanguages());
+    // The source texts are Chinese; "pressel_en.qm" is English, which Qt's texts are already.
+    const QString language = file.isEmpty() ? QStringLiteral("zh_CN") : QFileInfo(file).baseName().section(u'_', 1);
+    installFile(QStringLiteral("qtbase_") + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!file.isEmpty())
+        installFile(file);
 }
 
 } // namespace Translation

@@ -14,7 +14,9 @@ namespace Translation {
 // The built-in translation file for these preferred languages, or empty for the source texts.
 QString fileFor(const QStringList &uiLanguages);
 
-// Installs, for the whole process, the translation the system's preferred languages ask for.
+// Installs, for the whole process, the translation the system's preferred languages ask for,
+// and Qt's own for the texts of its dialogs in the same language (Debian's
+// qt6-translations-l10n), where there is one.
 void install();
 
 } // namespace Translation

@@ -10,6 +10,8 @@
 #include "OutputFiles.h"
 #include "SourceReplacement.h"
 #include "QualitySearch.h"
+#include "AutoQualitySearch.h"
+#include "InProcessEncoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -344,6 +346,7 @@ struct OutputInMaking {
     PrivateFile file;
     bool lossless = false; // the source's pixels as stored
     std::optional<PixelResize> resize;
+    std::optional<int> chosenQuality; // by the target size or the automatic quality
 };
 
 // The picture brought down to the settings' longest side, when it is longer: the pixels the
@@ -368,10 +371,47 @@ Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, Im
     return resize;
 }
 
+// The lowest quality of the output format's panel range whose output looks like the picture
+// (AutoQualitySearch), searched on a small copy; the whole picture is then written once at it.
+Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &scale,
+                                 const CompressionSettings &settings,
+                                 const std::function<Expected<void>(const Encoder &)> &write,
+                                 const std::stop_token &stop)
+{
+    const auto picture = decodedImage(output.profile);
+    if (!picture)
+        return failure(picture.error());
+    // Decoded once: the output's encode takes the same pixels the search measured against.
+    output.profile.picture = *picture;
+    const CompressionSettings::QualityScale panel = CompressionSettings::qualityScale(settings.outputFormat);
+    const auto trial = [&](int quality, const std::shared_ptr<const DecodedImage> &small) -> Expected<QByteArray> {
+        ImageProfile trialProfile = output.profile;
+        trialProfile.picture = small;
+        if (const auto written = scale.encoderAt(quality)->compress(trialProfile, output.file, output.outputURL, stop);
+            !written)
+            return failure(written.error());
+        return output.file.readAll();
+    };
+    const auto choice = AutoQualitySearch::run({panel.minimum, panel.maximum, panel.defaultValue}, **picture,
+                                               AutoQualitySearch::defaultDistance, trial);
+    if (!choice)
+        return failure(choice.error());
+    if (const auto written = write(*scale.encoderAt(choice->quality)); !written)
+        return failure(written.error());
+    qCInfo(lcCompression).noquote()
+        << QStringLiteral("auto quality: %1 (distance %2, %3 encodes) for %4")
+               .arg(choice->quality)
+               .arg(choice->distance ? QString::number(*choice->distance, 'f', 2) : QStringLiteral("unknown"))
+               .arg(choice->trials + 1)
+               .arg(output.outputURL.toLocalFile());
+    return choice->quality;
+}
+
 // The whole output as the settings ask for it, metadata included: at the encoder's quality,
-// or at the highest quality whose output fits the target size.
-Expected<void> writeOutput(OutputInMaking &output, const Encoder &encoder, const QualityScale *scale,
-                           const CompressionSettings &settings, const std::stop_token &stop)
+// or at the highest quality whose output fits the target size, or at the automatic quality.
+// The quality chosen for the file, when one was.
+Expected<std::optional<int>> writeOutput(OutputInMaking &output, const Encoder &encoder, const QualityScale *scale,
+                                         const CompressionSettings &settings, const std::stop_token &stop)
 {
     const auto write = [&](const Encoder &chosen) -> Expected<void> {
         if (const auto written = chosen.compress(output.profile, output.file, output.outputURL, stop); !written)
@@ -382,8 +422,19 @@ Expected<void> writeOutput(OutputInMaking &output, const Encoder &encoder, const
         return transferMetadata(*output.profile.source, output.file, output.outputURL, settings.metadata,
                                 chosen.isLossless() && !output.resize);
     };
-    if (!settings.targetKilobytes || !scale)
-        return write(encoder);
+    // pngquant's quality is a range of colours, not a look: it keeps its own.
+    if (!settings.targetKilobytes && settings.autoQuality && scale &&
+        output.profile.outputFormat.kind() != ImageFormat::Kind::png) {
+        const auto quality = writeAtAutoQuality(output, *scale, settings, write, stop);
+        if (!quality)
+            return failure(quality.error());
+        return std::optional(*quality);
+    }
+    if (!settings.targetKilobytes || !scale) {
+        if (const auto written = write(encoder); !written)
+            return failure(written.error());
+        return std::nullopt;
+    }
     const qint64 budget = qint64(*settings.targetKilobytes) * 1000;
     const auto choice = QualitySearch::run(*scale, budget, output.file, write);
     if (!choice)
@@ -395,7 +446,7 @@ Expected<void> writeOutput(OutputInMaking &output, const Encoder &encoder, const
                                            .arg(*settings.targetKilobytes)
                                            .arg(output.outputURL.toLocalFile())
                                            .arg((*choice)->encodes);
-    return {};
+    return std::optional((*choice)->quality);
 }
 
 } // namespace
@@ -471,11 +522,13 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     auto file = makeOutputFile(sourceURL, source.subfolder, settings);
     if (!file)
         return failure(file.error());
-    OutputInMaking output{std::move(*profile), file->first, {}, std::move(file->second), false, *resize};
+    OutputInMaking output{std::move(*profile), file->first, {}, std::move(file->second), false, *resize, std::nullopt};
     output.outputURL = nameOutput.first(output.profile, output.folderURL);
     const QualityScale *scale = encoders.qualityScaleFor(output.profile.format, output.resize.has_value());
-    if (const auto written = writeOutput(output, *chosen, scale, settings, stop); !written)
+    const auto written = writeOutput(output, *chosen, scale, settings, stop);
+    if (!written)
         return failure(written.error());
+    output.chosenQuality = *written;
     // Resized pixels are not the source's, however they are stored.
     output.lossless = chosen->isLossless() && !output.resize;
     return output;
@@ -538,6 +591,7 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
         if (sourceKind != outputKind)
             result.conversion = FormatConversion{sourceKind, outputKind};
         result.resize = output->resize;
+        result.chosenQuality = output->chosenQuality;
         return result;
     };
     if (settings.outputPlacement == OutputPlacement::replaceSource) {

@@ -76,6 +76,20 @@ ImageFormat EncoderTable::outputFormatFor(const ImageFormat &source) const
     }
 }
 
+QList<ImageFormat::Kind> EncoderTable::sourceKinds(OutputFormat outputFormat)
+{
+    EncoderTable table;
+    table.outputFormat = outputFormat;
+    QList<ImageFormat::Kind> kinds;
+    for (const ImageFormat &source :
+         {ImageFormat::jpeg(QStringLiteral("jpg")), ImageFormat::png(), ImageFormat::heic(), ImageFormat::heif(),
+          ImageFormat::tiff(), ImageFormat::webp(), ImageFormat::avif()}) {
+        if (table.encoderFor(source))
+            kinds.append(source.kind());
+    }
+    return kinds;
+}
+
 std::shared_ptr<const Encoder> EncoderTable::encoderWriting(ImageFormat::Kind kind, int quality,
                                                             const CompressionSettings &settings,
                                                             const InstallLayout &layout)

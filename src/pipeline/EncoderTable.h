@@ -43,6 +43,9 @@ struct EncoderTable {
     // The format a source's output is written in: its own (a JPEG keeps its spelling), or the
     // one chosen for all.
     ImageFormat outputFormatFor(const ImageFormat &source) const;
+    // The kinds of source a batch under this output format compresses, as encoderFor decides:
+    // what a file chooser offers.
+    static QList<ImageFormat::Kind> sourceKinds(OutputFormat outputFormat);
 
     // The one place an encoder is made: the encoder that writes `kind` (JPEG, PNG, WebP, AVIF)
     // at `quality` on that format's own scale (PNG takes its range from the settings instead),

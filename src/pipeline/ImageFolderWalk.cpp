@@ -50,14 +50,6 @@ void collect(const QString &folderPath, qsizetype limit, const std::function<boo
 
 } // namespace
 
-QStringList ImageFolderWalk::nameFilters()
-{
-    QStringList patterns;
-    for (const QString &extension : imageExtensions)
-        patterns.append(QStringLiteral("*.") + extension);
-    return patterns;
-}
-
 ImageFolderWalk ImageFolderWalk::walk(const QString &folderPath, qsizetype limit,
                                       const std::function<bool()> &isCancelled)
 {

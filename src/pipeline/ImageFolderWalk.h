@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QList>
-#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -19,8 +18,6 @@ struct ImageFolderWalk {
 
     static constexpr qsizetype defaultLimit = 10000;
 
-    // The patterns of the image extensions ("*.jpg", ...), for file choosers.
-    static QStringList nameFilters();
     // Stops early, with what it has, when isCancelled answers true (asked once per folder).
     static ImageFolderWalk walk(const QString &folderPath, qsizetype limit = defaultLimit,
                                 const std::function<bool()> &isCancelled = {});

@@ -48,6 +48,8 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
     case ResizeRole:
         return result.resize ? QVariant(DisplayFormat::pixelResize(result.resize->from, result.resize->to))
                              : QVariant();
+    case ChosenQualityRole:
+        return result.chosenQuality ? QVariant(*result.chosenQuality) : QVariant();
     default:
         return {};
     }
@@ -69,6 +71,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {ConversionRole, "conversion"},
         {LosslessRole, "lossless"},
         {ResizeRole, "resize"},
+        {ChosenQualityRole, "chosenQuality"},
     };
 }
 

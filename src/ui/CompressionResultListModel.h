@@ -33,6 +33,7 @@ public:
         ConversionRole,            // text such as "HEIC → JPEG", or undefined when the format stayed
         LosslessRole,              // bool: the output holds the source's very pixels
         ResizeRole,                // text "4032×3024 → 1920×1440", or undefined when not resized
+        ChosenQualityRole,         // number: the quality chosen for the file, or undefined
     };
 
     using QAbstractListModel::QAbstractListModel;

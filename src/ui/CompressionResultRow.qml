@@ -25,6 +25,8 @@ Item {
     required property var conversion
     required property bool lossless
     required property var resize
+    // The quality chosen for this file (automatic quality, target size); undefined otherwise.
+    required property var chosenQuality
 
     // The row or its thumbnail's compare action was used; only rows with an output offer it.
     signal compareRequested()
@@ -62,6 +64,8 @@ Item {
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
                                         + (status === ResultStatus.Success && lossless ? " · " + qsTr("无损") : "")
+                                        + (status === ResultStatus.Success && chosenQuality !== undefined
+                                           && chosenQuality !== null ? " · " + qsTr("质量 %1").arg(chosenQuality) : "")
     readonly property string detailText: {
         if (hasOutput)
             return outputPath

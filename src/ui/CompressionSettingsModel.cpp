@@ -74,6 +74,13 @@ void CompressionSettingsModel::setQuality(int quality)
     apply(settings);
 }
 
+void CompressionSettingsModel::setAutoQuality(bool automatic)
+{
+    CompressionSettings settings = m_settings;
+    settings.autoQuality = automatic;
+    apply(settings);
+}
+
 void CompressionSettingsModel::setPNGQualityMinimum(int minimum)
 {
     CompressionSettings settings = m_settings;

@@ -26,6 +26,8 @@ class CompressionSettingsModel : public QObject
     Q_PROPERTY(int quality READ quality WRITE setQuality NOTIFY changed FINAL)
     Q_PROPERTY(int minimumQuality READ minimumQuality NOTIFY changed FINAL)
     Q_PROPERTY(int maximumQuality READ maximumQuality NOTIFY changed FINAL)
+    // Each file gets the lowest quality that still looks the same, instead of `quality`.
+    Q_PROPERTY(bool autoQuality READ autoQuality WRITE setAutoQuality NOTIFY changed FINAL)
     Q_PROPERTY(int pngQualityMinimum READ pngQualityMinimum WRITE setPNGQualityMinimum NOTIFY changed FINAL)
     Q_PROPERTY(int pngQualityMaximum READ pngQualityMaximum WRITE setPNGQualityMaximum NOTIFY changed FINAL)
     Q_PROPERTY(bool pngLossless READ pngLossless WRITE setPNGLossless NOTIFY changed FINAL)
@@ -57,6 +59,7 @@ public:
     int quality() const { return m_settings.quality(); }
     int minimumQuality() const { return CompressionSettings::qualityScale(m_settings.outputFormat).minimum; }
     int maximumQuality() const { return CompressionSettings::qualityScale(m_settings.outputFormat).maximum; }
+    bool autoQuality() const { return m_settings.autoQuality; }
     int pngQualityMinimum() const { return m_settings.pngQualityMinimum; }
     int pngQualityMaximum() const { return m_settings.pngQualityMaximum; }
     bool pngLossless() const { return m_settings.pngLossless; }
@@ -79,6 +82,7 @@ public:
     void setJPEGQuality(int quality);
     void setOutputFormat(const QString &name);
     void setQuality(int quality);
+    void setAutoQuality(bool automatic);
     void setPNGQualityMinimum(int minimum);
     void setPNGQualityMaximum(int maximum);
     void setPNGLossless(bool lossless);

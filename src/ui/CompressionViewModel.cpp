@@ -2,7 +2,6 @@
 #include "CompressionViewModel.h"
 
 #include "BatchTotals.h"
-#include "ImageFolderWalk.h"
 #include "LocalFileURLs.h"
 #include "Logging.h"
 
@@ -49,11 +48,6 @@ QUrl CompressionViewModel::openFolderURL() const
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     const QString folder = QFileInfo(pictures).isDir() ? pictures : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
     return QUrl::fromLocalFile(folder);
-}
-
-QStringList CompressionViewModel::imageNameFilters() const
-{
-    return ImageFolderWalk::nameFilters();
 }
 
 void CompressionViewModel::setStopping(bool stopping)

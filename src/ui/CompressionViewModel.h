@@ -30,8 +30,6 @@ class CompressionViewModel : public QObject
     Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setDropTargeted NOTIFY isDropTargetedChanged FINAL)
     // Where a file chooser starts: the folder of the last batch's first item, else Pictures.
     Q_PROPERTY(QUrl openFolderURL READ openFolderURL NOTIFY openFolderURLChanged FINAL)
-    // The image patterns a file chooser offers ("*.jpg", ...): the ones a folder contributes.
-    Q_PROPERTY(QStringList imageNameFilters READ imageNameFilters CONSTANT FINAL)
     Q_PROPERTY(int completedCount READ completedCount NOTIFY progressChanged FINAL)
     Q_PROPERTY(int totalCount READ totalCount NOTIFY progressChanged FINAL)
     // The name of one file being compressed; empty when none is.
@@ -53,7 +51,6 @@ public:
     bool isDropTargeted() const { return m_isDropTargeted; }
     void setDropTargeted(bool targeted);
     QUrl openFolderURL() const;
-    QStringList imageNameFilters() const;
     int completedCount() const { return int(m_progress.completedCount); }
     int totalCount() const { return int(m_progress.totalCount); }
     QString fileInHandName() const;

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Pressel
 
 // The whole content of the main window: the drop zone, the processing card or the result list,
 // chosen from the batch controller's state. The entire window takes drops of files; files also
-// come from the open dialog (Ctrl+O) and the clipboard (Ctrl+V). All of them go to the batch
-// controller's openFiles(), as files opened from outside the window do.
+// come from the open dialog (Ctrl+O, or folders) and the clipboard (Ctrl+V). All of them go to
+// the batch controller's openFiles(), as files opened from outside the window do.
 Item {
     id: root
 
@@ -57,16 +56,6 @@ Item {
         }
     }
 
-    // Opens the desktop's file chooser; what is chosen there goes to openChosenFiles().
-    function chooseFiles() {
-        openDialog.currentFolder = viewModel.openFolderURL
-        openDialog.open()
-    }
-
-    function openChosenFiles(urls) {
-        viewModel.openFiles(urls)
-    }
-
     function pasteFiles() {
         viewModel.openFiles(fileClipboard.fileURLs())
     }
@@ -74,19 +63,18 @@ Item {
     implicitWidth: 720
     implicitHeight: 520
 
-    FileDialog {
+    OpenDialog {
         id: openDialog
-        objectName: "openDialog"
-        title: qsTr("选择图片…")
-        fileMode: FileDialog.OpenFiles
-        nameFilters: [qsTr("图片") + " (" + (root.viewModel?.imageNameFilters ?? []).join(" ") + ")",
-                      qsTr("所有文件") + " (*)"]
-        onAccepted: root.openChosenFiles(selectedFiles)
+        parentWindow: root.Window.window
+        folder: root.viewModel?.openFolderURL ?? ""
+        windowColor: Theme.window
+        accentColor: Theme.accent
+        onChosen: urls => root.viewModel.openFiles(urls)
     }
 
     Shortcut {
         sequences: [StandardKey.Open]
-        onActivated: root.chooseFiles()
+        onActivated: openDialog.chooseFiles()
     }
 
     Shortcut {
@@ -216,7 +204,8 @@ Item {
             anchors.fill: parent
             anchors.margins: Theme.spacing4XL
             isTargeted: root.isDropTargeted
-            onChooseFilesRequested: root.chooseFiles()
+            onChooseFilesRequested: openDialog.chooseFiles()
+            onChooseFoldersRequested: openDialog.chooseFolders()
         }
     }
 
@@ -281,7 +270,15 @@ Item {
                     Layout.alignment: Qt.AlignTop
                     text: qsTr("选择图片…")
                     icon.source: "icons/plus.svg"
-                    onClicked: root.chooseFiles()
+                    onClicked: openDialog.chooseFiles()
+                }
+
+                IconButton {
+                    objectName: "openFolderButton"
+                    Layout.alignment: Qt.AlignTop
+                    text: qsTr("选择文件夹…")
+                    icon.source: "icons/folder.svg"
+                    onClicked: openDialog.chooseFolders()
                 }
 
                 Button {

@@ -10,6 +10,7 @@ Item {
     property bool isTargeted: false
 
     signal chooseFilesRequested()
+    signal chooseFoldersRequested()
 
     readonly property color fillColor: isTargeted ? Theme.withAlpha(Theme.accent, 0.12)
                                                   : Theme.withAlpha(Theme.subtleFill, 0.35)
@@ -118,37 +119,74 @@ Item {
             color: Theme.secondaryText
         }
 
-        Button {
-            id: chooseButton
-            objectName: "chooseFilesButton"
+        Row {
             anchors.horizontalCenter: parent.horizontalCenter
-            focusPolicy: Qt.StrongFocus
-            leftPadding: Theme.spacing3XL
-            rightPadding: Theme.spacing3XL
-            topPadding: Theme.spacingM
-            bottomPadding: Theme.spacingM
-            text: qsTr("选择图片…")
-            contentItem: StyledText {
-                text: chooseButton.text
-                font.pixelSize: Theme.textSize
-                color: "white"
-                horizontalAlignment: Text.AlignHCenter
-                verticalAlignment: Text.AlignVCenter
-            }
-            background: Rectangle {
-                implicitHeight: Theme.largeControlSize
-                radius: height / 2
-                color: chooseButton.pressed ? Qt.darker(Theme.accent, 1.2)
-                                            : chooseButton.hovered ? Qt.lighter(Theme.accent, 1.1) : Theme.accent
+            spacing: Theme.spacingL
 
-                FocusRing {
-                    shown: chooseButton.visualFocus
+            Button {
+                id: chooseButton
+                objectName: "chooseFilesButton"
+                focusPolicy: Qt.StrongFocus
+                leftPadding: Theme.spacing3XL
+                rightPadding: Theme.spacing3XL
+                topPadding: Theme.spacingM
+                bottomPadding: Theme.spacingM
+                text: qsTr("选择图片…")
+                contentItem: StyledText {
+                    text: chooseButton.text
+                    font.pixelSize: Theme.textSize
+                    color: "white"
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
                 }
+                background: Rectangle {
+                    implicitHeight: Theme.largeControlSize
+                    radius: height / 2
+                    color: chooseButton.pressed ? Qt.darker(Theme.accent, 1.2)
+                                                : chooseButton.hovered ? Qt.lighter(Theme.accent, 1.1) : Theme.accent
+
+                    FocusRing {
+                        shown: chooseButton.visualFocus
+                    }
+                }
+                Accessible.name: text
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                onClicked: zone.chooseFilesRequested()
             }
-            Accessible.name: text
-            Keys.onReturnPressed: clicked()
-            Keys.onEnterPressed: clicked()
-            onClicked: zone.chooseFilesRequested()
+
+            Button {
+                id: folderButton
+                objectName: "chooseFoldersButton"
+                focusPolicy: Qt.StrongFocus
+                leftPadding: Theme.spacing3XL
+                rightPadding: Theme.spacing3XL
+                topPadding: Theme.spacingM
+                bottomPadding: Theme.spacingM
+                text: qsTr("选择文件夹…")
+                contentItem: StyledText {
+                    text: folderButton.text
+                    font.pixelSize: Theme.textSize
+                    color: Theme.accent
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                }
+                background: Rectangle {
+                    implicitHeight: Theme.largeControlSize
+                    radius: height / 2
+                    color: folderButton.pressed ? Theme.subtleFill : folderButton.hovered ? Theme.hoverFill : "transparent"
+                    border.width: Theme.hairline
+                    border.color: Theme.accent
+
+                    FocusRing {
+                        shown: folderButton.visualFocus
+                    }
+                }
+                Accessible.name: text
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                onClicked: zone.chooseFoldersRequested()
+            }
         }
     }
 }

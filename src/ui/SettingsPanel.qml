@@ -177,8 +177,10 @@ Popup {
             RowLayout {
                 Layout.fillWidth: true
                 spacing: Theme.spacingL
-                // Lossless JPEG takes no quality; under JPEG for all, other sources still do.
+                // Lossless JPEG takes no quality; under JPEG for all, other sources still do. The
+                // automatic quality chooses its own.
                 enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
+                         && !panel.settings.autoQuality
                 Slider {
                     id: jpegQuality
                     objectName: "jpegQualitySlider"
@@ -198,6 +200,15 @@ Popup {
                     horizontalAlignment: Text.AlignRight
                     text: panel.settings.quality
                 }
+            }
+
+            CheckBox {
+                objectName: "autoQualityCheckBox"
+                enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
+                text: qsTr("自动（看起来一样）")
+                checked: panel.settings.autoQuality
+                Accessible.name: text
+                onToggled: panel.settings.autoQuality = checked
             }
 
             CheckBox {

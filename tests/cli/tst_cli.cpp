@@ -340,6 +340,8 @@ private slots:
                              L{u"--output-dir"_s, u"a.jpg"_s}, L{u"--output-dir=."_s, u"--replace"_s}})
             QTest::addRow("%s", qPrintable(bad.join(u' '))) << (bad + L{u"a.jpg"_s}) << 2 << L{bad.first()};
         QTest::newRow("no workers") << L{u"-j"_s, u"0"_s, u"a.jpg"_s} << 2 << L();
+        QTest::newRow("auto quality and a target size")
+            << L{u"--quality"_s, u"auto"_s, u"--target-size"_s, u"100"_s, u"a.jpg"_s} << 2 << L{u"--target-size"_s};
     }
 
     void arguments()

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A longest side and a target size through pressel-cli, with the build tree's cjpeg and
-// pngquant; every output is read back by Qt's own readers, not by the pipeline's decoder.
+// A longest side, a target size and the automatic quality through pressel-cli, with the build
+// tree's cjpeg and pngquant; every output is read back by Qt's own readers, not by the
+// pipeline's decoder, but for the Butteraugli distance, measured as the search measures it.
 
+#include "AutoQualitySearch.h"
+#include "ButteraugliDistance.h"
+#include "ImageCodec.h"
 #include "TestFiles.h"
 #include "TestImages.h"
 
@@ -166,6 +170,7 @@ private slots:
             onlyRow(TestFiles::run(presselCLIPath(), QStringList{u"--json"_s} + untargeted + QStringList{name},
                                    {plain.path()}))[u"compressedBytes"_s]
                 .toInteger();
+        QVERIFY(row[u"quality"_s].toInt() < 95);
         QVERIFY2(bytes <= target && target < untargetedBytes && bytes > target * 3 / 4,
                  qPrintable(u"%1 bytes, %2 without a target"_s.arg(bytes).arg(untargetedBytes)));
         const QString output = row[u"output"_s].toString();
@@ -173,6 +178,62 @@ private slots:
             QCOMPARE(TestImages::viewed(readFile(output)).size(), QSize(1600, 1200));
         else
             QVERIFY(checkOutput(output, name.endsWith(u".png"_s) ? "png" : "jpeg").isEmpty());
+    }
+
+    // The metric itself: nothing between a picture and itself, more for a worse copy.
+    void butteraugliDistance()
+    {
+        const QImage picture = photo(400, 300);
+        const pressel::ButteraugliDistance metric;
+        QCOMPARE(metric.compare(picture, picture)->max, 0.0);
+        const double slight = metric.compareEncoded(picture, jpeg(picture, {.quality = 90}))->max;
+        const double visible = metric.compareEncoded(picture, jpeg(picture, {.quality = 20}))->max;
+        QVERIFY2(0 < slight && slight < visible, qPrintable(u"%1, %2"_s.arg(slight).arg(visible)));
+    }
+
+    void autoQuality_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("highest"); // the format's panel maximum; 0: no quality chosen
+
+        QTest::newRow("JPEG") << u"photo.jpg"_s << QStringList() << 95;
+        QTest::newRow("resized") << u"photo.jpg"_s << QStringList{u"--max-size"_s, u"800"_s} << 95;
+        QTest::newRow("to WebP") << u"photo.jpg"_s << QStringList{u"--format"_s, u"webp"_s} << 98;
+        QTest::newRow("to AVIF") << u"photo.jpg"_s << QStringList{u"--format"_s, u"avif"_s} << 95;
+        QTest::newRow("PNG stays pngquant's") << u"photo.png"_s << QStringList() << 0;
+    }
+
+    // The whole output, measured full size against the (resized) source, stays near the target
+    // that the search kept on the tiles, below the format's highest quality.
+    void autoQuality()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, options);
+        QFETCH(int, highest);
+
+        QTemporaryDir dir;
+        const QImage picture = photo(1800, 1200); // over 2 MP: searched on its tiles
+        const QByteArray source = name.endsWith(u".png"_s) ? storedPNG(picture) : jpeg(picture, {.quality = 95});
+        QVERIFY(writeFile(dir.filePath(name), source));
+        const ProcessRun run = TestFiles::run(
+            presselCLIPath(), QStringList{u"--json"_s, u"--quality"_s, u"auto"_s} + options + QStringList{name},
+            {dir.path()});
+        const QJsonObject row = onlyRow(run);
+        QVERIFY2(row[u"status"_s] == u"success"_s, qPrintable(run.describe()));
+        if (!highest) {
+            QVERIFY(!row.contains(u"quality"_s));
+            return;
+        }
+        const int quality = row[u"quality"_s].toInt();
+        QVERIFY2(quality >= 40 && quality < highest, qPrintable(run.describe()));
+        const auto decoded = pressel::ImageSource::fromBytes(source)->createImageAtIndex0(
+            options.contains(u"--max-size"_s) ? 800 : 1800);
+        const auto distance =
+            pressel::ButteraugliDistance().compareEncoded(decoded->image, readFile(row[u"output"_s].toString()));
+        QVERIFY(distance);
+        QVERIFY2(distance->max <= pressel::AutoQualitySearch::defaultDistance + 0.5,
+                 qPrintable(u"quality %1: distance %2"_s.arg(quality).arg(distance->max)));
     }
 
 private:

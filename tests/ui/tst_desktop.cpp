@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop around the window: sizes and shares in the user's locale; on a private session bus
 // a fake file manager that shows a file, a fake desktop portal that sets the colour scheme while
-// the application runs and a fake notification server told of batches that end unseen; Pressel
+// the application runs and chooses files, and a fake notification server told of batches that end unseen; Pressel
 // in Thunar's context menu, added to a configuration folder of the test's own. Where no D-Bus service answers, a file is shown by opening its
 // folder, and a folder that cannot be opened either is reported rather than passed off as shown;
 // the colour scheme follows the palette, unless the environment decides outright.
@@ -11,13 +11,16 @@
 #include "ColorScheme.h"
 #include "CompressionSettingsModel.h"
 #include "FileManagerReveal.h"
+#include "OpenDialog.h"
 #include "PercentFormatter.h"
 #include "TestFiles.h"
 #include "ThunarAction.h"
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -60,6 +63,30 @@ signals:
     Q_SCRIPTABLE void SettingChanged(const QString &group, const QString &key, const QDBusVariant &value);
 };
 
+// The portal's second interface, on the same object.
+class FakeFileChooser : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.FileChooser")
+public:
+    explicit FakeFileChooser(QObject *portal)
+        : QDBusAbstractAdaptor(portal)
+    {}
+    QVariantMap options;
+public slots:
+    // Answers before the call returns: only a request listened for in advance hears it.
+    QDBusObjectPath OpenFile(const QString &, const QString &, const QVariantMap &given)
+    {
+        options = given;
+        const QString path = u"/org/freedesktop/portal/desktop/request/%1/%2"_s.arg(
+            QDBusConnection(u"pressel"_s).baseService().mid(1).replace(u'.', u'_'), given.value(u"handle_token"_s).toString());
+        QDBusMessage response = QDBusMessage::createSignal(path, u"org.freedesktop.portal.Request"_s, u"Response"_s);
+        response << 0u << QVariantMap{{u"uris"_s, QStringList{u"file:///photos/a.jpg"_s, u"file:///b%20c"_s}}};
+        QDBusConnection(u"desktop"_s).send(response);
+        return QDBusObjectPath(path);
+    }
+};
+
 class FakeNotifications : public QObject
 {
     Q_OBJECT
@@ -91,6 +118,7 @@ class tst_Desktop : public QObject
     QProcess m_bus;
     FakeFileManager m_fileManager;
     FakePortal m_portal;
+    FakeFileChooser m_fileChooser{&m_portal};
     FakeNotifications m_notifications;
 
 private slots:
@@ -106,7 +134,7 @@ private slots:
                                        QDBusConnection::ExportScriptableSlots));
         QVERIFY(desktop.registerService(u"org.freedesktop.portal.Desktop"_s) &&
                 desktop.registerObject(u"/org/freedesktop/portal/desktop"_s, &m_portal,
-                                       QDBusConnection::ExportScriptableContents));
+                                       QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAdaptors));
         QVERIFY(desktop.registerService(u"org.freedesktop.Notifications"_s) &&
                 desktop.registerObject(u"/org/freedesktop/Notifications"_s, &m_notifications,
                                        QDBusConnection::ExportScriptableContents));
@@ -194,6 +222,23 @@ private slots:
         QVERIFY(scheme.isDark());
         QGuiApplication::setPalette(QPalette(QColor(240, 240, 240)));
         QTRY_COMPARE(scheme.isDark(), darkWithLightWindow);
+    }
+
+    // Several files under the images' filter, or folders, through the portal.
+    void openDialogThroughThePortal()
+    {
+        OpenDialog dialog(QDBusConnection(u"pressel"_s));
+        QSignalSpy chosen(&dialog, &OpenDialog::chosen);
+        for (const bool folders : {false, true}) {
+            folders ? dialog.chooseFolders() : dialog.chooseFiles();
+            QTRY_COMPARE(chosen.size(), folders ? 2 : 1);
+            QCOMPARE(chosen.constLast().constFirst().value<QList<QUrl>>(),
+                     (QList<QUrl>{QUrl::fromLocalFile(u"/photos/a.jpg"_s), QUrl::fromLocalFile(u"/b c"_s)}));
+            QCOMPARE(m_fileChooser.options.value(u"multiple"_s), QVariant(true));
+            QCOMPARE(m_fileChooser.options.value(u"directory"_s), QVariant(folders));
+            QCOMPARE(m_fileChooser.options.value(u"filters"_s).value<QDBusArgument>().currentSignature(),
+                     folders ? QString() : u"a(sa(us))"_s);
+        }
     }
 
     // A batch that ends unseen (the window not active, or long enough to have been left alone) is

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real window with the real batch controller and pipeline: a drop, the faces it leads to
-// and a row copied, open requests that join while they wait for the window, and a reveal with nothing to
+// and a row copied, Qt's Open dialog used as a person uses it, open requests that join while they wait for the window, and a reveal with nothing to
 // reveal in, on files written at run time; Ctrl+Q over the settings panel, and the window's place kept.
 
 #include "CompressionSettings.h"
@@ -12,9 +12,16 @@
 #include "StandardCompressionService.h"
 #include "TestFiles.h"
 #include "TestImages.h"
+#include "Translation.h"
 #include "UiTestSupport.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
@@ -49,6 +56,8 @@ private slots:
         // As the application does before its window; on a machine without a session bus the
         // reveal test checks that no bus was launched.
         SessionBus::preventAutolaunch();
+        // Qt's texts in the window's language (the source texts' Chinese, under the C locale).
+        Translation::install();
     }
 
     void init()
@@ -150,6 +159,61 @@ private slots:
         QCOMPARE(rows().at(1)->property("conversion").toString(), u"PNG → JPEG"_s);
         QVERIFY(rows().at(1)->property("badgeText").toString().startsWith(u"↑ "_s));
         QTRY_COMPARE(rows().at(0)->findChild<QQuickItem *>(u"thumbnail"_s)->property("status").toInt(), 1); // ready
+    }
+
+    // No portal on this test's bus: Qt's dialog opens, through the window's own shortcut or
+    // button, offering what the saved output format compresses. Names typed into it as a
+    // person types them are the batch: two files, or a folder that stands for its images.
+    void openDialog_data()
+    {
+        QTest::addColumn<QString>("button"); // empty: Ctrl+O
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("acceptText");
+        QTest::newRow("two files") << QString() << u"keep"_s << uR"("a.jpg" "b.png")"_s << u"打开(&O)"_s;
+        QTest::newRow("two files to WebP")
+            << u"chooseFilesButton"_s << u"webp"_s << uR"("a.jpg" "b.png")"_s << u"打开(&O)"_s;
+        QTest::newRow("a folder") << u"chooseFoldersButton"_s << u"keep"_s << QString() << u"选择(&C)"_s;
+    }
+
+    void openDialog()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, format);
+        QFETCH(QString, typed);
+        QFETCH(QString, acceptText);
+        CompressionSettings settings;
+        settings.outputFormat = *CompressionSettings::outputFormatFromName(format);
+        settings.saveAsSaved();
+        const auto restore = qScopeGuard([] { CompressionSettings().saveAsSaved(); });
+        const QString album = m_folder->filePath(u"album"_s);
+        QVERIFY(QDir().mkdir(album));
+        TestImages::write(TestImages::photo(640, 480, 5), album + u"/a.jpg"_s, "jpeg", 95);
+        TestImages::write(TestImages::photo(64, 48, 6), album + u"/b.png"_s, "png");
+
+        if (button.isEmpty())
+            QTest::keySequence(m_window, QKeySequence::Open);
+        else
+            QTest::mouseClick(m_window, Qt::LeftButton, {}, item(qPrintable(button))->mapToScene({20, 10}).toPoint());
+        QPointer<QFileDialog> dialog;
+        QTRY_VERIFY((dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())));
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open)->text(), acceptText);
+        auto *names = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        QTest::keyClicks(names, album);
+        QTest::keyClick(names, Qt::Key_Return);
+        if (!typed.isEmpty()) {
+            const QString images = dialog->nameFilters().constFirst();
+            QVERIFY2(images.contains(u"*.png"_s) && images.contains(u"*.JPG"_s), qPrintable(images));
+            QCOMPARE(images.contains(u"*.heic"_s), format != u"keep"_s);
+            QTRY_COMPARE(dialog->directory().absolutePath(), album);
+            QTest::keyClicks(names, typed);
+            QTest::keyClick(names, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!dialog);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
+        QTRY_COMPARE(rows().size(), 2);
+        QCOMPARE(rows().at(1)->property("fileName").toString(), u"b.png"_s);
     }
 
     // Requests that come before the window takes the first (here: before there is one) become

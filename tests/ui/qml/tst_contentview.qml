@@ -51,7 +51,7 @@ Item {
                 batch.results.append({ sourceURL: source ?? photo, fileName: "photo.jpg", outputURL: photo,
                                        outputPath: folder + "photo-1.jpg", originalBytes: 2000000,
                                        compressedBytes: 1200000, status: ResultStatus.Success, message: "",
-                                       conversion: "", lossless: false, resize: "" })
+                                       conversion: "", lossless: false, resize: "", chosenQuality: 75 })
             tryVerify(() => !findChild(view, "dropZoneFace").visible && rows().length > 0)
         }
 
