@@ -196,8 +196,8 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>Original · %1</translation>
     </message>
     <message>
-        <source>压缩后 · %1（%2）</source>
-        <translation>Compressed · %1 (%2)</translation>
+        <source>压缩后 · %1 · %2</source>
+        <translation>Compressed · %1 · %2</translation>
     </message>
     <message>
         <source>1 原图 · 2 对比 · 3 压缩后 · 拖动分隔线比较 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 实际像素 · Esc 返回</source>

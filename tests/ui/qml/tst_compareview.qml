@@ -43,7 +43,7 @@ Item {
         function test_labels() {
             const view = makeView()
             compare(findChild(view, "sourceLabel").text, "原图 · 2 MB")
-            compare(findChild(view, "outputLabel").text, "压缩后 · 1.3 MB（35%）")
+            compare(findChild(view, "outputLabel").text, "压缩后 · 1.3 MB · −35%")
             compare(findChild(view, "zoomReadout").text, Math.round(view.fitScale * 100) + "%")
             const checkerboard = findChild(view, "checkerboard")
             compare(Qt.rect(checkerboard.x, checkerboard.y, checkerboard.width, checkerboard.height),
