@@ -372,7 +372,7 @@ Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, Im
 }
 
 // The lowest quality of the output format's panel range whose output looks like the picture
-// (AutoQualitySearch), searched on a small copy; the whole picture is then written once at it.
+// (AutoQualitySearch), searched on a sample of its tiles; the whole picture is then written once at it.
 Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &scale,
                                  const CompressionSettings &settings,
                                  const std::function<Expected<void>(const Encoder &)> &write,
