@@ -16,6 +16,8 @@
 #include <QDBusPendingReply>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QPalette>
 #include <QRandomGenerator>
 
@@ -85,6 +87,22 @@ QStringList imagePatterns(OutputFormat outputFormat)
     return patterns;
 }
 
+// Qt 6 looks the Type column's "Folder" up under a name its translations don't carry yet; the
+// same word is translated for the dialog, so a Chinese list doesn't say "Folder".
+class FileTypeNames : public QFileIconProvider
+{
+public:
+    QString type(const QFileInfo &info) const override
+    {
+        // Named through variables so that the word stays in Qt's translation, not ours.
+        static const char context[] = "QFileDialog";
+        static const char folder[] = "Folder";
+        if (info.isDir() && !info.isRoot())
+            return QCoreApplication::translate(context, folder);
+        return QFileIconProvider::type(info);
+    }
+};
+
 } // namespace
 
 } // namespace pressel
@@ -105,6 +123,8 @@ OpenDialog::OpenDialog(const QDBusConnection &connection, QObject *parent)
 
 QString OpenDialog::title(bool folders) const
 {
+    if (!m_title.isEmpty())
+        return m_title;
     return folders ? tr("选择文件夹…") : tr("选择图片…");
 }
 
@@ -139,7 +159,7 @@ void OpenDialog::openWithPortal(bool folders)
     followRequest(request, true);
 
     QVariantMap options{{QStringLiteral("handle_token"), token},
-                        {QStringLiteral("multiple"), true},
+                        {QStringLiteral("multiple"), m_multiple},
                         {QStringLiteral("directory"), folders}};
     if (m_folder.isLocalFile())
         options.insert(QStringLiteral("current_folder"), QFile::encodeName(m_folder.toLocalFile()).append('\0'));
@@ -216,11 +236,13 @@ void OpenDialog::openWithQt(bool folders)
     m_dialog = dialog;
     dialog->setObjectName(QStringLiteral("openDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    static FileTypeNames typeNames;
+    dialog->setIconProvider(&typeNames);
     if (folders) {
         dialog->setFileMode(QFileDialog::Directory);
         dialog->setOption(QFileDialog::ShowDirsOnly);
     } else {
-        dialog->setFileMode(QFileDialog::ExistingFiles);
+        dialog->setFileMode(m_multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         dialog->setOption(QFileDialog::HideNameFilterDetails);
         const QStringList patterns = imagePatterns(CompressionSettings::loadSaved().outputFormat);
         dialog->setNameFilters(

@@ -15,7 +15,8 @@ class QFileDialog;
 
 namespace pressel {
 
-// The window's Open dialog, for several files or for folders. The desktop's own chooser
+// The window's Open dialog, for several files or for folders, and the settings' choice of the
+// folder outputs are saved to. The desktop's own chooser
 // answers through the XDG desktop portal where one runs on the session bus; elsewhere Qt's
 // file dialog does, in the window's language (Qt's own translation of its texts) and colours.
 // Either way it offers the kinds of image the saved settings compress, and what is chosen
@@ -30,6 +31,10 @@ class OpenDialog : public QObject
     // The window's colours, which Qt's dialog takes.
     Q_PROPERTY(QColor windowColor MEMBER m_windowColor FINAL)
     Q_PROPERTY(QColor accentColor MEMBER m_accentColor FINAL)
+    // Off: a single file or folder, as for the folder outputs are saved to.
+    Q_PROPERTY(bool multiple MEMBER m_multiple FINAL)
+    // The dialog's title, when not the Open dialog's own.
+    Q_PROPERTY(QString title MEMBER m_title FINAL)
 
 public:
     // The session bus, when the session names one: a bus is never launched for this.
@@ -58,6 +63,8 @@ private:
     QUrl m_folder;
     QColor m_windowColor;
     QColor m_accentColor;
+    bool m_multiple = true;
+    QString m_title;
     // The portal's request while its chooser is open, or Qt's dialog while it is.
     QString m_request;
     QPointer<QFileDialog> m_dialog;

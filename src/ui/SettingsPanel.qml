@@ -2,7 +2,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Pressel
 
@@ -21,8 +20,8 @@ Popup {
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-    padding: Theme.spacing5XL
-    width: Math.min(480, (parent?.width ?? 480) - 2 * Theme.spacing2XL)
+    padding: Theme.spacing2XL
+    width: Math.min(Theme.settingsPanelWidth, (parent?.width ?? Theme.settingsPanelWidth) - 2 * Theme.spacingL)
     x: Math.round(((parent?.width ?? width) - width) / 2)
     y: Math.round(((parent?.height ?? height) - height) / 2)
 
@@ -59,8 +58,44 @@ Popup {
         font.bold: true
     }
 
-    // Taller than a small window: the body scrolls, so the last control is always reachable.
-    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - Theme.spacing5XL)
+    // Choices and switches a line high, their labels wrapping in a narrow column rather than
+    // being cut off.
+    component Choice: RadioButton {
+        id: choice
+        Layout.fillWidth: true
+        topPadding: Theme.spacing2XS
+        bottomPadding: Theme.spacing2XS
+        Accessible.name: text
+        contentItem: StyledText {
+            leftPadding: choice.indicator.width + choice.spacing
+            text: choice.text
+            font: choice.font
+            wrapMode: Text.Wrap
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+    component Switch: CheckBox {
+        id: toggle
+        topPadding: Theme.spacing2XS
+        bottomPadding: Theme.spacing2XS
+        Accessible.name: text
+        contentItem: StyledText {
+            leftPadding: toggle.indicator.width + toggle.spacing
+            text: toggle.text
+            font: toggle.font
+            wrapMode: Text.Wrap
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+    // A titled group of controls.
+    component Section: ColumnLayout {
+        Layout.fillWidth: true
+        spacing: Theme.spacingXS
+    }
+
+    // Fits the window at its default size in two columns; narrower, one column that scrolls.
+    height: Math.min(implicitHeight, (parent?.height ?? implicitHeight) - 2 * Theme.spacingM)
+    readonly property bool twoColumns: availableWidth >= Theme.settingsTwoColumnWidth
 
     contentItem: Flickable {
         id: body
@@ -98,12 +133,13 @@ Popup {
         ColumnLayout {
             id: column
             width: body.width - (bodyScrollBar.policy === ScrollBar.AlwaysOn ? bodyScrollBar.width + Theme.spacingS : 0)
-            spacing: Theme.spacingXL
+            spacing: Theme.spacingM
             Accessible.role: Accessible.Dialog
             Accessible.name: title.text
 
             RowLayout {
                 Layout.fillWidth: true
+                spacing: Theme.spacingL
 
                 StyledText {
                     id: title
@@ -112,6 +148,15 @@ Popup {
                     text: qsTr("设置")
                     font.pixelSize: Theme.panelTitleSize
                     font.bold: true
+                }
+
+                Button {
+                    objectName: "restoreDefaultsButton"
+                    Layout.preferredHeight: Theme.controlSize
+                    text: qsTr("恢复默认设置")
+                    enabled: !panel.settings.isDefault
+                    Accessible.name: text
+                    onClicked: panel.settings.restoreDefaults()
                 }
 
                 Button {
@@ -138,361 +183,406 @@ Popup {
                 }
             }
 
-            SectionTitle {
-                text: qsTr("输出格式")
-            }
-
-            Flow {
-                id: outputFormat
-                Layout.fillWidth: true
-                spacing: Theme.spacingL
-                Accessible.role: Accessible.Grouping
-                Accessible.name: qsTr("输出格式")
-
-                Repeater {
-                    model: [
-                        { format: "keep", label: qsTr("与原图相同") },
-                        { format: "jpeg", label: "JPEG" },
-                        { format: "webp", label: "WebP" },
-                        { format: "avif", label: "AVIF" }
-                    ]
-                    delegate: RadioButton {
-                        required property var modelData
-                        objectName: "outputFormat_" + modelData.format
-                        text: modelData.label
-                        checked: panel.settings.outputFormat === modelData.format
-                        Accessible.name: text
-                        onToggled: if (checked) panel.settings.outputFormat = modelData.format
-                    }
-                }
-            }
-
-            // The quality of the format outputs are written in, each format in its own range.
-            SectionTitle {
-                id: qualityTitle
-                text: panel.settings.outputFormat === "webp" ? qsTr("WebP 质量")
-                    : panel.settings.outputFormat === "avif" ? qsTr("AVIF 质量") : qsTr("JPEG 质量")
-            }
-
             RowLayout {
                 Layout.fillWidth: true
                 spacing: Theme.spacingL
-                // Lossless JPEG takes no quality; under JPEG for all, other sources still do. The
-                // automatic quality chooses its own.
-                enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
-                         && !panel.settings.autoQuality
-                Slider {
-                    id: jpegQuality
-                    objectName: "jpegQualitySlider"
-                    Layout.fillWidth: true
-                    from: panel.settings.minimumQuality
-                    to: panel.settings.maximumQuality
-                    stepSize: 1
-                    snapMode: Slider.SnapAlways
-                    value: panel.settings.quality
-                    Accessible.name: qualityTitle.text
-                    onMoved: panel.settings.quality = Math.round(value)
+
+                SectionTitle {
+                    Layout.alignment: Qt.AlignTop
+                    Layout.topMargin: Theme.spacingS
+                    text: qsTr("输出格式")
                 }
 
-                StyledText {
-                    objectName: "jpegQualityValue"
-                    Layout.minimumWidth: Theme.valueLabelWidth
-                    horizontalAlignment: Text.AlignRight
-                    text: panel.settings.quality
-                }
-            }
-
-            CheckBox {
-                objectName: "autoQualityCheckBox"
-                enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
-                text: qsTr("自动（看起来一样）")
-                checked: panel.settings.autoQuality
-                Accessible.name: text
-                onToggled: panel.settings.autoQuality = checked
-            }
-
-            CheckBox {
-                objectName: "jpegLosslessCheckBox"
-                // A JPEG stays a JPEG only under these two.
-                visible: panel.settings.outputFormat === "keep" || panel.settings.outputFormat === "jpeg"
-                text: qsTr("JPEG 只做无损")
-                checked: panel.settings.jpegLossless
-                Accessible.name: text
-                onToggled: panel.settings.jpegLossless = checked
-            }
-
-            SectionTitle {
-                text: qsTr("PNG 质量范围")
-            }
-
-            RowLayout {
-                spacing: Theme.spacingML
-                enabled: !panel.settings.pngLossless
-
-                SpinBox {
-                    id: pngMinimum
-                    objectName: "pngQualityMinimum"
-                    from: 0
-                    to: panel.settings.pngQualityMaximum
-                    editable: true
-                    value: panel.settings.pngQualityMinimum
-                    Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最低")
-                    onValueModified: panel.settings.pngQualityMinimum = value
-                }
-
-                StyledText {
-                    text: "–"
-                }
-
-                SpinBox {
-                    id: pngMaximum
-                    objectName: "pngQualityMaximum"
-                    from: panel.settings.pngQualityMinimum
-                    to: 100
-                    editable: true
-                    value: panel.settings.pngQualityMaximum
-                    Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最高")
-                    onValueModified: panel.settings.pngQualityMaximum = value
-                }
-            }
-
-            CheckBox {
-                objectName: "pngLosslessCheckBox"
-                text: qsTr("PNG 只做无损压缩")
-                checked: panel.settings.pngLossless
-                Accessible.name: text
-                onToggled: panel.settings.pngLossless = checked
-            }
-
-            SectionTitle {
-                text: qsTr("缩小到")
-            }
-
-            RowLayout {
-                spacing: Theme.spacingML
-
-                ComboBox {
-                    id: resizeChoice
-                    objectName: "maximumSideChoice"
-                    readonly property var sides: panel.settings.commonMaximumSides
-                    readonly property int customIndex: sides.length + 1
-                    // A number of one's own stays one even when it equals a ready choice.
-                    property bool customChosen: false
-                    function indexOf(side) {
-                        if (side === 0)
-                            return 0
-                        return customChosen || sides.indexOf(side) < 0 ? customIndex : sides.indexOf(side) + 1
-                    }
-                    Layout.preferredWidth: Theme.choiceWidth
-                    model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
-                                          .concat([qsTr("自定义")])
-                    currentIndex: indexOf(panel.settings.maximumSide)
-                    Accessible.name: qsTr("缩小到")
-                    onActivated: index => {
-                        customChosen = index === customIndex
-                        panel.settings.maximumSide = index === 0 ? 0
-                                                   : index < customIndex ? sides[index - 1] : customSide.value
-                        currentIndex = Qt.binding(() => indexOf(panel.settings.maximumSide))
-                    }
-                }
-
-                SpinBox {
-                    id: customSide
-                    objectName: "maximumSideValue"
-                    visible: resizeChoice.currentIndex === resizeChoice.customIndex
-                    from: 1
-                    to: panel.settings.largestCount
-                    editable: true
-                    value: panel.settings.maximumSide > 0 ? panel.settings.maximumSide : 1600
-                    Accessible.name: qsTr("缩小到") + " " + qsTr("像素")
-                    onValueModified: panel.settings.maximumSide = value
-                }
-
-                StyledText {
-                    visible: customSide.visible
-                    text: qsTr("像素")
-                }
-            }
-
-            SectionTitle {
-                text: qsTr("目标大小")
-            }
-
-            RowLayout {
-                spacing: Theme.spacingML
-
-                CheckBox {
-                    id: targetOn
-                    objectName: "targetSizeCheckBox"
-                    text: qsTr("每个文件不超过")
-                    checked: panel.settings.targetKilobytes > 0
-                    Accessible.name: qsTr("目标大小")
-                    onToggled: panel.settings.targetKilobytes = checked ? targetValue.value : 0
-                }
-
-                SpinBox {
-                    id: targetValue
-                    objectName: "targetSizeValue"
-                    enabled: targetOn.checked
-                    from: 1
-                    to: panel.settings.largestCount
-                    editable: true
-                    value: panel.settings.targetKilobytes > 0 ? panel.settings.targetKilobytes : 500
-                    Accessible.name: qsTr("目标大小") + " kB"
-                    onValueModified: panel.settings.targetKilobytes = value
-                }
-
-                StyledText {
-                    text: "kB"
-                }
-            }
-
-            SectionTitle {
-                text: qsTr("元数据")
-            }
-
-            ColumnLayout {
-                spacing: Theme.spacing2XS
-                Accessible.role: Accessible.Grouping
-                Accessible.name: qsTr("元数据")
-
-                Repeater {
-                    model: [
-                        { policy: "strip", label: qsTr("全部去除") },
-                        { policy: "camera", label: qsTr("保留拍摄信息，去除位置") },
-                        { policy: "all", label: qsTr("全部保留") }
-                    ]
-                    delegate: RadioButton {
-                        required property var modelData
-                        objectName: "metadata_" + modelData.policy
-                        text: modelData.label
-                        checked: panel.settings.metadataPolicy === modelData.policy
-                        Accessible.name: text
-                        onToggled: if (checked) panel.settings.metadataPolicy = modelData.policy
-                    }
-                }
-            }
-
-            CheckBox {
-                objectName: "keepDatesCheckBox"
-                text: qsTr("保留原文件的修改时间")
-                checked: panel.settings.keepModificationDate
-                Accessible.name: text
-                onToggled: panel.settings.keepModificationDate = checked
-            }
-
-            SectionTitle {
-                text: qsTr("保存到")
-            }
-
-            ColumnLayout {
-                Layout.fillWidth: true
-                spacing: Theme.spacing2XS
-                Accessible.role: Accessible.Grouping
-                Accessible.name: qsTr("保存到")
-
-                RadioButton {
-                    objectName: "placement_beside"
-                    text: qsTr("原图旁边")
-                    checked: panel.settings.outputPlacement === "beside"
-                    Accessible.name: text
-                    onToggled: if (checked) panel.settings.outputPlacement = "beside"
-                }
-
-                RowLayout {
+                Flow {
+                    id: outputFormat
                     Layout.fillWidth: true
                     spacing: Theme.spacingL
+                    Accessible.role: Accessible.Grouping
+                    Accessible.name: qsTr("输出格式")
 
-                    // Without a folder yet, choosing this asks for one.
-                    RadioButton {
-                        id: folderPlacement
-                        objectName: "placement_folder"
-                        Layout.fillWidth: true
-                        text: panel.settings.outputFolder === "" ? qsTr("指定的文件夹")
-                                                                  : qsTr("文件夹：%1").arg(panel.settings.outputFolder)
-                        checked: panel.settings.outputPlacement === "folder"
-                        Accessible.name: text
-                        contentItem: StyledText {
-                            leftPadding: folderPlacement.indicator.width + folderPlacement.spacing
-                            text: folderPlacement.text
-                            font: folderPlacement.font
-                            elide: Text.ElideMiddle
-                            verticalAlignment: Text.AlignVCenter
-                        }
-                        onToggled: {
-                            if (panel.settings.outputFolder === "")
-                                folderDialog.open()
-                            else
-                                panel.settings.outputPlacement = "folder"
-                            checked = Qt.binding(() => panel.settings.outputPlacement === "folder")
+                    Repeater {
+                        model: [
+                            { format: "keep", label: qsTr("与原图相同") },
+                            { format: "jpeg", label: "JPEG" },
+                            { format: "webp", label: "WebP" },
+                            { format: "avif", label: "AVIF" }
+                        ]
+                        delegate: RadioButton {
+                            required property var modelData
+                            objectName: "outputFormat_" + modelData.format
+                            topPadding: Theme.spacing2XS
+                            bottomPadding: Theme.spacing2XS
+                            text: modelData.label
+                            checked: panel.settings.outputFormat === modelData.format
+                            Accessible.name: text
+                            onToggled: if (checked) panel.settings.outputFormat = modelData.format
                         }
                     }
-
-                    Button {
-                        objectName: "chooseFolderButton"
-                        text: qsTr("选择…")
-                        Accessible.name: qsTr("选择保存的文件夹")
-                        onClicked: folderDialog.open()
-                    }
-                }
-
-                RadioButton {
-                    objectName: "placement_replace"
-                    text: qsTr("替换原图（原图移入回收站）")
-                    checked: panel.settings.outputPlacement === "replace"
-                    Accessible.name: text
-                    onToggled: if (checked) panel.settings.outputPlacement = "replace"
                 }
             }
 
-            FolderDialog {
+            GridLayout {
+                Layout.fillWidth: true
+                columns: panel.twoColumns ? 2 : 1
+                columnSpacing: Theme.spacing5XL
+                rowSpacing: Theme.spacingL
+
+                // How much: quality, lossless, size. Both columns share the width equally,
+                // whatever their texts.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.alignment: Qt.AlignTop
+                    spacing: Theme.spacingM
+
+                    // The quality of the format outputs are written in, each format in its own
+                    // range, or the automatic one.
+                    Section {
+                        RowLayout {
+                            Layout.fillWidth: true
+                            SectionTitle {
+                                id: qualityTitle
+                                Layout.fillWidth: true
+                                text: panel.settings.outputFormat === "webp" ? qsTr("WebP 质量")
+                                    : panel.settings.outputFormat === "avif" ? qsTr("AVIF 质量") : qsTr("JPEG 质量")
+                            }
+                            Switch {
+                                objectName: "autoQualityCheckBox"
+                                enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
+                                text: qsTr("自动（看起来一样）")
+                                checked: panel.settings.autoQuality
+                                onToggled: panel.settings.autoQuality = checked
+                            }
+                        }
+
+                        RowLayout {
+                            Layout.fillWidth: true
+                            spacing: Theme.spacingL
+                            // Lossless JPEG takes no quality; under JPEG for all, other sources
+                            // still do. The automatic quality chooses its own.
+                            enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
+                                     && !panel.settings.autoQuality
+                            Slider {
+                                id: jpegQuality
+                                objectName: "jpegQualitySlider"
+                                Layout.fillWidth: true
+                                Layout.preferredHeight: Theme.controlSize
+                                from: panel.settings.minimumQuality
+                                to: panel.settings.maximumQuality
+                                stepSize: 1
+                                snapMode: Slider.SnapAlways
+                                value: panel.settings.quality
+                                Accessible.name: qualityTitle.text
+                                onMoved: panel.settings.quality = Math.round(value)
+                            }
+
+                            StyledText {
+                                objectName: "jpegQualityValue"
+                                Layout.minimumWidth: Theme.valueLabelWidth
+                                horizontalAlignment: Text.AlignRight
+                                text: panel.settings.quality
+                            }
+                        }
+
+                        Switch {
+                            objectName: "jpegLosslessCheckBox"
+                            Layout.fillWidth: true
+                            // A JPEG stays a JPEG only under these two.
+                            visible: panel.settings.outputFormat === "keep" || panel.settings.outputFormat === "jpeg"
+                            text: qsTr("JPEG 只做无损")
+                            checked: panel.settings.jpegLossless
+                            onToggled: panel.settings.jpegLossless = checked
+                        }
+                    }
+
+                    Section {
+                        SectionTitle {
+                            text: qsTr("PNG 质量范围")
+                        }
+
+                        RowLayout {
+                            spacing: Theme.spacingML
+                            enabled: !panel.settings.pngLossless
+
+                            SpinBox {
+                                id: pngMinimum
+                                objectName: "pngQualityMinimum"
+                                Layout.preferredWidth: Theme.numberFieldWidth
+                                Layout.preferredHeight: Theme.controlSize
+                                from: 0
+                                to: panel.settings.pngQualityMaximum
+                                editable: true
+                                value: panel.settings.pngQualityMinimum
+                                Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最低")
+                                onValueModified: panel.settings.pngQualityMinimum = value
+                            }
+
+                            StyledText {
+                                text: "–"
+                            }
+
+                            SpinBox {
+                                id: pngMaximum
+                                objectName: "pngQualityMaximum"
+                                Layout.preferredWidth: Theme.numberFieldWidth
+                                Layout.preferredHeight: Theme.controlSize
+                                from: panel.settings.pngQualityMinimum
+                                to: 100
+                                editable: true
+                                value: panel.settings.pngQualityMaximum
+                                Accessible.name: qsTr("PNG 质量范围") + " " + qsTr("最高")
+                                onValueModified: panel.settings.pngQualityMaximum = value
+                            }
+                        }
+
+                        Switch {
+                            objectName: "pngLosslessCheckBox"
+                            Layout.fillWidth: true
+                            text: qsTr("PNG 只做无损压缩")
+                            checked: panel.settings.pngLossless
+                            onToggled: panel.settings.pngLossless = checked
+                        }
+                    }
+
+                    Section {
+                        SectionTitle {
+                            text: qsTr("缩小到")
+                        }
+
+                        RowLayout {
+                            spacing: Theme.spacingML
+
+                            ComboBox {
+                                id: resizeChoice
+                                objectName: "maximumSideChoice"
+                                readonly property var sides: panel.settings.commonMaximumSides
+                                readonly property int customIndex: sides.length + 1
+                                // A number of one's own stays one even when it equals a ready choice.
+                                property bool customChosen: false
+                                function indexOf(side) {
+                                    if (side === 0)
+                                        return 0
+                                    return customChosen || sides.indexOf(side) < 0 ? customIndex : sides.indexOf(side) + 1
+                                }
+                                Layout.preferredWidth: Theme.choiceWidth
+                                Layout.preferredHeight: Theme.controlSize
+                                model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
+                                                      .concat([qsTr("自定义")])
+                                currentIndex: indexOf(panel.settings.maximumSide)
+                                Accessible.name: qsTr("缩小到")
+                                onActivated: index => {
+                                    customChosen = index === customIndex
+                                    panel.settings.maximumSide = index === 0 ? 0
+                                                               : index < customIndex ? sides[index - 1] : customSide.value
+                                    currentIndex = Qt.binding(() => indexOf(panel.settings.maximumSide))
+                                }
+                            }
+
+                            SpinBox {
+                                id: customSide
+                                objectName: "maximumSideValue"
+                                Layout.preferredWidth: Theme.numberFieldWidth
+                                Layout.preferredHeight: Theme.controlSize
+                                visible: resizeChoice.currentIndex === resizeChoice.customIndex
+                                from: 1
+                                to: panel.settings.largestCount
+                                editable: true
+                                value: panel.settings.maximumSide > 0 ? panel.settings.maximumSide : 1600
+                                Accessible.name: qsTr("缩小到") + " " + qsTr("像素")
+                                onValueModified: panel.settings.maximumSide = value
+                            }
+                        }
+                    }
+
+                    Section {
+                        SectionTitle {
+                            text: qsTr("目标大小")
+                        }
+
+                        RowLayout {
+                            spacing: Theme.spacingML
+
+                            Switch {
+                                id: targetOn
+                                objectName: "targetSizeCheckBox"
+                                text: qsTr("每个文件不超过")
+                                checked: panel.settings.targetKilobytes > 0
+                                Accessible.name: qsTr("目标大小")
+                                onToggled: panel.settings.targetKilobytes = checked ? targetValue.value : 0
+                            }
+
+                            SpinBox {
+                                id: targetValue
+                                objectName: "targetSizeValue"
+                                Layout.preferredWidth: Theme.numberFieldWidth
+                                Layout.preferredHeight: Theme.controlSize
+                                enabled: targetOn.checked
+                                from: 1
+                                to: panel.settings.largestCount
+                                editable: true
+                                value: panel.settings.targetKilobytes > 0 ? panel.settings.targetKilobytes : 500
+                                Accessible.name: qsTr("目标大小") + " kB"
+                                onValueModified: panel.settings.targetKilobytes = value
+                            }
+
+                            StyledText {
+                                text: "kB"
+                            }
+                        }
+                    }
+                }
+
+                // What else the output keeps, and where it goes.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.alignment: Qt.AlignTop
+                    spacing: Theme.spacingM
+
+                    Section {
+                        Accessible.role: Accessible.Grouping
+                        Accessible.name: qsTr("元数据")
+
+                        SectionTitle {
+                            text: qsTr("元数据")
+                        }
+
+                        Repeater {
+                            model: [
+                                { policy: "strip", label: qsTr("全部去除") },
+                                { policy: "camera", label: qsTr("保留拍摄信息，去除位置") },
+                                { policy: "all", label: qsTr("全部保留") }
+                            ]
+                            delegate: Choice {
+                                required property var modelData
+                                objectName: "metadata_" + modelData.policy
+                                text: modelData.label
+                                checked: panel.settings.metadataPolicy === modelData.policy
+                                onToggled: if (checked) panel.settings.metadataPolicy = modelData.policy
+                            }
+                        }
+
+                        Switch {
+                            objectName: "keepDatesCheckBox"
+                            Layout.fillWidth: true
+                            text: qsTr("保留原文件的修改时间")
+                            checked: panel.settings.keepModificationDate
+                            onToggled: panel.settings.keepModificationDate = checked
+                        }
+                    }
+
+                    Section {
+                        Accessible.role: Accessible.Grouping
+                        Accessible.name: qsTr("保存到")
+
+                        SectionTitle {
+                            text: qsTr("保存到")
+                        }
+
+                        Choice {
+                            objectName: "placement_beside"
+                            text: qsTr("原图旁边")
+                            checked: panel.settings.outputPlacement === "beside"
+                            onToggled: if (checked) panel.settings.outputPlacement = "beside"
+                        }
+
+                        RowLayout {
+                            Layout.fillWidth: true
+                            spacing: Theme.spacingL
+
+                            // Without a folder yet, choosing this asks for one.
+                            RadioButton {
+                                id: folderPlacement
+                                objectName: "placement_folder"
+                                Layout.fillWidth: true
+                                topPadding: Theme.spacing2XS
+                                bottomPadding: Theme.spacing2XS
+                                text: panel.settings.outputFolder === "" ? qsTr("指定的文件夹")
+                                                                          : qsTr("文件夹：%1").arg(panel.settings.outputFolder)
+                                checked: panel.settings.outputPlacement === "folder"
+                                Accessible.name: text
+                                contentItem: StyledText {
+                                    leftPadding: folderPlacement.indicator.width + folderPlacement.spacing
+                                    text: folderPlacement.text
+                                    font: folderPlacement.font
+                                    elide: Text.ElideMiddle
+                                    verticalAlignment: Text.AlignVCenter
+                                }
+                                onToggled: {
+                                    if (panel.settings.outputFolder === "")
+                                        folderDialog.chooseFolders()
+                                    else
+                                        panel.settings.outputPlacement = "folder"
+                                    checked = Qt.binding(() => panel.settings.outputPlacement === "folder")
+                                }
+                            }
+
+                            Button {
+                                objectName: "chooseFolderButton"
+                                Layout.preferredHeight: Theme.controlSize
+                                text: qsTr("选择…")
+                                Accessible.name: qsTr("选择保存的文件夹")
+                                onClicked: folderDialog.chooseFolders()
+                            }
+                        }
+
+                        Choice {
+                            objectName: "placement_replace"
+                            text: qsTr("替换原图（原图移入回收站）")
+                            checked: panel.settings.outputPlacement === "replace"
+                            onToggled: if (checked) panel.settings.outputPlacement = "replace"
+                        }
+                    }
+
+                    Switch {
+                        objectName: "notifyCheckBox"
+                        Layout.fillWidth: true
+                        text: qsTr("完成时通知")
+                        checked: panel.settings.notifyWhenFinished
+                        onToggled: panel.settings.notifyWhenFinished = checked
+                    }
+
+                    Section {
+                        Button {
+                            id: thunarButton
+                            objectName: "thunarButton"
+                            Layout.preferredHeight: Theme.controlSize
+                            text: qsTr("添加到 Thunar 右键菜单")
+                            Accessible.name: text
+                            onClicked: {
+                                const outcome = ThunarAction.add()
+                                thunarOutcome.text = outcome === ThunarAction.Refused ? ThunarAction.lastError()
+                                                                                      : qsTr("已添加")
+                            }
+                        }
+
+                        StyledText {
+                            id: thunarOutcome
+                            objectName: "thunarOutcome"
+                            Layout.fillWidth: true
+                            visible: text !== ""
+                            font.pixelSize: Theme.smallTextSize
+                            color: Theme.secondaryText
+                            wrapMode: Text.Wrap
+                        }
+                    }
+                }
+            }
+
+            OpenDialog {
                 id: folderDialog
                 objectName: "outputFolderDialog"
+                parentWindow: column.Window.window
+                folder: panel.settings.outputFolder === ""
+                        ? "" : "file://" + panel.settings.outputFolder.split("/").map(encodeURIComponent).join("/")
+                multiple: false
                 title: qsTr("选择保存的文件夹")
-                onAccepted: panel.settings.chooseOutputFolder(selectedFolder)
-            }
-
-            CheckBox {
-                objectName: "notifyCheckBox"
-                text: qsTr("完成时通知")
-                checked: panel.settings.notifyWhenFinished
-                Accessible.name: text
-                onToggled: panel.settings.notifyWhenFinished = checked
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: Theme.spacingL
-
-                Button {
-                    id: thunarButton
-                    objectName: "thunarButton"
-                    text: qsTr("添加到 Thunar 右键菜单")
-                    Accessible.name: text
-                    onClicked: {
-                        const outcome = ThunarAction.add()
-                        thunarOutcome.text = outcome === ThunarAction.Refused ? ThunarAction.lastError()
-                                                                              : qsTr("已添加")
-                    }
+                windowColor: Theme.window
+                accentColor: Theme.accent
+                onChosen: urls => {
+                    if (urls.length > 0)
+                        panel.settings.chooseOutputFolder(urls[0])
                 }
-
-                StyledText {
-                    id: thunarOutcome
-                    objectName: "thunarOutcome"
-                    Layout.fillWidth: true
-                    font.pixelSize: Theme.smallTextSize
-                    color: Theme.secondaryText
-                    wrapMode: Text.Wrap
-                }
-            }
-
-            Button {
-                objectName: "restoreDefaultsButton"
-                Layout.alignment: Qt.AlignRight
-                text: qsTr("恢复默认设置")
-                enabled: !panel.settings.isDefault
-                Accessible.name: text
-                onClicked: panel.settings.restoreDefaults()
             }
         }
     }

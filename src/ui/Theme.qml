@@ -69,6 +69,10 @@ QtObject {
     readonly property int valueLabelWidth: 28 // a quality's number beside its slider
     readonly property int zoomLabelWidth: 56
     readonly property int choiceWidth: 200
+    readonly property int numberFieldWidth: 120
+    // The settings panel: two columns when it is at least this wide inside.
+    readonly property int settingsPanelWidth: 680
+    readonly property int settingsTwoColumnWidth: 600
     readonly property int tooltipDelay: 500
     // The drop zone and the results grow no wider; a wider window centres them.
     readonly property int contentMaximumWidth: 960

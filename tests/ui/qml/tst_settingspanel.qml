@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import Pressel
 
@@ -49,6 +50,17 @@ Item {
             compare(settings.targetKilobytes, 0)
         }
 
+        // At the window's default size everything is in sight at once, in two columns.
+        function test_fitsTheDefaultWindow() {
+            const panel = createTemporaryObject(panelComponent, host, { parent: defaultWindow })
+            panel.open()
+            tryVerify(() => panel.opened)
+            verify(panel.twoColumns)
+            verify(panel.contentItem.contentHeight <= panel.contentItem.height,
+                   panel.contentItem.contentHeight + " > " + panel.contentItem.height)
+            compare(findChild(panel, "settingsScrollBar").policy, ScrollBar.AlwaysOff)
+        }
+
         // In a window too small for it, the panel scrolls with its bar in sight, and each
         // opening starts at the top.
         function test_scrollsFromTheTop() {
@@ -63,6 +75,12 @@ Item {
             tryVerify(() => panel.opened)
             compare(panel.contentItem.contentY, 0)
         }
+    }
+
+    Item {
+        id: defaultWindow
+        width: 720
+        height: 520
     }
 
     Item {
