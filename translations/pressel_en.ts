@@ -4,24 +4,34 @@
 <context>
     <name>BatchTotals</name>
     <message>
-        <source>%1 个文件 · 节省 %2（%3）</source>
-        <translation>Files: %1 · saved %2 (%3)</translation>
-    </message>
-    <message>
         <source>· %1 个跳过</source>
-        <translation>· skipped: %1</translation>
+        <translation>· %1 skipped</translation>
     </message>
     <message>
         <source>· %1 个失败</source>
-        <translation>· failed: %1</translation>
+        <translation>· %1 failed</translation>
     </message>
     <message>
         <source>%1 个已压缩过</source>
         <translation>%1 already done</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>已跳过 %1 个 Pressel 输出</source>
-        <translation>Skipped %1 earlier Pressel outputs</translation>
+        <translation>
+            <numerusform>Skipped %1 earlier Pressel output</numerusform>
+            <numerusform>Skipped %1 earlier Pressel outputs</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 个文件</source>
+        <translation>
+            <numerusform>%1 file</numerusform>
+            <numerusform>%1 files</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>· 节省 %1（%2）</source>
+        <translation>· %1 saved (%2)</translation>
     </message>
 </context>
 <context>
@@ -200,8 +210,8 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>Compressed · %1 · %2</translation>
     </message>
     <message>
-        <source>1 原图 · 2 对比 · 3 压缩后 · 拖动分隔线比较 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 实际像素 · Esc 返回</source>
-        <translation>1 Original · 2 Both · 3 Compressed · drag the divider to compare · drag or arrow keys to pan · wheel or +/- to zoom · Ctrl+0 fit · Ctrl+1 actual pixels · Esc back</translation>
+        <source>1 原图 · 2 对比 · 3 压缩后 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 100% · Esc 返回</source>
+        <translation>1 Original · 2 Both · 3 Compressed · pan: drag, arrows · zoom: wheel, +/- · Ctrl+0 fit · Ctrl+1 100% · Esc back</translation>
     </message>
 </context>
 <context>
@@ -289,9 +299,12 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <source>正在停止…</source>
         <translation>Stopping…</translation>
     </message>
-    <message>
+    <message numerus="yes">
         <source>继续处理剩余 %1 个文件</source>
-        <translation>Continue with the remaining %1 files</translation>
+        <translation>
+            <numerusform>Continue with the remaining %1 file</numerusform>
+            <numerusform>Continue with the remaining %1 files</numerusform>
+        </translation>
     </message>
     <message>
         <source>还有 %1 个文件在处理</source>
@@ -318,7 +331,7 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     </message>
     <message>
         <source>支持批量压缩，按原格式输出（当前支持 JPEG、PNG）</source>
-        <translation>Compress many at once, each in its own format (JPEG and PNG for now)</translation>
+        <translation>Compress many images at once; each keeps its format (JPEG or PNG)</translation>
     </message>
     <message>
         <source>输出文件会保存在原图所在目录</source>
@@ -449,7 +462,7 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     </message>
     <message>
         <source>无法编码为 %1</source>
-        <translation>Could not encode as %1</translation>
+        <translation>Couldn&apos;t encode as %1</translation>
     </message>
     <message>
         <source>这是动画图片，不做转换</source>
@@ -655,12 +668,19 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
 <context>
     <name>pressel::BatchNotification</name>
     <message>
-        <source>已完成 %1 个文件 · 节省 %2</source>
-        <translation>Finished %1 files · saved %2</translation>
-    </message>
-    <message>
         <source>显示文件</source>
         <translation>Show files</translation>
+    </message>
+    <message numerus="yes">
+        <source>已完成 %1 个文件</source>
+        <translation>
+            <numerusform>Finished %1 file</numerusform>
+            <numerusform>Finished %1 files</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>· 节省 %1</source>
+        <translation>· %1 saved</translation>
     </message>
 </context>
 <context>

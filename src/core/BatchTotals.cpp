@@ -41,10 +41,14 @@ QString BatchTotals::text(const QLocale &locale) const
 {
     QStringList parts;
     if (fileCount > 0) {
-        const double share = originalBytes > 0 ? double(savedBytes) / double(originalBytes) : 0.0;
-        QString line = QCoreApplication::translate("BatchTotals", "%1 个文件 · 节省 %2（%3）")
-                           .arg(locale.toString(fileCount), DisplayFormat::byteCount(savedBytes, locale),
-                                DisplayFormat::percent(share, locale));
+        // The count chooses the English plural; a batch that saved nothing says nothing of it.
+        QString line = QCoreApplication::translate("BatchTotals", "%1 个文件", nullptr, int(fileCount))
+                           .arg(locale.toString(fileCount));
+        if (savedBytes > 0) {
+            const double share = originalBytes > 0 ? double(savedBytes) / double(originalBytes) : 0.0;
+            line += u' ' + QCoreApplication::translate("BatchTotals", "· 节省 %1（%2）")
+                               .arg(DisplayFormat::byteCount(savedBytes, locale), DisplayFormat::percent(share, locale));
+        }
         if (skippedCount > 0)
             line += u' ' + QCoreApplication::translate("BatchTotals", "· %1 个跳过").arg(locale.toString(skippedCount));
         if (failedCount > 0)
@@ -55,7 +59,8 @@ QString BatchTotals::text(const QLocale &locale) const
         parts.append(QCoreApplication::translate("BatchTotals", "%1 个已压缩过").arg(locale.toString(alreadyCompressedCount)));
     if (earlierOutputCount > 0)
         parts.append(
-            QCoreApplication::translate("BatchTotals", "已跳过 %1 个 Pressel 输出").arg(locale.toString(earlierOutputCount)));
+            QCoreApplication::translate("BatchTotals", "已跳过 %1 个 Pressel 输出", nullptr, int(earlierOutputCount))
+                .arg(locale.toString(earlierOutputCount)));
     return parts.join(QStringLiteral(" · "));
 }
 

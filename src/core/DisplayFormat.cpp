@@ -10,12 +10,11 @@ namespace DisplayFormat {
 
 QString byteCount(qint64 byteCount, const QLocale &locale)
 {
-    // Bytes are never shown: a file of a few bytes reads "1 kB", not "0 kB", so that only an
-    // empty file looks empty.
-    if (byteCount <= 0)
-        return locale.toString(0) + QStringLiteral(" kB");
+    // Under a kilobyte in bytes, so that a small file never reads "0 kB" or rounds up to "1 kB".
+    if (byteCount < 1000)
+        return locale.toString(std::max<qint64>(0, byteCount)) + QStringLiteral(" B");
 
-    const qint64 kilobytes = std::max<qint64>(1, byteCount / 1000 + (byteCount % 1000 >= 500 ? 1 : 0));
+    const qint64 kilobytes = byteCount / 1000 + (byteCount % 1000 >= 500 ? 1 : 0);
     if (kilobytes < 1000)
         return locale.toString(kilobytes) + QStringLiteral(" kB");
 

@@ -52,8 +52,9 @@ void BatchNotification::batchFinished(const QList<CompressionResult> &results, s
             outputs.append(*result.outputURL);
     }
     const BatchTotals totals = BatchTotals::of(results);
-    const QString text = tr("已完成 %1 个文件 · 节省 %2")
-                             .arg(QLocale().toString(totals.fileCount), DisplayFormat::byteCount(totals.savedBytes, QLocale()));
+    QString text = tr("已完成 %1 个文件", nullptr, int(totals.fileCount)).arg(QLocale().toString(totals.fileCount));
+    if (totals.savedBytes > 0)
+        text += u' ' + tr("· 节省 %1").arg(DisplayFormat::byteCount(totals.savedBytes, QLocale()));
     QStringList actions;
     if (!outputs.isEmpty())
         actions << showFilesAction << tr("显示文件");

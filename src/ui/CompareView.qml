@@ -353,7 +353,7 @@ FocusScope {
         StyledText {
             objectName: "compareHint"
             Layout.fillWidth: true
-            text: qsTr("1 原图 · 2 对比 · 3 压缩后 · 拖动分隔线比较 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 实际像素 · Esc 返回")
+            text: qsTr("1 原图 · 2 对比 · 3 压缩后 · 拖动或方向键平移 · 滚轮或 +/- 缩放 · Ctrl+0 适合窗口 · Ctrl+1 100% · Esc 返回")
             font.pixelSize: Theme.smallTextSize
             color: Theme.secondaryText
             horizontalAlignment: Text.AlignHCenter

@@ -385,7 +385,7 @@ Item {
                                 id: continueButton
                                 objectName: "continueButton"
                                 flat: true
-                                text: qsTr("继续处理剩余 %1 个文件").arg(root.unprocessedCount)
+                                text: qsTr("继续处理剩余 %1 个文件", "", root.unprocessedCount).arg(root.unprocessedCount)
                                 leftPadding: Theme.spacingXL
                                 rightPadding: Theme.spacingXL
                                 opacity: pressed ? 0.55 : 1
@@ -453,7 +453,7 @@ Item {
                             width: ListView.view ? ListView.view.width : 0
                             topPadding: Theme.spacingL
                             visible: root.isProcessing
-                            height: visible ? implicitHeight : 0
+                            height: visible ? contentHeight + topPadding + bottomPadding : 0
                             readonly property int waiting: (root.viewModel?.totalCount ?? 0)
                                                            - (root.viewModel?.completedCount ?? 0)
                             text: qsTr("还有 %1 个文件在处理").arg(waiting)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The choice of language, and every failure's words in both languages.
 
+#include "BatchTotals.h"
 #include "Failure.h"
 #include "Translation.h"
 
@@ -13,6 +14,7 @@ using namespace pressel;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(Failure)
+Q_DECLARE_METATYPE(BatchTotals)
 
 class tst_Translation : public QObject
 {
@@ -103,6 +105,36 @@ private slots:
         QCoreApplication::installTranslator(&translator);
         QCOMPARE(failure.text(), english);
         QCOMPARE(failure.sourceText(), chinese);
+        QCoreApplication::removeTranslator(&translator);
+    }
+
+    // A batch's totals read naturally in both languages: plurals, sizes under a kilobyte in
+    // bytes, and no saving named when nothing was saved.
+    void totals_data()
+    {
+        QTest::addColumn<BatchTotals>("totals");
+        QTest::addColumn<QString>("chinese");
+        QTest::addColumn<QString>("english");
+        QTest::newRow("one saved") << BatchTotals{.fileCount = 1, .originalBytes = 2000, .savedBytes = 700}
+                                   << u"1 个文件 · 节省 700 B（35%）"_s << u"1 file · 700 B saved (35%)"_s;
+        QTest::newRow("nothing saved") << BatchTotals{.fileCount = 3, .skippedCount = 2, .failedCount = 1}
+                                       << u"3 个文件 · 2 个跳过 · 1 个失败"_s << u"3 files · 2 skipped · 1 failed"_s;
+        QTest::newRow("left out") << BatchTotals{.earlierOutputCount = 1, .alreadyCompressedCount = 2}
+                                  << u"2 个已压缩过 · 已跳过 1 个 Pressel 输出"_s
+                                  << u"2 already done · Skipped 1 earlier Pressel output"_s;
+    }
+
+    void totals()
+    {
+        QFETCH(BatchTotals, totals);
+        QFETCH(QString, chinese);
+        QFETCH(QString, english);
+        const QLocale locale(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(totals.text(locale), chinese);
+        QTranslator translator;
+        QVERIFY(translator.load(u":/i18n/pressel_en.qm"_s));
+        QCoreApplication::installTranslator(&translator);
+        QCOMPARE(totals.text(locale), english);
         QCoreApplication::removeTranslator(&translator);
     }
 };

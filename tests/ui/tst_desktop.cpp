@@ -148,9 +148,10 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("expected");
         const QLocale english(QLocale::English, QLocale::UnitedStates);
-        // Kilobytes round half up and read 0 only when empty; megabytes keep one digit unless it
-        // is 0; nothing larger.
-        const std::pair<qint64, const char *> sizes[]{{0, "0 kB"},           {1, "1 kB"},
+        // Bytes under a kilobyte; kilobytes round half up; megabytes keep one digit unless it is
+        // 0; nothing larger.
+        const std::pair<qint64, const char *> sizes[]{{0, "0 B"},            {277, "277 B"},
+                                                      {999, "999 B"},        {1000, "1 kB"},
                                                       {1499, "1 kB"},        {1500, "2 kB"},
                                                       {999'499, "999 kB"},   {999'500, "1 MB"},
                                                       {1'049'999, "1 MB"},   {1'050'000, "1.1 MB"},

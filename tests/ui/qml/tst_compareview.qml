@@ -45,6 +45,8 @@ Item {
             compare(findChild(view, "sourceLabel").text, "原图 · 2 MB")
             compare(findChild(view, "outputLabel").text, "压缩后 · 1.3 MB · −35%")
             compare(findChild(view, "zoomReadout").text, Math.round(view.fitScale * 100) + "%")
+            // One line at the window's default width, leaving the picture its room.
+            compare(findChild(view, "compareHint").lineCount, 1)
             const checkerboard = findChild(view, "checkerboard")
             compare(Qt.rect(checkerboard.x, checkerboard.y, checkerboard.width, checkerboard.height),
                     Qt.rect(view.offsetX, view.offsetY, 400 * view.pictureScale, 300 * view.pictureScale))
