@@ -11,6 +11,25 @@ namespace {
 
 const QString gnomeFormat = QStringLiteral("x-special/gnome-copied-files");
 
+// Text copied from a terminal or an editor: files when every line is an absolute path or a file
+// URI, nothing otherwise, so that a pasted sentence never turns into a batch.
+QList<QUrl> pathsInText(const QString &text)
+{
+    QList<QUrl> files;
+    for (const QString &line : text.split(u'\n')) {
+        const QString name = line.trimmed();
+        if (name.isEmpty())
+            continue;
+        if (name.startsWith(u'/'))
+            files.append(QUrl::fromLocalFile(name));
+        else if (const QUrl url(name, QUrl::StrictMode); url.isLocalFile())
+            files.append(url);
+        else
+            return {};
+    }
+    return files;
+}
+
 } // namespace
 
 QList<QUrl> FileClipboard::fileURLs() const
@@ -31,6 +50,8 @@ QList<QUrl> FileClipboard::fileURLs(const QMimeData *data)
             if (const QByteArray line = lines.at(i).trimmed(); !line.isEmpty())
                 candidates.append(QUrl::fromEncoded(line));
         }
+    } else if (data->hasText()) {
+        candidates = pathsInText(data->text());
     }
     QList<QUrl> files;
     for (const QUrl &url : std::as_const(candidates)) {

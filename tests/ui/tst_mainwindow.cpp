@@ -19,6 +19,7 @@
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -138,6 +139,25 @@ private slots:
                  QList<QUrl>{shown.at(0)->property("revealTarget").toUrl()});
     }
 
+    // Text copied from a terminal or an editor pastes as files when every line names one.
+    void pasteText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("files");
+        QTest::newRow("a path and a URI") << u"%1\n  %2  \n"_s << 2;
+        QTest::newRow("a sentence") << u"see %1\n%2"_s << 0;
+    }
+
+    void pasteText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, files);
+        QGuiApplication::clipboard()->setText(text.arg(m_files.at(0).toLocalFile(), m_files.at(1).toString(QUrl::FullyEncoded)));
+        QTest::keySequence(m_window, QKeySequence::Paste);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
+        QCOMPARE(m_viewModel->totalCount(), files);
+    }
+
     // With an output format chosen, a phone's HEIC and a PNG become JPEGs: each row says which
     // formats, a larger output says it grew, and the HEIC's thumbnail comes through the codec.
     void conversionRows()
@@ -162,8 +182,9 @@ private slots:
     }
 
     // No portal on this test's bus: Qt's dialog opens, through the window's own shortcut or
-    // button, offering what the saved output format compresses. Names typed into it as a
-    // person types them are the batch: two files, or a folder that stands for its images.
+    // button, in the window's language, offering what the saved output format compresses. Names
+    // typed into it as a person types them are the batch: two files, or a folder that stands
+    // for its images; or, from the settings, the folder outputs are saved to.
     void openDialog_data()
     {
         QTest::addColumn<QString>("button"); // empty: Ctrl+O
@@ -174,6 +195,7 @@ private slots:
         QTest::newRow("two files to WebP")
             << u"chooseFilesButton"_s << u"webp"_s << uR"("a.jpg" "b.png")"_s << u"打开(&O)"_s;
         QTest::newRow("a folder") << u"chooseFoldersButton"_s << u"keep"_s << QString() << u"选择(&C)"_s;
+        QTest::newRow("the folder to save to") << u"chooseFolderButton"_s << u"keep"_s << QString() << u"选择(&C)"_s;
     }
 
     void openDialog()
@@ -191,6 +213,11 @@ private slots:
         TestImages::write(TestImages::photo(640, 480, 5), album + u"/a.jpg"_s, "jpeg", 95);
         TestImages::write(TestImages::photo(64, 48, 6), album + u"/b.png"_s, "png");
 
+        const bool saveTo = button == u"chooseFolderButton"_s;
+        if (saveTo) {
+            QTest::keyClick(m_window, Qt::Key_Comma, Qt::ControlModifier);
+            QTRY_VERIFY(m_window->findChild<QObject *>(u"settingsPanel"_s)->property("opened").toBool());
+        }
         if (button.isEmpty())
             QTest::keySequence(m_window, QKeySequence::Open);
         else
@@ -200,13 +227,28 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QCOMPARE(dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open)->text(), acceptText);
         auto *names = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        // Keys go where the focus is, as a person's do; typed elsewhere, the dialog's list would
+        // rewrite the name field under them.
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTRY_VERIFY(names->hasFocus());
         QTest::keyClicks(names, album);
+        QCOMPARE(names->text(), album);
         QTest::keyClick(names, Qt::Key_Return);
+        if (saveTo) {
+            QTRY_VERIFY(!dialog);
+            const CompressionSettings saved = CompressionSettings::loadSaved();
+            QCOMPARE(saved.outputFolder, album);
+            QCOMPARE(saved.outputPlacement, OutputPlacement::chosenFolder);
+            QCOMPARE(m_viewModel->totalCount(), 0);
+            return;
+        }
         if (!typed.isEmpty()) {
             const QString images = dialog->nameFilters().constFirst();
             QVERIFY2(images.contains(u"*.png"_s) && images.contains(u"*.JPG"_s), qPrintable(images));
             QCOMPARE(images.contains(u"*.heic"_s), format != u"keep"_s);
             QTRY_COMPARE(dialog->directory().absolutePath(), album);
+            const auto *model = dialog->findChild<QFileSystemModel *>();
+            QTRY_COMPARE(model->type(model->index(album)), u"文件夹"_s);
             QTest::keyClicks(names, typed);
             QTest::keyClick(names, Qt::Key_Return);
         }
