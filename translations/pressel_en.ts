@@ -539,7 +539,7 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
     </message>
     <message>
         <source>PNG 只做无损压缩</source>
-        <translation>Lossless PNG only</translation>
+        <translation>PNG: lossless only</translation>
     </message>
     <message>
         <source>元数据</source>
