@@ -498,9 +498,10 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     auto profile = detector.detect(sourceURL);
     if (!profile)
         return failure(profile.error());
-    // Bytes of no picture container we know do not decode, whatever the name says.
+    // Bytes of no picture container we know (a text file, whatever its name says) cannot be read
+    // as an image at all; "couldn't decode" is for pictures that are.
     if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || !head->isPicture())
-        return failure(Failure(Failure::imageDecodeFailed));
+        return failure(Failure(Failure::readFailed));
     const auto encoder = encoders.encoderFor(profile->format);
     if (!encoder)
         return failure(encoder.error());

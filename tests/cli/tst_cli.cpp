@@ -164,7 +164,7 @@ private slots:
             {u"noise.png"_s, u"skipped"_s, u"notSmaller"_s, {}},
             {u"phone.heic"_s, u"skipped"_s, u"heifUnsupported"_s, {}},
             {u"scan.tiff"_s, u"skipped"_s, u"tiffUnsupported"_s, {}},
-            {u"x.gif"_s, u"failed"_s, u"imageDecodeFailed"_s, {}},
+            {u"x.gif"_s, u"failed"_s, u"readFailed"_s, {}},
             {u"e.jpg"_s, u"failed"_s, u"emptyFile"_s, {}},
             {u"gone.jpg"_s, u"failed"_s, u"fileMissing"_s, {}},
             {u"p.jpg"_s, u"success"_s, {}, u"p-1.png"_s},
@@ -599,7 +599,7 @@ private slots:
         QTest::newRow("a file, then its folder: the file's output is not picked up")
             << L{u"-r"_s, u"tree/a.jpg"_s, u"tree"_s, u"tree/notes.txt"_s}
             << L{u"tree/a.jpg|success|tree/a-1.jpg"_s, u"tree/a.jpg|success|tree/a-2.jpg"_s,
-                 u"tree/sub/b.png|success|tree/sub/b-1.png"_s, u"tree/notes.txt|failed|无法解码图片内容"_s};
+                 u"tree/sub/b.png|success|tree/sub/b-1.png"_s, u"tree/notes.txt|failed|图片读取失败"_s};
     }
 
     void folders()
@@ -673,8 +673,8 @@ private slots:
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QByteArray>("usage");
-        const QStringList chinese{{}, u"当前阶段暂不处理 TIFF"_s, u"无法解码图片内容"_s};
-        const QStringList english{{}, u"TIFF isn't supported yet"_s, u"Couldn't decode the image"_s};
+        const QStringList chinese{{}, u"当前阶段暂不处理 TIFF"_s, u"图片读取失败"_s};
+        const QStringList english{{}, u"TIFF isn't supported yet"_s, u"Couldn't read the image"_s};
         QTest::newRow("Chinese") << u"zh_CN.UTF-8"_s << chinese << "用法：pressel-cli"_ba;
         QTest::newRow("English") << u"en_US.UTF-8"_s << english << "usage: pressel-cli"_ba;
         QTest::newRow("German, untranslated") << u"de_DE.UTF-8"_s << english << "usage: pressel-cli"_ba;
