@@ -140,13 +140,6 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
         if (!decoded || !profile || !profile->source->readContents())
             return 2;
         const QImage reference = ButteraugliDistance::measurable(decoded->image);
-        const auto fixed = compressAndMeasure(service, copy, {}, reference, butteraugli, runs);
-        const auto chosen = compressAndMeasure(service, copy, automatic, reference, butteraugli, runs);
-        if (!fixed || !chosen) {
-            std::fprintf(stderr, "%s: not compressed\n", qPrintable(photo.fileName()));
-            return 2;
-        }
-        const int encodes = lastAutoEncodes;
         // The same search on the whole picture and on its tiles, as the service makes it.
         auto file = PrivateFile::create(scratch.path());
         if (!file)
@@ -159,6 +152,27 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
                 return failure(written.error());
             return file->readAll();
         };
+        const auto fixed = compressAndMeasure(service, copy, {}, reference, butteraugli, runs);
+        // At another target than the service's, the tiles' search chooses and the service
+        // writes the whole picture at that quality: bytes and distances as the service would
+        // give them at that target, times not.
+        std::optional<Compressed> chosen;
+        int encodes = 0;
+        if (target == AutoQualitySearch::defaultDistance) {
+            chosen = compressAndMeasure(service, copy, automatic, reference, butteraugli, runs);
+            encodes = lastAutoEncodes;
+        } else if (const auto choice = AutoQualitySearch::run(range, *decoded, target, encode)) {
+            CompressionSettings at;
+            at.jpegQuality = choice->quality;
+            chosen = compressAndMeasure(service, copy, at, reference, butteraugli, runs);
+            if (chosen)
+                chosen->quality = choice->quality;
+            encodes = choice->trials + 1;
+        }
+        if (!fixed || !chosen) {
+            std::fprintf(stderr, "%s: not compressed\n", qPrintable(photo.fileName()));
+            return 2;
+        }
         std::printf("%-34s | %7.0f %5.2f %7.0f | %7.0f %5.2f %3d %2d %7.0f |",
                     qPrintable(photo.completeBaseName().left(34)), fixed->bytes / 1024.0, fixed->distance,
                     fixed->milliseconds, chosen->bytes / 1024.0, chosen->distance, chosen->quality, encodes,

@@ -45,6 +45,8 @@ Expected<AutoQualitySearch::Choice> AutoQualitySearch::run(const Range &range, c
     auto searched = std::make_shared<DecodedImage>(picture);
     if (sampled)
         searched->image = sample(picture.image);
+    if (searched->image.size() != picture.image.size())
+        target /= tileShortfall;
     const ButteraugliDistance butteraugli;
     const QImage reference = ButteraugliDistance::measurable(searched->image);
     std::map<int, double> distances;
