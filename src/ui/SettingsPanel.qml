@@ -74,7 +74,7 @@ Popup {
             verticalAlignment: Text.AlignVCenter
         }
     }
-    component Switch: CheckBox {
+    component Toggle: CheckBox {
         id: toggle
         topPadding: Theme.spacing2XS
         bottomPadding: Theme.spacing2XS
@@ -246,7 +246,7 @@ Popup {
                                 text: panel.settings.outputFormat === "webp" ? qsTr("WebP 质量")
                                     : panel.settings.outputFormat === "avif" ? qsTr("AVIF 质量") : qsTr("JPEG 质量")
                             }
-                            Switch {
+                            Toggle {
                                 objectName: "autoQualityCheckBox"
                                 enabled: !(panel.settings.jpegLossless && panel.settings.outputFormat === "keep")
                                 text: qsTr("自动（看起来一样）")
@@ -284,7 +284,7 @@ Popup {
                             }
                         }
 
-                        Switch {
+                        Toggle {
                             objectName: "jpegLosslessCheckBox"
                             Layout.fillWidth: true
                             // A JPEG stays a JPEG only under these two.
@@ -335,7 +335,7 @@ Popup {
                             }
                         }
 
-                        Switch {
+                        Toggle {
                             objectName: "pngLosslessCheckBox"
                             Layout.fillWidth: true
                             text: qsTr("PNG 只做无损压缩")
@@ -402,7 +402,7 @@ Popup {
                         RowLayout {
                             spacing: Theme.spacingML
 
-                            Switch {
+                            Toggle {
                                 id: targetOn
                                 objectName: "targetSizeCheckBox"
                                 text: qsTr("每个文件不超过")
@@ -462,7 +462,7 @@ Popup {
                             }
                         }
 
-                        Switch {
+                        Toggle {
                             objectName: "keepDatesCheckBox"
                             Layout.fillWidth: true
                             text: qsTr("保留原文件的修改时间")
@@ -534,7 +534,7 @@ Popup {
                         }
                     }
 
-                    Switch {
+                    Toggle {
                         objectName: "notifyCheckBox"
                         Layout.fillWidth: true
                         text: qsTr("完成时通知")
