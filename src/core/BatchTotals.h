@@ -23,7 +23,8 @@ struct BatchTotals {
     static BatchTotals of(const QList<CompressionResult> &results);
 
     // "3 个文件 · 节省 1.2 MB（35%）" (the saving only when there is one), then " · 1 个跳过" and
-    // " · 1 个失败" when there are any; the files left out of the rows last. Empty when there is nothing to say.
+    // " · 1 个失败" when there are any; the files left out of the rows last. Empty when there is
+    // nothing to say.
     QString text(const QLocale &locale = QLocale()) const;
 };
 

@@ -51,8 +51,9 @@ public:
     using Encode = std::function<Expected<QByteArray>(int quality, const std::shared_ptr<const DecodedImage> &)>;
 
     // `encode` writes the given picture at a quality and answers the output's bytes; a failure
-    // ends the search. `target` is the distance wanted over the whole picture. The highest quality is the answer when no trial came close enough.
-    // `sampled` false searches the whole picture, as the benchmark compares.
+    // ends the search. `target` is the distance wanted over the whole picture. The highest
+    // quality is the answer when no trial came close enough. `sampled` false searches the whole
+    // picture, as the benchmark compares.
     static Expected<Choice> run(const Range &range, const DecodedImage &picture, double target, const Encode &encode,
                                 bool sampled = true);
 
