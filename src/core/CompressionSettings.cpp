@@ -128,7 +128,7 @@ QString CompressionSettings::fingerprint() const
     return choices.join(u' ');
 }
 
-static std::unique_ptr<QSettings> userSettings()
+std::unique_ptr<QSettings> CompressionSettings::userFile()
 {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("pressel"),
                                        QStringLiteral("pressel"));
@@ -136,12 +136,12 @@ static std::unique_ptr<QSettings> userSettings()
 
 CompressionSettings CompressionSettings::loadSaved()
 {
-    return load(*userSettings());
+    return load(*userFile());
 }
 
 void CompressionSettings::saveAsSaved() const
 {
-    save(*userSettings());
+    save(*userFile());
 }
 
 CompressionSettings::QualityScale CompressionSettings::qualityScale(OutputFormat format)

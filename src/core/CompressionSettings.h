@@ -7,6 +7,7 @@
 
 #include <QtGlobal>
 
+#include <memory>
 #include <optional>
 
 #include <QString>
@@ -89,6 +90,8 @@ struct CompressionSettings {
     // line never reads it: scripts stay predictable.
     static CompressionSettings loadSaved();
     void saveAsSaved() const;
+    // That file, which the window keeps its own keys in too (its place, notifications).
+    static std::unique_ptr<QSettings> userFile();
 
     // Every choice that shapes an output, as one text: equal exactly when those choices are.
     // Outputs carry it, so that a source is not compressed again the same way.

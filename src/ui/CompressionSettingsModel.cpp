@@ -12,17 +12,11 @@ namespace {
 
 const QString notifyKey = QStringLiteral("notifyWhenFinished");
 
-// The file the compression settings are saved in.
-QSettings savedSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("pressel"), QStringLiteral("pressel"));
-}
-
 } // namespace
 
 bool CompressionSettingsModel::notifiesWhenFinished()
 {
-    return savedSettings().value(notifyKey, true).toBool();
+    return CompressionSettings::userFile()->value(notifyKey, true).toBool();
 }
 
 void CompressionSettingsModel::setNotifyWhenFinished(bool notify)
@@ -30,7 +24,7 @@ void CompressionSettingsModel::setNotifyWhenFinished(bool notify)
     if (notify == m_notifyWhenFinished)
         return;
     m_notifyWhenFinished = notify;
-    savedSettings().setValue(notifyKey, notify);
+    CompressionSettings::userFile()->setValue(notifyKey, notify);
     emit changed();
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowGeometry.h"
 
+#include "CompressionSettings.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -10,11 +12,6 @@
 namespace pressel {
 
 namespace {
-
-QSettings savedSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("pressel"), QStringLiteral("pressel"));
-}
 
 const QString geometryKey = QStringLiteral("window/geometry");
 const QString maximizedKey = QStringLiteral("window/maximized");
@@ -55,8 +52,8 @@ void WindowGeometry::restore()
 {
     if (!m_window)
         return;
-    const QSettings settings = savedSettings();
-    QRect geometry = settings.value(geometryKey).toRect();
+    const auto settings = CompressionSettings::userFile();
+    QRect geometry = settings->value(geometryKey).toRect();
     if (geometry.isValid()) {
         QScreen *primary = QGuiApplication::primaryScreen();
         if (!reachable(geometry) && primary) {
@@ -66,7 +63,7 @@ void WindowGeometry::restore()
         }
         m_window->setGeometry(geometry);
     }
-    if (settings.value(maximizedKey).toBool())
+    if (settings->value(maximizedKey).toBool())
         m_window->setWindowStates(Qt::WindowMaximized);
 
     for (const auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
@@ -77,12 +74,12 @@ void WindowGeometry::restore()
 // The place and size of the normal window; a maximised or minimised one keeps them for later.
 void WindowGeometry::save() const
 {
-    QSettings settings = savedSettings();
+    const auto settings = CompressionSettings::userFile();
     const Qt::WindowStates states = m_window->windowStates();
     if (!(states & (Qt::WindowMinimized | Qt::WindowFullScreen)))
-        settings.setValue(maximizedKey, bool(states & Qt::WindowMaximized));
+        settings->setValue(maximizedKey, bool(states & Qt::WindowMaximized));
     if (states == Qt::WindowNoState && m_window->isVisible())
-        settings.setValue(geometryKey, m_window->geometry());
+        settings->setValue(geometryKey, m_window->geometry());
 }
 
 } // namespace pressel
