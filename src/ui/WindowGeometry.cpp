@@ -30,6 +30,19 @@ bool reachable(const QRect &geometry)
 
 } // namespace
 
+WindowGeometry::WindowGeometry(QObject *parent)
+    : QObject(parent)
+{
+    m_pending.setSingleShot(true);
+    m_pending.setInterval(300);
+    connect(&m_pending, &QTimer::timeout, this, &WindowGeometry::save);
+}
+
+WindowGeometry::~WindowGeometry()
+{
+    save();
+}
+
 void WindowGeometry::setTarget(QWindow *window)
 {
     if (m_window == window)
@@ -67,19 +80,35 @@ void WindowGeometry::restore()
         m_window->setWindowStates(Qt::WindowMaximized);
 
     for (const auto signal : {&QWindow::xChanged, &QWindow::yChanged, &QWindow::widthChanged, &QWindow::heightChanged})
-        connect(m_window, signal, this, &WindowGeometry::save);
-    connect(m_window, &QWindow::windowStateChanged, this, &WindowGeometry::save);
+        connect(m_window, signal, this, &WindowGeometry::note);
+    connect(m_window, &QWindow::windowStateChanged, this, &WindowGeometry::note);
 }
 
 // The place and size of the normal window; a maximised or minimised one keeps them for later.
-void WindowGeometry::save() const
+void WindowGeometry::note()
 {
-    const auto settings = CompressionSettings::userFile();
+    if (!m_window)
+        return;
     const Qt::WindowStates states = m_window->windowStates();
     if (!(states & (Qt::WindowMinimized | Qt::WindowFullScreen)))
-        settings->setValue(maximizedKey, bool(states & Qt::WindowMaximized));
+        m_maximized = bool(states & Qt::WindowMaximized);
     if (states == Qt::WindowNoState && m_window->isVisible())
-        settings->setValue(geometryKey, m_window->geometry());
+        m_geometry = m_window->geometry();
+    m_pending.start();
+}
+
+void WindowGeometry::save()
+{
+    m_pending.stop();
+    if (!m_maximized && !m_geometry)
+        return;
+    const auto settings = CompressionSettings::userFile();
+    if (m_maximized)
+        settings->setValue(maximizedKey, *m_maximized);
+    if (m_geometry)
+        settings->setValue(geometryKey, *m_geometry);
+    m_maximized.reset();
+    m_geometry.reset();
 }
 
 } // namespace pressel

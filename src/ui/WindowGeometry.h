@@ -4,14 +4,20 @@
 #include <QObject>
 #include <QPointer>
 #include <QQmlParserStatus>
+#include <QRect>
+#include <QTimer>
 #include <QWindow>
 #include <QtQml/qqmlregistration.h>
+
+#include <optional>
 
 namespace pressel {
 
 // Keeps a window's place and size (or that it was maximised) in the user's settings and gives
 // them back before the window is first shown, on a screen: a place that no screen shows any
-// more (a screen unplugged) becomes the centre of the primary screen.
+// more (a screen unplugged) becomes the centre of the primary screen. A drag moves the window
+// many times a second, so the settings file is written once the window has kept still a moment,
+// and at the latest when this goes away with the window.
 class WindowGeometry : public QObject, public QQmlParserStatus
 {
     Q_OBJECT
@@ -20,7 +26,8 @@ class WindowGeometry : public QObject, public QQmlParserStatus
     Q_PROPERTY(QWindow *target READ target WRITE setTarget NOTIFY targetChanged)
 
 public:
-    using QObject::QObject;
+    explicit WindowGeometry(QObject *parent = nullptr);
+    ~WindowGeometry() override;
 
     QWindow *target() const { return m_window; }
     void setTarget(QWindow *window);
@@ -33,10 +40,14 @@ signals:
 
 private:
     void restore();
-    void save() const;
+    void note();
+    void save();
 
     QPointer<QWindow> m_window;
     bool m_complete = false;
+    QTimer m_pending;
+    std::optional<bool> m_maximized; // what to write once the window keeps still
+    std::optional<QRect> m_geometry;
 };
 
 } // namespace pressel

@@ -324,12 +324,14 @@ private slots:
         QFETCH(QRect, saved);
         QFETCH(bool, onScreen);
         const auto restore = qScopeGuard([] { QSettings(u"pressel"_s, u"pressel"_s).remove(u"window"_s); });
-        if (onScreen)
+        if (onScreen) {
             m_window->setGeometry(saved);
-        else
+            QTRY_COMPARE(QSettings(u"pressel"_s, u"pressel"_s).value(u"window/geometry"_s).toRect(), saved);
+            cleanup();
+        } else {
+            cleanup();
             QSettings(u"pressel"_s, u"pressel"_s).setValue(u"window/geometry"_s, saved);
-        QTRY_COMPARE(QSettings(u"pressel"_s, u"pressel"_s).value(u"window/geometry"_s).toRect(), saved);
-        cleanup();
+        }
         init();
         const QRect area = m_window->screen()->availableGeometry();
         QCOMPARE(m_window->size(), saved.size());
