@@ -188,21 +188,16 @@ FocusScope {
             onHeightChanged: if (!view.fitted) view.clampOffsets()
 
             // What shows through a picture's transparent pixels.
-            Rectangle {
+            Image {
                 objectName: "checkerboard"
                 x: view.pictureLeft
                 y: view.pictureTop
                 width: view.pictureRight - view.pictureLeft
                 height: view.pictureBottom - view.pictureTop
                 visible: view.hasImage
-                color: Theme.checkerLight
-
-                Image {
-                    anchors.fill: parent
-                    source: "artwork/checkerboard.svg"
-                    sourceSize: Qt.size(2 * Theme.checkerSquare, 2 * Theme.checkerSquare)
-                    fillMode: Image.Tile
-                }
+                source: "artwork/checkerboard.svg"
+                sourceSize: Qt.size(2 * Theme.checkerSquare, 2 * Theme.checkerSquare)
+                fillMode: Image.Tile
             }
 
             // The source, cut off at the divider.

@@ -98,9 +98,8 @@ QtObject {
     readonly property color toolTipEdge: dark ? Qt.rgba(1, 1, 1, 0.16) : Qt.rgba(0, 0, 0, 0.16)
     readonly property color scrollHandle: dark ? Qt.rgba(1, 1, 1, 0.38) : Qt.rgba(0, 0, 0, 0.34)
     readonly property color scrollHandleActive: dark ? Qt.rgba(1, 1, 1, 0.6) : Qt.rgba(0, 0, 0, 0.55)
-    // Behind transparent pixels, in thumbnails (Thumbnails.cpp draws the same) and the
-    // before/after view: light in either scheme, as image editors show it.
-    readonly property color checkerLight: "#ffffff"
+    // Behind transparent pixels, artwork/checkerboard.svg in thumbnails and the before/after
+    // view: light in either scheme, as image editors show it.
     readonly property int checkerSquare: 8
     readonly property color scrollTrack: dark ? Qt.rgba(1, 1, 1, 0.05) : Qt.rgba(0, 0, 0, 0.04)
 

@@ -3,6 +3,7 @@
 
 #include "ImageCodec.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QQmlEngine>
@@ -57,16 +58,12 @@ public:
                                .scale(drawn.width() / picture.width(), drawn.height() / picture.height()));
         const double corner = cornerFraction * requestedSize.width();
         painter.setPen(Qt::NoPen);
-        // Transparent pixels over the before/after view's checkerboard (white and #d6d6d6, eight
-        // points a square on the 80-point tile, which asks for twice its size).
+        // Transparent pixels over the before/after view's checkerboard tile, ten squares across.
         if (picture.hasAlphaChannel()) {
             const int square = std::max(1, requestedSize.width() / 10);
-            QImage checker(2 * square, 2 * square, QImage::Format_RGB32);
-            checker.fill(Qt::white);
-            QPainter squares(&checker);
-            squares.fillRect(QRect(square, 0, square, square), QColor(0xd6, 0xd6, 0xd6));
-            squares.fillRect(QRect(0, square, square, square), QColor(0xd6, 0xd6, 0xd6));
-            squares.end();
+            QImageReader tile(QStringLiteral(":/Pressel/artwork/checkerboard.svg"));
+            tile.setScaledSize(QSize(2 * square, 2 * square));
+            const QImage checker = tile.read();
             painter.setBrush(QBrush(checker));
             painter.drawRoundedRect(QRectF(QPointF(), requestedSize), corner, corner);
         }
