@@ -10,6 +10,7 @@
 // (decode, PPM bytes, PPM write, cjpeg) shows where its time goes.
 
 #include "BenchSupport.h"
+#include "CorpusFiles.h"
 #include "InstallLayout.h"
 #include "ImageCodec.h"
 #include "ImageFormatDetector.h"
@@ -140,7 +141,7 @@ int main(int argc, char *argv[])
     }
     const QString cjpeg = cjpegURL->toLocalFile();
     const QFileInfoList files =
-        QDir(corpus).entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files, QDir::Name);
+        BenchSupport::corpusFiles(corpus, {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")});
     if (files.isEmpty()) {
         fprintf(stderr, "no JPEG files in %s (build the corpus with make-corpus.sh)\n", qPrintable(corpus));
         return 2;

@@ -20,6 +20,7 @@
 // shared machine it is the steadier figure, and the one the time per megapixel is taken from.
 
 #include "BenchSupport.h"
+#include "CorpusFiles.h"
 #include "ImageFormatDetector.h"
 #include "InstallLayout.h"
 #include "JPEGMarkerPruning.h"
@@ -182,7 +183,7 @@ bool benchJPEG(const QString &folder, int runs, const InstallLayout &bundle, con
     const QString jpegtran = jpegtranURL->toLocalFile();
     const FallbackEncoder lossy = makeJPEGEncoder(bundle, 75);
     QList<std::pair<QString, bool>> inputs; // path, camera-like
-    for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name)) {
+    for (const QFileInfo &file : BenchSupport::corpusFiles(folder, {QStringLiteral("*.jpg")})) {
         inputs.append({file.absoluteFilePath(), false});
         if (const QString camera = cameraJPEG(djpeg, turboCJPEG, file.absoluteFilePath(), scratch); !camera.isEmpty())
             inputs.append({camera, true});
@@ -273,7 +274,7 @@ bool benchPNG(const QString &folder, int runs, bool withZopfli, const InstallLay
         fprintf(stderr, "needs optipng and zopflipng on the PATH (Debian's optipng and zopfli)\n");
         return false;
     }
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    const QFileInfoList files = BenchSupport::corpusFiles(folder, {QStringLiteral("*.png")});
     const FallbackEncoder today = makePNGEncoder(bundle, std::nullopt, MetadataPolicy::strip);
     printf("PNG: median of %d runs%s\n", runs, withZopfli ? ", zopflipng once" : "");
     printf("%-36s %5s %9s | %9s %6s %6s %5s | %9s %6s | %9s %6s | %9s %7s | %s\n", "file", "MP", "source B", "optimize",

@@ -6,6 +6,7 @@
 // only that copy. Times are the median of --runs runs (default 3), the two ways interleaved.
 
 #include "BenchSupport.h"
+#include "CorpusFiles.h"
 #include "InstallLayout.h"
 #include "ImageFormatDetector.h"
 #include "OutputFiles.h"
@@ -144,7 +145,9 @@ int main(int argc, char *argv[])
         out << "no pngquant in the bundle of " << parser.value(binOption) << "\n";
         return 2;
     }
-    const QStringList files = QDir(corpus).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    QStringList files;
+    for (const QFileInfo &file : BenchSupport::corpusFiles(corpus, {QStringLiteral("*.png")}))
+        files.append(file.fileName());
     if (files.isEmpty()) {
         out << "no PNG files in " << corpus << "\n";
         return 2;

@@ -8,7 +8,7 @@
 // times HEIC to JPEG (decode, PPM, cjpeg) against the JPEG road on the same photos.
 //
 //   pressel-bench-quality [--runs N] [--only SUBSTRING] [--formats webp,avif,heic] [--webp-start A,B]
-//                         [--avif-start A,B] [--variants] [CORPUS_FOLDER]
+//                         [--avif-start A,B] [--avif-speed S] [--variants] [CORPUS_FOLDER]
 //
 // Photos are CORPUS/jpg/*.jpg, the HEIC copies CORPUS/formats/*.heic. Times are CPU time of this
 // process (cjpeg: of the child process), the steadier figure on a shared machine; wall time
@@ -16,6 +16,7 @@
 
 #include "AVIFEncoder.h"
 #include "BenchSupport.h"
+#include "CorpusFiles.h"
 #include "ButteraugliDistance.h"
 #include "ImageCodec.h"
 #include "JPEGEncoder.h"
@@ -376,6 +377,8 @@ int main(int argc, char **argv)
                       QStringLiteral("LIST"), QStringLiteral("webp,avif,heic")});
     parser.addOption({QStringLiteral("webp-start"), QStringLiteral("WebP's two first guesses."), QStringLiteral("A,B"),
                       QStringLiteral("75,90")});
+    parser.addOption({QStringLiteral("avif-speed"), QStringLiteral("libaom's effort for AVIF, 0 to 10."),
+                      QStringLiteral("S"), QString::number(AVIFSettings{}.speed)});
     parser.addOption({QStringLiteral("avif-start"), QStringLiteral("AVIF's two first guesses."), QStringLiteral("A,B"),
                       QStringLiteral("55,70")});
     parser.addOption(
@@ -387,7 +390,7 @@ int main(int argc, char **argv)
 
     QList<Photo> photos;
     for (const QFileInfo &file :
-         QDir(corpus.filePath(QStringLiteral("jpg"))).entryInfoList({QStringLiteral("*.jpg")})) {
+         BenchSupport::corpusFiles(corpus.filePath(QStringLiteral("jpg")), {QStringLiteral("*.jpg")})) {
         if (!file.fileName().contains(parser.value(QStringLiteral("only"))))
             continue;
         QFile input(file.filePath());
@@ -416,7 +419,7 @@ int main(int argc, char **argv)
                     runs);
         QList<double> ratios;
         for (const QFileInfo &heic :
-             QDir(corpus.filePath(QStringLiteral("formats"))).entryInfoList({QStringLiteral("*.heic")})) {
+             BenchSupport::corpusFiles(corpus.filePath(QStringLiteral("formats")), {QStringLiteral("*.heic")})) {
             QFile heicFile(heic.filePath()),
                 jpegFile(corpus.filePath(QStringLiteral("jpg/%1.jpg").arg(heic.completeBaseName())));
             if (!heicFile.open(QIODevice::ReadOnly) || !jpegFile.open(QIODevice::ReadOnly))
@@ -492,10 +495,12 @@ int main(int argc, char **argv)
              {{QStringLiteral("WebP method 4"), webpVariant([](WebPSettings &s) { s.method = 4; })},
               {QStringLiteral("WebP plain YUV"), webpVariant([](WebPSettings &s) { s.sharpYUV = false; })},
               {QStringLiteral("WebP filter 20"), webpVariant([](WebPSettings &s) { s.filterStrength = 20; })}}});
+    AVIFSettings avif;
+    avif.speed = parser.value(QStringLiteral("avif-speed")).toInt();
     if (wanted.contains(u"avif"))
         formats.append({QStringLiteral("AVIF"),
-                        QStringLiteral("libavif, aom, speed 6, 4:2:0"),
-                        avifAt(AVIFSettings{}),
+                        QStringLiteral("libavif, aom, speed %1, 4:2:0").arg(avif.speed),
+                        avifAt(avif),
                         {{QStringLiteral("AVIF speed 4"), avifVariant([](AVIFSettings &s) { s.speed = 4; })},
                          {QStringLiteral("AVIF speed 8"), avifVariant([](AVIFSettings &s) { s.speed = 8; })},
                          {QStringLiteral("AVIF through libheif (aom, speed 6)"), [](int quality) {

@@ -13,6 +13,7 @@
 
 #include "AutoQualitySearch.h"
 #include "BenchSupport.h"
+#include "CorpusFiles.h"
 #include "ButteraugliDistance.h"
 #include "EncoderTable.h"
 #include "ImageCodec.h"
@@ -129,6 +130,8 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
     double fixedWorst = 0, autoWorst = 0;
     QList<double> timeRatios;
     int sameQuality = 0, largestGap = 0;
+    qint64 wholeBytes = 0;
+    double wholeWorst = 0;
     for (const QFileInfo &photo : photos) {
         const QString copy = scratch.filePath(QStringLiteral("auto-") + photo.fileName());
         if (!QFile::exists(copy) && !QFile::copy(photo.filePath(), copy))
@@ -189,6 +192,13 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
         const auto small = AutoQualitySearch::run(range, *decoded, target, encode);
         if (!whole || !small)
             return 2;
+        // What the whole picture's search would write: the bytes an exact search spends.
+        CompressionSettings atWhole;
+        atWhole.jpegQuality = whole->quality;
+        const auto exact = compressAndMeasure(service, copy, atWhole, reference, butteraugli, 1);
+        if (!exact)
+            return 2;
+        wholeBytes += exact->bytes, wholeWorst = std::max(wholeWorst, exact->distance);
         std::printf(" %3d %5.2f / %3d %5.2f\n", whole->quality, whole->distance.value_or(qQNaN()), small->quality,
                     small->distance.value_or(qQNaN()));
         std::fflush(stdout);
@@ -200,8 +210,10 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
                 qlonglong(autoBytes), qlonglong(fixedBytes), double(autoBytes) / double(fixedBytes), autoWorst,
                 fixedWorst, BenchSupport::median(timeRatios), runs);
     if (compareWhole)
-        std::printf("whole vs tiles search: %d of %lld the same quality, at most %d apart\n", sameQuality,
-                    qlonglong(photos.size()), largestGap);
+        std::printf("whole vs tiles search: %d of %lld the same quality, at most %d apart; the whole's search "
+                    "writes %.3fx q75's bytes, largest distance %.3f\n",
+                    sameQuality, qlonglong(photos.size()), largestGap, double(wholeBytes) / double(fixedBytes),
+                    wholeWorst);
     return 0;
 }
 
@@ -235,9 +247,8 @@ int main(int argc, char *argv[])
     const int target = std::max(1, parser.value(targetOption).toInt());
     const QString corpus = parser.positionalArguments().value(0, QStringLiteral("/tmp/pressel-corpus/corpus"));
 
-    QFileInfoList photos = QDir(corpus + QStringLiteral("/jpg"))
-                                     .entryInfoList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files,
-                                                    QDir::Name);
+    QFileInfoList photos = BenchSupport::corpusFiles(corpus + QStringLiteral("/jpg"),
+                                                     {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")});
     photos.removeIf([&](const QFileInfo &photo) { return !photo.fileName().contains(parser.value(matchOption)); });
     QTemporaryDir scratch;
     if (photos.isEmpty() || !scratch.isValid()) {
