@@ -16,8 +16,8 @@
 
 #include "AVIFEncoder.h"
 #include "BenchSupport.h"
-#include "CorpusFiles.h"
 #include "ButteraugliDistance.h"
+#include "CorpusFiles.h"
 #include "ImageCodec.h"
 #include "JPEGEncoder.h"
 #include "PPMPreprocessing.h"

@@ -13,8 +13,8 @@
 
 #include "AutoQualitySearch.h"
 #include "BenchSupport.h"
-#include "CorpusFiles.h"
 #include "ButteraugliDistance.h"
+#include "CorpusFiles.h"
 #include "EncoderTable.h"
 #include "ImageCodec.h"
 #include "ImageFormatDetector.h"
@@ -160,17 +160,18 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
         // writes the whole picture at that quality: bytes and distances as the service would
         // give them at that target, times not.
         std::optional<Compressed> chosen;
+        std::optional<Expected<AutoQualitySearch::Choice>> tiles; // the tiles' search, once made here
         int encodes = 0;
         if (target == AutoQualitySearch::defaultDistance) {
             chosen = compressAndMeasure(service, copy, automatic, reference, butteraugli, runs);
             encodes = lastAutoEncodes;
-        } else if (const auto choice = AutoQualitySearch::run(range, *decoded, target, encode)) {
+        } else if (tiles = AutoQualitySearch::run(range, *decoded, target, encode); *tiles) {
             CompressionSettings at;
-            at.jpegQuality = choice->quality;
+            at.jpegQuality = (*tiles)->quality;
             chosen = compressAndMeasure(service, copy, at, reference, butteraugli, runs);
             if (chosen)
-                chosen->quality = choice->quality;
-            encodes = choice->trials + 1;
+                chosen->quality = (*tiles)->quality;
+            encodes = (*tiles)->trials + 1;
         }
         if (!fixed || !chosen) {
             std::fprintf(stderr, "%s: not compressed\n", qPrintable(photo.fileName()));
@@ -189,7 +190,7 @@ int autoQuality(const CompressionService &service, const InstallLayout &layout, 
             continue;
         }
         const auto whole = AutoQualitySearch::run(range, *decoded, target, encode, false);
-        const auto small = AutoQualitySearch::run(range, *decoded, target, encode);
+        const auto small = tiles ? *tiles : AutoQualitySearch::run(range, *decoded, target, encode);
         if (!whole || !small)
             return 2;
         // What the whole picture's search would write: the bytes an exact search spends.
