@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CompressionService.h"
 
+#include "AutoQualitySearch.h"
 #include "BatchOrder.h"
 #include "EarlierOutputs.h"
 #include "ImageCodec.h"
 #include "ImageFolderWalk.h"
+#include "InProcessEncoding.h"
 #include "Logging.h"
 #include "MetadataTransfer.h"
 #include "OutputFiles.h"
-#include "SourceReplacement.h"
 #include "QualitySearch.h"
-#include "AutoQualitySearch.h"
-#include "InProcessEncoding.h"
+#include "SourceReplacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +22,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <variant>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <variant>
 #include <vector>
 
 #include <unistd.h>
@@ -60,11 +60,9 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
                                                .arg(path, QString::number(walk.files.size()),
                                                     walk.truncated ? QStringLiteral(" and more") : QString());
         if (walk.truncated)
-            entries.append(
-                CompressionResult::failed(url, 0, Failure(Failure::folderLimitReached)));
+            entries.append(CompressionResult::failed(url, 0, Failure(Failure::folderLimitReached)));
         else if (walk.files.isEmpty())
-            entries.append(
-                CompressionResult::failed(url, 0, Failure(Failure::folderWithoutImages)));
+            entries.append(CompressionResult::failed(url, 0, Failure(Failure::folderWithoutImages)));
         // The given folder's own name is kept too, as copying it would: two folders given
         // together never mix their files.
         const QDir given(QDir::cleanPath(path));
@@ -74,7 +72,6 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
     }
     return entries;
 }
-
 
 // The output format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg, an
 // HEIC converted to JPEG becomes a -N.jpg. The
@@ -107,7 +104,9 @@ qint64 expectedPixelCount(const QUrl &url)
 
 // What the files of one batch share while they run side by side; guarded by `mutex`.
 struct BatchState {
-    explicit BatchState(const std::vector<BatchOrder::File> &files) : order(files) {}
+    explicit BatchState(const std::vector<BatchOrder::File> &files)
+        : order(files)
+    {}
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -155,7 +154,7 @@ void CompressionService::setWorkerCount(int count)
 }
 
 QFuture<QList<CompressionResult>> CompressionService::compressFiles(const QList<QUrl> &urls,
-                                                                   const CompressionSettings &settings)
+                                                                    const CompressionSettings &settings)
 {
     return compressFiles(CompressionBatchRequest{urls, settings});
 }
@@ -271,8 +270,8 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
             };
             // A row decided when its folder was opened only takes its turn.
             const BatchFile *file = std::get_if<BatchFile>(&entry);
-            CompressionResult result = file ? compressFile(*file, encoders, request.settings, nameOutput)
-                                            : std::get<CompressionResult>(entry);
+            CompressionResult result =
+                file ? compressFile(*file, encoders, request.settings, nameOutput) : std::get<CompressionResult>(entry);
 
             std::unique_lock lock(state.mutex);
             if (!named) {
@@ -319,13 +318,12 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
 {
     std::vector<OutputNameReservation> held;
-    return compressFile(BatchFile{sourceURL, {}}, m_makeEncoders(settings), settings,
-                        {[&](const ImageProfile &profile, const QUrl &folderURL) {
-                             return reserveOutputURL(profile, folderURL, held);
-                         },
-                         [&](const ImageProfile &profile, const QUrl &folderURL) {
-                             return reserveOutputURL(profile, folderURL, held);
-                         }});
+    return compressFile(
+        BatchFile{sourceURL, {}}, m_makeEncoders(settings), settings,
+        {[&](const ImageProfile &profile, const QUrl &folderURL) { return reserveOutputURL(profile, folderURL, held); },
+         [&](const ImageProfile &profile, const QUrl &folderURL) {
+             return reserveOutputURL(profile, folderURL, held);
+         }});
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)
@@ -373,8 +371,7 @@ Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, Im
 
 // The lowest quality of the output format's panel range whose output looks like the picture
 // (AutoQualitySearch), searched on a sample of its tiles; the whole picture is then written once at it.
-Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &scale,
-                                 const CompressionSettings &settings,
+Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &scale, const CompressionSettings &settings,
                                  const std::function<Expected<void>(const Encoder &)> &write,
                                  const std::stop_token &stop)
 {
@@ -398,12 +395,12 @@ Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &sca
         return failure(choice.error());
     if (const auto written = write(*scale.encoderAt(choice->quality)); !written)
         return failure(written.error());
-    qCInfo(lcCompression).noquote()
-        << QStringLiteral("auto quality: %1 (distance %2, %3 encodes) for %4")
-               .arg(choice->quality)
-               .arg(choice->distance ? QString::number(*choice->distance, 'f', 2) : QStringLiteral("unknown"))
-               .arg(choice->trials + 1)
-               .arg(output.outputURL.toLocalFile());
+    qCInfo(lcCompression).noquote() << QStringLiteral("auto quality: %1 (distance %2, %3 encodes) for %4")
+                                           .arg(choice->quality)
+                                           .arg(choice->distance ? QString::number(*choice->distance, 'f', 2)
+                                                                 : QStringLiteral("unknown"))
+                                           .arg(choice->trials + 1)
+                                           .arg(output.outputURL.toLocalFile());
     return choice->quality;
 }
 
@@ -440,7 +437,8 @@ Expected<std::optional<int>> writeOutput(OutputInMaking &output, const Encoder &
     if (!choice)
         return failure(choice.error());
     if (!*choice)
-        return failure(Failure(Failure::targetSizeUnreachable, {QStringLiteral("%1 kB").arg(*settings.targetKilobytes)}));
+        return failure(
+            Failure(Failure::targetSizeUnreachable, {QStringLiteral("%1 kB").arg(*settings.targetKilobytes)}));
     qCInfo(lcCompression).noquote() << QStringLiteral("Quality %1 fits %2 kB for %3 after %4 encode(s)")
                                            .arg((*choice)->quality)
                                            .arg(*settings.targetKilobytes)
@@ -491,8 +489,7 @@ static Expected<std::pair<QUrl, PrivateFile>> makeOutputFile(const QUrl &sourceU
 // file, with the source's metadata.
 static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const BatchFile &source,
                                        const EncoderTable &encoders, const CompressionSettings &settings,
-                                       const CompressionService::OutputNamer &nameOutput,
-                                       const std::stop_token &stop)
+                                       const CompressionService::OutputNamer &nameOutput, const std::stop_token &stop)
 {
     const QUrl &sourceURL = source.url;
     auto profile = detector.detect(sourceURL);
@@ -582,8 +579,7 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
     const ImageFormat::Kind sourceKind = output->profile.format.kind();
     const ImageFormat::Kind outputKind = output->profile.outputFormat.kind();
     if (sourceKind == outputKind && !output->resize && *outputBytes >= sourceBytes)
-        return CompressionResult::failed(sourceURL, sourceBytes,
-                                          Failure(Failure::notSmaller));
+        return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
         return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::sourceChanged));
     const auto succeeded = [&](const QUrl &outputURL) {
