@@ -74,15 +74,18 @@ QList<BatchEntry> openFolders(const QList<QUrl> &urls, const std::function<bool(
 }
 
 // The output format's extension: a PNG named .jpg becomes a .png, a .JPEG stays a .jpeg, an
-// HEIC converted to JPEG becomes a -N.jpg. The
+// HEIC converted to JPEG becomes a -N.jpg beside its source, but the source's own name with .jpg
+// when it replaces the source, as long as no other file has that name. The
 // name is claimed before it is handed out; another batch of this process may claim a free name
 // between the test and the claim, and the next test then passes it by.
-QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, std::vector<OutputNameReservation> &held)
+QUrl reserveOutputURL(const ImageProfile &profile, const QUrl &folderURL, OutputPlacement placement,
+                      std::vector<OutputNameReservation> &held)
 {
     for (;;) {
-        const bool converted = profile.outputFormat.kind() != profile.format.kind();
+        const bool numbered =
+            profile.outputFormat.kind() != profile.format.kind() && placement != OutputPlacement::replaceSource;
         const QUrl outputURL =
-            makeUniqueOutputURL(profile.sourceURL, profile.outputFormat.fileExtension(), folderURL, converted);
+            makeUniqueOutputURL(profile.sourceURL, profile.outputFormat.fileExtension(), folderURL, numbered);
         if (auto reservation = OutputNameReservation::reserve(outputURL)) {
             held.push_back(std::move(*reservation));
             return outputURL;
@@ -257,7 +260,8 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                 [&](const ImageProfile &profile, const QUrl &folderURL) {
                     std::unique_lock lock(state.mutex);
                     takeTurn(lock);
-                    const QUrl outputURL = reserveOutputURL(profile, folderURL, state.reservations);
+                    const QUrl outputURL =
+                        reserveOutputURL(profile, folderURL, request.settings.outputPlacement, state.reservations);
                     named = true;
                     state.order.passTurn(index);
                     state.changed.notify_all();
@@ -265,7 +269,7 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
                 },
                 [&](const ImageProfile &profile, const QUrl &folderURL) {
                     const std::unique_lock lock(state.mutex);
-                    return reserveOutputURL(profile, folderURL, state.reservations);
+                    return reserveOutputURL(profile, folderURL, request.settings.outputPlacement, state.reservations);
                 },
             };
             // A row decided when its folder was opened only takes its turn.
@@ -318,12 +322,13 @@ QList<CompressionResult> CompressionService::runBatch(const CompressionBatchRequ
 CompressionResult CompressionService::compressFile(const QUrl &sourceURL, const CompressionSettings &settings) const
 {
     std::vector<OutputNameReservation> held;
-    return compressFile(
-        BatchFile{sourceURL, {}}, m_makeEncoders(settings), settings,
-        {[&](const ImageProfile &profile, const QUrl &folderURL) { return reserveOutputURL(profile, folderURL, held); },
-         [&](const ImageProfile &profile, const QUrl &folderURL) {
-             return reserveOutputURL(profile, folderURL, held);
-         }});
+    return compressFile(BatchFile{sourceURL, {}}, m_makeEncoders(settings), settings,
+                        {[&](const ImageProfile &profile, const QUrl &folderURL) {
+                             return reserveOutputURL(profile, folderURL, settings.outputPlacement, held);
+                         },
+                         [&](const ImageProfile &profile, const QUrl &folderURL) {
+                             return reserveOutputURL(profile, folderURL, settings.outputPlacement, held);
+                         }});
 }
 
 static Expected<void> ensureFolderExists(const QUrl &folderURL)

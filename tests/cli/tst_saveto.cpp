@@ -74,9 +74,10 @@ private slots:
         QVERIFY(writeFile(dir.filePath(u"out/a.jpg"_s), "taken"));
         QVERIFY(QDir().mkpath(dir.filePath(u"elsewhere"_s)));
         QVERIFY(QFile::link(dir.filePath(u"elsewhere"_s), dir.filePath(u"out/Other"_s)));
-        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"-r"_s, u"--output-dir"_s, u"out"_s,
-                                                             u"in/Trip"_s, u"in/a.jpg"_s, u"in/Other"_s},
-                                              {dir.path()});
+        const ProcessRun run = TestFiles::run(
+            presselCLI(),
+            {u"--json"_s, u"-r"_s, u"--output-dir"_s, u"out"_s, u"in/Trip"_s, u"in/a.jpg"_s, u"in/Other"_s},
+            {dir.path()});
         const QJsonArray rows = run.rows();
         QVERIFY2(rows.size() == 4, qPrintable(run.describe()));
         const QStringList outputs{u"out/Trip/a.jpg"_s, u"out/Trip/day 1/a.jpg"_s, u"out/a-1.jpg"_s};
@@ -93,14 +94,23 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("png");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("output"); // the output's name, and its format
+        QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QString>("entry"); // the Trash entry's name
         QTest::addColumn<QString>("path");  // the info file's Path, below the photos' folder
 
-        QTest::newRow("JPEG") << u"photo.jpg"_s << false << u"photo.jpg"_s << u"photo.jpg"_s;
-        QTest::newRow("another format's extension") << u"shot.jpg"_s << true << u"shot.jpg"_s << u"shot.jpg"_s;
-        QTest::newRow("a name the Trash holds") << u"old.jpg"_s << false << u"old.2.jpg"_s << u"old.jpg"_s;
-        QTest::newRow("a name to encode") << u"50% off #1.jpg"_s << false << u"50% off #1.jpg"_s
-                                          << u"50%25%20off%20%231.jpg"_s;
+        const QStringList none;
+        QTest::newRow("JPEG") << u"photo.jpg"_s << false << none << u"photo.jpg"_s << QByteArray("jpeg")
+                              << u"photo.jpg"_s << u"photo.jpg"_s;
+        QTest::newRow("another format's extension")
+            << u"shot.jpg"_s << true << none << u"shot.png"_s << QByteArray("png") << u"shot.jpg"_s << u"shot.jpg"_s;
+        QTest::newRow("converted") << u"shot.png"_s << true << QStringList{u"--format"_s, u"jpeg"_s} << u"shot.jpg"_s
+                                   << QByteArray("jpeg") << u"shot.png"_s << u"shot.png"_s;
+        QTest::newRow("a name the Trash holds")
+            << u"old.jpg"_s << false << none << u"old.jpg"_s << QByteArray("jpeg") << u"old.2.jpg"_s << u"old.jpg"_s;
+        QTest::newRow("a name to encode") << u"50% off #1.jpg"_s << false << none << u"50% off #1.jpg"_s
+                                          << QByteArray("jpeg") << u"50% off #1.jpg"_s << u"50%25%20off%20%231.jpg"_s;
     }
 
     // The output takes the original's name, the original is a Trash entry a file manager reads,
@@ -109,19 +119,24 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(bool, png);
+        QFETCH(QStringList, options);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, format);
         QFETCH(QString, entry);
         QFETCH(QString, path);
 
         Scene scene(name, png);
         QVERIFY(writeFile(scene.trash + u"/files/old.jpg"_s, "trashed before"));
+        const QString replacement = scene.photos() + u'/' + output;
         const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
         const ProcessRun run =
-            TestFiles::run(presselCLI(), {u"--json"_s, u"--replace"_s, scene.source}, scene.options());
+            TestFiles::run(presselCLI(), QStringList{u"--json"_s, u"--replace"_s} + options + QStringList{scene.source},
+                           scene.options());
         const QDateTime after = QDateTime::currentDateTime();
         QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
-        QCOMPARE(run.rows()[0][u"output"_s].toString(), scene.replaced(png));
-        QCOMPARE(TestImages::checkOutput(scene.replaced(png), png ? "png" : "jpeg"), QString());
-        QCOMPARE(entryNames(scene.photos()), QStringList{QFileInfo(scene.replaced(png)).fileName()});
+        QCOMPARE(run.rows()[0][u"output"_s].toString(), replacement);
+        QCOMPARE(TestImages::checkOutput(replacement, format), QString());
+        QCOMPARE(entryNames(scene.photos()), QStringList{output});
 
         const QString trashed = scene.trash + u"/files/"_s + entry;
         QCOMPARE(readFile(trashed), scene.original);
@@ -134,7 +149,7 @@ private slots:
 
         // The output thrown away and the original put back, as a file manager restores it: the
         // file to its Path, the info file gone.
-        QVERIFY(QFile::remove(scene.replaced(png)));
+        QVERIFY(QFile::remove(replacement));
         QVERIFY(QFile::rename(trashed, QUrl::fromPercentEncoding(info[1].mid(5).toUtf8())));
         QVERIFY(QFile::remove(scene.trash + u"/info/"_s + entry + u".trashinfo"_s));
         QCOMPARE(readFile(scene.source), scene.original);
