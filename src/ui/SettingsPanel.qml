@@ -366,6 +366,9 @@ Popup {
                                 }
                                 Layout.preferredWidth: Theme.choiceWidth
                                 Layout.preferredHeight: Theme.controlSize
+                                // The list's highlighted choice lies on palette.light, as pale as the
+                                // panel's white highlighted text: it takes the text's own colour.
+                                palette.highlightedText: panel.palette.text
                                 model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
                                                       .concat([qsTr("自定义")])
                                 currentIndex: indexOf(panel.settings.maximumSide)
