@@ -63,9 +63,14 @@ Item {
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
-                                        + (status === ResultStatus.Success && lossless ? " · " + qsTr("无损") : "")
-                                        + (status === ResultStatus.Success && chosenQuality !== undefined
-                                           && chosenQuality !== null ? " · " + qsTr("质量 %1").arg(chosenQuality) : "")
+    readonly property bool hasChosenQuality: status === ResultStatus.Success && chosenQuality !== undefined
+                                             && chosenQuality !== null
+    // What became of the picture beyond its bytes, in the order the command line prints it:
+    // "HEIC → JPEG · 4032×3024 → 1920×1440 · 质量 68".
+    readonly property string outputText: [converted ? conversion : "", resizeText,
+                                          status === ResultStatus.Success && lossless ? qsTr("无损") : "",
+                                          hasChosenQuality ? qsTr("质量 %1").arg(chosenQuality) : ""]
+                                         .filter(part => part.length > 0).join(" · ")
     readonly property string detailText: {
         if (hasOutput)
             return outputPath
@@ -101,8 +106,9 @@ Item {
     Accessible.role: Accessible.ListItem
     Accessible.name: fileName
     Accessible.description: [fileName, statusText, converted ? qsTr("已转换：%1").arg(conversion) : "",
-                             status === ResultStatus.Success ? badgeText : "", sizesText, resizeText, detailText,
-                             revealProblem]
+                             status === ResultStatus.Success ? badgeText : "", sizesText, resizeText,
+                             status === ResultStatus.Success && lossless ? qsTr("无损") : "",
+                             hasChosenQuality ? qsTr("质量 %1").arg(chosenQuality) : "", detailText, revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
     Accessible.focused: activeFocus
@@ -264,9 +270,14 @@ Item {
                 }
             }
 
-            RowLayout {
+            // What became of the picture follows the sizes, or goes on a line of its own when the
+            // row is too narrow for both.
+            Flow {
+                id: outcome
+                Layout.fillWidth: true
                 spacing: Theme.spacingXL
                 ResultBadge {
+                    id: badge
                     objectName: "badge"
                     text: row.badgeText
                     color: row.badgeColor
@@ -274,6 +285,8 @@ Item {
 
                 StyledText {
                     objectName: "sizes"
+                    height: badge.height
+                    verticalAlignment: Text.AlignVCenter
                     text: row.sizesText
                     font.pixelSize: Theme.emphasisSize
                     font.weight: Font.Medium
@@ -281,19 +294,13 @@ Item {
                 }
 
                 StyledText {
-                    objectName: "conversion"
-                    visible: row.converted
-                    text: row.converted ? row.conversion : ""
-                    font.pixelSize: Theme.emphasisSize
-                    font.weight: Font.Medium
-                    color: Theme.secondaryText
-                    Accessible.name: row.converted ? qsTr("已转换：%1").arg(row.conversion) : ""
-                }
-
-                StyledText {
-                    objectName: "resize"
-                    visible: row.hasResize
-                    text: row.resizeText
+                    objectName: "output"
+                    visible: text.length > 0
+                    width: Math.min(implicitWidth, outcome.width)
+                    height: badge.height
+                    verticalAlignment: Text.AlignVCenter
+                    text: row.outputText
+                    elide: Text.ElideRight
                     font.pixelSize: Theme.emphasisSize
                     color: Theme.secondaryText
                 }

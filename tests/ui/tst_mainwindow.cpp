@@ -159,11 +159,12 @@ private slots:
     }
 
     // With an output format chosen, a phone's HEIC and a PNG become JPEGs: each row says which
-    // formats, a larger output says it grew, and the HEIC's thumbnail comes through the codec.
+    // formats and sizes, a larger output says it grew, and the HEIC's thumbnail comes through the codec.
     void conversionRows()
     {
         CompressionSettings settings;
         settings.outputFormat = OutputFormat::jpeg;
+        settings.maximumSide = 200;
         settings.saveAsSaved();
         const auto restore = qScopeGuard([] { CompressionSettings().saveAsSaved(); });
         const QString heic = m_folder->filePath(u"IMG_0001.HEIC"_s);
@@ -175,8 +176,8 @@ private slots:
         QVERIFY(m_support.drop(item("orangeArtwork"), {QUrl::fromLocalFile(heic), QUrl::fromLocalFile(icon)}));
         QTRY_VERIFY_WITH_TIMEOUT(!m_viewModel->isProcessing(), 120000);
         QTRY_COMPARE(rows().size(), 2);
-        QCOMPARE(rows().at(0)->property("conversion").toString(), u"HEIC → JPEG"_s);
-        QCOMPARE(rows().at(1)->property("conversion").toString(), u"PNG → JPEG"_s);
+        QCOMPARE(rows().at(0)->property("outputText").toString(), u"HEIC → JPEG · 400×300 → 200×150"_s);
+        QCOMPARE(rows().at(1)->property("outputText").toString(), u"PNG → JPEG"_s);
         QVERIFY(rows().at(1)->property("badgeText").toString().startsWith(u"↑ "_s));
         QTRY_COMPARE(rows().at(0)->findChild<QQuickItem *>(u"thumbnail"_s)->property("status").toInt(), 1); // ready
     }
