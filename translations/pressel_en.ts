@@ -171,6 +171,10 @@ The saved settings of the window are not read. Exit status: 0 when no row failed
         <translation>wants a whole number from 1 to 1000000</translation>
     </message>
     <message>
+        <source>无损</source>
+        <translation>lossless</translation>
+    </message>
+    <message>
         <source>质量 %1</source>
         <translation>quality %1</translation>
     </message>

@@ -77,6 +77,8 @@ QString toLine(const CompressionResult &result)
         line += u'\t' + result.conversion->text();
     if (result.resize)
         line += u'\t' + DisplayFormat::pixelResize(result.resize->from, result.resize->to);
+    if (result.status == CompressionResultStatus::success && result.lossless)
+        line += u'\t' + QCoreApplication::translate("CommandLine", "无损");
     if (result.chosenQuality)
         line += u'\t' + QCoreApplication::translate("CommandLine", "质量 %1").arg(*result.chosenQuality);
     return line;

@@ -717,6 +717,12 @@ private slots:
                  qPrintable(log));
         QVERIFY(!log.contains(u'\r'));
         QCOMPARE(log.count(u'\n'), 1); // the totals alone: the log is for -v
+
+        const ProcessRun lossless = TestFiles::run(presselCLI(), {u"--jpeg-lossless"_s, files[0]}, options);
+        QVERIFY2(lossless.finished && lossless.exitCode == 0, qPrintable(lossless.describe()));
+        QVERIFY2(QString::fromUtf8(lossless.standardOutput)
+                     .endsWith(lang == u"zh_CN.UTF-8" ? u"\t无损\n"_s : u"\tlossless\n"_s),
+                 qPrintable(lossless.describe()));
     }
 
 };
