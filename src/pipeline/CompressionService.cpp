@@ -489,9 +489,9 @@ static Expected<std::pair<QUrl, PrivateFile>> makeOutputFile(const QUrl &sourceU
     return std::pair{folderURL, std::move(*file)};
 }
 
-// Steps 3 to 8 of one file: inspect, refuse what the settings do not compress from its header
-// alone, resize, make sure the folder exists, name the output and compress into a private
-// file, with the source's metadata.
+// One file up to its written private output: inspect it, refuse from its header alone what the
+// settings do not compress, resize, make sure the folder exists, name the output and compress
+// into a private file, with the source's metadata.
 static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, const BatchFile &source,
                                        const EncoderTable &encoders, const CompressionSettings &settings,
                                        const CompressionService::OutputNamer &nameOutput, const std::stop_token &stop)
