@@ -366,9 +366,22 @@ Popup {
                                 }
                                 Layout.preferredWidth: Theme.choiceWidth
                                 Layout.preferredHeight: Theme.controlSize
-                                // The list's highlighted choice lies on palette.light, as pale as the
-                                // panel's white highlighted text: it takes the text's own colour.
-                                palette.highlightedText: panel.palette.text
+                                // The list opens in the window's overlay, outside the panel's palette:
+                                // its rows take the panel's colours here, or the highlighted one is
+                                // white on white.
+                                delegate: ItemDelegate {
+                                    required property string modelData
+                                    required property int index
+                                    width: ListView.view.width
+                                    text: modelData
+                                    font.weight: resizeChoice.currentIndex === index ? Font.DemiBold : Font.Normal
+                                    highlighted: resizeChoice.highlightedIndex === index
+                                    hoverEnabled: resizeChoice.hoverEnabled
+                                    palette.text: panel.palette.text
+                                    palette.highlightedText: panel.palette.text
+                                    palette.light: panel.palette.alternateBase
+                                    palette.midlight: panel.palette.mid
+                                }
                                 model: [qsTr("不缩小")].concat(sides.map(side => qsTr("最长边 %1 像素").arg(side)))
                                                       .concat([qsTr("自定义")])
                                 currentIndex: indexOf(panel.settings.maximumSide)
