@@ -394,15 +394,14 @@ Popup {
                                 }
                             }
 
-                            SpinBox {
+                            CountField {
                                 id: customSide
                                 objectName: "maximumSideValue"
+                                // Beside the list there is room for five digits, more than any picture has a side.
                                 Layout.preferredWidth: Theme.numberFieldWidth
-                                Layout.preferredHeight: Theme.controlSize
                                 visible: resizeChoice.currentIndex === resizeChoice.customIndex
                                 from: 1
                                 to: panel.settings.largestCount
-                                editable: true
                                 value: panel.settings.maximumSide > 0 ? panel.settings.maximumSide : 1600
                                 Accessible.name: qsTr("缩小到") + " " + qsTr("像素")
                                 onValueModified: panel.settings.maximumSide = value
@@ -427,15 +426,12 @@ Popup {
                                 onToggled: panel.settings.targetKilobytes = checked ? targetValue.value : 0
                             }
 
-                            SpinBox {
+                            CountField {
                                 id: targetValue
                                 objectName: "targetSizeValue"
-                                Layout.preferredWidth: Theme.numberFieldWidth
-                                Layout.preferredHeight: Theme.controlSize
                                 enabled: targetOn.checked
                                 from: 1
                                 to: panel.settings.largestCount
-                                editable: true
                                 value: panel.settings.targetKilobytes > 0 ? panel.settings.targetKilobytes : 500
                                 Accessible.name: qsTr("目标大小") + " kB"
                                 onValueModified: panel.settings.targetKilobytes = value

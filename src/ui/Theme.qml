@@ -70,6 +70,7 @@ QtObject {
     readonly property int zoomLabelWidth: 56
     readonly property int choiceWidth: 200
     readonly property int numberFieldWidth: 120
+    readonly property int countFieldWidth: 150 // seven digits between its buttons
     // The settings panel: two columns when it is at least this wide inside.
     readonly property int settingsPanelWidth: 680
     readonly property int settingsTwoColumnWidth: 600
