@@ -399,9 +399,11 @@ int main(int argc, char *argv[])
                 out << toLine(result) << '\n';
         }
         out.flush();
-        err << BatchTotals::of(results).text();
+        const QString totals = BatchTotals::of(results).text();
+        err << totals;
         if (interruption != 0)
-            err << " · " << QCoreApplication::translate("CommandLine", "已中断");
+            err << (totals.isEmpty() ? QString() : QStringLiteral(" · "))
+                << QCoreApplication::translate("CommandLine", "已中断");
         err << '\n';
     }
     if (interruption != 0) {

@@ -8,7 +8,8 @@
 
 namespace pressel {
 
-std::optional<QByteArray> encodeWebP(const DecodedImage &image, const WebPSettings &settings)
+std::optional<QByteArray> encodeWebP(const DecodedImage &image, const WebPSettings &settings,
+                                     const std::stop_token &stop)
 {
     if (image.image.isNull() || image.width() > WEBP_MAX_DIMENSION || image.height() > WEBP_MAX_DIMENSION)
         return std::nullopt;
@@ -54,17 +55,25 @@ std::optional<QByteArray> encodeWebP(const DecodedImage &image, const WebPSettin
     const std::unique_ptr<WebPMemoryWriter, decltype(&WebPMemoryWriterClear)> output(&writer, WebPMemoryWriterClear);
     picture.writer = WebPMemoryWrite;
     picture.custom_ptr = &writer;
+    // A large picture takes libwebp many seconds: it asks this as it goes, and gives up on 0.
+    if (stop.stop_possible()) {
+        picture.user_data = const_cast<std::stop_token *>(&stop);
+        picture.progress_hook = [](int, const WebPPicture *current) {
+            return static_cast<const std::stop_token *>(current->user_data)->stop_requested() ? 0 : 1;
+        };
+    }
     if (!WebPEncode(&config, &picture))
         return std::nullopt;
     return QByteArray(reinterpret_cast<const char *>(writer.mem), qsizetype(writer.size));
 }
 
-std::optional<QByteArray> encodeWebP(const DecodedImage &image, int quality, bool lossless)
+std::optional<QByteArray> encodeWebP(const DecodedImage &image, int quality, bool lossless,
+                                     const std::stop_token &stop)
 {
     WebPSettings settings;
     settings.quality = quality;
     settings.lossless = lossless;
-    return encodeWebP(image, settings);
+    return encodeWebP(image, settings, stop);
 }
 
 } // namespace pressel

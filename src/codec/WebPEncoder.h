@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <optional>
+#include <stop_token>
 
 namespace pressel {
 
@@ -22,9 +23,11 @@ struct WebPSettings {
 };
 
 // The picture as one still WebP, alpha kept, in sRGB without metadata (Exiv2 adds that later),
-// encoded on the calling thread only. Absent when libwebp fails or the picture is larger than
-// WebP allows (16383 pixels a side).
-std::optional<QByteArray> encodeWebP(const DecodedImage &image, const WebPSettings &settings);
-std::optional<QByteArray> encodeWebP(const DecodedImage &image, int quality, bool lossless);
+// encoded on the calling thread only. Absent when libwebp fails, the picture is larger than
+// WebP allows (16383 pixels a side), or a stop is requested while it encodes.
+std::optional<QByteArray> encodeWebP(const DecodedImage &image, const WebPSettings &settings,
+                                     const std::stop_token &stop = {});
+std::optional<QByteArray> encodeWebP(const DecodedImage &image, int quality, bool lossless,
+                                     const std::stop_token &stop = {});
 
 } // namespace pressel

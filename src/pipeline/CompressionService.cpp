@@ -352,6 +352,13 @@ struct OutputInMaking {
     std::optional<int> chosenQuality; // by the target size or the automatic quality
 };
 
+// How a file in hand ends when the service stops: its encoder did not finish, or finished only
+// after the stop. The batch drops such rows.
+Failure stopped(const ImageProfile &profile)
+{
+    return Failure(Failure::encodeFailed, {ImageFormat::displayName(profile.outputFormat.kind())});
+}
+
 // The picture brought down to the settings' longest side, when it is longer: the pixels the
 // encoders then take instead of the source's. Nothing when it is not larger.
 Expected<std::optional<PixelResize>> resizeIfLarger(const ImageSource &image, ImageProfile &profile,
@@ -387,6 +394,10 @@ Expected<int> writeAtAutoQuality(OutputInMaking &output, const QualityScale &sca
     output.profile.picture = *picture;
     const CompressionSettings::QualityScale panel = CompressionSettings::qualityScale(settings.outputFormat);
     const auto trial = [&](int quality, const std::shared_ptr<const DecodedImage> &small) -> Expected<QByteArray> {
+        // A trial and its measure take a second or more: a stopping service ends the search
+        // between them.
+        if (stop.stop_requested())
+            return failure(stopped(output.profile));
         ImageProfile trialProfile = output.profile;
         trialProfile.picture = small;
         if (const auto written = scale.encoderAt(quality)->compress(trialProfile, output.file, output.outputURL, stop);
@@ -587,6 +598,10 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
         return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::notSmaller));
     if (!output->profile.source->isUnchanged())
         return CompressionResult::failed(sourceURL, sourceBytes, Failure(Failure::sourceChanged));
+    // Once the service stops, nothing more appears in the folder: an encoder that cannot be
+    // stopped (libavif's) has finished, but its output stays unnamed and goes with the file.
+    if (m_stop.stop_requested())
+        return CompressionResult::failed(sourceURL, sourceBytes, stopped(output->profile));
     const auto succeeded = [&](const QUrl &outputURL) {
         CompressionResult result =
             CompressionResult::success(sourceURL, sourceBytes, {outputURL, *outputBytes, output->lossless});

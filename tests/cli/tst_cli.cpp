@@ -320,6 +320,27 @@ private slots:
         QCOMPARE(entryNames(dir.path()), (QStringList{u"bundle"_s, u"done-1.jpg"_s, u"done.jpg"_s, u"held.jpg"_s}));
     }
 
+    // The in-process encoders stop too: a WebP search interrupted after its first trial leaves
+    // no output and no row, however long the rest of it would have taken, and the totals line
+    // is the word alone.
+    void interruptedInProcess()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"photo.jpg"_s);
+        TestImages::write(TestImages::photo(2400, 1800, 7), source, "jpeg", 95);
+        QProcess cli;
+        cli.start(presselCLI(), {u"-v"_s, u"--format"_s, u"webp"_s, u"--quality"_s, u"auto"_s, source});
+        QByteArray log;
+        QVERIFY(QTest::qWaitFor([&] { return (log += cli.readAllStandardError()).contains("WebP encoder: "); }, 60'000));
+        ::kill(pid_t(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(60'000));
+        QCOMPARE(cli.exitStatus(), QProcess::CrashExit);
+        log += cli.readAllStandardError();
+        QVERIFY2(log.endsWith("\n已中断\n"), log.right(200).constData());
+        QCOMPARE(cli.readAllStandardOutput(), QByteArray());
+        QCOMPARE(entryNames(dir.path()), QStringList{u"photo.jpg"_s});
+    }
+
     void arguments_data()
     {
         QTest::addColumn<QStringList>("arguments");

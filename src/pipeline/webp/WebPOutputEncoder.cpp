@@ -18,15 +18,15 @@ constexpr int losslessEffort = 60;
 } // namespace
 
 Expected<void> WebPOutputEncoder::compress(const ImageProfile &profile, PrivateFile &output, const QUrl &outputURL,
-                                           const std::stop_token &) const
+                                           const std::stop_token &stop) const
 {
     const auto image = decodedImage(profile);
     if (!image)
         return failure(image.error());
-    std::optional<QByteArray> encoded = encodeWebP(**image, m_quality, false);
+    std::optional<QByteArray> encoded = encodeWebP(**image, m_quality, false, stop);
     bool lossless = false;
     if (profile.format.kind() == ImageFormat::Kind::png) {
-        const auto exact = encodeWebP(**image, losslessEffort, true);
+        const auto exact = encodeWebP(**image, losslessEffort, true, stop);
         lossless = exact && (!encoded || exact->size() < encoded->size());
         if (lossless)
             encoded = exact;
