@@ -5,8 +5,8 @@
 #include "ImageContainer.h"
 #include "ImageResampling.h"
 #include "JPEGDecoder.h"
-#include "PNGChunkCheck.h"
 #include "JPEGPreviewDecoder.h"
+#include "PNGChunkCheck.h"
 #include "SRGBConversion.h"
 #include "TIFFDecoder.h"
 #include "WebPImageDecoder.h"
@@ -297,6 +297,8 @@ bool ImageSource::isPicture() const
 
 bool ImageSource::isAnimated() const
 {
+    if (d->container.qtFormat == "png")
+        return PNGChunkCheck::isAnimated(d->device());
     const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
     return webp && webp->animated;
 }
@@ -573,8 +575,8 @@ static QImage overWhite(const QImage &image)
 
 bool writeImage(const DecodedImage &image, ImageFormat::Kind kind, QIODevice &device, std::optional<int> quality)
 {
-    const QByteArray format = kind == ImageFormat::Kind::jpeg || kind == ImageFormat::Kind::png ? ImageFormat::qtFormat(kind)
-                                                                                                : QByteArray();
+    const QByteArray format =
+        kind == ImageFormat::Kind::jpeg || kind == ImageFormat::Kind::png ? ImageFormat::qtFormat(kind) : QByteArray();
     if (format.isEmpty() || image.image.isNull())
         return false;
     QImageWriter writer(&device, format);

@@ -86,8 +86,8 @@ public:
     // when it is decoded (DecodedImage::damaged).
     bool hasDamagedStructure() const;
 
-    // Whether the file is an animation (an animated WebP), read from its header alone. Such a file
-    // never decodes: its first frame is not the picture a person sees.
+    // Whether the file is an animation (an animated WebP, an APNG), read from its header alone.
+    // Such a file is never compressed: its first frame is not the picture a person sees.
     bool isAnimated() const;
 
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.

@@ -38,4 +38,19 @@ bool PNGChunkCheck::isIntact(QIODevice &device)
     }
 }
 
+bool PNGChunkCheck::isAnimated(QIODevice &device)
+{
+    qint64 at = 8; // after the signature
+    char head[8];
+    while (device.seek(at) && device.read(head, 8) == 8) {
+        const QByteArrayView type(head + 4, 4);
+        if (type == "acTL")
+            return true;
+        if (type == "IDAT" || type == "IEND")
+            return false;
+        at += 12 + qint64(qFromBigEndian<quint32>(head));
+    }
+    return false;
+}
+
 } // namespace pressel

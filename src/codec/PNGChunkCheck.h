@@ -11,6 +11,9 @@ namespace pressel {
 // that decodes the file itself. Reads `device` from its start.
 struct PNGChunkCheck {
     static bool isIntact(QIODevice &device);
+    // Whether the PNG is an animation (APNG): an acTL chunk before its image data. Decoders
+    // and pngquant show only its first frame. Reads the chunks' headers only.
+    static bool isAnimated(QIODevice &device);
 };
 
 } // namespace pressel

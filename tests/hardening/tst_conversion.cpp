@@ -30,6 +30,31 @@ QByteArray turnedJPEG(const QImage &viewed, int quality)
     return orientedJPEG(jpeg(storedForOrientation(viewed, 6), {.quality = quality}), 6);
 }
 
+// An APNG of two frames of one colour each, red then blue, as an animated sticker is stored.
+QByteArray twoFramePNG(quint32 width, quint32 height)
+{
+    const auto frameData = [&](QByteArray pixel) {
+        const QByteArray row = '\0' + pixel.repeated(qsizetype(width));
+        return qCompress(row.repeated(qsizetype(height)), 9).mid(4); // zlib's stream, not Qt's size
+    };
+    const auto bigEndian = [](std::initializer_list<quint32> words) {
+        QByteArray bytes;
+        for (quint32 word : words)
+            bytes += QByteArray::fromHex(QByteArray::number(word, 16).rightJustified(8, '0'));
+        return bytes;
+    };
+    // Sequence number, size, offset 0 0, a delay of 1/2 s, no disposal or blending.
+    const auto frameControl = [&](quint32 sequence) {
+        return pngChunk("fcTL", bigEndian({sequence, width, height, 0, 0}) + QByteArray::fromHex("00010002") +
+                                    QByteArray(2, '\0'));
+    };
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) +
+           pngChunk("IHDR", bigEndian({width, height}) + QByteArray::fromHex("0802000000")) +
+           pngChunk("acTL", bigEndian({2, 0})) + frameControl(0) +
+           pngChunk("IDAT", frameData(QByteArray("\xff\x00\x00", 3))) + frameControl(1) +
+           pngChunk("fdAT", bigEndian({2}) + frameData(QByteArray("\x00\x00\xff", 3))) + pngChunk("IEND", {});
+}
+
 QImage overWhite(const QImage &image)
 {
     QImage flat(image.size(), QImage::Format_RGB32);
@@ -43,7 +68,7 @@ QImage decodedByItsProject(const QString &path, ImageFormat::Kind kind)
 {
     QTemporaryDir scratch;
     const QString out = scratch.filePath(kind == ImageFormat::Kind::jpeg ? u"out.ppm"_s : u"out.png"_s);
-    const ProcessRun run = kind == ImageFormat::Kind::jpeg ? TestFiles::run(u"djpeg"_s, {u"-outfile"_s, out, path})
+    const ProcessRun run = kind == ImageFormat::Kind::jpeg   ? TestFiles::run(u"djpeg"_s, {u"-outfile"_s, out, path})
                            : kind == ImageFormat::Kind::webp ? TestFiles::run(u"dwebp"_s, {path, u"-o"_s, out})
                                                              : TestFiles::run(u"heif-convert"_s, {path, out});
     return run.finished && run.exitCode == 0 ? QImage(out) : QImage();
@@ -93,8 +118,8 @@ private slots:
              TestImages::convert({opaque}, {u"-colorspace"_s, u"CMYK"_s}, u"tiff"_s).value_or(QByteArray()), false},
         };
         for (const auto &[name, fileName, bytes, alpha] : sources) {
-            for (const auto &[target, label] : {std::pair{OutputFormat::jpeg, "JPEG"}, {OutputFormat::webp, "WebP"},
-                                                {OutputFormat::avif, "AVIF"}})
+            for (const auto &[target, label] :
+                 {std::pair{OutputFormat::jpeg, "JPEG"}, {OutputFormat::webp, "WebP"}, {OutputFormat::avif, "AVIF"}})
                 QTest::addRow("%s to %s", name, label) << fileName << bytes << alpha << int(target);
         }
     }
@@ -110,12 +135,13 @@ private slots:
         const QString folder = m_sandbox.newFolder(u"row"_s);
         QVERIFY(writeFile(folder + u'/' + fileName, bytes));
         const FolderRecord before(folder);
-        const QList<CompressionResult> results = convert(folder + u'/' + fileName, OutputFormat(target),
-                                                         MetadataPolicy::all);
+        const QList<CompressionResult> results =
+            convert(folder + u'/' + fileName, OutputFormat(target), MetadataPolicy::all);
         QCOMPARE(results.size(), 1);
         const CompressionResult &result = results.first();
         QVERIFY2(result.status == CompressionResultStatus::success, qPrintable(describe(result)));
-        QVERIFY2(before.changesBeyond(outputNames(results)).isEmpty(), qPrintable(before.changesBeyond(outputNames(results))));
+        QVERIFY2(before.changesBeyond(outputNames(results)).isEmpty(),
+                 qPrintable(before.changesBeyond(outputNames(results))));
         QVERIFY(m_sandbox.leftovers().isEmpty());
 
         // Named after the source, numbered, with the target's extension; a change of format is said.
@@ -123,7 +149,8 @@ private slots:
         const ImageFormat::Kind sourceKind = ImageSource::fromBytes(bytes)->kind();
         const QString output = result.outputURL->toLocalFile();
         QCOMPARE(QFileInfo(output).completeBaseName(), QFileInfo(fileName).completeBaseName() + u"-1"_s);
-        QCOMPARE(QFileInfo(output).suffix(), kind == ImageFormat::Kind::jpeg ? u"jpg"_s : ImageFormat::displayName(kind).toLower());
+        QCOMPARE(QFileInfo(output).suffix(),
+                 kind == ImageFormat::Kind::jpeg ? u"jpg"_s : ImageFormat::displayName(kind).toLower());
         QCOMPARE(result.conversion.has_value(), sourceKind != kind);
 
         const QImage decoded = decodedByItsProject(output, kind);
@@ -148,21 +175,26 @@ private slots:
         QTest::addColumn<QString>("reason");
 
         const QImage picture = photo(256, 256);
-        const QByteArray avif = tool(u"avifenc"_s, {{u"in.png"_s, encode(picture, "png")}}, {u"in.png"_s, u"-o"_s, u"out"_s});
+        const QByteArray avif =
+            tool(u"avifenc"_s, {{u"in.png"_s, encode(picture, "png")}}, {u"in.png"_s, u"-o"_s, u"out"_s});
         const QByteArray heic = heif({picture}).value_or(QByteArray());
         const QByteArray avifGrid = tool(u"avifenc"_s, {{u"in.png"_s, encode(picture, "png")}},
                                          {u"--grid"_s, u"2x1"_s, u"in.png"_s, u"-o"_s, u"out"_s});
-        const QByteArray animated = tool(u"img2webp"_s, {{u"a.png"_s, encode(picture, "png")}, {u"b.png"_s, encode(scene(256, 256), "png")}},
-                                         {u"a.png"_s, u"b.png"_s, u"-o"_s, u"out"_s});
+        const QByteArray animated =
+            tool(u"img2webp"_s, {{u"a.png"_s, encode(picture, "png")}, {u"b.png"_s, encode(scene(256, 256), "png")}},
+                 {u"a.png"_s, u"b.png"_s, u"-o"_s, u"out"_s});
         const auto jpeg = int(OutputFormat::jpeg), webp = int(OutputFormat::webp), keep = int(OutputFormat::keep);
-        QTest::newRow("AVIF claiming 60000 x 60000") << u"huge.avif"_s << withClaimedHEIFSize(avif, 60000, 60000) << jpeg
-                                                     << u"imageDecodeFailed"_s;
+        QTest::newRow("AVIF claiming 60000 x 60000")
+            << u"huge.avif"_s << withClaimedHEIFSize(avif, 60000, 60000) << jpeg << u"imageDecodeFailed"_s;
         QTest::newRow("HEIC cut off") << u"cut.heic"_s << truncated(heic, 0.6) << webp << u"imageDecodeFailed"_s;
-        QTest::newRow("AVIF grid missing its last tile") << u"grid.avif"_s << avifGrid.chopped(200) << jpeg
-                                                         << u"imageDecodeFailed"_s;
+        QTest::newRow("AVIF grid missing its last tile")
+            << u"grid.avif"_s << avifGrid.chopped(200) << jpeg << u"imageDecodeFailed"_s;
         QTest::newRow("animated WebP") << u"moving.webp"_s << animated << jpeg << u"animatedImage"_s;
         QTest::newRow("HEIC kept as it is") << u"IMG.HEIC"_s << heic << keep << u"heifUnsupported"_s;
         QTest::newRow("WebP kept as it is") << u"web.WebP"_s << animated << keep << u"unsupportedFormat"_s;
+        // An APNG's first frame is not the picture: neither pngquant nor a conversion may pass for it.
+        QTest::newRow("APNG kept as PNG") << u"sticker.png"_s << twoFramePNG(64, 48) << keep << u"animatedImage"_s;
+        QTest::newRow("APNG to WebP") << u"sticker.png"_s << twoFramePNG(64, 48) << webp << u"animatedImage"_s;
     }
 
     void hostileOrRefusedLeaveNothing()
@@ -176,8 +208,8 @@ private slots:
         const QString folder = m_sandbox.newFolder(u"row"_s);
         QVERIFY(writeFile(folder + u'/' + fileName, bytes));
         const FolderRecord before(folder);
-        const QList<CompressionResult> results = convert(folder + u'/' + fileName, OutputFormat(target),
-                                                         MetadataPolicy::strip);
+        const QList<CompressionResult> results =
+            convert(folder + u'/' + fileName, OutputFormat(target), MetadataPolicy::strip);
         QCOMPARE(results.size(), 1);
         QVERIFY2(results.first().failure && results.first().failure->reasonName() == reason,
                  qPrintable(describe(results.first())));

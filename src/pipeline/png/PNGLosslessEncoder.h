@@ -9,8 +9,8 @@ namespace pressel {
 // Lossless PNG: optimizePNG rewrites the source in the smallest layout that holds its pixels,
 // keeping its colour profile, and its text chunks only when the policy keeps everything (the
 // metadata transfer adds the camera's fields). What it declines although the picture decodes
-// (an animated PNG) is written by the in-process encoder; a picture that does not decode fails
-// as it would there.
+// (a resized picture, whose pixels are not the source's) is written by the in-process encoder;
+// a picture that does not decode fails as it would there. Animated PNGs never come this far.
 class PNGLosslessEncoder : public Encoder
 {
 public:
