@@ -297,6 +297,8 @@ bool ImageSource::isPicture() const
 
 bool ImageSource::isAnimated() const
 {
+    if (d->container.sequence)
+        return true;
     if (d->container.qtFormat == "png")
         return PNGChunkCheck::isAnimated(d->device());
     const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;

@@ -86,7 +86,8 @@ public:
     // when it is decoded (DecodedImage::damaged).
     bool hasDamagedStructure() const;
 
-    // Whether the file is an animation (an animated WebP, an APNG), read from its header alone.
+    // Whether the file is an animation (an animated WebP, an APNG, an AVIF or HEIF image
+    // sequence), read from its header alone.
     // Such a file is never compressed: its first frame is not the picture a person sees.
     bool isAnimated() const;
 

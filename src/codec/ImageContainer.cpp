@@ -59,7 +59,8 @@ bool containsAny(const QList<QByteArray> &brands, std::initializer_list<const ch
 // AVIF, and the structural HEIF brands alone a plain HEIF.
 ImageContainer heifContainer(const QList<QByteArray> &brands)
 {
-    const auto heif = [](Kind kind) { return ImageContainer{kind, ImageContainer::Decoder::heif, {}}; };
+    const bool sequence = containsAny(brands.first(1), {"avis", "msf1", "hevc", "hevx"});
+    const auto heif = [&](Kind kind) { return ImageContainer{kind, ImageContainer::Decoder::heif, {}, sequence}; };
     if (containsAny(brands, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"}))
         return heif(Kind::heic);
     if (containsAny(brands, {"avif", "avis"}))

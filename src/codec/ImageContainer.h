@@ -17,6 +17,9 @@ struct ImageContainer {
     ImageFormat::Kind kind = ImageFormat::Kind::unknown;
     Decoder decoder = Decoder::none;
     QByteArray qtFormat; // the Qt image plugin, for Decoder::qt
+    // An HEIF or AVIF image sequence (an animation), by its major brand: its still image, when it
+    // has one, is a single frame of what a viewer plays.
+    bool sequence = false;
 
     // How many leading bytes sniff() wants to see; a shorter file is passed whole.
     static constexpr qsizetype headerLength = 512;

@@ -195,6 +195,10 @@ private slots:
         // An APNG's first frame is not the picture: neither pngquant nor a conversion may pass for it.
         QTest::newRow("APNG kept as PNG") << u"sticker.png"_s << twoFramePNG(64, 48) << keep << u"animatedImage"_s;
         QTest::newRow("APNG to WebP") << u"sticker.png"_s << twoFramePNG(64, 48) << webp << u"animatedImage"_s;
+        const QByteArray avifSequence =
+            tool(u"avifenc"_s, {{u"a.png"_s, encode(picture, "png")}, {u"b.png"_s, encode(scene(256, 256), "png")}},
+                 {u"--fps"_s, u"2"_s, u"a.png"_s, u"b.png"_s, u"-o"_s, u"out"_s});
+        QTest::newRow("AVIF sequence") << u"moving.avif"_s << avifSequence << jpeg << u"animatedImage"_s;
     }
 
     void hostileOrRefusedLeaveNothing()
