@@ -130,8 +130,6 @@ when a window already runs, hands the files to it and leaves.
   -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）
   --                      选项到此为止：其后的每个参数都是文件
   --version               显示版本
-不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
-用法错误时为 2。
 </source>
         <translation>usage: pressel-cli [--json] [-r] [-j N] [OPTION...] [--] FILE...
 Compresses the files as one batch, in order, and prints one row per file; in text
@@ -162,7 +160,13 @@ mode the batch&apos;s totals are the last line on standard error.
   -v, --verbose           write the log on standard error (QT_LOGGING_RULES chooses too)
   --                      end of options: every argument after it is a file
   --version               print the version
-The saved settings of the window are not read. Exit status: 0 when no row failed,
+</translation>
+    </message>
+    <message>
+        <source>不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，
+用法错误时为 2。
+</source>
+        <translation>The saved settings of the window are not read. Exit status: 0 when no row failed,
 1 when one did, 2 for a usage error.
 </translation>
     </message>

@@ -110,7 +110,13 @@ QString usage()
                                        "                          选用放得下的最高质量，不高于所设质量；无损压缩不受限\n"
                                        "  -v, --verbose           在标准错误上写出日志（也可用 QT_LOGGING_RULES 选择）\n"
                                        "  --                      选项到此为止：其后的每个参数都是文件\n"
-                                       "  --version               显示版本\n"
+                                       "  --version               显示版本\n");
+}
+
+// After every group of options.
+QString usageEnd()
+{
+    return QCoreApplication::translate("CommandLine",
                                        "不读取窗口保存的设置。退出状态：没有失败的行时为 0，有失败的行时为 1，\n"
                                        "用法错误时为 2。\n");
 }
@@ -327,7 +333,7 @@ int main(int argc, char *argv[])
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
-        out << usage() << autoQualityUsage() << placementUsage();
+        out << usage() << autoQualityUsage() << placementUsage() << usageEnd();
         return 0;
     }
     if (parser.isSet(versionOption))
