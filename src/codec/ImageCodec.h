@@ -87,8 +87,8 @@ public:
     bool hasDamagedStructure() const;
 
     // Whether the file is an animation (an animated WebP, an APNG, an AVIF or HEIF image
-    // sequence), read from its header alone.
-    // Such a file is never compressed: its first frame is not the picture a person sees.
+    // sequence), read from its header alone. Such a file is never compressed: its first frame
+    // is not the picture a person sees.
     bool isAnimated() const;
 
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
