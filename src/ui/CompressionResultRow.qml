@@ -63,13 +63,13 @@ Item {
     }
     readonly property string sizesText: ByteCountFormatter.stringFromByteCount(originalBytes) + " → "
                                         + (hasCompressedBytes ? ByteCountFormatter.stringFromByteCount(compressedBytes) : "-")
-    readonly property bool hasChosenQuality: status === ResultStatus.Success && chosenQuality !== undefined
-                                             && chosenQuality !== null
+    readonly property string losslessText: status === ResultStatus.Success && lossless ? qsTr("无损") : ""
+    readonly property string qualityText: status === ResultStatus.Success && chosenQuality !== undefined
+                                          && chosenQuality !== null ? qsTr("质量 %1").arg(chosenQuality) : ""
     // What became of the picture beyond its bytes, in the order the command line prints it:
     // "HEIC → JPEG · 4032×3024 → 1920×1440 · 质量 68".
     readonly property string outputText: [converted ? conversion : "", resizeText,
-                                          status === ResultStatus.Success && lossless ? qsTr("无损") : "",
-                                          hasChosenQuality ? qsTr("质量 %1").arg(chosenQuality) : ""]
+                                          losslessText, qualityText]
                                          .filter(part => part.length > 0).join(" · ")
     readonly property string detailText: {
         if (hasOutput)
@@ -107,8 +107,7 @@ Item {
     Accessible.name: fileName
     Accessible.description: [fileName, statusText, converted ? qsTr("已转换：%1").arg(conversion) : "",
                              status === ResultStatus.Success ? badgeText : "", sizesText, resizeText,
-                             status === ResultStatus.Success && lossless ? qsTr("无损") : "",
-                             hasChosenQuality ? qsTr("质量 %1").arg(chosenQuality) : "", detailText, revealProblem]
+                             losslessText, qualityText, detailText, revealProblem]
                             .filter(part => part.length > 0).join(qsTr("，"))
     Accessible.focusable: true
     Accessible.focused: activeFocus
