@@ -74,6 +74,8 @@ int main(int argc, char **argv)
         {u"collection.heic"_s, TestImages::heif({photo, graphic}).value_or(QByteArray())},
         {u"alpha.avif"_s, encodeAVIF({graphic}, 60).value_or(QByteArray())},
         {u"grid.avif"_s, made(u"avifenc"_s, {wide}, QStringList{u"--grid"_s, u"2x1"_s, u"in-0.png"_s} + out)},
+        {u"sequence.avif"_s, made(u"avifenc"_s, {photo, graphic.scaled(photo.size())},
+                                  QStringList{u"in-0.png"_s, u"in-1.png"_s} + out)},
         {u"turned-mirrored.avif"_s,
          made(u"avifenc"_s, {photo},
               QStringList{u"--irot"_s, u"1"_s, u"--imir"_s, u"0"_s, u"-d"_s, u"10"_s, u"in-0.png"_s} + out)},

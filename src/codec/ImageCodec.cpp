@@ -219,6 +219,7 @@ struct ImageSource::Private {
     std::optional<QImage> decodeRegionWithQt(const ImageRegion &region) const;
     JPEGDecoder::Kind jpegKind() const;
     bool isCMYKTIFF() const;
+    bool isAnimated() const;
 };
 
 std::optional<ImageSource> ImageSource::create(const QUrl &url)
@@ -297,11 +298,16 @@ bool ImageSource::isPicture() const
 
 bool ImageSource::isAnimated() const
 {
-    if (d->container.sequence)
+    return d->isAnimated();
+}
+
+bool ImageSource::Private::isAnimated() const
+{
+    if (container.sequence)
         return true;
-    if (d->container.qtFormat == "png")
-        return PNGChunkCheck::isAnimated(d->device());
-    const auto webp = d->container.decoder == ImageContainer::Decoder::webp ? d->webpHeader() : std::nullopt;
+    if (container.qtFormat == "png")
+        return PNGChunkCheck::isAnimated(device());
+    const auto webp = container.decoder == ImageContainer::Decoder::webp ? webpHeader() : std::nullopt;
     return webp && webp->animated;
 }
 
@@ -483,7 +489,7 @@ std::optional<QSize> ImageSource::uprightSize() const
 
 std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &region) const
 {
-    if (region.rect.isEmpty() || region.size.isEmpty())
+    if (region.rect.isEmpty() || region.size.isEmpty() || d->isAnimated())
         return std::nullopt;
     const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt &&
                               d->jpegKind() != JPEGDecoder::Kind::profiledCMYK && !d->isCMYKTIFF();
@@ -513,6 +519,10 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 
 std::optional<DecodedImage> ImageSource::Private::decode(int keptLongestSide) const
 {
+    // Qt's PNG reader and libheif would hand out an animation's first frame as if it were the
+    // picture; no caller may take it for one.
+    if (isAnimated())
+        return std::nullopt;
     std::optional<Picture> picture;
     switch (container.decoder) {
     case ImageContainer::Decoder::none:

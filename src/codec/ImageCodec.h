@@ -94,8 +94,8 @@ public:
     // Whether a PNG embeds an ICC profile other than sRGB, read from its chunks alone.
     bool hasForeignProfileChunk() const;
 
-    // The first image, decoded; absent when it cannot be decoded or would need more memory
-    // than a photo of the largest size we accept.
+    // The first image, decoded; absent when it cannot be decoded, belongs to an animation or
+    // would need more memory than a photo of the largest size we accept.
     std::optional<DecodedImage> createImageAtIndex0() const;
 
     // The first image like createImageAtIndex0(), its longest side brought down to
