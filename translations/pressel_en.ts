@@ -492,6 +492,10 @@ mode the batch&apos;s totals are the last line on standard error.
         <source>最低质量也超过目标大小 %1，未保存输出</source>
         <translation>Even the lowest quality is larger than the target size of %1; nothing was saved</translation>
     </message>
+    <message>
+        <source>原图是符号链接，不做替换；它指向的文件未改动</source>
+        <translation>The original is a symbolic link, which is not replaced; the file it points to was left as it was</translation>
+    </message>
 </context>
 <context>
     <name>ProcessingCard</name>

@@ -69,6 +69,8 @@ constexpr ReasonRow reasons[] = {
      QT_TRANSLATE_NOOP("Failure", "输出无法解码，原图未改动"), S::failed},
     {Failure::targetSizeUnreachable, "targetSizeUnreachable",
      QT_TRANSLATE_NOOP("Failure", "最低质量也超过目标大小 %1，未保存输出"), S::failed},
+    {Failure::sourceIsLink, "sourceIsLink", QT_TRANSLATE_NOOP("Failure", "原图是符号链接，不做替换；它指向的文件未改动"),
+     S::failed},
 };
 
 // A tool that said nothing usable.
@@ -76,7 +78,7 @@ constexpr const char *unknownToolError = QT_TRANSLATE_NOOP("Failure", "未知错
 
 const ReasonRow &rowOf(Failure::Reason reason)
 {
-    static_assert(std::size(reasons) == Failure::targetSizeUnreachable + 1, "a row for every reason");
+    static_assert(std::size(reasons) == Failure::sourceIsLink + 1, "a row for every reason");
     Q_ASSERT(reasons[reason].reason == reason);
     return reasons[reason];
 }

@@ -51,6 +51,7 @@ public:
         trashFailed,            // why the Trash did not take the source
         outputDecodeFailed,
         targetSizeUnreachable,  // the target size, e.g. "500 kB"
+        sourceIsLink,
     };
 
     Failure(Reason reason, QStringList arguments = {}) // NOLINT: a reason alone is a failure

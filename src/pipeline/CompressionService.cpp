@@ -511,6 +511,10 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     auto profile = detector.detect(sourceURL);
     if (!profile)
         return failure(profile.error());
+    // Replacing a link would put the output in the link's place and the link in the Trash, while
+    // the photo it points to, perhaps in another folder, stays as it was.
+    if (settings.outputPlacement == OutputPlacement::replaceSource && QFileInfo(sourceURL.toLocalFile()).isSymLink())
+        return failure(Failure(Failure::sourceIsLink));
     // Bytes of no picture container we know (a text file, whatever its name says) cannot be read
     // as an image at all; "couldn't decode" is for pictures that are.
     if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || !head->isPicture())

@@ -182,6 +182,20 @@ private slots:
         QCOMPARE(readFile(scene.dir.filePath(planted)), QByteArray("a file"));
     }
 
+    // A link is not the photo: neither it nor the file it points to is replaced.
+    void linkNotReplaced()
+    {
+        Scene scene(u"photo.jpg"_s, false);
+        const QString link = scene.photos() + u"/link.jpg"_s;
+        QVERIFY(QFile::link(u"photo.jpg"_s, link));
+        const ProcessRun run = TestFiles::run(presselCLI(), {u"--json"_s, u"--replace"_s, link}, scene.options());
+        QVERIFY2(run.finished && run.exitCode == 1, qPrintable(run.describe()));
+        QCOMPARE(run.rows()[0][u"reason"_s].toString(), u"sourceIsLink"_s);
+        QCOMPARE(entryNames(scene.photos()), (QStringList{u"link.jpg"_s, u"photo.jpg"_s}));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), scene.source);
+        QCOMPARE(readFile(scene.source), scene.original);
+    }
+
     void killed_data()
     {
         QTest::addColumn<bool>("png");
