@@ -671,6 +671,13 @@ mode the batch&apos;s totals are the last line on standard error.
     </message>
 </context>
 <context>
+    <name>Theme</name>
+    <message>
+        <source>Noto Sans CJK SC</source>
+        <translation>Noto Sans CJK JP</translation>
+    </message>
+</context>
+<context>
     <name>ThunarAction</name>
     <message>
         <source>使用 Pressel 压缩</source>

@@ -9,7 +9,10 @@ import Pressel
 QtObject {
     readonly property bool dark: ColorScheme.dark
 
-    readonly property string fontFamily: "Noto Sans CJK SC"
+    // Each language names its face. Chinese sets quotes, "×" and "·" full-width, and so does
+    // the SC face; a translation takes a face with proportional ones (English: the JP face,
+    // whose Latin letters are the same, so every width holds).
+    readonly property string fontFamily: qsTranslate("Theme", "Noto Sans CJK SC")
 
     // Type scale, smallest to largest, at sizes that stay legible for Chinese glyphs on a 1x
     // screen.
