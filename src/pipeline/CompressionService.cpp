@@ -515,6 +515,10 @@ static Expected<OutputInMaking> encode(const ImageFormatDetector &detector, cons
     // the photo it points to, perhaps in another folder, stays as it was.
     if (settings.outputPlacement == OutputPlacement::replaceSource && QFileInfo(sourceURL.toLocalFile()).isSymLink())
         return failure(Failure(Failure::sourceIsLink));
+    // A file given twice and replaced at its first turn is an output of ours at its second:
+    // compressed again it would lose quality twice. It is left alone like any earlier output.
+    if (EarlierOutputs::isMarked(sourceURL))
+        return failure(Failure(Failure::earlierOutput));
     // Bytes of no picture container we know (a text file, whatever its name says) cannot be read
     // as an image at all; "couldn't decode" is for pictures that are.
     if (const auto head = ImageSource::fromBytes(profile->source->bytes()); !head || !head->isPicture())

@@ -71,7 +71,7 @@ EarlierOutputs::Finding EarlierOutputs::find(const QUrl &file)
 {
     const QString path = file.toLocalFile();
     const QFileInfo info(path);
-    if (!recordOf(path).isEmpty())
+    if (isMarked(file))
         return Finding::earlierOutput;
     const Folder &entries = folder(info.absolutePath());
     if (const QRegularExpressionMatch match = numberedName().match(info.fileName());
@@ -88,6 +88,11 @@ EarlierOutputs::Finding EarlierOutputs::find(const QUrl &file)
             return Finding::alreadyCompressed;
     }
     return Finding::none;
+}
+
+bool EarlierOutputs::isMarked(const QUrl &file)
+{
+    return !recordOf(file.toLocalFile()).isEmpty();
 }
 
 void EarlierOutputs::mark(int outputDescriptor, const SourceFile &source, const CompressionSettings &settings)

@@ -30,6 +30,9 @@ public:
     // What the file is to a batch with these settings. Folders are listed once per object.
     Finding find(const QUrl &file);
 
+    // Whether the file carries an output's attribute: the name alone says nothing here.
+    static bool isMarked(const QUrl &file);
+
     // Marks an output in the making as made from `source` with `settings`. Where the file system
     // keeps no attribute, nothing is marked.
     static void mark(int outputDescriptor, const SourceFile &source, const CompressionSettings &settings);

@@ -182,6 +182,21 @@ private slots:
         QCOMPARE(readFile(scene.dir.filePath(planted)), QByteArray("a file"));
     }
 
+    // A file given twice is replaced once: at its second turn it is an output, left alone.
+    void givenTwice()
+    {
+        Scene scene(u"photo.jpg"_s, false);
+        const ProcessRun run =
+            TestFiles::run(presselCLI(), {u"--json"_s, u"-j"_s, u"1"_s, u"--replace"_s, scene.source,
+                                          scene.photos() + u"/./photo.jpg"_s},
+                           scene.options());
+        QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.describe()));
+        QCOMPARE(run.rows().size(), 2);
+        QCOMPARE(run.rows()[1][u"reason"_s].toString(), u"earlierOutput"_s);
+        QCOMPARE(entryNames(scene.trash + u"/files"_s), QStringList{u"photo.jpg"_s});
+        QCOMPARE(readFile(scene.trash + u"/files/photo.jpg"_s), scene.original);
+    }
+
     // A link is not the photo: neither it nor the file it points to is replaced.
     void linkNotReplaced()
     {
