@@ -55,6 +55,8 @@ QJsonObject toJson(const CompressionResult &result)
     }
     if (result.chosenQuality)
         row.insert(QStringLiteral("quality"), *result.chosenQuality);
+    if (result.trashedSourceURL)
+        row.insert(QStringLiteral("trashedSource"), result.trashedSourceURL->toLocalFile());
     if (result.resize) {
         const auto size = [](const QSize &pixels) {
             return QJsonObject{{QStringLiteral("width"), pixels.width()}, {QStringLiteral("height"), pixels.height()}};

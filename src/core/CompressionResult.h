@@ -47,6 +47,7 @@ struct CompressionResult {
     bool lossless = false; // a success whose output holds the source's very pixels
     std::optional<PixelResize> resize; // a success whose picture was resized
     std::optional<int> chosenQuality; // a success whose quality was chosen for it (auto, target size)
+    std::optional<QUrl> trashedSourceURL; // a success that replaced its source: where the source went
 
     static CompressionResult success(const QUrl &sourceURL, qint64 originalBytes, const CompressionArtifact &artifact);
     // A row that is no output: its status is the failure's.

@@ -626,7 +626,9 @@ CompressionResult CompressionService::compressFile(const BatchFile &file, const 
                                             [&] { return nameOutput.retry(output->profile, output->folderURL); });
         if (!replaced)
             return CompressionResult::failed(sourceURL, sourceBytes, replaced.error());
-        return succeeded(*replaced);
+        CompressionResult result = succeeded(replaced->outputURL);
+        result.trashedSourceURL = replaced->trashedSourceURL;
+        return result;
     }
     // Published without replacing anything: a name that another program took meanwhile passes
     // the output on to the next free one.

@@ -45,8 +45,8 @@ Failure trashFailure(int error)
 
 } // namespace
 
-Expected<QUrl> replaceSource(PrivateFile &output, const SourceFile &source, QUrl outputURL,
-                             const std::function<QUrl()> &retry)
+Expected<Replacement> replaceSource(PrivateFile &output, const SourceFile &source, QUrl outputURL,
+                                    const std::function<QUrl()> &retry)
 {
     const QFileInfo sourceInfo(source.url().toLocalFile());
     const QString sourcePath = sourceInfo.absoluteFilePath();
@@ -64,6 +64,7 @@ Expected<QUrl> replaceSource(PrivateFile &output, const SourceFile &source, QUrl
         return failure(entry.error());
     const QByteArray entryName = QFile::encodeName(*entry);
     const int files = trash->filesFolder();
+    const QUrl trashed = QUrl::fromLocalFile(trash->path() + QStringLiteral("/files/") + *entry);
     const auto giveUp = [&](const Failure &why) {
         trash->removeInfo(*entry);
         return failure(why);
@@ -89,7 +90,7 @@ Expected<QUrl> replaceSource(PrivateFile &output, const SourceFile &source, QUrl
             return giveUp(Failure(Failure::sourceChanged));
         }
         stopBeforeStep(4);
-        return QUrl::fromLocalFile(sourcePath);
+        return Replacement{QUrl::fromLocalFile(sourcePath), trashed};
     }
 
     stopBeforeStep(2);
@@ -121,7 +122,7 @@ Expected<QUrl> replaceSource(PrivateFile &output, const SourceFile &source, QUrl
         return takeBack(Failure(Failure::sourceChanged));
     }
     stopBeforeStep(4);
-    return outputURL;
+    return Replacement{outputURL, trashed};
 }
 
 } // namespace pressel

@@ -27,7 +27,11 @@ class SourceFile;
 // The output was made in the source's folder. Fails with trashFailed when the Trash cannot
 // take the source (on a file system without exchanges, too), with sourceChanged when another
 // file stood at the source's name by then; the source and its folder are then as they were.
-Expected<QUrl> replaceSource(PrivateFile &output, const SourceFile &source, QUrl outputURL,
-                             const std::function<QUrl()> &retry);
+struct Replacement {
+    QUrl outputURL;
+    QUrl trashedSourceURL; // the source, in the Trash's files/
+};
+Expected<Replacement> replaceSource(PrivateFile &output, const SourceFile &source, QUrl outputURL,
+                                    const std::function<QUrl()> &retry);
 
 } // namespace pressel

@@ -50,6 +50,8 @@ QVariant CompressionResultListModel::data(const QModelIndex &index, int role) co
                              : QVariant();
     case ChosenQualityRole:
         return result.chosenQuality ? QVariant(*result.chosenQuality) : QVariant();
+    case OriginalURLRole:
+        return result.trashedSourceURL.value_or(result.sourceURL);
     default:
         return {};
     }
@@ -72,6 +74,7 @@ QHash<int, QByteArray> CompressionResultListModel::roleNames() const
         {LosslessRole, "lossless"},
         {ResizeRole, "resize"},
         {ChosenQualityRole, "chosenQuality"},
+        {OriginalURLRole, "originalURL"},
     };
 }
 

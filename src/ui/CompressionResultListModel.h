@@ -34,6 +34,7 @@ public:
         LosslessRole,              // bool: the output holds the source's very pixels
         ResizeRole,                // text "4032×3024 → 1920×1440", or undefined when not resized
         ChosenQualityRole,         // number: the quality chosen for the file, or undefined
+        OriginalURLRole,           // url: the source's picture, in the Trash once it was replaced
     };
 
     using QAbstractListModel::QAbstractListModel;

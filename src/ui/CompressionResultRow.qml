@@ -14,6 +14,8 @@ Item {
     id: row
 
     required property url sourceURL
+    // Where the source's picture is: at sourceURL, or in the Trash once the output replaced it.
+    required property url originalURL
     required property string fileName
     required property var outputURL
     required property var outputPath

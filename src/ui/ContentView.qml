@@ -37,7 +37,7 @@ Item {
     property Item comparisonOrigin: null
     function openComparison(row, origin) {
         comparedRow = {
-            sourceURL: row.sourceURL,
+            sourceURL: row.originalURL,
             outputURL: row.outputURL,
             fileName: row.fileName,
             originalBytes: row.originalBytes,

@@ -139,6 +139,7 @@ private slots:
         QCOMPARE(entryNames(scene.photos()), QStringList{output});
 
         const QString trashed = scene.trash + u"/files/"_s + entry;
+        QCOMPARE(run.rows()[0][u"trashedSource"_s].toString(), trashed);
         QCOMPARE(readFile(trashed), scene.original);
         const QStringList info = infoOf(scene.trash + u"/info/"_s + entry + u".trashinfo"_s).split(u'\n');
         QCOMPARE(info.size(), 4);
