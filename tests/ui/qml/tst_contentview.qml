@@ -48,8 +48,8 @@ Item {
         function addRows(count, source) {
             const folder = "/home/someone/" + "一个名字很长的文件夹/".repeat(8)
             for (let i = 0; i < count; ++i)
-                batch.results.append({ sourceURL: source ?? photo, fileName: "photo.jpg", outputURL: photo,
-                                       outputPath: folder + "photo-1.jpg", originalBytes: 2000000,
+                batch.results.append({ sourceURL: source ?? photo, originalURL: source ?? photo, fileName: "photo.jpg",
+                                       outputURL: photo, outputPath: folder + "photo-1.jpg", originalBytes: 2000000,
                                        compressedBytes: 1200000, status: ResultStatus.Success, message: "",
                                        conversion: "", lossless: false, resize: "", chosenQuality: 75 })
             tryVerify(() => !findChild(view, "dropZoneFace").visible && rows().length > 0)
