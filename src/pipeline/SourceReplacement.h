@@ -12,6 +12,12 @@ namespace pressel {
 class PrivateFile;
 class SourceFile;
 
+// Where a replacement left the two files.
+struct Replacement {
+    QUrl outputURL;        // at the source's name, or a name of its own with another extension
+    QUrl trashedSourceURL; // the source, in the Trash's files/
+};
+
 // Gives a finished output its source's place and moves the source to the Trash, never
 // deleting anything: a kill at any moment leaves either the source in place (the output, if
 // any, unnamed, beside it, or in the Trash under the source's name), or the source in the
@@ -27,10 +33,6 @@ class SourceFile;
 // The output was made in the source's folder. Fails with trashFailed when the Trash cannot
 // take the source (on a file system without exchanges, too), with sourceChanged when another
 // file stood at the source's name by then; the source and its folder are then as they were.
-struct Replacement {
-    QUrl outputURL;
-    QUrl trashedSourceURL; // the source, in the Trash's files/
-};
 Expected<Replacement> replaceSource(PrivateFile &output, const SourceFile &source, QUrl outputURL,
                                     const std::function<QUrl()> &retry);
 
