@@ -489,10 +489,13 @@ std::optional<QSize> ImageSource::uprightSize() const
 
 std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &region) const
 {
-    if (region.rect.isEmpty() || region.size.isEmpty() || d->isAnimated())
+    if (region.rect.isEmpty() || region.size.isEmpty())
         return std::nullopt;
     const bool decodesParts = d->container.decoder == ImageContainer::Decoder::qt &&
                               d->jpegKind() != JPEGDecoder::Kind::profiledCMYK && !d->isCMYKTIFF();
+    // The whole picture's decode refuses an animation; Qt's reader, asked for a part, would not.
+    if (decodesParts && d->isAnimated())
+        return std::nullopt;
     const std::optional<DecodedImage> whole = decodesParts ? std::nullopt : createImageAtIndex0();
     const std::optional<QSize> size = decodesParts ? uprightSize()
                                       : whole      ? std::optional(whole->image.size())
@@ -520,8 +523,9 @@ std::optional<DecodedImage> ImageSource::createImageAtIndex0(const ImageRegion &
 std::optional<DecodedImage> ImageSource::Private::decode(int keptLongestSide) const
 {
     // Qt's PNG reader and libheif would hand out an animation's first frame as if it were the
-    // picture; no caller may take it for one.
-    if (isAnimated())
+    // picture; no caller may take it for one. libwebp's decoder refuses an animation itself,
+    // from the bytes it reads anyway.
+    if (container.decoder != ImageContainer::Decoder::webp && isAnimated())
         return std::nullopt;
     std::optional<Picture> picture;
     switch (container.decoder) {
